@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace orvex {
+
+// The window messages the link sends to the main view. The numbers and the meaning of
+// wParam/lParam are the processor protocol's own and are kept as they are.
+inline constexpr uint32_t WM_DEV_REMOTE_KEY = 1001;   // wParam: key code; sent, not posted
+inline constexpr uint32_t WM_DEV_SYNC_DONE = 1002;    // wParam: 0 read-all, 1 write-all
+inline constexpr uint32_t WM_DEV_LINK_TIMEOUT = 1006; // no TCP data for more than 3 s
+inline constexpr uint32_t WM_DEV_HOST_BUSY = 1007;    // the network host serves another editor
+inline constexpr uint32_t WM_DEV_ZWAVE_EVENT = 3024;  // wParam: Z-Wave function id, lParam: details
+inline constexpr uint32_t WM_DEV_REFRESH = 3025;      // wParam: 8 when the smart-home tables were read
+
+// Where those messages leave the core. The GUI queues each call onto its own thread; tests
+// record them. Every method may be called from any link thread; none may block for long,
+// except OnRemoteKey, which the reader deliberately waits on.
+class LinkEvents {
+public:
+    virtual ~LinkEvents() = default;
+
+    virtual void OnRemoteKey(uint32_t /*keyCode*/) {}
+    virtual void OnSyncDone(uint32_t /*wParam*/) {}
+    virtual void OnLinkTimeout() {}
+    virtual void OnHostBusy() {}
+    virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
+    virtual void OnRefresh(uint32_t /*wParam*/) {}
+};
+
+} // namespace orvex

@@ -1,0 +1,234 @@
+#include "link/TcpTransport.h"
+
+#include "link/DebugSink.h"
+#include "link/Frame.h"
+#include "link/Tick.h"
+#include "model/ParameterStore.h"
+
+#include <asio/connect.hpp>
+#include <asio/write.hpp>
+
+#include <array>
+#include <cerrno>
+
+namespace orvex {
+
+class TcpTransport::ReceiveSink final : public NetReceiveSink {
+public:
+    explicit ReceiveSink(TcpTransport& owner) : m_owner(owner) {}
+
+    void SendHeartbeatEcho() override {
+        m_owner.SendRaw({reinterpret_cast<const uint8_t*>(kHeartbeat.data()), kHeartbeat.size()});
+    }
+    void MarkRxActivity() override { m_owner.m_link.lastRxTick.store(TickNow()); }
+    void OnHostBusy() override {
+        m_owner.m_link.linkConnected.store(0);
+        if (m_owner.m_events)
+            m_owner.m_events->OnHostBusy();
+    }
+    void OnFrame(std::span<const uint8_t> payload) override {
+        m_owner.m_decoder.DecodeReply(payload);
+        m_owner.m_link.awaitingReply.store(0);
+    }
+
+private:
+    TcpTransport& m_owner;
+};
+
+TcpTransport::TcpTransport(LinkState& link, ParameterStore& store, MessageSink& decoder, LinkEvents* events,
+                           TcpTimings timings)
+    : m_link(link), m_store(store), m_decoder(decoder), m_events(events), m_timings(timings) {}
+
+TcpTransport::~TcpTransport() { Shutdown(); }
+
+void TcpTransport::SetTimeoutCloser(std::function<void()> closer) { m_timeoutCloser = std::move(closer); }
+
+void TcpTransport::JoinThreadsAndCloseSocket() {
+    // The threads leave their loops once linkConnected is clear; the shutdown wakes a receive
+    // that is still blocked, so every join below is short.
+    m_link.linkConnected.store(0);
+    {
+        std::lock_guard lock(m_socketMutex);
+        if (m_socket) {
+            asio::error_code ignored;
+            m_socket->shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        }
+    }
+    for (std::thread* t : {&m_recvThread, &m_writeThread, &m_timeoutThread}) {
+        if (t->joinable())
+            t->join();
+    }
+    std::scoped_lock lock(m_sendMutex, m_socketMutex);
+    if (m_socket) {
+        asio::error_code ignored;
+        m_socket->close(ignored);
+        m_socket.reset();
+    }
+}
+
+int TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
+    std::lock_guard connectLock(m_connectMutex);
+    JoinThreadsAndCloseSocket();
+    m_link.writeQueue.Clear();
+    m_link.RecreateEvents();
+    m_link.awaitingReply.store(0);
+    m_link.readThreadEnd.store(0);
+
+    asio::error_code ec;
+    const asio::ip::address_v4 ip = asio::ip::make_address_v4(address, ec);
+    if (ec)
+        return EINVAL;
+
+    asio::ip::tcp::socket socket(m_io);
+    socket.open(asio::ip::tcp::v4(), ec);
+    if (ec) {
+        DebugPrintf("Socket() error:%d", ec.value());
+        return 0;
+    }
+    socket.set_option(asio::ip::tcp::no_delay(true), ec);
+
+    // A bounded connect: an unreachable host must not hold the caller for minutes.
+    asio::error_code connectResult = asio::error::would_block;
+    socket.async_connect(asio::ip::tcp::endpoint(ip, port), [&](const asio::error_code& e) { connectResult = e; });
+    m_io.restart();
+    m_io.run_for(m_timings.connectTimeout);
+    if (connectResult == asio::error::would_block) {
+        socket.close(ec);
+        m_io.restart();
+        m_io.run(); // let the cancelled handler finish
+        return ETIMEDOUT;
+    }
+    if (connectResult) {
+        socket.close(ec);
+        return connectResult.value() != 0 ? connectResult.value() : ECONNREFUSED;
+    }
+
+    {
+        std::scoped_lock lock(m_sendMutex, m_socketMutex);
+        m_socket.emplace(std::move(socket));
+    }
+    m_link.lastRxTick.store(TickNow());
+    m_link.linkConnected.store(1);
+    m_recvThread = std::thread(&TcpTransport::RecvThreadProc, this);
+    m_writeThread = std::thread(&TcpTransport::NetWriteThreadProc, this);
+    m_timeoutThread = std::thread(&TcpTransport::NetTimeoutThreadProc, this);
+    return 1;
+}
+
+void TcpTransport::TcpClose() {
+    m_store.ClearLevelRecord();
+    m_link.linkConnected.store(0);
+    {
+        std::lock_guard lock(m_socketMutex);
+        if (m_socket) {
+            asio::error_code ignored;
+            m_socket->shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        }
+    }
+    m_link.writeQueue.Clear();
+}
+
+void TcpTransport::Shutdown() {
+    std::lock_guard connectLock(m_connectMutex);
+    if (m_link.linkConnected.load() != 0 || m_socket)
+        TcpClose();
+    JoinThreadsAndCloseSocket();
+}
+
+int TcpTransport::SendRaw(std::span<const uint8_t> bytes) {
+    std::lock_guard lock(m_sendMutex);
+    if (!m_socket)
+        return 0;
+    asio::error_code ec;
+    const size_t sent = asio::write(*m_socket, asio::buffer(bytes.data(), bytes.size()), ec);
+    return ec ? 0 : static_cast<int>(sent);
+}
+
+int TcpTransport::SendFrame(std::span<const uint8_t> payload) {
+    std::array<uint8_t, kMaxFrame> frame{};
+    const size_t size = BuildFrame(payload, frame);
+    if (size == 0)
+        return 0;
+    return SendRaw({frame.data(), size});
+}
+
+bool TcpTransport::TcpSendQueued(std::span<const uint8_t> payload) { return m_link.writeQueue.Enqueue(payload); }
+
+int TcpTransport::NetSendSync(std::span<const uint8_t> payload) {
+    if (m_link.linkConnected.load() == 0)
+        return 0;
+    if (!m_link.replyEvent.Wait(m_timings.replyWait))
+        DebugOut("NetSendSync WaitObject Time Out \r\n ");
+    if (m_link.linkConnected.load() == 0)
+        return 0; // the link went down while we waited
+    std::lock_guard lock(m_link.ioLock);
+    return SendFrame(payload);
+}
+
+int TcpTransport::TcpSendDirect(std::span<const uint8_t> payload) {
+    if (m_link.linkConnected.load() == 0)
+        return 0;
+    return SendFrame(payload);
+}
+
+void TcpTransport::RecvThreadProc() {
+    m_link.readThreadEnd.store(0);
+    m_link.readThreadEnded.Reset();
+    ReceiveSink sink(*this);
+    NetReceiver receiver(sink);
+    std::array<uint8_t, NetReceiver::kChunkSize> chunk{};
+    while (m_link.linkConnected.load() == 1) {
+        asio::error_code ec;
+        const size_t n = m_socket->receive(asio::buffer(chunk), 0, ec);
+        if (ec || n == 0) {
+            DebugOut("NetRecv Error \n");
+            m_link.pollEnabled.store(0);
+            m_link.readThreadEnd.store(1);
+            m_link.replyEvent.Set(); // release a sender waiting for a reply that cannot come
+            break;
+        }
+        receiver.HandleChunk({chunk.data(), n});
+    }
+    m_link.readThreadEnded.Set();
+    if (m_link.linkConnected.load() == 1)
+        TcpClose();
+    DebugOut("End thread: RecvThreadProc \n");
+}
+
+void TcpTransport::NetWriteThreadProc() {
+    while (m_link.linkConnected.load() == 1) {
+        if (m_link.writeQueue.Empty()) {
+            std::this_thread::sleep_for(m_timings.writerPoll);
+            continue;
+        }
+        // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s, then we go on.
+        for (int polls = 0; polls < m_timings.writerMaxPolls && m_link.awaitingReply.load() != 0 &&
+                            m_link.linkConnected.load() == 1;
+             ++polls)
+            std::this_thread::sleep_for(m_timings.writerPoll);
+        std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
+        if (!entry)
+            continue;
+        m_link.awaitingReply.store(1);
+        SendFrame(entry->Payload());
+    }
+    DebugOut("End thread: NetWriteThreadProc \n");
+}
+
+void TcpTransport::NetTimeoutThreadProc() {
+    while (m_link.linkConnected.load() == 1) {
+        if (TickNow() - m_link.lastRxTick.load() > m_timings.linkTimeoutMs) {
+            if (m_timeoutCloser && m_link.networkMode.load() != 1)
+                m_timeoutCloser();
+            else
+                TcpClose();
+            if (m_events)
+                m_events->OnLinkTimeout();
+            break;
+        }
+        std::this_thread::sleep_for(m_timings.timeoutCheck);
+    }
+    DebugOut("End thread: NetTimeoutThreadProc \n");
+}
+
+} // namespace orvex

@@ -1,0 +1,51 @@
+#include "link/WriteQueue.h"
+
+#include <algorithm>
+
+namespace orvex {
+
+std::array<uint8_t, 6> WriteQueueKey(std::span<const uint8_t> payload) {
+    std::array<uint8_t, 6> key{};
+    const size_t n = std::min<size_t>(payload.size(), 5);
+    std::copy_n(payload.begin(), n, key.begin());
+    return key;
+}
+
+bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
+    if (payload.empty() || payload.size() > kMaxPayload)
+        return false;
+    WriteQueueEntry entry;
+    entry.key = WriteQueueKey(payload);
+    std::copy(payload.begin(), payload.end(), entry.payload.begin());
+    entry.length = static_cast<uint32_t>(payload.size());
+
+    std::lock_guard lock(m_lock);
+    const auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const WriteQueueEntry& e) { return e.key == entry.key; });
+    if (it != m_entries.end())
+        *it = entry;
+    else
+        m_entries.push_back(entry);
+    return true;
+}
+
+std::optional<WriteQueueEntry> WriteQueue::PopFront() {
+    std::lock_guard lock(m_lock);
+    if (m_entries.empty())
+        return std::nullopt;
+    WriteQueueEntry front = m_entries.front();
+    m_entries.pop_front();
+    return front;
+}
+
+void WriteQueue::Clear() {
+    std::lock_guard lock(m_lock);
+    m_entries.clear();
+}
+
+size_t WriteQueue::Size() const {
+    std::lock_guard lock(m_lock);
+    return m_entries.size();
+}
+
+} // namespace orvex

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <span>
+
+#include "link/Frame.h"
+
+namespace orvex {
+
+// One pending TCP message. The key is the first five payload bytes and a zero (a shorter
+// payload is zero-padded), so a parameter write is keyed by prefix, 09, 00, cmd, sub: one
+// entry per parameter.
+struct WriteQueueEntry {
+    std::array<uint8_t, 6> key{};
+    std::array<uint8_t, kMaxPayload> payload{};
+    uint32_t length = 0;
+
+    std::span<const uint8_t> Payload() const { return {payload.data(), length}; }
+};
+
+std::array<uint8_t, 6> WriteQueueKey(std::span<const uint8_t> payload);
+
+// The coalescing write queue of the TCP link, with its own lock. A burst of changes to one
+// parameter leaves a single entry carrying the latest value, kept at the position of the first.
+class WriteQueue {
+public:
+    // Returns false, queueing nothing, for an empty payload or one longer than a frame carries.
+    bool Enqueue(std::span<const uint8_t> payload);
+    std::optional<WriteQueueEntry> PopFront();
+    void Clear();
+    size_t Size() const;
+    bool Empty() const { return Size() == 0; }
+
+private:
+    mutable std::mutex m_lock;
+    std::deque<WriteQueueEntry> m_entries;
+};
+
+} // namespace orvex

@@ -1,0 +1,361 @@
+#include "sim/ProcessorModel.h"
+
+#include "link/Bytes.h"
+#include "model/ParameterStore.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace orvex::sim {
+namespace {
+
+uint32_t Float(float f) { return std::bit_cast<uint32_t>(f); }
+uint32_t Samples(double ms) { return static_cast<uint32_t>(ms * 48.0 + 0.5); }
+
+// A compressor record as the processor keeps it: threshold, 0, 1 - 1/ratio, 20, 0.05 and the
+// attack and release coefficients.
+std::vector<uint32_t> CompressorWords(float thresholdDb, double ratio, double attackMs, double releaseMs) {
+    return {Float(thresholdDb),
+            Float(0.0f),
+            Float(static_cast<float>(1.0 - 1.0 / ratio)),
+            Float(20.0f),
+            Float(0.05f),
+            Float(static_cast<float>(1.0 - std::exp(-1.0 / (attackMs * 48.0)))),
+            Float(static_cast<float>(1.0 - std::exp(-1.0 / (releaseMs * 48.0))))};
+}
+
+// Speaker roles of the eight outputs as a processor leaves the factory:
+// front left, front right, centre, subwoofer, side left/right, back left/right.
+constexpr std::array<uint8_t, 8> kFactoryRoles = {0, 1, 5, 4, 6, 7, 2, 3};
+
+// What a processor fresh from the factory holds in each parameter record.
+std::vector<uint32_t> FactoryWords(uint8_t cmd, uint8_t sub, uint8_t words) {
+    std::vector<uint32_t> w(words, 0);
+    if (words == 0)
+        return w;
+    auto all = [&](uint32_t v) { std::fill(w.begin(), w.end(), v); };
+    switch (cmd) {
+    case 1:
+        if (sub >= 4 && sub <= 7)
+            all(Float(0.8f));
+        else if (sub == 13)
+            all(Float(0.5f));
+        else if (sub == 14)
+            all(Float(0.6f));
+        else if (sub == 15)
+            all(Float(1.0f)); // not muted
+        else if (sub >= 27 && sub <= 30)
+            all(Float(sub <= 28 ? 1.0f : 0.0f)); // mics 1 and 2 on channel A
+        else if (sub >= 50 && sub <= 53)
+            all(Float(sub >= 52 ? 1.0f : 0.0f)); // mics 3 and 4 on channel B
+        else if (sub == 33 || sub == 56)
+            all(1); // frequency shift off
+        else if (sub == 34 || sub == 57)
+            all(Float(0.7f));
+        else if (sub == 37 || sub == 60)
+            all(1); // bass boost off
+        else if (sub == 35 || sub == 36 || sub == 58 || sub == 59)
+            all(Float(1.0f));
+        break;
+    case 2:
+        if (sub == 8 || sub == 21 || sub == 12 || sub == 25)
+            all(Float(0.5f));
+        else if (sub == 9 || sub == 22)
+            all(Samples(20.0));
+        else if (sub == 10 || sub == 23)
+            all(Samples(217.0));
+        else if (sub == 11 || sub == 24)
+            all(Float(0.6f));
+        else if (sub == 26)
+            all(Float(0.7f));
+        else if (sub == 27)
+            all(Float(1.0f));
+        break;
+    case 3:
+        if (sub == 8 || sub == 20)
+            all(Float(0.5f));
+        else if (sub == 9 || sub == 21)
+            all(Samples(10.0));
+        else if (sub == 10 || sub == 11 || sub == 22 || sub == 23)
+            all(Float(0.4f));
+        else if (sub == 24)
+            all(Float(0.7f));
+        else if (sub == 25)
+            all(Float(1.0f));
+        break;
+    case 4:
+        if (sub == 12)
+            all(Float(0.75f));
+        else if (sub == 13)
+            all(Float(1.0f));
+        else if (sub == 14 && words == 7)
+            w = CompressorWords(-20.0f, 2.0, 10.0, 100.0);
+        else if (sub == 15)
+            all(1);
+        else if (sub == 17)
+            all(Float(0.5f));
+        else if (sub == 21)
+            all(5); // reported value minus 5 is what the editor shows
+        else if (sub == 23)
+            all(2); // HDMI
+        else if (sub >= 24 && sub <= 32)
+            all(Float(0.8f));
+        else if (sub == 37)
+            all(Float(0.5f));
+        break;
+    case 13:
+        if (sub == 0)
+            all(Float(100.0f));
+        else if (sub == 2)
+            all(Float(1000.0f));
+        else if (sub == 4)
+            all(Float(8000.0f));
+        else if (sub >= 6 && sub <= 9)
+            all(Float(0.5f));
+        break;
+    default:
+        if (cmd >= 5 && cmd <= 12) {
+            const int k = cmd - 5;
+            if (sub == 16)
+                all(kFactoryRoles[static_cast<size_t>(k)]);
+            else if (sub == 17)
+                all(Float(1.0f)); // high-frequency delay
+            else if (sub == 18)
+                all(Samples(1.5));
+            else if (sub == 20 || sub == 23 || sub == 24 || sub == 25 || sub == 26)
+                all(Float(1.0f));
+            else if (sub == 21 || sub == 22)
+                all(Float(0.5f));
+            else if (sub == 27 && words == 7)
+                w = CompressorWords(-10.0f, 4.0, 5.0, 200.0);
+            else if (sub == 28)
+                all(1); // compressor off
+        }
+        break;
+    }
+    return w;
+}
+
+} // namespace
+
+ProcessorModel::ProcessorModel(ProcessorOptions options) : m_options(std::move(options)) { InitialiseMemory(); }
+
+void ProcessorModel::InitialiseMemory() {
+    m_memory.fill(0);
+    ParameterStore defaults;
+    defaults.ResetStoreDefaults();
+    const auto eq = defaults.ReadBlock(StoreBlock::EqBandTable);
+    std::copy(eq.begin(), eq.end(), m_memory.begin() + kImageEqTableOffset);
+    const auto room = defaults.ReadBlock(StoreBlock::RoomRecord);
+    std::copy(room.begin(), room.end(), m_memory.begin() + kImageRoomOffset);
+
+    for (const ImageRecord& r : DeviceImageRecords()) {
+        uint8_t* p = m_memory.data() + r.offset;
+        p[0] = r.cmd;
+        p[1] = r.sub;
+        p[2] = r.words;
+        const std::vector<uint32_t> words = FactoryWords(r.cmd, r.sub, r.words);
+        for (size_t i = 0; i < words.size(); ++i)
+            WriteBe32(p + 3 + 4 * i, words[i]);
+    }
+    // Factory machine settings: volume save mode off, maximum mic volume 99.
+    m_machineSettings = {0, 0, 0, 99, 99, 99, 99, 0, 0, 0, 0, 0, 0, 0};
+}
+
+std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body) {
+    std::lock_guard lock(m_mutex);
+    ++m_messages;
+    if (body.empty())
+        return {{0x31}};
+    const uint8_t code = body[0];
+    switch (code) {
+    case 0x09:
+        ApplyParameterWrite(body);
+        return {{0x09}}; // the processor acknowledges a change by reporting it
+    case 0x0A:
+        return {ReadParameter(body)};
+    case 0x80:
+        return {IdentityString(0x80, m_options.moduleName)};
+    case 0x7F:
+        return {{0x7F, m_options.commandSetVersion}};
+    case 0x81:
+        return {IdentityString(0x81, m_options.mcuVersion)};
+    case 0x7E:
+        return {IdentityString(0x7E, m_options.dspVersion)};
+    case 0x07:
+        return {{0x07, static_cast<uint8_t>(m_mode)}};
+    case 0x0E:
+        return {Levels()};
+    case 0x30:
+        return {MemoryRead(body)};
+    case 0x85:
+        if (body.size() >= 4) {
+            const size_t address = ReadBe16(body.data() + 1);
+            const size_t count = std::min<size_t>(body[3], body.size() - 4);
+            if (address < m_memory.size()) {
+                const size_t n = std::min(count, m_memory.size() - address);
+                std::copy_n(body.begin() + 4, n, m_memory.begin() + static_cast<std::ptrdiff_t>(address));
+            }
+        }
+        return {{0x31}};
+    case 0x92: {
+        Message reply{0x92};
+        reply.insert(reply.end(), m_machineSettings.begin(), m_machineSettings.end());
+        return {reply};
+    }
+    case 0x91:
+        if (body.size() >= 15)
+            std::copy_n(body.begin() + 1, 14, m_machineSettings.begin());
+        return {{0x31}};
+    case 0x62: {
+        Message reply{0x62};
+        reply.insert(reply.end(), m_remoteKeys.begin(), m_remoteKeys.begin() + 16);
+        return {reply};
+    }
+    case 0x63:
+        if (body.size() >= 19)
+            std::copy_n(body.begin() + 1, 18, m_remoteKeys.begin());
+        return {{0x31}};
+    case 0x03:
+        if (body.size() >= 2 && body[1] < 4)
+            m_mode = body[1];
+        return {{0x31}};
+    default:
+        // Everything else is acknowledged so that the editor's pacing never stalls.
+        return {{0x31}};
+    }
+}
+
+void ProcessorModel::ApplyParameterWrite(std::span<const uint8_t> body) {
+    // 09, 00, cmd, sub, n, n words
+    if (body.size() < 5)
+        return;
+    const ImageRecord* r = FindImageRecord(body[2], body[3]);
+    if (r == nullptr)
+        return; // coefficients and parameters this memory keeps no record of
+    const size_t sent = std::min<size_t>(body[4], (body.size() - 5) / 4);
+    const size_t n = std::min<size_t>(sent, r->words);
+    std::copy_n(body.begin() + 5, 4 * n, m_memory.begin() + r->offset + 3);
+}
+
+Message ProcessorModel::ReadParameter(std::span<const uint8_t> body) const {
+    // 0A, 00, cmd, sub, count -> 0A, error, cmd, sub, count, words
+    if (body.size() < 5)
+        return {0x0A, 0x01, 0, 0, 0};
+    const uint8_t cmd = body[2], sub = body[3];
+    const ImageRecord* r = FindImageRecord(cmd, sub);
+    if (r == nullptr)
+        return {0x0A, 0x02, cmd, sub, 0};
+    const size_t count = std::min<size_t>(std::max<size_t>(body[4], 1), r->words);
+    Message reply{0x0A, 0x00, cmd, sub, static_cast<uint8_t>(count)};
+    reply.insert(reply.end(), m_memory.begin() + r->offset + 3, m_memory.begin() + r->offset + 3 + 4 * count);
+    return reply;
+}
+
+Message ProcessorModel::MemoryRead(std::span<const uint8_t> body) const {
+    // 30, address high, address low, count -> 30, address, count, data
+    if (body.size() < 4)
+        return {0x30, 0xFF, 0xFF, 0};
+    const size_t address = ReadBe16(body.data() + 1);
+    size_t count = std::min<size_t>(body[3], 56);
+    count = address < m_memory.size() ? std::min(count, m_memory.size() - address) : 0;
+    Message reply{0x30, body[1], body[2], static_cast<uint8_t>(count)};
+    reply.insert(reply.end(), m_memory.begin() + static_cast<std::ptrdiff_t>(address),
+                 m_memory.begin() + static_cast<std::ptrdiff_t>(address + count));
+    return reply;
+}
+
+Message ProcessorModel::Levels() {
+    // Levels that move like programme material: each input follows its own slow wave.
+    ++m_levelPhase;
+    Message reply(17, 0);
+    reply[0] = 0x0E;
+    for (int i = 0; i < 6; ++i) {
+        const double v = 0.5 + 0.45 * std::sin(0.35 * m_levelPhase + 1.1 * i);
+        reply[1 + i] = static_cast<uint8_t>(v * 200.0);
+    }
+    reply[8] = 3;                                   // input format index
+    reply[9] = 180, reply[10] = 120, reply[11] = 1; // wireless mic 1: RF, AF, channel
+    reply[12] = 4;                                  // battery
+    reply[13] = 160, reply[14] = 90, reply[15] = 2, reply[16] = 3;
+    return reply;
+}
+
+Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
+    Message reply{code};
+    reply.insert(reply.end(), text.begin(), text.end());
+    reply.push_back(0);
+    return reply;
+}
+
+std::array<uint8_t, kDeviceImageSize> ProcessorModel::Memory() const {
+    std::lock_guard lock(m_mutex);
+    return m_memory;
+}
+
+void ProcessorModel::WriteMemory(size_t offset, std::span<const uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    if (offset >= m_memory.size())
+        return;
+    const size_t n = std::min(bytes.size(), m_memory.size() - offset);
+    std::copy_n(bytes.begin(), n, m_memory.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::vector<uint32_t> ProcessorModel::RecordWords(uint8_t cmd, uint8_t sub) const {
+    std::lock_guard lock(m_mutex);
+    const ImageRecord* r = FindImageRecord(cmd, sub);
+    if (r == nullptr)
+        return {};
+    std::vector<uint32_t> words(r->words);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = ReadBe32(m_memory.data() + r->offset + 3 + 4 * i);
+    return words;
+}
+
+void ProcessorModel::SetRecordWords(uint8_t cmd, uint8_t sub, std::span<const uint32_t> words) {
+    std::lock_guard lock(m_mutex);
+    const ImageRecord* r = FindImageRecord(cmd, sub);
+    if (r == nullptr)
+        return;
+    const size_t n = std::min<size_t>(words.size(), r->words);
+    for (size_t i = 0; i < n; ++i)
+        WriteBe32(m_memory.data() + r->offset + 3 + 4 * i, words[i]);
+}
+
+int ProcessorModel::CurrentMode() const {
+    std::lock_guard lock(m_mutex);
+    return m_mode;
+}
+
+void ProcessorModel::SetModuleName(std::string name) {
+    std::lock_guard lock(m_mutex);
+    m_options.moduleName = std::move(name);
+}
+
+void ProcessorModel::SetCommandSetVersion(uint8_t version) {
+    std::lock_guard lock(m_mutex);
+    m_options.commandSetVersion = version;
+}
+
+std::array<uint8_t, 14> ProcessorModel::MachineSettings() const {
+    std::lock_guard lock(m_mutex);
+    return m_machineSettings;
+}
+
+void ProcessorModel::SetMachineSettings(const std::array<uint8_t, 14>& settings) {
+    std::lock_guard lock(m_mutex);
+    m_machineSettings = settings;
+}
+
+std::array<uint8_t, 18> ProcessorModel::RemoteKeys() const {
+    std::lock_guard lock(m_mutex);
+    return m_remoteKeys;
+}
+
+uint64_t ProcessorModel::MessagesHandled() const {
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+} // namespace orvex::sim

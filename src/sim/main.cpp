@@ -1,0 +1,115 @@
+// orvex-sim: a stand-in for the audio processor and its network host, on loopback.
+
+#include "sim/NetworkHost.h"
+#include "sim/ProcessorModel.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) { g_stop = 1; }
+
+void PrintUsage() {
+    std::puts(
+        "Usage: orvex-sim [options]\n"
+        "Simulates the audio processor behind its network host. Serves 127.0.0.1 only unless\n"
+        "--address names another local address.\n"
+        "\n"
+        "  --port N                 TCP port (default 30303, 0 picks a free one)\n"
+        "  --address A              address to listen on (default 127.0.0.1)\n"
+        "  --module NAME            module name the processor reports (default Calyxon)\n"
+        "  --version N              command-set version it reports (default 18)\n"
+        "  --heartbeat MS           heartbeat period (default 1000)\n"
+        "  --reply-delay MS         hold every reply back this long\n"
+        "  --drop-every N           drop every N-th reply\n"
+        "  --bad-checksum-every N   corrupt the checksum of every N-th reply\n"
+        "  --garbage-every N        put stray bytes in front of every N-th reply\n"
+        "  --close-after N          drop the connection when the N-th message arrives\n"
+        "  --silent                 send neither heartbeats nor replies\n"
+        "  --busy                   answer every connection with ISCONNECTED\n"
+        "  --help                   this text");
+}
+
+bool ParseInt(const char* text, int min, int max, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < min || v > max)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    orvex::sim::ProcessorOptions processor;
+    orvex::sim::HostOptions host;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        auto intArg = [&](int min, int max, int& out) {
+            if (!hasValue || !ParseInt(argv[++i], min, max, out)) {
+                std::fprintf(stderr, "orvex-sim: %s needs a number from %d to %d\n", arg.c_str(), min, max);
+                std::exit(1);
+            }
+        };
+        int value = 0;
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage();
+            return 0;
+        } else if (arg == "--port") {
+            intArg(0, 65535, value);
+            host.port = static_cast<uint16_t>(value);
+        } else if (arg == "--address" && hasValue) {
+            host.address = argv[++i];
+        } else if (arg == "--module" && hasValue) {
+            processor.moduleName = argv[++i];
+        } else if (arg == "--version") {
+            intArg(0, 255, value);
+            processor.commandSetVersion = static_cast<uint8_t>(value);
+        } else if (arg == "--heartbeat") {
+            intArg(10, 60000, host.heartbeatMs);
+        } else if (arg == "--reply-delay") {
+            intArg(0, 60000, host.replyDelayMs);
+        } else if (arg == "--drop-every") {
+            intArg(0, 1000000, host.dropEvery);
+        } else if (arg == "--bad-checksum-every") {
+            intArg(0, 1000000, host.badChecksumEvery);
+        } else if (arg == "--garbage-every") {
+            intArg(0, 1000000, host.garbageEvery);
+        } else if (arg == "--close-after") {
+            intArg(0, 1000000, host.closeAfter);
+        } else if (arg == "--silent") {
+            host.silent = true;
+        } else if (arg == "--busy") {
+            host.busy = true;
+        } else {
+            std::fprintf(stderr, "orvex-sim: unknown option '%s' (see --help)\n", arg.c_str());
+            return 1;
+        }
+    }
+
+    orvex::sim::ProcessorModel model(processor);
+    orvex::sim::NetworkHost server(model, host);
+    std::string error;
+    if (!server.Start(&error)) {
+        std::fprintf(stderr, "orvex-sim: %s\n", error.c_str());
+        return 2;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::printf("orvex-sim: serving %s:%u (module %s, command set %u)\n", host.address.c_str(), server.Port(),
+                processor.moduleName.c_str(), processor.commandSetVersion);
+    std::fflush(stdout);
+    while (!g_stop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server.Stop();
+    return 0;
+}

@@ -1,0 +1,349 @@
+#include "link/TcpTransport.h"
+
+#include "link/Tick.h"
+#include "support/Hex.h"
+#include "support/LinkHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/ip/tcp.hpp>
+
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+
+using namespace orvex;
+using namespace orvex::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A loopback network host with a simulated processor, and the editor's TCP link to it.
+class TcpLinkTest : public ::testing::Test {
+protected:
+    static sim::HostOptions FastHost() {
+        sim::HostOptions o;
+        o.port = 0;
+        o.heartbeatMs = 100;
+        return o;
+    }
+
+    static TcpTimings FastTimings() {
+        TcpTimings t;
+        t.linkTimeoutMs = 400; // scaled down from 3 s; the production value has its own test
+        t.timeoutCheck = 20ms;
+        return t;
+    }
+
+    void StartHost(sim::HostOptions options = FastHost()) {
+        host = std::make_unique<sim::NetworkHost>(model, options);
+        std::string error;
+        ASSERT_TRUE(host->Start(&error)) << error;
+    }
+
+    int Connect() { return tcp.TcpConnect("127.0.0.1", host->Port()); }
+
+    void TearDown() override {
+        tcp.Shutdown();
+        if (host)
+            host->Stop();
+        SetTickSource({});
+    }
+
+    // A parameter write for echo level A carrying `value` as its word.
+    static std::vector<uint8_t> EchoLevelA(uint32_t value) {
+        std::vector<uint8_t> p = Hex("81 09 00 02 08 01 00 00 00 00");
+        p[6] = static_cast<uint8_t>(value >> 24), p[7] = static_cast<uint8_t>(value >> 16);
+        p[8] = static_cast<uint8_t>(value >> 8), p[9] = static_cast<uint8_t>(value);
+        return p;
+    }
+
+    static std::vector<uint8_t> EchoLevelB(uint32_t value) {
+        std::vector<uint8_t> p = EchoLevelA(value);
+        p[4] = 21;
+        return p;
+    }
+
+    sim::ProcessorModel model;
+    std::unique_ptr<sim::NetworkHost> host;
+    LinkState link;
+    ParameterStore store;
+    RecordingEvents events;
+    ReplyDispatcher decoder{link, store, &events};
+    TcpTransport tcp{link, store, decoder, &events, FastTimings()};
+};
+
+TEST_F(TcpLinkTest, ConnectMarksTheLinkUp) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    EXPECT_EQ(link.linkConnected.load(), 1);
+    EXPECT_TRUE(Eventually([&] { return host->ClientConnected(); }));
+}
+
+TEST_F(TcpLinkTest, HeartbeatKeepsAnIdleLinkOpenAndIsEchoed) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    std::this_thread::sleep_for(1200ms); // three link time-outs' worth of idle time
+    EXPECT_EQ(link.linkConnected.load(), 1);
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+    EXPECT_GE(host->HeartbeatEchoes(), 5);
+}
+
+TEST_F(TcpLinkTest, SilenceClosesTheLinkOnceWithTimeout) {
+    auto options = FastHost();
+    options.silent = true;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 2s));
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 1);
+    EXPECT_TRUE(Eventually([&] { return !host->ClientConnected(); })) << "the socket is shut down";
+}
+
+TEST(TcpLinkTimeout, ThreeSecondsWithoutDataAtTheProductionSetting) {
+    // The clock is ours: no heartbeat arrives, and we move time on by hand.
+    std::atomic<uint32_t> now{1000};
+    SetTickSource([&] { return now.load(); });
+    sim::ProcessorModel model;
+    sim::HostOptions options;
+    options.port = 0;
+    options.silent = true;
+    sim::NetworkHost host(model, options);
+    ASSERT_TRUE(host.Start());
+    LinkState link;
+    ParameterStore store;
+    RecordingEvents events;
+    ReplyDispatcher decoder(link, store, &events);
+    TcpTransport tcp(link, store, decoder, &events); // production timings
+    ASSERT_EQ(tcp.TcpConnect("127.0.0.1", host.Port()), 1);
+
+    now += 3000; // exactly 3 s: not yet
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+    EXPECT_EQ(link.linkConnected.load(), 1);
+
+    now += 1;
+    EXPECT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 1s));
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    tcp.Shutdown();
+    host.Stop();
+    SetTickSource({});
+}
+
+TEST_F(TcpLinkTest, BusyHostLeavesTheEditorDisconnected) {
+    auto options = FastHost();
+    options.busy = true;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1) << "the TCP connect itself succeeds";
+    ASSERT_TRUE(events.WaitFor(WM_DEV_HOST_BUSY, 2s));
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+}
+
+TEST_F(TcpLinkTest, SecondEditorIsToldTheHostIsBusy) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
+
+    LinkState link2;
+    RecordingEvents events2;
+    ReplyDispatcher decoder2(link2, store, &events2);
+    TcpTransport second(link2, store, decoder2, &events2, FastTimings());
+    ASSERT_EQ(second.TcpConnect("127.0.0.1", host->Port()), 1);
+    EXPECT_TRUE(events2.WaitFor(WM_DEV_HOST_BUSY, 2s));
+    EXPECT_EQ(link2.linkConnected.load(), 0);
+    second.Shutdown();
+
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(link.linkConnected.load(), 1) << "the first editor keeps its link";
+}
+
+TEST_F(TcpLinkTest, RapidChangesOfOneParameterCoalesce) {
+    auto options = FastHost();
+    options.replyDelayMs = 300;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+
+    ASSERT_TRUE(tcp.TcpSendQueued(EchoLevelA(0)));
+    ASSERT_TRUE(Eventually([&] { return link.awaitingReply.load() == 1; })) << "first frame outstanding";
+    for (uint32_t v = 1; v <= 20; ++v)
+        tcp.TcpSendQueued(EchoLevelA(v));
+    EXPECT_EQ(link.writeQueue.Size(), 1u);
+
+    ASSERT_TRUE(host->WaitForMessages(2, 3s));
+    std::this_thread::sleep_for(500ms);
+    const auto received = host->Received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(ToHex(received[0].payload), ToHex(EchoLevelA(0)));
+    EXPECT_EQ(ToHex(received[1].payload), ToHex(EchoLevelA(20)));
+}
+
+TEST_F(TcpLinkTest, ParametersGoOutInTheOrderOfTheirFirstChange) {
+    auto options = FastHost();
+    options.replyDelayMs = 200;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+
+    tcp.TcpSendQueued(Hex("81 0E"));
+    ASSERT_TRUE(Eventually([&] { return link.awaitingReply.load() == 1; }));
+    tcp.TcpSendQueued(EchoLevelA(1));
+    tcp.TcpSendQueued(EchoLevelB(1));
+    tcp.TcpSendQueued(EchoLevelA(2));
+    tcp.TcpSendQueued(EchoLevelB(2));
+    tcp.TcpSendQueued(EchoLevelA(3));
+
+    ASSERT_TRUE(host->WaitForMessages(3, 3s));
+    const auto received = host->Received();
+    ASSERT_GE(received.size(), 3u);
+    EXPECT_EQ(ToHex(received[1].payload), ToHex(EchoLevelA(3)));
+    EXPECT_EQ(ToHex(received[2].payload), ToHex(EchoLevelB(2)));
+}
+
+TEST_F(TcpLinkTest, LostReplyDelaysTheNextFrameByTwoSeconds) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    host->DropNextReplies(1);
+    tcp.TcpSendQueued(EchoLevelA(1));
+    tcp.TcpSendQueued(EchoLevelB(1));
+    tcp.TcpSendQueued(Hex("81 0E"));
+    ASSERT_TRUE(host->WaitForMessages(3, 5s));
+    const auto r = host->Received();
+    EXPECT_NEAR(MsBetween(r[0].at, r[1].at), 2000.0, 250.0) << "the writer waits out the lost reply";
+    EXPECT_LT(MsBetween(r[1].at, r[2].at), 300.0) << "then the queue goes on at reply pace";
+    EXPECT_EQ(link.linkConnected.load(), 1);
+}
+
+TEST_F(TcpLinkTest, SynchronousSendsArePacedByReplies) {
+    auto options = FastHost();
+    options.replyDelayMs = 60;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+    link.queueEnabled.store(0);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(tcp.NetSendSync(Hex("81 07")), 5);
+    ASSERT_TRUE(host->WaitForMessages(5, 2s));
+    const auto r = host->Received();
+    // Each send after the first waits for the previous reply.
+    for (size_t i = 1; i < r.size(); ++i)
+        EXPECT_GE(MsBetween(r[i - 1].at, r[i].at), 50.0) << i;
+    EXPECT_LT(MsBetween(start, r.back().at), 1000.0);
+}
+
+TEST_F(TcpLinkTest, SynchronousSendWaitsAtMostTwoSecondsForASilentProcessor) {
+    auto options = FastHost();
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+    host->DropNextReplies(1); // heartbeats go on, so only the reply is missing
+    EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0); // the event starts signalled
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0);
+    EXPECT_NEAR(MsBetween(start, std::chrono::steady_clock::now()), 2000.0, 250.0);
+}
+
+TEST_F(TcpLinkTest, SendsReturnZeroWithoutALink) {
+    EXPECT_EQ(tcp.NetSendSync(Hex("81 07")), 0);
+    EXPECT_EQ(tcp.TcpSendDirect(Hex("80 06")), 0);
+    EXPECT_TRUE(tcp.TcpSendQueued(Hex("81 07"))) << "a queued message waits for the next connect";
+}
+
+TEST_F(TcpLinkTest, RefusesPayloadsTooLongForAFrame) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    const std::vector<uint8_t> tooLong(kMaxPayload + 1, 0x81);
+    EXPECT_FALSE(tcp.TcpSendQueued(tooLong));
+    link.queueEnabled.store(0);
+    EXPECT_EQ(tcp.NetSendSync(tooLong), 0);
+    EXPECT_EQ(tcp.TcpSendDirect(tooLong), 0);
+}
+
+size_t OpenDescriptors() {
+    size_t n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+TEST_F(TcpLinkTest, FailedConnectReportsThePlatformErrorAndClosesItsSocket) {
+    // A port that was just free: bind one, note it, close it.
+    uint16_t port;
+    {
+        asio::io_context io;
+        asio::ip::tcp::acceptor a(io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+        port = a.local_endpoint().port();
+    }
+    // The first attempt sets up the transport's event loop (its own descriptors, kept for the
+    // transport's life); no later attempt may leave anything behind.
+    EXPECT_EQ(tcp.TcpConnect("127.0.0.1", port), ECONNREFUSED);
+    const size_t before = OpenDescriptors();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(tcp.TcpConnect("127.0.0.1", port), ECONNREFUSED);
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    EXPECT_EQ(tcp.TcpConnect("not an address", 30303), EINVAL);
+}
+
+TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkWithoutAMessage) {
+    auto options = FastHost();
+    options.closeAfter = 3;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+    link.queueEnabled.store(0);
+    for (int i = 0; i < 3; ++i)
+        tcp.NetSendSync(Hex("81 07"));
+    ASSERT_TRUE(Eventually([&] { return link.linkConnected.load() == 0; }));
+    EXPECT_EQ(link.readThreadEnd.load(), 1);
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+    EXPECT_EQ(events.Count(WM_DEV_HOST_BUSY), 0);
+}
+
+TEST_F(TcpLinkTest, CloseEmptiesTheQueueAndClearsLevels) {
+    StartHost();
+    ASSERT_EQ(Connect(), 1);
+    host->SetSilent(true);
+    store.SetLevelRecord(std::vector<uint8_t>(16, 0x42));
+    tcp.TcpSendQueued(EchoLevelA(1));
+    tcp.TcpSendQueued(EchoLevelB(1));
+    tcp.TcpClose();
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    EXPECT_TRUE(link.writeQueue.Empty());
+    for (uint8_t b : store.GetLevelRecord())
+        EXPECT_EQ(b, 0);
+}
+
+TEST_F(TcpLinkTest, ReconnectAfterCloseWorks) {
+    StartHost();
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(Connect(), 1) << round;
+        ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); })) << round;
+        link.queueEnabled.store(0);
+        EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0);
+        tcp.TcpClose();
+        ASSERT_TRUE(Eventually([&] { return !host->ClientConnected(); })) << round;
+    }
+}
+
+TEST_F(TcpLinkTest, NoisyRepliesDoNotStallTheQueue) {
+    auto options = FastHost();
+    options.garbageEvery = 2;
+    options.badChecksumEvery = 5;
+    StartHost(options);
+    ASSERT_EQ(Connect(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    for (uint32_t i = 0; i < 8; ++i) {
+        std::vector<uint8_t> p = Hex("81 30 00 00 38");
+        p[3] = static_cast<uint8_t>(i);
+        tcp.TcpSendQueued(p);
+    }
+    ASSERT_TRUE(host->WaitForMessages(8, 5s));
+    // One corrupted reply (the fifth) costs its 2 s; stray bytes cost nothing.
+    EXPECT_LT(MsBetween(start, host->Received().back().at), 2600.0);
+    EXPECT_EQ(link.linkConnected.load(), 1);
+}
+
+} // namespace
