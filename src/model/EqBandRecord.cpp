@@ -29,7 +29,9 @@ uint16_t EqGainCode(float gainDb) {
     return TruncClamp((static_cast<double>(gainDb) + 15.0) * 10.0 + 0.05, 0.0, kGainCodeMax);
 }
 
-float EqGainFromCode(uint16_t code) { return static_cast<float>(code / 10.0 - 15.0); }
+float EqGainFromCode(uint16_t code) {
+    return static_cast<float>(code / 10.0 - 15.0);
+}
 
 void PackEqBand(const EqBand& band, uint8_t out[kEqBandRecordSize]) {
     const int freq = band.freqHz < 0 ? 0 : (band.freqHz > 0xFFFF ? 0xFFFF : band.freqHz);
