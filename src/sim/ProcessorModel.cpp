@@ -289,9 +289,9 @@ Message ProcessorModel::Levels() {
 }
 
 Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
-    Message reply{code};
-    reply.insert(reply.end(), text.begin(), text.end());
-    reply.push_back(0);
+    Message reply(text.size() + 2, 0); // code, the characters, a terminating zero
+    reply[0] = code;
+    std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;
 }
 
