@@ -1,0 +1,78 @@
+// orvex: the editor and remote control of the audio processor.
+
+#include "shell/Gallery.h"
+#include "shell/OrvexApp.h"
+#include "shell/Theme.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    // The gallery renders without a display; the platform must be chosen before the application exists.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--gallery") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvex"));
+    QApplication::setApplicationVersion(QStringLiteral("2.2.2"));
+    orvex::ApplyApplicationLook(application);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Editor and remote control of the audio processor."));
+    parser.addHelpOption();
+    QCommandLineOption connect(QStringLiteral("connect"),
+                               QStringLiteral("Connect over TCP at start-up, as the connect dialog would."),
+                               QStringLiteral("HOST:PORT"));
+    QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Use this language for this run only."),
+                            QStringLiteral("zh|en"));
+    QCommandLineOption gallery(QStringLiteral("gallery"),
+                               QStringLiteral("Render every page and dialog to PNG files in DIR, then exit."),
+                               QStringLiteral("DIR"));
+    parser.addOption(connect);
+    parser.addOption(lang);
+    parser.addOption(gallery);
+    parser.process(application);
+
+    if (parser.isSet(gallery))
+        return orvex::RunGallery(parser.value(gallery));
+
+    orvex::COrvexv13App::Options options;
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);
+        if (value != QStringLiteral("zh") && value != QStringLiteral("en")) {
+            std::fprintf(stderr, "orvex: --lang takes zh or en\n");
+            return 2;
+        }
+        options.languageOverride = value == QStringLiteral("en") ? 1 : 0;
+    }
+    QString host;
+    int port = 0;
+    if (parser.isSet(connect)) {
+        const QString target = parser.value(connect);
+        const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+        bool ok = colon > 0;
+        if (ok) {
+            host = target.left(colon);
+            port = target.mid(colon + 1).toInt(&ok);
+        }
+        if (!ok || port <= 0 || port > 65535) {
+            std::fprintf(stderr, "orvex: --connect takes HOST:PORT, for example 127.0.0.1:30303\n");
+            return 2;
+        }
+    }
+
+    orvex::COrvexv13App app;
+    if (!app.InitInstance(options))
+        return 0;
+    if (!host.isEmpty())
+        QTimer::singleShot(0, &app, [&app, host, port] { app.ConnectOnStart(host, port); });
+    const int result = QApplication::exec();
+    app.ExitInstance();
+    return result;
+}

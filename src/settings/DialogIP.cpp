@@ -1,0 +1,129 @@
+#include "settings/DialogIP.h"
+
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/Language.h"
+#include "shell/OrvexApp.h"
+#include "shell/OrvexView.h"
+#include "shell/Theme.h"
+#include "ui/IpAddressCtrl.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cerrno>
+
+namespace orvex {
+
+CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : QDialog(parent), m_app(app) {
+    SetTemplateId(this, tmpl::ConnectIp);
+    UsePageBackground(this);
+    setWindowTitle(QString::fromUtf8("网络连接"));
+
+    auto* group = new QGroupBox(this);
+    SetCtrlId(group, kGroupId);
+    auto* addressLabel = new QLabel(QString::fromUtf8("机器IP地址"), group);
+    SetCtrlId(addressLabel, kAddressLabelId);
+    m_address = new CIpAddressCtrl(group);
+    SetCtrlId(m_address, kAddressId);
+    auto* portLabel = new QLabel(QString::fromUtf8("通信端口："), group);
+    SetCtrlId(portLabel, kPortLabelId);
+    m_port = new QLineEdit(group);
+    SetCtrlId(m_port, kPortId);
+    m_port->setValidator(new QIntValidator(1, 65535, m_port));
+    // The port comes from the settings only; its field stays hidden.
+    portLabel->hide();
+    m_port->hide();
+
+    m_error = new QLabel(group);
+    SetCtrlId(m_error, kErrorId);
+    m_error->setStyleSheet(QStringLiteral("color: rgb(255,0,0);"));
+    m_error->setWordWrap(true);
+    m_error->setMinimumHeight(m_error->fontMetrics().height() * 2);
+
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(16, 14, 16, 10);
+    grid->setHorizontalSpacing(10);
+    grid->addWidget(addressLabel, 0, 0);
+    grid->addWidget(m_address, 0, 1, Qt::AlignLeft);
+    grid->addWidget(portLabel, 1, 0);
+    grid->addWidget(m_port, 1, 1, Qt::AlignLeft);
+    grid->addWidget(m_error, 2, 0, 1, 2);
+
+    auto* connectButton = new QPushButton(QString::fromUtf8("尝试连接"), this);
+    SetCtrlId(connectButton, kConnectId);
+    connectButton->setDefault(true);
+    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
+    SetCtrlId(cancel, kCancelId);
+    auto* scan = new QPushButton(QString::fromUtf8("扫描网段"), this);
+    SetCtrlId(scan, kScanId);
+    scan->hide();
+    connect(connectButton, &QPushButton::clicked, this, [this] { Connect(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(scan);
+    buttons->addWidget(connectButton);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->setSpacing(12);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    setMinimumWidth(380);
+
+    SetPort(m_app.Settings().IpPort());
+    const QString stored = m_app.Settings().IpAddr();
+    if (stored.isEmpty() || !m_address->SetAddress(stored))
+        m_address->SetAddress(QString::fromLatin1(kProposedAddress));
+}
+
+QString CDialogIP::ErrorText() const {
+    return m_error->text();
+}
+
+int CDialogIP::Port() const {
+    return m_port->text().toInt();
+}
+
+void CDialogIP::SetPort(int port) {
+    m_port->setText(QString::number(port));
+}
+
+int CDialogIP::Connect() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DeviceSession& session = m_app.Session();
+    if (session.IsConnected() && !session.IsNetwork())
+        session.CloseUsbWithoutNotice();
+    m_app.hostBusy = 0;
+
+    const QString address = m_address->Address();
+    const int port = Port();
+    const int result =
+        port > 0 && port <= 65535 ? session.TcpConnect(address.toStdString(), static_cast<uint16_t>(port)) : EINVAL;
+    if (result == 1) {
+        m_app.Settings().SetIpPort(port);
+        m_app.Settings().SetIpAddr(address);
+        m_error->clear();
+        QApplication::restoreOverrideCursor();
+        hide();
+        if (m_app.hostBusy == 0) {
+            if (COrvexv13View* view = m_app.View())
+                view->OnDeviceConnected();
+        }
+        return result;
+    }
+    m_error->setText(Tr2("错误%1，请确认IP地址和端口号正确!", "Connect failed. Error %1").arg(result));
+    QApplication::restoreOverrideCursor();
+    return result;
+}
+
+} // namespace orvex

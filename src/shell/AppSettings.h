@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+namespace orvex {
+
+// The per-user settings under the key "Calyxon V1.0". Value names, kinds and defaults are the
+// ones the program has always used; where they are kept is QSettings' business.
+class AppSettings {
+public:
+    static constexpr const char* kKeyName = "Calyxon V1.0";
+    static constexpr int kDefaultApplicationLook = 215;
+    static constexpr int kDefaultPort = 30303;
+    static constexpr int kRecentFileCount = 10;
+
+    AppSettings();
+    ~AppSettings();
+
+    int Language() const; // 0 or 1; any other stored value reads as 0
+    void SetLanguage(int language);
+
+    int ApplicationLook() const;
+    void SetApplicationLook(int look);
+
+    // Eight bytes: 0 channels 1+2 linked, 1 channels 3+4, 2 channels 7+8; 3..7 unused.
+    static QByteArray DefaultQtOption();
+    QByteArray QtOption() const; // the default when absent or not 8 bytes long
+    void SetQtOption(const QByteArray& option);
+
+    QString IpAddr() const; // empty when never stored
+    void SetIpAddr(const QString& address);
+    int IpPort() const;
+    void SetIpPort(int port);
+
+    QStringList RecentFiles() const;
+    // Moves `path` to the front; the list keeps 10 entries.
+    void AddRecentFile(const QString& path);
+    void RemoveRecentFile(const QString& path);
+
+    void Sync();
+
+private:
+    void WriteRecentFiles(const QStringList& files);
+
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace orvex

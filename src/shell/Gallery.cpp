@@ -1,0 +1,189 @@
+#include "shell/Gallery.h"
+
+#include "model/ParameterStore.h"
+#include "settings/DialogIP.h"
+#include "shell/AboutDlg.h"
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/DlgMsgBox.h"
+#include "shell/InfoDlg.h"
+#include "shell/Language.h"
+#include "shell/MainFrame.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrvexApp.h"
+#include "shell/OrvexView.h"
+#include "shell/Page.h"
+#include "shell/RibbonBar.h"
+#include "ui/IpAddressCtrl.h"
+#include "shell/SynDlg.h"
+#include "shell/WaitDlg.h"
+#include "sim/NetworkHost.h"
+#include "sim/ProcessorModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+
+namespace orvex {
+
+namespace {
+
+void Settle(int ms = 60) {
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    } while (timer.elapsed() < ms);
+}
+
+class GalleryWriter {
+public:
+    explicit GalleryWriter(QString directory) : m_dir(std::move(directory)) { QDir().mkpath(m_dir); }
+
+    bool Save(QWidget* widget, const QString& name) {
+        widget->show();
+        Settle();
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        const bool ok = widget->grab().save(path);
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+        m_failures += ok ? 0 : 1;
+        return ok;
+    }
+
+    int Failures() const { return m_failures; }
+
+private:
+    QString m_dir;
+    int m_failures = 0;
+};
+
+QString LangSuffix() {
+    return languageIndex == kLanguageEnglish ? QStringLiteral("en") : QStringLiteral("zh");
+}
+
+void RenderAll(COrvexv13App& app, GalleryWriter& out) {
+    CMainFrame* frame = app.MainFrame();
+    COrvexv13View* view = app.View();
+    for (int language : {kLanguageChinese, kLanguageEnglish}) {
+        languageIndex = language;
+        app.ApplyLanguage();
+        frame->UpdateCommandUI();
+        const QString lang = LangSuffix();
+
+        frame->Ribbon()->SetActiveCategory(0);
+        view->OnCategoryChanged(frame->Ribbon()->Category(0)->Name());
+        frame->UpdateCommandUI();
+        out.Save(frame, QStringLiteral("main-") + lang);
+
+        for (PageKind kind :
+             {PageKind::Music, PageKind::Efx, PageKind::Output, PageKind::Delay, PageKind::Ssvc, PageKind::Comp}) {
+            view->SwitchToPage(kind);
+            out.Save(view->CurrentPage(), QStringLiteral("%1-%2").arg(PageTemplate(kind)).arg(lang));
+        }
+        view->SwitchToPage(PageKind::Music);
+
+        {
+            CInfoDlg info;
+            info.ShowMessage(Tr2("音乐已静音", "Music Muted"), 60000);
+            out.Save(&info, QStringLiteral("%1-%2").arg(tmpl::Info).arg(lang));
+        }
+        {
+            CSynDlg sync;
+            out.Save(&sync, QStringLiteral("%1-%2").arg(tmpl::Syn).arg(lang));
+            sync.EndFromOutside();
+        }
+        {
+            CWaitDlg wait(QString::fromUtf8("正在添加插座，请按插座上的按键……"), CWaitDlg::kKindAddPlug, 0, 0);
+            out.Save(&wait, QStringLiteral("%1-%2").arg(tmpl::Wait).arg(lang));
+            wait.Finish(0);
+        }
+        {
+            CDlgMsgBox box(Tr2("链接通道的设置不同，以哪个通道为准?", "The linked channels differ. Which one is kept?"),
+                           Tr2("通道1", "Channel 1"), Tr2("通道2", "Channel 2"));
+            out.Save(&box, QStringLiteral("%1-%2").arg(tmpl::MsgBox).arg(lang));
+        }
+        {
+            CAboutDlg about(app.Store(), app.Session().State());
+            out.Save(&about, QStringLiteral("%1-%2").arg(tmpl::About).arg(lang));
+        }
+        // The modeless tool dialogs that exist; placeholders are skipped.
+        for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
+                      tmpl::ConnectIp}) {
+            QDialog* dialog = app.ShowToolDialog(t);
+            if (dialog && QString::fromLatin1(dialog->metaObject()->className()) != "orvex::CPlaceholderDialog")
+                out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
+            app.DestroyToolDialog(t);
+        }
+    }
+}
+
+} // namespace
+
+int RunGallery(const QString& directory) {
+    // Settings of a throw-away location: the gallery never touches the user's.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    qputenv("XDG_DATA_HOME", settingsDir.path().toLocal8Bit());
+
+    // Message boxes would wait for a user nobody is; they are answered and logged instead.
+    SetMessageBoxHook([](const MessageBoxRequest& r) {
+        std::printf("message box: %s\n", qPrintable(r.text));
+        return QMessageBox::Ok;
+    });
+    SetNonBlockingBoxHook([](const MessageBoxRequest& r, std::function<void()> close) {
+        std::printf("message box: %s\n", qPrintable(r.text));
+        close();
+    });
+
+    int failures = 0;
+    {
+        COrvexv13App app;
+        COrvexv13App::Options options;
+        options.singleInstance = false;
+        options.keyboardShortcuts = false;
+        if (!app.InitInstance(options))
+            return 1;
+        app.MainFrame()->resize(1200, 760);
+        GalleryWriter defaults(directory);
+        RenderAll(app, defaults);
+        failures += defaults.Failures();
+
+        // A synchronised state: the simulated processor on a free loopback port.
+        sim::ProcessorModel model;
+        sim::HostOptions hostOptions;
+        hostOptions.address = "127.0.0.1";
+        hostOptions.port = 0;
+        sim::NetworkHost host(model, hostOptions);
+        std::string error;
+        if (!host.Start(&error)) {
+            std::fprintf(stderr, "gallery: simulator did not start: %s\n", error.c_str());
+            return 1;
+        }
+        auto* dialog = qobject_cast<CDialogIP*>(app.ShowToolDialog(tmpl::ConnectIp));
+        dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
+        dialog->SetPort(host.Port());
+        if (dialog->Connect() != 1) {
+            std::fprintf(stderr, "gallery: could not connect to the simulator\n");
+            return 1;
+        }
+        Settle(200);
+        GalleryWriter synced(directory + QStringLiteral("/synced"));
+        RenderAll(app, synced);
+        failures += synced.Failures();
+        app.CloseLink();
+        app.ExitInstance();
+        host.Stop();
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace orvex

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace orvex {
+
+// 0 Chinese, 1 English. Changed only by the language button (and by `--lang` at start-up).
+extern int languageIndex;
+
+inline constexpr int kLanguageChinese = 0;
+inline constexpr int kLanguageEnglish = 1;
+
+// The stored `language` value is trusted only when it is one the program writes: anything else
+// (a hand-edited or corrupted setting) falls back to Chinese rather than indexing past the pair.
+int LanguageFromSetting(int stored);
+
+// A text that exists in both languages, chosen at the moment it is shown. Both arguments are UTF-8.
+inline QString Tr2(const char* zh, const char* en) {
+    return QString::fromUtf8(languageIndex == kLanguageEnglish ? en : zh);
+}
+
+// The mode names of the status bar and the mode menus, for modes 0..3.
+QString ModeName(int mode);
+// "一".."四" / "1".."4" for n = 1..4, as the mode prompts number them.
+QString ModeNumeral(int n);
+
+} // namespace orvex

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "link/LinkEvents.h"
+
+#include <QObject>
+
+#include <functional>
+
+namespace orvex {
+
+class COrvexv13View;
+
+// The GUI's LinkEvents: every call from a link thread is queued onto the user-interface thread
+// and delivered there to the main view, so no link thread ever touches a widget. The remote
+// key is the one message the link sends rather than posts: its caller waits for the view.
+class CLinkEventRelay : public QObject, public LinkEvents {
+    Q_OBJECT
+public:
+    using ViewGetter = std::function<COrvexv13View*()>;
+    explicit CLinkEventRelay(ViewGetter view, QObject* parent = nullptr);
+
+    void OnRemoteKey(uint32_t keyCode) override;
+    void OnSyncDone(uint32_t wParam) override;
+    void OnLinkTimeout() override;
+    void OnHostBusy() override;
+    void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
+    void OnRefresh(uint32_t wParam) override;
+
+private:
+    template <class F>
+    void Post(F&& call);
+
+    ViewGetter m_view;
+};
+
+} // namespace orvex

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "shell/VolumeControls.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QCheckBox;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace orvex {
+
+class COrvexv13App;
+class COrvexv13View;
+class CMyMFCRibbonBar;
+class CMyMFCRibbonStatusBarPane;
+
+// The top-level window: the ribbon, the main view and the status bar.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMinWidth = 1040;
+    static constexpr int kMinHeight = 700;
+    static constexpr const char* kInstanceProperty = "Calyx V1.0";
+
+    explicit CMainFrame(COrvexv13App& app);
+    ~CMainFrame() override;
+
+    CMyMFCRibbonBar* Ribbon() const { return m_ribbon; }
+    COrvexv13View* View() const { return m_view; }
+    CMyMFCRibbonStatusBarPane* LinkPane() const { return m_linkPane; }
+    CMyMFCRibbonStatusBarPane* ModePane() const { return m_modePane; }
+    QCheckBox* BypassBox() const { return m_bypass; }
+    QPushButton* ResetEqButton() const { return m_resetEq; }
+
+    // Every ribbon text in the current language; the split buttons get fresh menus.
+    void RelabelRibbon();
+    // Both twins of every volume control, and their labels, from the store.
+    void RefreshRibbonFromStore();
+    // The two value labels of one control. `refreshStyle` selects the prefixes of
+    // RefreshRibbonFromStore (the Chinese reverb prefix is padded there).
+    void SetVolumeLabels(VolumeControl control, int value, bool refreshStyle);
+    // What the framework's idle update did: check boxes, panes, the status bar's EQ commands.
+    void UpdateCommandUI();
+    void UpdateRecentFiles();
+
+    // The frame's message pre-translation: the wheel over the ribbon and double clicks on tabs.
+    bool HandleRibbonWheel(const QPoint& globalPos, int delta);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildRibbon();
+    void BuildCategory(int index);
+    void CreateStatusBar();
+    QMenu* MakeModeMenu(int firstCommand);
+    void OnCommand(int id);
+    bool ConfirmClose();
+
+    COrvexv13App& m_app;
+    COrvexv13View* m_view = nullptr;
+    CMyMFCRibbonBar* m_ribbon = nullptr;
+    CMyMFCRibbonStatusBarPane* m_linkPane = nullptr;
+    CMyMFCRibbonStatusBarPane* m_modePane = nullptr;
+    QCheckBox* m_bypass = nullptr;
+    QPushButton* m_resetEq = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QTimer m_idleUpdate;
+    bool m_closing = false;
+};
+
+} // namespace orvex

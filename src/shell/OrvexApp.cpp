@@ -1,0 +1,438 @@
+#include "shell/OrvexApp.h"
+
+#include "link/DebugSink.h"
+#include "model/ParameterStore.h"
+#include "settings/DialogIP.h"
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/InfoDlg.h"
+#include "shell/Language.h"
+#include "shell/LinkEventRelay.h"
+#include "shell/MainFrame.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrvexView.h"
+#include "shell/Page.h"
+#include "shell/PlaceholderDialog.h"
+#include "shell/Relabel.h"
+#include "shell/SingleInstance.h"
+#include "shell/SynDlg.h"
+#include "shell/WaitDlg.h"
+#include "ui/IpAddressCtrl.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QStandardPaths>
+
+// Resources of a static library are registered by name from outside any namespace.
+static void InitOrvexResources() {
+    Q_INIT_RESOURCE(orvex);
+}
+
+namespace orvex {
+
+namespace {
+COrvexv13App* g_app = nullptr;
+std::map<int, COrvexv13App::ToolDialogFactory>& ToolDialogFactories() {
+    static std::map<int, COrvexv13App::ToolDialogFactory> factories;
+    return factories;
+}
+
+constexpr int kInfoMs = 1100;
+constexpr quint32 kXkControlR = 0xffe4;
+
+// Calls a dialog's own operation when it has one (the real tool dialogs declare these as slots).
+bool InvokeIfPresent(QObject* object, const char* method) {
+    if (object->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(method)) < 0)
+        return false;
+    const QByteArray name = QByteArray(method).left(QByteArray(method).indexOf('('));
+    return QMetaObject::invokeMethod(object, name.constData(), Qt::DirectConnection);
+}
+
+void CentreOnScreen(QWidget* widget) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    widget->adjustSize();
+    const QRect area = screen->availableGeometry();
+    widget->move(area.center() - QPoint(widget->width() / 2, widget->height() / 2));
+}
+} // namespace
+
+COrvexv13App::COrvexv13App() {
+    Q_ASSERT(!g_app);
+    g_app = this;
+    InitOrvexResources();
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvex"));
+    m_settings = std::make_unique<AppSettings>();
+    m_store = std::make_unique<ParameterStore>();
+}
+
+COrvexv13App::~COrvexv13App() {
+    qApp->removeEventFilter(this);
+    if (m_session)
+        m_session->Shutdown();
+    for (auto& [id, dialog] : m_toolDialogs)
+        delete dialog.data();
+    delete m_infoDlg.data();
+    delete m_frame.data();
+    m_session.reset();
+    m_relay.reset();
+    g_app = nullptr;
+}
+
+COrvexv13App* COrvexv13App::Instance() {
+    return g_app;
+}
+
+int COrvexv13App::StartLanguage() const {
+    if (m_options.languageOverride == kLanguageChinese || m_options.languageOverride == kLanguageEnglish)
+        return m_options.languageOverride;
+    return m_settings->Language();
+}
+
+CMainFrame* COrvexv13App::MainFrame() const {
+    return m_frame;
+}
+
+COrvexv13View* COrvexv13App::View() const {
+    return m_frame ? m_frame->View() : nullptr;
+}
+
+bool COrvexv13App::InitInstance(const Options& options) {
+    m_options = options;
+    QGuiApplication::setApplicationDisplayName(QString());
+
+    if (options.singleInstance) {
+        m_guard = std::make_unique<SingleInstanceGuard>();
+        m_guard->SetRaiseHandler([this] { return RaiseMainWindow(); });
+        switch (m_guard->Acquire()) {
+        case SingleInstanceGuard::Outcome::First:
+            break;
+        case SingleInstanceGuard::Outcome::RaisedOther:
+            return false;
+        case SingleInstanceGuard::Outcome::OtherNoWindow:
+            ShowInformationBox(nullptr, QString::fromUtf8("已有一个实例在运行，但找不到它的主窗口！"), QString());
+            return false;
+        case SingleInstanceGuard::Outcome::CannotCreate:
+            ShowInformationBox(nullptr, QString::fromUtf8("创建信标对象失败，程序退出！"), QString());
+            return false;
+        }
+    }
+
+    RegisterToolDialog(tmpl::ConnectIp, [this] { return new CDialogIP(*this); });
+
+    m_relay = std::make_unique<CLinkEventRelay>([this] { return View(); });
+    m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings);
+
+    if (options.keyboardShortcuts)
+        qApp->installEventFilter(this);
+
+    // The frame creates the view (which resets the store and reads the language) before it
+    // builds the ribbon in that language.
+    m_frame = new CMainFrame(*this);
+    m_frame->setWindowTitle(QString::fromUtf8(kMainCaption));
+    m_frame->setWindowIcon(QIcon(QStringLiteral(":/icons/orvex.svg")));
+    ExtractHelpFile();
+    if (options.showWindow)
+        m_frame->show();
+    return true;
+}
+
+int COrvexv13App::ExitInstance() {
+    if (m_session)
+        m_session->Shutdown();
+    return 0;
+}
+
+bool COrvexv13App::RaiseMainWindow() {
+    if (!m_frame)
+        return false;
+    if (m_frame->isMinimized())
+        m_frame->showNormal();
+    m_frame->show();
+    m_frame->raise();
+    m_frame->activateWindow();
+    return true;
+}
+
+// ---- help ------------------------------------------------------------------------------------------
+
+void COrvexv13App::ExtractHelpFile() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    helpFilePath = base + QStringLiteral("/Farol/Plug.html");
+    if (QFileInfo::exists(helpFilePath))
+        return;
+    QDir().mkpath(base + QStringLiteral("/Farol"));
+    QFile source(QStringLiteral(":/help/Plug.html"));
+    QFile target(helpFilePath);
+    // A failure is silent: the help button then finds no file.
+    if (source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly))
+        target.write(source.readAll());
+}
+
+// ---- display services ------------------------------------------------------------------------------
+
+void COrvexv13App::ShowInfoMessage(const QString& text, int milliseconds) {
+    if (!m_infoDlg) {
+        m_infoDlg = new CInfoDlg(nullptr);
+        CentreOnScreen(m_infoDlg);
+    }
+    m_infoDlg->show();
+    m_infoDlg->raise();
+    m_infoDlg->ShowMessage(text, milliseconds);
+}
+
+CInfoDlg* COrvexv13App::InfoDialog() const {
+    return m_infoDlg;
+}
+CSynDlg* COrvexv13App::SyncDialog() const {
+    return m_synDlg;
+}
+CWaitDlg* COrvexv13App::WaitDialog() const {
+    return m_waitDlg;
+}
+
+void COrvexv13App::ShowSyncDialog(const QString& text) {
+    if (m_synDlg) {
+        m_synDlg->show();
+        return;
+    }
+    CSynDlg dialog(text, m_frame);
+    m_synDlg = &dialog;
+    const int result = dialog.exec();
+    m_synDlg = nullptr;
+    if (result != CSynDlg::kTimedOut)
+        return;
+    ShowErrorBox(m_frame, QString::fromUtf8("发生错误，与设备数据同步超时……"), QString::fromUtf8("错误"));
+    // No disconnect notice: the processor is not answering anyway.
+    m_session->DropTcpWithoutNotice();
+}
+
+void COrvexv13App::EndSyncDialog() {
+    if (m_synDlg)
+        m_synDlg->EndFromOutside();
+}
+
+void COrvexv13App::ShowWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2) {
+    if (m_waitDlg) {
+        m_waitDlg->RestartTimers();
+        return;
+    }
+    CWaitDlg dialog(text, kind, value1, value2, m_frame);
+    dialog.SetTimeoutNotice([this] { ShowInfoMessage(QString::fromUtf8("发生错误，操作超时……"), kInfoMs); });
+    m_waitDlg = &dialog;
+    dialog.exec();
+    m_waitDlg = nullptr;
+}
+
+// ---- modeless tool dialogs -------------------------------------------------------------------------
+
+void COrvexv13App::RegisterToolDialog(int templateId, ToolDialogFactory factory) {
+    ToolDialogFactories()[templateId] = std::move(factory);
+}
+
+QDialog* COrvexv13App::ToolDialog(int templateId) const {
+    const auto it = m_toolDialogs.find(templateId);
+    return it != m_toolDialogs.end() ? it->second.data() : nullptr;
+}
+
+QDialog* COrvexv13App::ShowToolDialog(int templateId) {
+    QPointer<QDialog>& slot = m_toolDialogs[templateId];
+    if (!slot) {
+        const auto factory = ToolDialogFactories().find(templateId);
+        slot = factory != ToolDialogFactories().end() ? factory->second() : new CPlaceholderDialog(templateId);
+        CentreOnScreen(slot);
+    }
+    QDialog* dialog = slot;
+    InvokeIfPresent(dialog, "RefreshFromStore()");
+    if (!InvokeIfPresent(dialog, "Relabel()"))
+        RelabelDialog(dialog, templateId);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
+
+void COrvexv13App::DestroyToolDialog(int templateId) {
+    const auto it = m_toolDialogs.find(templateId);
+    if (it == m_toolDialogs.end() || !it->second)
+        return;
+    // The smart-plug dialog closes through its own operation, which also restores polling.
+    if (!InvokeIfPresent(it->second, "CloseDialog()"))
+        delete it->second.data();
+    m_toolDialogs.erase(it);
+}
+
+// ---- language --------------------------------------------------------------------------------------
+
+void COrvexv13App::ApplyLanguage() {
+    const bool tableReady = LoadEmbeddedLabelTable(languageIndex);
+    if (m_frame)
+        m_frame->RelabelRibbon();
+    if (!tableReady)
+        return;
+    // Open tool dialogs, in this order; the rest are relabelled when next shown.
+    for (int t :
+         {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::SmartPlug, tmpl::Features, tmpl::ConnectIp}) {
+        if (QDialog* dialog = ToolDialog(t)) {
+            if (!InvokeIfPresent(dialog, "Relabel()"))
+                RelabelDialog(dialog, t);
+        }
+    }
+    if (COrvexv13View* view = View()) {
+        if (CPage* page = view->CurrentPage())
+            page->Relabel();
+    }
+}
+
+void COrvexv13App::ToggleLanguage() {
+    languageIndex = 1 - languageIndex;
+    m_settings->SetLanguage(languageIndex);
+    ApplyLanguage();
+    if (m_frame)
+        m_frame->UpdateCommandUI();
+}
+
+// ---- files and link --------------------------------------------------------------------------------
+
+bool COrvexv13App::OpenDocumentFile(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        ShowInformationBox(m_frame, QString::fromUtf8("文件不存在！"), QString::fromUtf8("文件打开错误"));
+        return false;
+    }
+    if (QFileInfo(path).suffix().compare(QStringLiteral("kvom"), Qt::CaseInsensitive) != 0)
+        return false;
+    if (!m_session->IsConnected() || !View())
+        return false;
+    return View()->LoadModeFileAndWrite(path, false);
+}
+
+void COrvexv13App::ConnectOnStart(const QString& address, int port) {
+    auto* dialog = qobject_cast<CDialogIP*>(ShowToolDialog(tmpl::ConnectIp));
+    if (!dialog)
+        return;
+    if (!dialog->AddressCtrl()->SetAddress(address)) {
+        DebugOut("--connect needs a dotted IPv4 address\n");
+        return;
+    }
+    dialog->SetPort(port);
+    dialog->Connect();
+}
+
+void COrvexv13App::CloseAllToolWindows() {
+    for (auto& [id, dialog] : m_toolDialogs) {
+        if (dialog)
+            dialog->close();
+    }
+    if (m_infoDlg)
+        m_infoDlg->close();
+}
+
+void COrvexv13App::CloseLink() {
+    if (m_session)
+        m_session->CloseLink();
+}
+
+// ---- keyboard --------------------------------------------------------------------------------------
+
+bool COrvexv13App::LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const {
+    // Qt reports "a" Ctrl; the key events of the Ctrl keys themselves tell left from right.
+    // Synthesised events carry no native key, so a Ctrl modifier without a known right Ctrl counts.
+    return m_leftCtrlDown || ((modifiers & Qt::ControlModifier) && !m_rightCtrlDown);
+}
+
+bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    // Every key reaches the application's window object first; reacting there sees each
+    // keystroke once, whatever widget has the focus.
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Control) {
+            const bool right = key->nativeVirtualKey() == kXkControlR;
+            (right ? m_rightCtrlDown : m_leftCtrlDown) = type == QEvent::KeyPress;
+        } else if (type == QEvent::KeyRelease) {
+            if (HandleKeyRelease(key->key(), key->modifiers(), key->nativeVirtualKey(), key->isAutoRepeat()))
+                return true;
+        } else if (type == QEvent::KeyPress && key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F4 && m_frame &&
+                   m_session->IsConnected() && !m_synDlg && !ToolDialog(tmpl::SmartPlug)) {
+            return true; // acted on at key-up
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, quint32 /*nativeVirtualKey*/,
+                                    bool autoRepeat) {
+    COrvexv13View* view = View();
+    if (!view || autoRepeat)
+        return false;
+    const bool leftCtrl = LeftCtrlHeld(modifiers);
+
+    if (key == Qt::Key_F7) {
+        if (m_synDlg)
+            return false;
+        ShowToolDialog(tmpl::MachineSettings);
+        return true;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
+        if (!m_session->IsConnected() || m_synDlg || ToolDialog(tmpl::SmartPlug))
+            return false;
+        const int n = key - Qt::Key_F1 + 1;
+        if (leftCtrl)
+            view->SaveDeviceMode(n, true);
+        else
+            view->LoadDeviceMode(n);
+        return true;
+    }
+    if (leftCtrl && key >= Qt::Key_0 && key <= Qt::Key_9) {
+        if (CPage* page = view->CurrentPage())
+            page->SelectEqBand(key == Qt::Key_0 ? 10 : key - Qt::Key_0);
+        return false;
+    }
+
+    struct VolumeKey {
+        int up, down;
+        VolumeControl control;
+    };
+    static constexpr VolumeKey kVolumeKeys[] = {{Qt::Key_Q, Qt::Key_A, VolumeControl::Music},
+                                                {Qt::Key_W, Qt::Key_S, VolumeControl::Mic},
+                                                {Qt::Key_E, Qt::Key_D, VolumeControl::Echo},
+                                                {Qt::Key_R, Qt::Key_F, VolumeControl::Reverb}};
+    for (const VolumeKey& v : kVolumeKeys) {
+        if (key != v.up && key != v.down)
+            continue;
+        const int current = m_store->Get(Info(v.control).field);
+        const int step = leftCtrl ? 1 : (current < 50 ? 5 : 2);
+        view->StepVolume(v.control, key == v.up ? step : -step);
+        return false;
+    }
+
+    struct MuteKey {
+        int key;
+        MuteControl control;
+        const char* zh;
+        const char* en;
+    };
+    static constexpr MuteKey kMuteKeys[] = {{Qt::Key_Z, MuteControl::Music, "音乐已静音", "Music Muted"},
+                                            {Qt::Key_X, MuteControl::Mic, "话筒已静音", "Mic Muted"},
+                                            {Qt::Key_C, MuteControl::Echo, "回声已静音", "Echo muted"},
+                                            {Qt::Key_V, MuteControl::Reverb, "混响已静音", "Reverb muted"}};
+    for (const MuteKey& m : kMuteKeys) {
+        if (key != m.key)
+            continue;
+        view->OnMuteCommand(m.control);
+        if (m_store->Get(Info(m.control).field) != 0)
+            ShowInfoMessage(Tr2(m.zh, m.en), kInfoMs);
+        return false;
+    }
+    if (key == Qt::Key_P)
+        view->ToggleEqBypass();
+    return false;
+}
+
+} // namespace orvex

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "link/TcpTransport.h"
+#include "shell/AppSettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QDialog;
+
+namespace orvex {
+
+class CInfoDlg;
+class CLinkEventRelay;
+class CMainFrame;
+class COrvexv13View;
+class CSynDlg;
+class CWaitDlg;
+class DeviceSession;
+class ParameterStore;
+class SingleInstanceGuard;
+
+// The application object: start-up and shutdown, the settings, the one parameter store and
+// device link, the modeless tool dialogs and the three display services every page uses.
+class COrvexv13App : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kAppId = "Nemwick.Calyxon.1.0";
+    static constexpr const char* kMainCaption = "Vadidizov v2.2.2";
+
+    struct Options {
+        int languageOverride = -1;  // --lang: 0 or 1 for this run only
+        bool singleInstance = true; // off for tests and the gallery
+        bool showWindow = true;
+        bool keyboardShortcuts = true;
+        TcpTimings timings; // tests shorten the link's time-outs
+    };
+
+    COrvexv13App();
+    ~COrvexv13App() override;
+
+    static COrvexv13App* Instance();
+
+    // Brings the program up; false ends it (a second instance, or a failure already reported).
+    bool InitInstance(const Options& options);
+    // Shuts the link down (used after the frame has closed).
+    int ExitInstance();
+
+    // ---- display services ----
+    void ShowInfoMessage(const QString& text, int milliseconds);
+    void ShowSyncDialog(const QString& text);
+    void ShowWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2);
+    // The view ends a running sync dialog (done, host busy, removal).
+    void EndSyncDialog();
+    CInfoDlg* InfoDialog() const;
+    CSynDlg* SyncDialog() const;
+    CWaitDlg* WaitDialog() const;
+
+    // ---- modeless tool dialogs, by template number ----
+    using ToolDialogFactory = std::function<QDialog*()>;
+    // Each tool dialog registers how it is made; a template without one gets a placeholder.
+    static void RegisterToolDialog(int templateId, ToolDialogFactory factory);
+    QDialog* ShowToolDialog(int templateId);
+    QDialog* ToolDialog(int templateId) const;
+    void DestroyToolDialog(int templateId);
+
+    // ---- language ----
+    // The language the program starts in: `--lang` when given, else the stored one.
+    int StartLanguage() const;
+    // Makes the current table available and relabels the ribbon, the open dialogs and the page.
+    void ApplyLanguage();
+    // The language button: flip, store, apply.
+    void ToggleLanguage();
+
+    // ---- files ----
+    // The recent-file list's entry point.
+    bool OpenDocumentFile(const QString& path);
+
+    // `--connect HOST:PORT`: what the connect dialog's Connect does, with that address.
+    void ConnectOnStart(const QString& address, int port);
+    // The main window closed: the tool windows go with it.
+    void CloseAllToolWindows();
+
+    // ---- link ----
+    // Disconnect notice, then close (shutdown and mismatches).
+    void CloseLink();
+
+    AppSettings& Settings() { return *m_settings; }
+    ParameterStore& Store() { return *m_store; }
+    DeviceSession& Session() { return *m_session; }
+    CMainFrame* MainFrame() const;
+    COrvexv13View* View() const;
+
+    int hostBusy = 0;
+    int pendingModeIndex = -1;
+    QByteArray qtOption;
+    QString helpFilePath;
+
+    // The key handling of PreTranslateMessage; public for the tests of the shortcut table.
+    bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey, bool autoRepeat);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ExtractHelpFile();
+    bool RaiseMainWindow();
+    bool LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const;
+
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<ParameterStore> m_store;
+    std::unique_ptr<CLinkEventRelay> m_relay;
+    std::unique_ptr<DeviceSession> m_session;
+    std::unique_ptr<SingleInstanceGuard> m_guard;
+    QPointer<CMainFrame> m_frame;
+    std::map<int, QPointer<QDialog>> m_toolDialogs;
+    QPointer<CInfoDlg> m_infoDlg;
+    QPointer<CSynDlg> m_synDlg;
+    QPointer<CWaitDlg> m_waitDlg;
+    bool m_leftCtrlDown = false;
+    bool m_rightCtrlDown = false;
+    Options m_options;
+};
+
+inline COrvexv13App& theApp() {
+    return *COrvexv13App::Instance();
+}
+
+} // namespace orvex

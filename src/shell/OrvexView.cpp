@@ -1,0 +1,573 @@
+#include "shell/OrvexView.h"
+
+#include "link/DebugSink.h"
+#include "model/ModeFile.h"
+#include "model/ParameterStore.h"
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/Language.h"
+#include "shell/MainFrame.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrvexApp.h"
+#include "shell/PageFactory.h"
+#include "shell/RibbonBar.h"
+#include "shell/RibbonStepSlider.h"
+#include "shell/SynDlg.h"
+#include "shell/Theme.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QSystemTrayIcon>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace orvex {
+
+namespace {
+constexpr int kTimer1Ms = 250;
+constexpr int kLevelPollMs = 500;
+constexpr int kInfoMs = 1100;
+
+void UiWait(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool IsInputCategory(const QString& name) {
+    return name == QString::fromUtf8("输入控制") || name == QStringLiteral("Input");
+}
+bool IsOutputCategory(const QString& name) {
+    return name == QString::fromUtf8("输出调节") || name == QStringLiteral("Output");
+}
+} // namespace
+
+COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(parent), m_app(app) {
+    UsePageBackground(this);
+    setMinimumSize(200, 200);
+
+    // Creation, in the order the rest of start-up relies on.
+    m_app.Store().ResetStoreDefaults();
+    languageIndex = m_app.StartLanguage();
+    m_app.qtOption = m_app.Settings().QtOption();
+    m_pageRect = QRect(0, 0, kMinPageWidth, kMinPageHeight);
+    SwitchToPage(PageKind::Music);
+    m_app.ApplyLanguage(); // no ribbon yet: only the page is relabelled
+
+    m_timer1.setSingleShot(true);
+    connect(&m_timer1, &QTimer::timeout, this, &COrvexv13View::OnTimer1);
+    m_timer1.start(kTimer1Ms);
+    connect(&m_timer3, &QTimer::timeout, this, &COrvexv13View::OnTimer3);
+    m_timer5.setSingleShot(true);
+    connect(&m_timer5, &QTimer::timeout, this, &COrvexv13View::OnTimer5);
+    m_timer990.setSingleShot(true);
+    connect(&m_timer990, &QTimer::timeout, this, [this] {
+        if (m_tray)
+            m_tray->hide();
+        if (m_notice)
+            m_notice->hide();
+    });
+}
+
+COrvexv13View::~COrvexv13View() {
+    if (m_tray)
+        m_tray->hide();
+}
+
+CMainFrame* COrvexv13View::Frame() const {
+    return m_app.MainFrame();
+}
+
+// ---- pages ----------------------------------------------------------------------------------------
+
+void COrvexv13View::SwitchToPage(PageKind kind, int channel) {
+    if (kind == PageKind::Output && channel >= 0)
+        m_outputChannel = std::clamp(channel, 0, 7);
+    if (m_currentPage && m_currentPage->Kind() == kind) {
+        if (kind == PageKind::Output)
+            m_currentPage->SetOutputChannel(m_outputChannel);
+        else if (kind == PageKind::Music) {
+            m_currentPage->ResetToFirstView();
+            m_currentPage->RefreshFromStore();
+        }
+        return;
+    }
+    if (m_currentPage) {
+        CPage* old = m_currentPage;
+        m_currentPage = nullptr;
+        old->hide();
+        delete old;
+    }
+    CPage* page = CreatePage(kind, this);
+    if (kind == PageKind::Output)
+        page->SetOutputChannel(m_outputChannel);
+    connect(page, &CPage::pageRequested, this, [this](PageKind next, int nextChannel) {
+        // Only an output page's own channel buttons move the application-wide channel.
+        SwitchToPage(next, next == PageKind::Output ? nextChannel : -1);
+    });
+    m_currentPage = page;
+    page->Relabel();
+    page->RefreshFromStore();
+    PlacePage();
+    page->show();
+}
+
+void COrvexv13View::OnCategoryChanged(const QString& categoryName) {
+    if (IsOutputCategory(categoryName))
+        SwitchToPage(PageKind::Output);
+    else if (IsInputCategory(categoryName)) {
+        SwitchToPage(PageKind::Music);
+        if (m_currentPage)
+            m_currentPage->ResetToFirstView();
+    }
+    if (Frame())
+        Frame()->RefreshRibbonFromStore();
+}
+
+void COrvexv13View::PlacePage() {
+    if (m_currentPage)
+        m_currentPage->setGeometry(m_pageRect);
+}
+
+void COrvexv13View::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_pageRect = QRect(0, 0, std::max(width(), kMinPageWidth), std::max(height(), kMinPageHeight));
+    PlacePage();
+    if (m_notice && m_notice->isVisible())
+        m_notice->move(width() - m_notice->width() - 16, 12);
+}
+
+// ---- commands -------------------------------------------------------------------------------------
+
+bool COrvexv13View::OnCommand(int id) {
+    for (const VolumeControlInfo& v : kVolumeControls) {
+        if (id == v.sliderInput || id == v.sliderOutput) {
+            OnVolumeCommand(v.control);
+            return true;
+        }
+        if (id == v.labelInput || id == v.labelOutput)
+            return true; // the value labels only show the value
+    }
+    for (const MuteControlInfo& m : kMuteControls) {
+        if (id == m.checkInput || id == m.checkOutput) {
+            OnMuteCommand(m.control);
+            return true;
+        }
+    }
+    if (id >= cmd::LoadMode1 && id < cmd::LoadMode1 + 4) {
+        LoadDeviceMode(id - cmd::LoadMode1 + 1);
+        return true;
+    }
+    if (id >= cmd::SaveMode1 && id < cmd::SaveMode1 + 4) {
+        SaveDeviceMode(id - cmd::SaveMode1 + 1);
+        return true;
+    }
+    switch (id) {
+    case cmd::FileOpen:
+    case cmd::LoadFileIn:
+    case cmd::LoadFileOut:
+        OnFileOpen();
+        return true;
+    case cmd::FileSave:
+    case cmd::SaveFileIn:
+    case cmd::SaveFileOut:
+        OnFileSave();
+        return true;
+    case cmd::Reset:
+        MachineReset();
+        return true;
+    case cmd::EqBypass:
+        ToggleEqBypass();
+        return true;
+    case cmd::EqReset:
+        ResetPageEq();
+        return true;
+    case cmd::Features:
+        m_app.ShowToolDialog(tmpl::Features);
+        return true;
+    case cmd::ConnectIp:
+        m_app.ShowToolDialog(tmpl::ConnectIp);
+        return true;
+    case cmd::InputSource:
+        m_app.ShowToolDialog(tmpl::MusicInput);
+        return true;
+    case cmd::Remote:
+        if (m_app.Session().IsConnected())
+            m_app.ShowToolDialog(tmpl::Remote);
+        return true;
+    case cmd::SmartPlug:
+        if (!m_app.Session().IsConnected())
+            m_app.ShowInfoMessage(Tr2("请先连接机器", "Please connect device"), kInfoMs);
+        m_app.Session().State().pollEnabled.store(0);
+        m_app.ShowToolDialog(tmpl::SmartPlug);
+        return true;
+    case cmd::Language:
+        m_app.ToggleLanguage();
+        return true;
+    case cmd::LoadModeIn:
+    case cmd::LoadModeOut:
+    case cmd::SaveModeIn:
+    case cmd::SaveModeOut:
+    case cmd::StatusLink:
+        return true; // the split buttons act only through their menus
+    default:
+        return false;
+    }
+}
+
+// ---- volumes and mutes ----------------------------------------------------------------------------
+
+void COrvexv13View::OnVolumeCommand(VolumeControl control) {
+    CMainFrame* frame = Frame();
+    if (!frame || !frame->Ribbon())
+        return;
+    const VolumeControlInfo& info = Info(control);
+    CMyMFCRibbonBar* ribbon = frame->Ribbon();
+    auto* sliderIn = ribbon->FindByID<CMFCRibbonStepSlider>(info.sliderInput);
+    auto* sliderOut = ribbon->FindByID<CMFCRibbonStepSlider>(info.sliderOutput);
+    if (!sliderIn || !sliderOut)
+        return;
+    const bool outputActive = ribbon->ActiveCategory() && IsOutputCategory(ribbon->ActiveCategory()->Name());
+    int value = outputActive ? sliderOut->value() : sliderIn->value();
+
+    ParameterStore& store = m_app.Store();
+    if (control == VolumeControl::Mic || control == VolumeControl::Music) {
+        const auto settings = store.CommittedMachineSettings();
+        const int limit = control == VolumeControl::Mic ? settings[5] : settings[6];
+        if (value > limit) {
+            m_app.ShowInfoMessage(control == VolumeControl::Mic
+                                      ? Tr2("不能超过最大话筒音量!", "Mic vol can't over max value!")
+                                      : Tr2("不能超过最大音乐音量!", "Mic vol can't over max value!"),
+                                  kInfoMs);
+            value = limit;
+        }
+    }
+    sliderIn->SetPos(value);
+    sliderOut->SetPos(value);
+    m_app.Session().SetVolume(control, value);
+    if (info.hasMute && store.Get(Info(info.mute).field) != 0)
+        m_app.ShowInfoMessage(Tr2("当前是静音状态", "vol is mute"), kInfoMs);
+    frame->SetVolumeLabels(control, value, false);
+}
+
+void COrvexv13View::OnMuteCommand(MuteControl control) {
+    const bool muted = m_app.Store().Get(Info(control).field) != 0;
+    m_app.Session().SetMute(control, !muted);
+    if (Frame())
+        Frame()->UpdateCommandUI();
+}
+
+void COrvexv13View::StepVolume(VolumeControl control, int delta) {
+    CMainFrame* frame = Frame();
+    if (!frame || !frame->Ribbon())
+        return;
+    const VolumeControlInfo& info = Info(control);
+    for (int id : {info.sliderInput, info.sliderOutput}) {
+        if (auto* slider = frame->Ribbon()->FindByID<CMFCRibbonStepSlider>(id))
+            slider->SetPos(std::clamp(slider->value() + delta, slider->minimum(), slider->maximum()));
+    }
+    OnVolumeCommand(control);
+}
+
+// ---- link events ----------------------------------------------------------------------------------
+
+void COrvexv13View::OnDeviceConnected(bool usbArrival) {
+    ShowBalloon(Tr2("设备已连接，同步中……", "Device connected!"), Tr2("信息", "Information"), usbArrival ? 4000 : 5000);
+    m_app.Session().StartReadSync();
+    m_timer3.start(kLevelPollMs);
+    // Modal: returns when the synchronisation ends, times out or the link goes.
+    m_app.ShowSyncDialog(QString());
+}
+
+void COrvexv13View::OnSyncDone(uint32_t /*wParam*/) {
+    m_app.EndSyncDialog();
+    if (m_app.hostBusy != 0)
+        return;
+    ParameterStore& store = m_app.Store();
+    const DeviceIdentity identity = store.Identity();
+    if (!IsAcceptedModuleName(identity.moduleName)) {
+        Mismatch(QString::fromUtf8("机器型号与软件不匹配!"));
+        return;
+    }
+    if (identity.commandSetVersion != kAcceptedCommandSetVersion) {
+        Mismatch(QString::fromUtf8("机器与软件通信版本不匹配，请使用机器配套软件!"));
+        return;
+    }
+    if (m_app.pendingModeIndex >= 0 && m_app.pendingModeIndex <= 3) {
+        const int mode = m_app.pendingModeIndex;
+        store.SetDeviceMode(mode);
+        m_app.Session().SelectDeviceMode(mode);
+        UiWait(20);
+        m_app.Session().SaveDeviceMode(mode);
+        m_app.pendingModeIndex = -1;
+    }
+    RefreshAllViews();
+    UiWait(150);
+}
+
+void COrvexv13View::Mismatch(const QString& text) {
+    m_app.CloseLink();
+    m_timer3.stop();
+    if (!m_mismatchArmed)
+        return;
+    m_mismatchArmed = false;
+    OpenErrorBox(window(), text, QString::fromUtf8("错误"), [self = QPointer<COrvexv13View>(this)] {
+        if (self)
+            self->m_mismatchArmed = true;
+    });
+}
+
+void COrvexv13View::OnLinkTimeout() {
+    m_app.ShowInfoMessage(Tr2("主机连接超时，网络断开!", "Host disconnected!"), kInfoMs);
+}
+
+void COrvexv13View::OnHostBusy() {
+    m_app.EndSyncDialog();
+    m_app.hostBusy = 1;
+    m_app.ShowInfoMessage(Tr2("主机已连接其他设备，请先断开!", "Host is connected!"), 3000);
+}
+
+void COrvexv13View::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
+    if (QDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
+        QMetaObject::invokeMethod(plug, "OnZWaveEvent", Qt::DirectConnection, Q_ARG(uint, wParam), Q_ARG(uint, lParam));
+}
+
+void COrvexv13View::OnRefresh(uint32_t wParam) {
+    if (QDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
+        QMetaObject::invokeMethod(plug, "OnRefresh", Qt::DirectConnection, Q_ARG(uint, wParam));
+}
+
+void COrvexv13View::OnRemoteKey(uint32_t keyCode) {
+    if (QDialog* remote = m_app.ToolDialog(tmpl::Remote))
+        QMetaObject::invokeMethod(remote, "OnRemoteKey", Qt::DirectConnection, Q_ARG(uint, keyCode));
+}
+
+void COrvexv13View::OnUsbArrival(const QString& /*path*/) {
+    DeviceSession& session = m_app.Session();
+    if (session.IsConnected())
+        return;
+    session.State().networkMode.store(0);
+    if (!session.UsbConnect())
+        return;
+    // Recreated with fresh data when next shown.
+    for (int t :
+         {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::Features, tmpl::ConnectIp, tmpl::SmartPlug})
+        m_app.DestroyToolDialog(t);
+    OnDeviceConnected(true);
+}
+
+void COrvexv13View::OnUsbRemoval(const QString& path) {
+    DeviceSession& session = m_app.Session();
+    if (session.IsConnected() && session.IsNetwork())
+        return;
+    if (session.UsbRemoved(path.toStdString()))
+        m_timer3.stop();
+    m_app.EndSyncDialog();
+    ShowBalloon(Tr2("设备已断开!", "Device Disconnected!"), Tr2("信息", "Information"), 5000);
+}
+
+// ---- timers ---------------------------------------------------------------------------------------
+
+void COrvexv13View::OnTimer1() {
+    m_timer1.stop();
+    DeviceSession& session = m_app.Session();
+    if (session.IsConnected())
+        return;
+    session.State().networkMode.store(0);
+    if (session.UsbConnect())
+        OnDeviceConnected();
+}
+
+void COrvexv13View::OnTimer3() {
+    DeviceSession& session = m_app.Session();
+    if (session.State().pollEnabled.load() != 0 && session.IsConnected() &&
+        session.State().levelPollEnabled.load() != 0)
+        session.SendLevelRequest();
+}
+
+void COrvexv13View::RequestWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, int delayMs) {
+    m_waitRequest = {text, kind, value1, value2};
+    // The smart-home issue sends the plug-setting, add and remove commands of kinds 19, 74, 75.
+    m_timer5.start(delayMs);
+}
+
+void COrvexv13View::OnTimer5() {
+    m_timer5.stop();
+    m_app.ShowWaitDialog(m_waitRequest.text, m_waitRequest.kind, m_waitRequest.value1, m_waitRequest.value2);
+}
+
+void COrvexv13View::ShowBalloon(const QString& text, const QString& title, int milliseconds) {
+    m_balloonText = text;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!m_tray)
+            m_tray = new QSystemTrayIcon(window()->windowIcon(), this);
+        m_tray->show();
+        m_tray->showMessage(title, text, QSystemTrayIcon::Information, milliseconds);
+    } else {
+        if (!m_notice) {
+            m_notice = new QLabel(this);
+            m_notice->setObjectName(QStringLiteral("BalloonNotice"));
+            m_notice->setStyleSheet(
+                QStringLiteral("#BalloonNotice { background: #fffef4; color: #1d2f44; border: 1px solid #c9b96a;"
+                               " border-radius: 6px; padding: 8px 12px; }"));
+        }
+        m_notice->setText(QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped()));
+        m_notice->adjustSize();
+        m_notice->move(width() - m_notice->width() - 16, 12);
+        m_notice->raise();
+        m_notice->show();
+    }
+    m_timer990.start(milliseconds);
+}
+
+bool COrvexv13View::BalloonVisible() const {
+    return m_timer990.isActive() && ((m_tray && m_tray->isVisible()) || (m_notice && m_notice->isVisible()));
+}
+
+// ---- device modes, reset, equaliser ---------------------------------------------------------------
+
+void COrvexv13View::LoadDeviceMode(int n) {
+    DeviceSession& session = m_app.Session();
+    if (!session.IsConnected() || n < 1 || n > 4)
+        return;
+    if (m_app.Store().ModifiedFlag()) {
+        const QString text = Tr2("参数已更改，确定要直接载入模式", "Setting changed ! Are you sure load mode") +
+                             ModeNumeral(n) + QStringLiteral("?");
+        if (AskQuestion(window(), text, Tr2("信息", "Information")) != QMessageBox::Yes)
+            return;
+    }
+    session.LoadDeviceMode(n - 1);
+    m_app.ShowSyncDialog(QString());
+}
+
+void COrvexv13View::SaveDeviceMode(int n, bool fromKeyboard) {
+    DeviceSession& session = m_app.Session();
+    if (!session.IsConnected() || n < 1 || n > 4)
+        return;
+    const QString text = Tr2("确定要保存至机器模式", "Save to machine mode ") + ModeNumeral(n) + QStringLiteral("?");
+    if (AskQuestion(window(), text, Tr2("信息", "Information")) != QMessageBox::Yes)
+        return;
+    session.SaveDeviceMode(n - 1);
+    // The processor needs the pause to store the memory; the menu waits before the notice, the
+    // keyboard after it.
+    if (!fromKeyboard)
+        UiWait(500);
+    m_app.ShowInfoMessage(Tr2("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeNumeral(n)), 2500);
+    if (fromKeyboard)
+        UiWait(1500);
+}
+
+void COrvexv13View::MachineReset() {
+    DeviceSession& session = m_app.Session();
+    if (!session.IsConnected())
+        return;
+    const QString text = Tr2("您确定要将机器复位吗? \n机器复位后请手动重启机器.", "Are you sure reset machine? ");
+    if (AskQuestion(window(), text, QString::fromUtf8("提示")) != QMessageBox::Yes)
+        return;
+    session.MachineReset();
+    m_app.qtOption = AppSettings::DefaultQtOption();
+    m_app.Settings().SetQtOption(m_app.qtOption);
+    m_app.ShowInfoMessage(Tr2("请手动重启……", "Please restart……"), 10000);
+}
+
+void COrvexv13View::ResetPageEq() {
+    if (!m_currentPage)
+        return;
+    if (AskQuestion(window(), Tr2("您确定重置当前均衡吗?", "Are you sure reset the EQ?"), QString::fromUtf8("提示")) !=
+        QMessageBox::Yes)
+        return;
+    if (m_currentPage && m_currentPage->HasEq())
+        m_currentPage->ResetEq();
+}
+
+void COrvexv13View::ToggleEqBypass() {
+    if (m_currentPage && m_currentPage->HasEq())
+        m_currentPage->ToggleEqBypass();
+    if (Frame())
+        Frame()->UpdateCommandUI();
+}
+
+void COrvexv13View::RefreshAllViews() {
+    if (Frame())
+        Frame()->RefreshRibbonFromStore();
+    if (m_currentPage)
+        m_currentPage->RefreshFromStore();
+    for (int t : {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Features}) {
+        if (QDialog* dialog = m_app.ToolDialog(t))
+            QMetaObject::invokeMethod(dialog, "RefreshFromStore", Qt::DirectConnection);
+    }
+}
+
+// ---- mode files -----------------------------------------------------------------------------------
+
+void COrvexv13View::OnFileOpen() {
+    if (!m_app.Session().IsConnected()) {
+        m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
+        return;
+    }
+    const QString path = AskFileName(
+        window(), {false, QString(), QString(), QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    if (path.isEmpty())
+        return;
+    LoadModeFileAndWrite(path, true);
+}
+
+bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule) {
+    DeviceSession& session = m_app.Session();
+    if (applyNameRule)
+        m_app.pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
+    const ModeFileResult result = session.LoadModeFile(path.toStdString());
+    if (!result.ok()) {
+        if (result.status == ModeFileStatus::CannotOpen)
+            ShowMessageBox(window(), {QMessageBox::Warning, QStringLiteral("Can't write to file"),
+                                      QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
+                                          .arg(QDir::toNativeSeparators(path)),
+                                      QMessageBox::Ok});
+        else
+            ShowInformationBox(window(), QStringLiteral("Mode file version not support!"), QStringLiteral("Info"));
+        return false;
+    }
+    DebugOut("Start thread:SynchronizeData\n");
+    session.StartWriteSync();
+    m_app.Settings().AddRecentFile(path);
+    if (Frame())
+        Frame()->UpdateRecentFiles();
+    m_app.ShowSyncDialog(QString());
+    return true;
+}
+
+void COrvexv13View::OnFileSave() {
+    DeviceSession& session = m_app.Session();
+    if (!session.IsConnected()) {
+        m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
+        return;
+    }
+    const QString path = AskFileName(window(), {true, QString(), QStringLiteral("name.kvom"),
+                                                QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    if (path.isEmpty())
+        return;
+    SaveToDeviceAndFile(m_app, window(), path);
+}
+
+bool COrvexv13View::SaveToDeviceAndFile(COrvexv13App& app, QWidget* parent, const QString& path) {
+    DeviceSession& session = app.Session();
+    // The parameters go into the device's current memory as well as into the file.
+    session.SaveDeviceMode(app.Store().DeviceMode());
+    const ModeFileResult result = session.SaveModeFile(path.toStdString());
+    if (!result.ok()) {
+        ShowMessageBox(parent, {QMessageBox::Warning, QStringLiteral("Can't write to file"),
+                                QStringLiteral("Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
+                                    .arg(result.errorCode)
+                                    .arg(QDir::toNativeSeparators(path)),
+                                QMessageBox::Ok});
+        return false;
+    }
+    app.Settings().AddRecentFile(path);
+    if (app.MainFrame())
+        app.MainFrame()->UpdateRecentFiles();
+    return true;
+}
+
+} // namespace orvex

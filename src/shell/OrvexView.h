@@ -1,0 +1,125 @@
+#pragma once
+
+#include "shell/Page.h"
+#include "shell/VolumeControls.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+
+class QLabel;
+class QSystemTrayIcon;
+
+namespace orvex {
+
+class COrvexv13App;
+class CMainFrame;
+
+// The main view: hosts one editing page at a time, routes the ribbon's and status bar's
+// commands, and is where the device link's events arrive (on the user-interface thread).
+class COrvexv13View : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMinPageWidth = 1024;
+    static constexpr int kMinPageHeight = 520;
+
+    COrvexv13View(COrvexv13App& app, QWidget* parent);
+    ~COrvexv13View() override;
+
+    CPage* CurrentPage() const { return m_currentPage; }
+    QRect PageRect() const { return m_pageRect; }
+    int OutputChannel() const { return m_outputChannel; }
+
+    // Shows the page of `kind`, reusing the current one when it is of that kind. `channel` is
+    // the output channel for the output page (-1: the application-wide one).
+    void SwitchToPage(PageKind kind, int channel = -1);
+    // The ribbon's active category changed: Input shows the mic/music page, Output the output page.
+    void OnCategoryChanged(const QString& categoryName);
+
+    // Every command of the ribbon, the application menu and the status bar. True when handled.
+    bool OnCommand(int id);
+
+    // Volume handlers: read the active category's twin, clamp, store and send, sync both twins.
+    void OnVolumeCommand(VolumeControl control);
+    void OnMuteCommand(MuteControl control);
+    // Keys and wheel: move both twins by `delta` (clamped to the slider), then run the handler.
+    void StepVolume(VolumeControl control, int delta);
+
+    // Link events.
+    void OnSyncDone(uint32_t wParam);
+    void OnLinkTimeout();
+    void OnHostBusy();
+    void OnZWaveEvent(uint32_t wParam, uint32_t lParam);
+    void OnRefresh(uint32_t wParam);
+    void OnRemoteKey(uint32_t keyCode);
+    void OnUsbArrival(const QString& path);
+    void OnUsbRemoval(const QString& path);
+
+    // After a link opens: balloon, read synchronisation, the modal sync dialog, level polling.
+    void OnDeviceConnected(bool usbArrival = false);
+
+    void RequestWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, int delayMs);
+    // A transient desktop notice (the tray balloon where a tray exists, else inside the window).
+    void ShowBalloon(const QString& text, const QString& title, int milliseconds);
+    QString BalloonText() const { return m_balloonText; }
+    bool BalloonVisible() const;
+
+    // Device modes n = 1..4, from the menus (keyboard: the application adds its own wait).
+    void LoadDeviceMode(int n);
+    void SaveDeviceMode(int n, bool fromKeyboard = false);
+    void MachineReset();
+    void ResetPageEq();
+    void ToggleEqBypass();
+
+    // Ribbon, current page and open dialogs reload from the store.
+    void RefreshAllViews();
+
+    void OnFileOpen();
+    void OnFileSave();
+    // Loads a mode file into the store and starts write-all; the recent-file list skips the
+    // file-title rule. False (after the message) when the file was rejected.
+    bool LoadModeFileAndWrite(const QString& path, bool applyNameRule);
+    // Sends 04 with the current mode, then writes the file; reports a failed write.
+    static bool SaveToDeviceAndFile(COrvexv13App& app, QWidget* parent, const QString& path);
+
+    bool MismatchArmed() const { return m_mismatchArmed; }
+    QTimer& LevelPollTimer() { return m_timer3; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void OnTimer1();
+    void OnTimer3();
+    void OnTimer5();
+    void Mismatch(const QString& text);
+    void PlacePage();
+    CMainFrame* Frame() const;
+
+    COrvexv13App& m_app;
+    QPointer<CPage> m_currentPage;
+    QRect m_pageRect;
+    int m_outputChannel = 0;
+    bool m_mismatchArmed = true;
+
+    QTimer m_timer1;   // 250 ms: the first USB probe
+    QTimer m_timer3;   // 500 ms: live level polling
+    QTimer m_timer5;   // the delayed wait dialog
+    QTimer m_timer990; // ends the balloon
+
+    struct WaitRequest {
+        QString text;
+        uint8_t kind = 0;
+        uint8_t value1 = 0;
+        uint8_t value2 = 0;
+    } m_waitRequest;
+
+    QSystemTrayIcon* m_tray = nullptr;
+    QLabel* m_notice = nullptr;
+    QString m_balloonText;
+};
+
+} // namespace orvex

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+
+namespace orvex {
+
+// The families of pages the main view hosts, one page at a time.
+enum class PageKind { Music, Efx, Output, Delay, Ssvc, Comp };
+inline constexpr int kPageKindCount = 6;
+
+int PageTemplate(PageKind kind);
+
+// What the main view needs of a page. Pages hold no parameter state of their own: they read
+// the store to draw and write it only through the core's setters.
+class CPage : public QWidget {
+    Q_OBJECT
+public:
+    CPage(PageKind kind, QWidget* parent);
+
+    PageKind Kind() const { return m_kind; }
+    int TemplateId() const;
+
+    // Reloads every control from the store.
+    virtual void RefreshFromStore() {}
+    // The page's own relabelling after a language switch (RelabelDialog with its template by default).
+    virtual void Relabel();
+
+    // Equaliser commands of the status bar and the keys; pages without an equaliser ignore them.
+    virtual bool HasEq() const { return false; }
+    virtual bool EqBypassed() const { return false; }
+    virtual void ToggleEqBypass() {}
+    virtual void ResetEq() {}
+    // Left Ctrl + 1..9, 0: select band 1..10 on the page's curve panel.
+    virtual void SelectEqBand(int /*band*/) {}
+
+    // The output page shows one of the eight channels; the mic/music page returns to its first
+    // sub-view (mic channel A) when it is reused.
+    virtual void SetOutputChannel(int /*channel*/) {}
+    virtual int OutputChannel() const { return 0; }
+    virtual void ResetToFirstView() {}
+
+signals:
+    // A channel or section button of the page: the view switches to that page.
+    void pageRequested(orvex::PageKind kind, int channel);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PageKind m_kind;
+};
+
+} // namespace orvex

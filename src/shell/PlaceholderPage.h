@@ -1,0 +1,57 @@
+#pragma once
+
+#include "shell/Page.h"
+
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+
+namespace orvex {
+
+// Stands in for an editing page that is not built yet: it shows the page's title, carries the
+// channel and section buttons of its family so that every path of the view can be walked, and
+// counts the refreshes and equaliser commands it receives.
+class CPlaceholderPage : public CPage {
+    Q_OBJECT
+public:
+    CPlaceholderPage(PageKind kind, QWidget* parent);
+
+    void RefreshFromStore() override;
+    void Relabel() override;
+    bool HasEq() const override;
+    bool EqBypassed() const override { return m_bypassed; }
+    void ToggleEqBypass() override;
+    void ResetEq() override { ++m_eqResets; }
+    void SelectEqBand(int band) override { m_selectedBand = band; }
+    void SetOutputChannel(int channel) override;
+    int OutputChannel() const override { return m_channel; }
+    void ResetToFirstView() override { ++m_firstViewResets; }
+
+    QString Title() const;
+    int Refreshes() const { return m_refreshes; }
+    int EqResets() const { return m_eqResets; }
+    int SelectedBand() const { return m_selectedBand; }
+    int FirstViewResets() const { return m_firstViewResets; }
+
+private:
+    void AddButton(int id, const char* zh, const char* en, std::function<void()> action);
+
+    QLabel* m_title = nullptr;
+    QLabel* m_note = nullptr;
+    int m_channel = 0;
+    bool m_bypassed = false;
+    int m_refreshes = 0;
+    int m_eqResets = 0;
+    int m_selectedBand = -1;
+    int m_firstViewResets = 0;
+    struct TextPair {
+        QPushButton* button;
+        const char* zh;
+        const char* en;
+    };
+    std::vector<TextPair> m_buttons;
+};
+
+} // namespace orvex

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSlider>
+
+namespace orvex {
+
+// The ribbon's volume slider: a click on the track outside the thumb moves it by exactly one
+// step towards the click point (never by a page) and notifies its command; a press on the
+// thumb starts the normal drag, which notifies at every position.
+class CMFCRibbonStepSlider : public QSlider {
+    Q_OBJECT
+public:
+    CMFCRibbonStepSlider(int id, int width, int maximum, QWidget* parent = nullptr);
+
+    int Id() const { return m_id; }
+    // Moves the thumb without notifying (refresh and the twin's follow-up).
+    void SetPos(int position);
+
+signals:
+    // The user moved the slider; the handler of `id` runs.
+    void positionCommand(int id);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    QRect HandleRect() const;
+
+    int m_id;
+};
+
+} // namespace orvex

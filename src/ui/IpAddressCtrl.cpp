@@ -1,0 +1,78 @@
+#include "ui/IpAddressCtrl.h"
+
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
+
+namespace orvex {
+
+CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("IpAddressCtrl"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("#IpAddressCtrl { background: white; border: 1px solid #9fb4cc; border-radius: 3px; }"
+                                 "#IpAddressCtrl QLineEdit { border: none; background: transparent; }"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(0);
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        auto* field = new QLineEdit(this);
+        field->setValidator(new QIntValidator(0, 255, field));
+        field->setMaxLength(3);
+        field->setAlignment(Qt::AlignCenter);
+        field->setFixedWidth(40);
+        field->installEventFilter(this);
+        m_fields[i] = field;
+        layout->addWidget(field);
+        if (i + 1 < m_fields.size())
+            layout->addWidget(new QLabel(QStringLiteral("."), this));
+        // Three digits complete a field: the caret moves on, as in the platform's address control.
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (text.size() == 3 && i + 1 < m_fields.size()) {
+                m_fields[i + 1]->setFocus();
+                m_fields[i + 1]->selectAll();
+            }
+        });
+    }
+}
+
+QString CIpAddressCtrl::Address() const {
+    QStringList parts;
+    for (const QLineEdit* field : m_fields)
+        parts << QString::number(field->text().toInt());
+    return parts.join(QLatin1Char('.'));
+}
+
+bool CIpAddressCtrl::SetAddress(const QString& address) {
+    const QStringList parts = address.trimmed().split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    std::array<int, 4> values{};
+    for (size_t i = 0; i < values.size(); ++i) {
+        bool ok = false;
+        values[i] = parts[static_cast<int>(i)].toInt(&ok);
+        if (!ok || values[i] < 0 || values[i] > 255)
+            return false;
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        m_fields[i]->setText(QString::number(values[i]));
+    return true;
+}
+
+bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        for (size_t i = 0; i + 1 < m_fields.size(); ++i) {
+            if (watched == m_fields[i] && (key->key() == Qt::Key_Period || key->key() == Qt::Key_Space)) {
+                m_fields[i + 1]->setFocus();
+                m_fields[i + 1]->selectAll();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace orvex

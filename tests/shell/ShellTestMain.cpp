@@ -1,0 +1,26 @@
+// The shell tests run real widgets: one QApplication for the process, on the offscreen platform,
+// with settings and application data in a throw-away folder so no test touches a user's.
+
+#include "shell/Theme.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("ORVEX_INSTANCE_KEY", QByteArray("test-") + QByteArray::number(QCoreApplication::applicationPid()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path() + "/config");
+
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvex"));
+    orvex::ApplyApplicationLook(app);
+    return RUN_ALL_TESTS();
+}
