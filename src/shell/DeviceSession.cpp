@@ -86,8 +86,10 @@ void DeviceSession::ReadIdentityThreadProc() {
         SendMessagePaced(request);
     }
     // Let the last reply arrive before the identity is judged.
-    m_state.replyEvent.Wait(std::chrono::milliseconds(2000));
-    m_state.replyEvent.Set();
+    if (IsConnected()) {
+        m_state.replyEvent.Wait(m_tcp->Timings().replyWait);
+        m_state.replyEvent.Set();
+    }
     m_state.queueEnabled.store(1);
     if (m_events)
         m_events->OnSyncDone(0);

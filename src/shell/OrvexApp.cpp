@@ -185,6 +185,7 @@ void COrvexv13App::ShowInfoMessage(const QString& text, int milliseconds) {
     m_infoDlg->show();
     m_infoDlg->raise();
     m_infoDlg->ShowMessage(text, milliseconds);
+    emit infoMessageShown(text);
 }
 
 CInfoDlg* COrvexv13App::InfoDialog() const {

@@ -105,6 +105,10 @@ public:
     // The key handling of PreTranslateMessage; public for the tests of the shortcut table.
     bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey, bool autoRepeat);
 
+signals:
+    // Every text ShowInfoMessage puts up, as it is shown.
+    void infoMessageShown(const QString& text);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -16,7 +16,9 @@ CMFCRibbonStepSlider::CMFCRibbonStepSlider(int id, int width, int maximum, QWidg
     setFixedWidth(width);
     // Keys belong to the application's shortcuts, not to a focused slider.
     setFocusPolicy(Qt::NoFocus);
-    connect(this, &QSlider::sliderMoved, this, [this](int) { emit positionCommand(m_id); });
+    // The handler reads value(), so notify once the value has moved (sliderMoved comes before it).
+    // Programmatic moves go through SetPos, which is silent.
+    connect(this, &QSlider::valueChanged, this, [this](int) { emit positionCommand(m_id); });
 }
 
 void CMFCRibbonStepSlider::SetPos(int position) {

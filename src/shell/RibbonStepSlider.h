@@ -15,6 +15,8 @@ public:
     int Id() const { return m_id; }
     // Moves the thumb without notifying (refresh and the twin's follow-up).
     void SetPos(int position);
+    // Where the thumb is drawn, in the slider's coordinates.
+    QRect HandleRect() const;
 
 signals:
     // The user moved the slider; the handler of `id` runs.
@@ -25,8 +27,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    QRect HandleRect() const;
-
     int m_id;
 };
 

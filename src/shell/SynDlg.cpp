@@ -51,6 +51,8 @@ CSynDlg::CSynDlg(const QString& text, QWidget* parent) : QDialog(parent) {
     connect(&m_marquee, &QTimer::timeout, this,
             [this] { m_progress->setValue(m_progress->value() >= 100 ? 0 : m_progress->value() + 2); });
     m_timeout.setSingleShot(true);
+    // Precise: a coarse timer may end a 30 s synchronisation up to 1.5 s early.
+    m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         m_marquee.stop();
         done(kTimedOut);

@@ -60,9 +60,12 @@ CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t va
         const int next = m_progress->value() + 10;
         m_progress->setValue(next > 100 ? 0 : next);
     });
+    m_step.setTimerType(Qt::PreciseTimer);
     m_timeout.setSingleShot(true);
+    m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &CWaitDlg::OnTimeout);
     m_finish.setSingleShot(true);
+    m_finish.setTimerType(Qt::PreciseTimer);
     connect(&m_finish, &QTimer::timeout, this, &QDialog::accept);
 }
 

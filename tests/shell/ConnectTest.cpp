@@ -1,0 +1,179 @@
+#include "ShellFixture.h"
+
+#include "settings/DialogIP.h"
+#include "sim/NetworkHost.h"
+#include "sim/ProcessorModel.h"
+#include "ui/IpAddressCtrl.h"
+
+#include <QTcpServer>
+
+#include <cerrno>
+
+namespace orvex::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The editor against the simulated processor and network host on loopback, with the link's
+// time-outs shortened.
+class ConnectTest : public ShellTest {
+protected:
+    COrvexv13App::Options MakeOptions() override {
+        COrvexv13App::Options options = ShellTest::MakeOptions();
+        options.timings.linkTimeoutMs = 400;
+        options.timings.timeoutCheck = 20ms;
+        options.timings.replyWait = 300ms;
+        options.timings.connectTimeout = 2000ms;
+        return options;
+    }
+
+    void SetUp() override {
+        ShellTest::SetUp();
+        CSynDlg::SetTimeoutForTests(8000);
+    }
+
+    void TearDown() override {
+        if (app)
+            app->Session().Shutdown();
+        if (host)
+            host->Stop();
+        ShellTest::TearDown();
+    }
+
+    void StartHost(sim::ProcessorOptions processor = {}, sim::HostOptions options = {}) {
+        model = std::make_unique<sim::ProcessorModel>(processor);
+        options.address = "127.0.0.1";
+        options.port = 0;
+        options.heartbeatMs = 100;
+        host = std::make_unique<sim::NetworkHost>(*model, options);
+        std::string error;
+        ASSERT_TRUE(host->Start(&error)) << error;
+    }
+
+    CDialogIP* Dialog() { return qobject_cast<CDialogIP*>(app->ShowToolDialog(tmpl::ConnectIp)); }
+
+    int ConnectTo(uint16_t port) {
+        CDialogIP* dialog = Dialog();
+        dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
+        dialog->SetPort(port);
+        return dialog->Connect(); // on success returns after the synchronisation
+    }
+
+    static uint16_t ClosedLoopbackPort() {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        const uint16_t port = server.serverPort();
+        server.close();
+        return port;
+    }
+
+    std::unique_ptr<sim::ProcessorModel> model;
+    std::unique_ptr<sim::NetworkHost> host;
+};
+
+TEST_F(ConnectTest, FirstStartProposesAPrivateAddressAndTheDefaultPort) {
+    StartApp();
+    CDialogIP* dialog = Dialog();
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QString::fromLatin1(CDialogIP::kProposedAddress));
+    EXPECT_EQ(dialog->Port(), 30303);
+    EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("网络连接"));
+    // Nothing was tried: no link, no error.
+    EXPECT_FALSE(app->Session().IsConnected());
+    EXPECT_TRUE(dialog->ErrorText().isEmpty());
+}
+
+TEST_F(ConnectTest, FailedConnectShowsTheErrorNumberAndKeepsTheStoredAddress) {
+    StartApp();
+    app->Settings().SetIpAddr(QStringLiteral("127.0.0.9"));
+    app->Settings().SetIpPort(4444);
+    const uint16_t closed = ClosedLoopbackPort();
+    EXPECT_EQ(ConnectTo(closed), ECONNREFUSED);
+    CDialogIP* dialog = Dialog();
+    EXPECT_EQ(dialog->ErrorText(), QString::fromUtf8("错误%1，请确认IP地址和端口号正确!").arg(ECONNREFUSED));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(app->Settings().IpAddr(), QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(app->Settings().IpPort(), 4444);
+    EXPECT_FALSE(app->Session().IsConnected());
+
+    languageIndex = kLanguageEnglish;
+    ConnectTo(closed);
+    EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error %1").arg(ECONNREFUSED));
+}
+
+TEST_F(ConnectTest, SuccessStoresTheAddressAndTheLinkPaneTurnsGreen) {
+    StartHost();
+    StartApp();
+    languageIndex = kLanguageEnglish;
+    QString paneDuringSync;
+    QColor colourDuringSync;
+    bool syncDialogShown = false;
+    QTimer::singleShot(50, [&] {
+        syncDialogShown = app->SyncDialog() != nullptr;
+        Frame()->UpdateCommandUI();
+        paneDuringSync = Frame()->LinkPane()->text();
+        colourDuringSync = Frame()->LinkPane()->TextColour();
+    });
+    ASSERT_EQ(ConnectTo(host->Port()), 1);
+    EXPECT_TRUE(syncDialogShown);
+    EXPECT_EQ(paneDuringSync, QStringLiteral("IP:Connected"));
+    EXPECT_EQ(colourDuringSync, QColor(0, 150, 0));
+    EXPECT_EQ(app->Settings().IpAddr(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(app->Settings().IpPort(), host->Port());
+    EXPECT_FALSE(Dialog()->ErrorText().size() > 0);
+    EXPECT_EQ(View()->BalloonText(), QStringLiteral("Device connected!"));
+
+    // The processor is the one the editor expects: the link stays up, no box, the ribbon synced.
+    EXPECT_TRUE(app->Session().IsConnected());
+    EXPECT_TRUE(boxes.empty());
+    Frame()->UpdateCommandUI();
+    EXPECT_EQ(Frame()->LinkPane()->text(), QStringLiteral("IP:Connected"));
+    EXPECT_EQ(Store().Identity().commandSetVersion, 18);
+}
+
+TEST_F(ConnectTest, VersionSeventeenIsDisconnectedWithOneMismatchBox) {
+    sim::ProcessorOptions processor;
+    processor.commandSetVersion = 17;
+    StartHost(processor);
+    StartApp();
+    ASSERT_EQ(ConnectTo(host->Port()), 1);
+    EXPECT_TRUE(PumpUntil([&] { return !app->Session().IsConnected(); }, 2000));
+    const QString text = QString::fromUtf8("机器与软件通信版本不匹配，请使用机器配套软件!");
+    EXPECT_EQ(CountBoxes(text), 1);
+    // Further synchronisation results while the box is open open no second one.
+    View()->OnSyncDone(0);
+    EXPECT_EQ(CountBoxes(text), 1);
+    // The host saw the disconnect notice before the link closed.
+    bool noticed = false;
+    for (const sim::ReceivedMessage& m : host->Received())
+        noticed = noticed || (m.payload.size() >= 2 && m.payload[1] == 0x8A);
+    EXPECT_TRUE(noticed);
+}
+
+TEST_F(ConnectTest, ABusyHostEndsTheSyncDialogAndIsReported) {
+    sim::HostOptions busy;
+    busy.busy = true;
+    StartHost({}, busy);
+    StartApp();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(ConnectTo(host->Port()), 1);
+    EXPECT_LT(clock.elapsed(), 4000); // ended by the notice, not by the sync time-out
+    EXPECT_TRUE(PumpUntil([&] { return InfoShown(QString::fromUtf8("主机已连接其他设备，请先断开!")); }, 1000));
+    EXPECT_EQ(app->hostBusy, 1);
+    Pump(300);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ConnectTest, ASilentHostIsReportedAsDisconnected) {
+    sim::HostOptions silent;
+    silent.silent = true;
+    StartHost({}, silent);
+    StartApp();
+    ASSERT_EQ(ConnectTo(host->Port()), 1);
+    EXPECT_TRUE(PumpUntil(
+        [&] { return InfoShown(QString::fromUtf8("主机连接超时，网络断开!")) && !app->Session().IsConnected(); },
+        3000));
+}
+
+} // namespace
+} // namespace orvex::test

@@ -1,0 +1,176 @@
+#include "ShellFixture.h"
+
+#include "shell/PlaceholderPage.h"
+#include "shell/Relabel.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMap>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace orvex::test {
+namespace {
+
+// Every text a user can see in a window, by widget. Blanks are dropped: the ribbon pads one label
+// differently after a refresh than after a relabel, which is not a change of language.
+QMap<const QObject*, QString> Texts(QWidget* root) {
+    QMap<const QObject*, QString> texts;
+    texts.insert(root, root->windowTitle());
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        const QString text = WidgetText(w).remove(QLatin1Char(' '));
+        if (!text.isEmpty())
+            texts.insert(w, text);
+    }
+    return texts;
+}
+
+class LanguageTest : public ShellTest {};
+
+TEST_F(LanguageTest, TheButtonTwiceRestoresEveryTextAndLeavesTheSettingAlone) {
+    StartApp();
+    app->ShowToolDialog(tmpl::ConnectIp);
+    QWidget* connect = app->ToolDialog(tmpl::ConnectIp);
+    const auto frameBefore = Texts(Frame());
+    const auto dialogBefore = Texts(connect);
+    ASSERT_EQ(connect->windowTitle(), QString::fromUtf8("网络连接"));
+
+    auto* button = Ribbon()->FindByID<QToolButton>(cmd::Language);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(app->Settings().Language(), kLanguageEnglish);
+    EXPECT_EQ(connect->windowTitle(), QStringLiteral("Connect IP"));
+    EXPECT_EQ(Ribbon()->Category(0)->Name(), QStringLiteral("Input"));
+    EXPECT_EQ(Ribbon()->Category(1)->Name(), QStringLiteral("Output"));
+    EXPECT_EQ(Ribbon()->Category(0)->Panel(0)->Name(), QStringLiteral("Mic  Vol"));
+    EXPECT_EQ(Ribbon()->Category(1)->Panel(1)->Name(), QStringLiteral("Effect Vol"));
+    EXPECT_EQ(Frame()->LinkPane()->text(), QStringLiteral("Disconnected"));
+    EXPECT_EQ(FindCtrl<QPushButton>(connect, 1)->text(), QStringLiteral("Connect"));
+    EXPECT_NE(Texts(Frame()), frameBefore);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(Texts(connect), dialogBefore);
+    EXPECT_EQ(Texts(Frame()), frameBefore);
+    EXPECT_EQ(QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex"))
+                  .value(QStringLiteral("Settings/language"))
+                  .toInt(),
+              0);
+}
+
+TEST_F(LanguageTest, ADialogFirstOpenedAfterASwitchComesUpInTheNewLanguage) {
+    StartApp();
+    app->ToggleLanguage();
+    QDialog* connect = app->ShowToolDialog(tmpl::ConnectIp);
+    EXPECT_EQ(connect->windowTitle(), QStringLiteral("Connect IP"));
+    EXPECT_EQ(FindCtrl<QLabel>(connect, 1005)->text(), QStringLiteral("Host IP:"));
+    EXPECT_EQ(FindCtrl<QPushButton>(connect, 2)->text(), QStringLiteral("Cancel"));
+}
+
+TEST_F(LanguageTest, StoredEnglishBuildsTheRibbonInEnglishWithItsFirstBuildNames) {
+    app = std::make_unique<COrvexv13App>();
+    app->Settings().SetLanguage(1);
+    ASSERT_TRUE(app->InitInstance(MakeOptions()));
+    EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(Ribbon()->Category(0)->Name(), QStringLiteral("Input"));
+    // Until the first switch the panels carry the names they were built with.
+    EXPECT_EQ(Ribbon()->Category(0)->Panel(0)->Name(), QStringLiteral("Mic Vol"));
+    EXPECT_EQ(Ribbon()->Category(0)->Panel(1)->Name(), QStringLiteral("Efx Vol"));
+    EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->text(), QStringLiteral("LoadMode"));
+    EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->menu()->actions()[2]->text(),
+              QString::fromUtf8("M3（Karaoke）"));
+}
+
+TEST_F(LanguageTest, ALanguageValueOtherThanZeroOrOneReadsAsChinese) {
+    for (int stored : {2, -1, 77}) {
+        QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex"))
+            .setValue(QStringLiteral("Settings/language"), stored);
+        AppSettings settings;
+        EXPECT_EQ(settings.Language(), kLanguageChinese) << stored;
+    }
+    StartApp();
+    EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(Ribbon()->Category(0)->Name(), QString::fromUtf8("输入控制"));
+}
+
+TEST_F(LanguageTest, TheCommandLineLanguageHoldsForTheRunOnly) {
+    app = std::make_unique<COrvexv13App>();
+    COrvexv13App::Options options = MakeOptions();
+    options.languageOverride = kLanguageEnglish;
+    ASSERT_TRUE(app->InitInstance(options));
+    EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(Ribbon()->Category(1)->Name(), QStringLiteral("Output"));
+    EXPECT_EQ(app->Settings().Language(), kLanguageChinese);
+}
+
+// RelabelDialog against the embedded tables, with widgets carrying a template's Chinese texts.
+class RelabelTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        languageIndex = kLanguageChinese;
+        LoadEmbeddedLabelTable(kLanguageChinese);
+    }
+
+    QDialog dialog;
+};
+
+TEST_F(RelabelTest, KeysInOneTableOnlyLeaveTheOtherLanguagesText) {
+    auto* mix = new QLabel(QString::fromUtf8("混音电平"), &dialog); // IDD385_1132: English table only
+    SetCtrlId(mix, 1132);
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageEnglish));
+    RelabelDialog(&dialog, tmpl::Output);
+    EXPECT_EQ(mix->text(), QStringLiteral("Mix level"));
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageChinese));
+    RelabelDialog(&dialog, tmpl::Output);
+    EXPECT_EQ(mix->text(), QStringLiteral("Mix level"));
+
+    QDialog comp;
+    auto* channel6 = new QPushButton(QStringLiteral("CH6"), &comp); // IDD346_1077: Chinese table only
+    SetCtrlId(channel6, 1077);
+    RelabelDialog(&comp, tmpl::Comp);
+    EXPECT_EQ(channel6->text(), QString::fromUtf8("通道6"));
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageEnglish));
+    RelabelDialog(&comp, tmpl::Comp);
+    EXPECT_EQ(channel6->text(), QString::fromUtf8("通道6"));
+}
+
+TEST_F(RelabelTest, AnEmptyValueKeepsThePreviousText) {
+    auto* note = new QLabel(QString::fromUtf8("请您确保此插座上的设备允许调节电压"), &dialog); // IDD484_1239
+    SetCtrlId(note, 1239);
+    dialog.setWindowTitle(QStringLiteral("before"));
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageEnglish));
+    RelabelDialog(&dialog, tmpl::PlugDimmer);
+    EXPECT_EQ(note->text(), QString::fromUtf8("请您确保此插座上的设备允许调节电压"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("before")); // 484 has no title entry
+}
+
+TEST_F(RelabelTest, TitleAndNestedControlsAreRelabelledButNotAnEmbeddedSubDialog) {
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageEnglish));
+    auto* group = new QWidget(&dialog);
+    auto* connect = new QPushButton(QString::fromUtf8("尝试连接"), group);
+    SetCtrlId(connect, 1);
+    auto* sub = new QWidget(&dialog);
+    SetTemplateId(sub, tmpl::MsgBox);
+    auto* subButton = new QPushButton(QString::fromUtf8("保持"), sub);
+    SetCtrlId(subButton, 1);
+    auto* unlabelled = new QPushButton(QString::fromUtf8("无编号"), &dialog);
+    RelabelDialog(&dialog, tmpl::ConnectIp);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Connect IP"));
+    EXPECT_EQ(connect->text(), QStringLiteral("Connect"));
+    EXPECT_EQ(subButton->text(), QString::fromUtf8("保持"));
+    EXPECT_EQ(unlabelled->text(), QString::fromUtf8("无编号"));
+}
+
+TEST_F(RelabelTest, WithoutATableNothingChanges) {
+    SetCurrentLabelTable(nullptr);
+    auto* connect = new QPushButton(QString::fromUtf8("尝试连接"), &dialog);
+    SetCtrlId(connect, 1);
+    RelabelDialog(&dialog, tmpl::ConnectIp);
+    EXPECT_EQ(connect->text(), QString::fromUtf8("尝试连接"));
+}
+
+} // namespace
+} // namespace orvex::test

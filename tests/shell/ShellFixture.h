@@ -1,0 +1,122 @@
+#pragma once
+
+#include "model/ParameterStore.h"
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/InfoDlg.h"
+#include "shell/Language.h"
+#include "shell/MainFrame.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrvexApp.h"
+#include "shell/OrvexView.h"
+#include "shell/RibbonBar.h"
+#include "shell/RibbonStepSlider.h"
+#include "shell/StatusBarPane.h"
+#include "shell/SynDlg.h"
+#include "shell/WaitDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace orvex::test {
+
+// Lets the event loop run for about `ms`, or until `done` holds.
+inline bool PumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        if (done && done())
+            return true;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qSleep(2);
+    }
+    return done ? done() : true;
+}
+
+inline void Pump(int ms) {
+    PumpUntil({}, ms);
+}
+
+// A running editor, as far as a test needs it: the application object with its frame shown on the
+// offscreen platform, every message box answered and recorded.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex")).clear();
+        languageIndex = kLanguageChinese;
+        SetMessageBoxHook([this](const MessageBoxRequest& r) {
+            boxes.push_back(r);
+            return answer;
+        });
+        SetNonBlockingBoxHook([this](const MessageBoxRequest& r, std::function<void()> close) {
+            boxes.push_back(r);
+            openBoxClosers.push_back(std::move(close));
+        });
+    }
+
+    void TearDown() override {
+        app.reset();
+        SetMessageBoxHook({});
+        SetNonBlockingBoxHook({});
+        SetFileDialogHook({});
+        CSynDlg::SetTimeoutForTests(0);
+        CWaitDlg::SetTimeoutForTests(0);
+    }
+
+    virtual COrvexv13App::Options MakeOptions() {
+        COrvexv13App::Options options;
+        options.singleInstance = false;
+        return options;
+    }
+
+    void StartApp() {
+        app = std::make_unique<COrvexv13App>();
+        ASSERT_TRUE(app->InitInstance(MakeOptions()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
+        QObject::connect(app.get(), &COrvexv13App::infoMessageShown,
+                         [this](const QString& text) { infoMessages.push_back(text); });
+    }
+
+    bool InfoShown(const QString& text) const {
+        return std::find(infoMessages.begin(), infoMessages.end(), text) != infoMessages.end();
+    }
+
+    CMainFrame* Frame() const { return app->MainFrame(); }
+    COrvexv13View* View() const { return app->View(); }
+    CMyMFCRibbonBar* Ribbon() const { return Frame()->Ribbon(); }
+    ParameterStore& Store() const { return app->Store(); }
+
+    CMFCRibbonStepSlider* Slider(int id) const { return Ribbon()->FindByID<CMFCRibbonStepSlider>(id); }
+    QString InfoText() const { return app->InfoDialog() ? app->InfoDialog()->Text() : QString(); }
+    bool InfoVisible() const { return app->InfoDialog() && app->InfoDialog()->isVisible(); }
+
+    // A key pressed and released on the main window, as the keyboard would deliver it.
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(Frame()->windowHandle(), key, modifiers);
+        QApplication::processEvents();
+    }
+
+    int CountBoxes(const QString& text) const {
+        int n = 0;
+        for (const MessageBoxRequest& r : boxes)
+            n += r.text == text ? 1 : 0;
+        return n;
+    }
+
+    std::unique_ptr<COrvexv13App> app;
+    std::vector<MessageBoxRequest> boxes;
+    std::vector<QString> infoMessages;
+    std::vector<std::function<void()>> openBoxClosers;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+};
+
+} // namespace orvex::test
