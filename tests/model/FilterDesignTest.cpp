@@ -160,6 +160,20 @@ TEST(DesignSectionTest, ChebyshevPairIgnoresQAndSitsAtTheRippleFloor) {
     EXPECT_LT(DirectDb(hp, 0.0), -200.0);
 }
 
+TEST(DesignSectionTest, ChebyshevPairKeepsTheFirmwareShape) {
+    // Reference values worked out separately from the firmware's steps: the ripple edge sits at f0 and an
+    // octave beyond it the section is down 6.72 dB (6.67 dB for the high-pass an octave below).
+    const SectionCoefficients lp = DesignSection(6, 0.0, 1000.0, 1.0, 0.0, kFs);
+    const SectionCoefficients hp = DesignSection(7, 0.0, 1000.0, 1.0, 0.0, kFs);
+    EXPECT_NEAR(DirectDb(lp, 1000.0), -0.1, 1e-9);
+    EXPECT_NEAR(DirectDb(lp, 2000.0), -6.721672373921621, 1e-9);
+    EXPECT_NEAR(DirectDb(hp, 1000.0), -0.1, 1e-9);
+    EXPECT_NEAR(DirectDb(hp, 500.0), -6.670549975358908, 1e-9);
+    EXPECT_NEAR(lp.a1, -1.7787666956244124, 1e-12);
+    EXPECT_NEAR(lp.a2, 0.8072008962316979, 1e-12);
+    EXPECT_NEAR(lp.b0, 0.007027179251107141, 1e-12);
+}
+
 TEST(DesignSectionTest, ChebyshevHighPassMirrorsTheLowPassAboutHalfTheRate) {
     // Code 7 uses 1/tan, which is the low-pass at fs/2 - f0 reflected through z -> -z.
     const double f0 = 3000.0;
@@ -217,6 +231,13 @@ TEST(ComputeBandCurveTest, PeakAtTheAxisStartLandsOnPointZero) {
     ASSERT_TRUE(ComputeBandCurve(band, MainPanelAxis(640)));
     EXPECT_EQ(band.curve[0], -9.0f);
     EXPECT_NE(band.curve[1], -9.0f);
+
+    // Anywhere within the first pixel the marker point is still point 0, although the response there
+    // is not quite the band gain.
+    CurveBand near = Band(eqtype::Peaking, 18.2f, -9.0f, 8.0f);
+    ASSERT_TRUE(ComputeBandCurve(near, MainPanelAxis(512)));
+    EXPECT_EQ(near.curve[0], -9.0f);
+    EXPECT_GT(DirectDb(DesignSection(1, -9.0, 18.2f, 8.0f, 0.0, kFs), 18.0), -8.99);
 }
 
 TEST(ComputeBandCurveTest, PeakOutsideTheAxisWritesNoMarker) {
@@ -294,6 +315,16 @@ TEST(SumBandCurvesTest, AddsLiveBandsUpToCount) {
     total = SumBandCurves(bands, 99); // bounded by the bands held
     EXPECT_EQ(total[7], 8.0f);
     EXPECT_EQ(SumBandCurves(bands, 0)[5], 0.0f);
+}
+
+TEST(CurveBandTest, StoreKeepsWholeHertz) {
+    const EqBand stored = EqBandFromCurveBand(Band(eqtype::HighShelf, 999.7f, -2.5f, 0.8f));
+    EXPECT_EQ(stored, (EqBand{-2.5f, 999, 0.8f, eqtype::HighShelf}));
+    EXPECT_EQ(EqBandFromCurveBand(Band(1, std::numeric_limits<float>::quiet_NaN(), 0.0f, 1.0f)).freqHz, 0);
+    EXPECT_EQ(EqBandFromCurveBand(Band(1, 1e9f, 0.0f, 1.0f)).freqHz, 65535);
+    const CurveBand back = CurveBandFromEqBand(stored);
+    EXPECT_EQ(back.freqHz, 999.0f);
+    EXPECT_EQ(back.type, eqtype::HighShelf);
 }
 
 // ---- Crossover families -------------------------------------------------------------------------------
