@@ -15,10 +15,17 @@ constexpr uint8_t kPrefixParameter = 0x81;
 constexpr uint8_t kDisconnectNotice = 0x8A;
 } // namespace
 
-DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings)
+DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
     : m_store(store), m_events(events) {
     m_dispatcher = std::make_unique<ReplyDispatcher>(m_state, m_store, m_events);
     m_tcp = std::make_unique<TcpTransport>(m_state, m_store, *m_dispatcher, m_events, timings);
+    if (!hid) {
+        m_ownHid = MakeHidapiBackend();
+        hid = m_ownHid.get();
+    }
+    m_usb = std::make_unique<UsbTransport>(m_state, m_store, *m_dispatcher, *hid);
+    // A link time-out while USB is selected closes the USB link.
+    m_tcp->SetTimeoutCloser([this] { m_usb->UsbClose(); });
 }
 
 DeviceSession::~DeviceSession() {
@@ -47,11 +54,12 @@ void DeviceSession::CloseLink() {
     if (IsNetwork())
         m_tcp->Shutdown();
     else
-        CloseUsbWithoutNotice();
+        m_usb->UsbClose();
 }
 
 void DeviceSession::CloseUsbWithoutNotice() {
-    // The USB transport plugs in here; with none, there is never a USB link to close.
+    if (!IsNetwork())
+        m_usb->UsbClose();
 }
 
 void DeviceSession::DropTcpWithoutNotice() {
@@ -60,11 +68,19 @@ void DeviceSession::DropTcpWithoutNotice() {
 }
 
 bool DeviceSession::UsbConnect() {
-    return false;
+    if (IsConnected())
+        return false;
+    JoinSync();
+    m_state.networkMode.store(0);
+    return m_usb->UsbConnect() == 1;
 }
 
-bool DeviceSession::UsbRemoved(const std::string& /*path*/) {
-    return false;
+bool DeviceSession::UsbRemoved(const std::string& path) {
+    return m_usb->HandleDeviceRemoval(path);
+}
+
+std::string DeviceSession::UsbDevicePath() const {
+    return m_usb->DevicePath();
 }
 
 void DeviceSession::StartReadSync() {
@@ -146,8 +162,12 @@ ModeFileResult DeviceSession::SaveModeFile(const std::string& path) {
 void DeviceSession::StartWriteSync() {}
 
 void DeviceSession::SendMessage(std::span<const uint8_t> body) {
-    if (!IsConnected() || !IsNetwork())
+    if (!IsConnected())
         return;
+    if (!IsNetwork()) {
+        m_usb->WriteUsbData(body, false);
+        return;
+    }
     std::array<uint8_t, 64> payload{};
     payload[0] = kPrefixParameter;
     const size_t n = std::min(body.size(), payload.size() - 1);
@@ -156,8 +176,12 @@ void DeviceSession::SendMessage(std::span<const uint8_t> body) {
 }
 
 void DeviceSession::SendMessagePaced(std::span<const uint8_t> body) {
-    if (!IsConnected() || !IsNetwork())
+    if (!IsConnected())
         return;
+    if (!IsNetwork()) {
+        m_usb->WriteUsbData(body, true);
+        return;
+    }
     std::array<uint8_t, 64> payload{};
     payload[0] = kPrefixParameter;
     const size_t n = std::min(body.size(), payload.size() - 1);
@@ -172,6 +196,7 @@ void DeviceSession::JoinSync() {
 
 void DeviceSession::Shutdown() {
     m_tcp->Shutdown();
+    m_usb->UsbClose();
     JoinSync();
 }
 

@@ -2,7 +2,9 @@
 
 #include "link/LinkEvents.h"
 #include "link/LinkState.h"
+#include "link/HidBackend.h"
 #include "link/TcpTransport.h"
+#include "link/UsbTransport.h"
 #include "model/ModeFile.h"
 #include "shell/VolumeControls.h"
 
@@ -22,7 +24,8 @@ class ReplyDispatcher;
 // requests. Everything here is called on the user-interface thread.
 class DeviceSession {
 public:
-    DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings = {});
+    // `hid` is the platform's HID access; null opens hidapi (tests pass the fake device).
+    DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings = {}, HidBackend* hid = nullptr);
     ~DeviceSession();
 
     DeviceSession(const DeviceSession&) = delete;
@@ -45,8 +48,10 @@ public:
 
     // The USB probe of start-up and arrival; true when a processor was opened.
     bool UsbConnect();
-    // A device interface went away; true when it was ours and the link was closed.
+    // A device interface went away; true when it was ours and the link was closed. Ignored while
+    // TCP is connected.
     bool UsbRemoved(const std::string& path);
+    std::string UsbDevicePath() const;
 
     // Starts the read synchronisation; it ends with LinkEvents::OnSyncDone(0).
     void StartReadSync();
@@ -87,6 +92,8 @@ private:
     LinkState m_state;
     std::unique_ptr<ReplyDispatcher> m_dispatcher;
     std::unique_ptr<TcpTransport> m_tcp;
+    std::unique_ptr<HidBackend> m_ownHid;
+    std::unique_ptr<UsbTransport> m_usb;
     std::thread m_syncThread;
     std::atomic<int> m_syncRunning{0};
 };

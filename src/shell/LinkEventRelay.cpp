@@ -50,4 +50,14 @@ void CLinkEventRelay::OnRefresh(uint32_t wParam) {
     Post([wParam](COrvexv13View& view) { view.OnRefresh(wParam); });
 }
 
+void CLinkEventRelay::OnUsbDeviceChange(UsbDeviceChange change, const std::string& path) {
+    const QString devicePath = QString::fromStdString(path);
+    Post([change, devicePath](COrvexv13View& view) {
+        if (change == UsbDeviceChange::Arrived)
+            view.OnUsbArrival(devicePath);
+        else
+            view.OnUsbRemoval(devicePath);
+    });
+}
+
 } // namespace orvex

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "link/DeviceWatcher.h"
 #include "link/LinkEvents.h"
 
 #include <QObject>
 
 #include <functional>
+#include <string>
 
 namespace orvex {
 
@@ -25,6 +27,8 @@ public:
     void OnHostBusy() override;
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
     void OnRefresh(uint32_t wParam) override;
+    // The device watcher's report of a hidraw device coming or going.
+    void OnUsbDeviceChange(UsbDeviceChange change, const std::string& path);
 
 private:
     template <class F>

@@ -1,6 +1,7 @@
 #include "shell/OrvexApp.h"
 
 #include "link/DebugSink.h"
+#include "link/DeviceWatcher.h"
 #include "model/ParameterStore.h"
 #include "settings/DialogIP.h"
 #include "shell/ControlIds.h"
@@ -74,6 +75,7 @@ COrvexv13App::COrvexv13App() {
 
 COrvexv13App::~COrvexv13App() {
     qApp->removeEventFilter(this);
+    m_watcher.reset();
     if (m_session)
         m_session->Shutdown();
     for (auto& [id, dialog] : m_toolDialogs)
@@ -127,7 +129,15 @@ bool COrvexv13App::InitInstance(const Options& options) {
     RegisterToolDialog(tmpl::ConnectIp, [this] { return new CDialogIP(*this); });
 
     m_relay = std::make_unique<CLinkEventRelay>([this] { return View(); });
-    m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings);
+    m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings, options.hidBackend);
+    if (options.watchDevices) {
+        CLinkEventRelay* relay = m_relay.get();
+        m_watcher = std::make_unique<DeviceWatcher>(
+            [relay](UsbDeviceChange change, const std::string& path) { relay->OnUsbDeviceChange(change, path); });
+        // Without udev (a container, say) the processor is found only by the start-up probe.
+        if (!m_watcher->Start())
+            m_watcher.reset();
+    }
 
     if (options.keyboardShortcuts)
         qApp->installEventFilter(this);
@@ -144,6 +154,7 @@ bool COrvexv13App::InitInstance(const Options& options) {
 }
 
 int COrvexv13App::ExitInstance() {
+    m_watcher.reset();
     if (m_session)
         m_session->Shutdown();
     return 0;

@@ -23,6 +23,8 @@ class COrvexv13View;
 class CSynDlg;
 class CWaitDlg;
 class DeviceSession;
+class DeviceWatcher;
+class HidBackend;
 class ParameterStore;
 class SingleInstanceGuard;
 
@@ -39,7 +41,9 @@ public:
         bool singleInstance = true; // off for tests and the gallery
         bool showWindow = true;
         bool keyboardShortcuts = true;
-        TcpTimings timings; // tests shorten the link's time-outs
+        TcpTimings timings;               // tests shorten the link's time-outs
+        HidBackend* hidBackend = nullptr; // null: hidapi; tests pass the fake device
+        bool watchDevices = true;         // udev arrival and removal of the processor
     };
 
     COrvexv13App();
@@ -121,6 +125,7 @@ private:
     std::unique_ptr<ParameterStore> m_store;
     std::unique_ptr<CLinkEventRelay> m_relay;
     std::unique_ptr<DeviceSession> m_session;
+    std::unique_ptr<DeviceWatcher> m_watcher;
     std::unique_ptr<SingleInstanceGuard> m_guard;
     QPointer<CMainFrame> m_frame;
     std::map<int, QPointer<QDialog>> m_toolDialogs;

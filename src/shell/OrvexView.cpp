@@ -362,8 +362,11 @@ void COrvexv13View::OnUsbRemoval(const QString& path) {
     DeviceSession& session = m_app.Session();
     if (session.IsConnected() && session.IsNetwork())
         return;
-    if (session.UsbRemoved(path.toStdString()))
-        m_timer3.stop();
+    // Only the removal of the opened processor concerns the editor: a keyboard or mouse being
+    // unplugged (also a hidraw device) must not claim that the processor went away.
+    if (!session.UsbRemoved(path.toStdString()))
+        return;
+    m_timer3.stop();
     m_app.EndSyncDialog();
     ShowBalloon(Tr2("设备已断开!", "Device Disconnected!"), Tr2("信息", "Information"), 5000);
 }

@@ -75,6 +75,7 @@ protected:
     virtual COrvexv13App::Options MakeOptions() {
         COrvexv13App::Options options;
         options.singleInstance = false;
+        options.watchDevices = false; // the machine's own HID devices stay out of the tests
         return options;
     }
 
