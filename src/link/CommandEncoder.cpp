@@ -281,8 +281,9 @@ void CommandEncoder::SetBassBoostLevel(float levelDb) {
     m_store.SetBassBoostLevel(levelDb);
     WriteBassBoostRecord();
 
-    const auto g = static_cast<float>(std::pow(10.0, levelDb / 20.0));
-    const float preGain = 1.0f / g;
+    const double gain = std::pow(10.0, levelDb / 20.0);
+    const auto g = static_cast<float>(gain);
+    const auto preGain = static_cast<float>(1.0 / gain);
     const auto boost = BassBoostSet(levelDb);
     // Raising the boost lowers the pre-gains first, lowering it restores them last, so the signal is
     // never boosted before it has room.
