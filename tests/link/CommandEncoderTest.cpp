@@ -163,6 +163,10 @@ std::vector<GoldenCase> GoldenCases() {
     // clang-format on
 }
 
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class GoldenWireTest : public ::testing::TestWithParam<GoldenCase> {
 protected:
     ParameterStore store;
