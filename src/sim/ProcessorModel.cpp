@@ -304,9 +304,11 @@ Message ProcessorModel::Levels() {
 }
 
 Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
-    Message reply{code};
-    reply.insert(reply.end(), text.begin(), text.end());
-    reply.push_back(0);
+    // code, the characters, a terminating zero (sized up front: growing a one-byte vector here trips a
+    // false array-bounds warning in optimised GCC builds)
+    Message reply(text.size() + 2, 0);
+    reply[0] = code;
+    std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;
 }
 
