@@ -49,7 +49,8 @@ void DebugPrintf(const char* format, ...) {
     va_end(args);
     if (n < 0)
         return;
-    DebugOut(std::string_view(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1));
+    DebugOut(
+        std::string_view(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1));
 }
 
 void SetDebugCallback(std::function<void(std::string_view)> callback) {

@@ -16,11 +16,11 @@ inline constexpr uint8_t kPrefixProcessor = 0x81; // processor message behind th
 inline constexpr uint8_t kPrefixZWave = 0x80;     // pass-through to the smart-home module
 inline constexpr uint8_t kUsbReportNumber = 0x02;
 
-inline constexpr size_t kMaxBody = 65;                  // body after the carrier prefix
-inline constexpr size_t kMaxPayload = kMaxBody + 1;     // prefix + body
-inline constexpr size_t kMaxFrame = kMaxPayload + 3;    // start, length, payload, checksum
+inline constexpr size_t kMaxBody = 65;               // body after the carrier prefix
+inline constexpr size_t kMaxPayload = kMaxBody + 1;  // prefix + body
+inline constexpr size_t kMaxFrame = kMaxPayload + 3; // start, length, payload, checksum
 inline constexpr size_t kMaxLengthByte = kMaxPayload + 1;
-inline constexpr size_t kUsbReportSize = 61;            // report number + 60 body bytes
+inline constexpr size_t kUsbReportSize = 61; // report number + 60 body bytes
 inline constexpr size_t kUsbMaxBody = kUsbReportSize - 1;
 
 inline constexpr std::string_view kHeartbeat = "$HB$";

@@ -21,9 +21,9 @@ public:
     using FrameHandler = std::function<void(std::span<const uint8_t> payload)>;
 
     struct Result {
-        int frames = 0;          // good frames handed to the handler
-        int checksumErrors = 0;  // frames dropped for a bad checksum
-        size_t discarded = 0;    // bytes dropped as garbage or by an overflow
+        int frames = 0;         // good frames handed to the handler
+        int checksumErrors = 0; // frames dropped for a bad checksum
+        size_t discarded = 0;   // bytes dropped as garbage or by an overflow
     };
 
     // Appends stream data and decodes every complete frame, in order. When the buffered bytes

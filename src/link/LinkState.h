@@ -12,18 +12,18 @@ namespace orvex {
 // The link's shared flags. Several threads read and write them without a lock, so each is a
 // single indivisible 32-bit value. One LinkState serves both transports.
 struct LinkState {
-    std::atomic<int32_t> networkMode{0};     // 1 TCP, 0 USB
+    std::atomic<int32_t> networkMode{0}; // 1 TCP, 0 USB
     std::atomic<int32_t> linkConnected{0};
-    std::atomic<int32_t> queueEnabled{1};    // cleared by the synchronisation sequences
-    std::atomic<int32_t> awaitingReply{0};   // a queued frame is outstanding
+    std::atomic<int32_t> queueEnabled{1};  // cleared by the synchronisation sequences
+    std::atomic<int32_t> awaitingReply{0}; // a queued frame is outstanding
     std::atomic<int32_t> pollEnabled{1};
     std::atomic<int32_t> levelPollEnabled{1};
-    std::atomic<int32_t> readThreadEnd{0};   // the reader has given up; writes return at once
+    std::atomic<int32_t> readThreadEnd{0}; // the reader has given up; writes return at once
     std::atomic<uint32_t> lastRxTick{0};
 
-    AutoResetEvent replyEvent{true};         // signalled by every decoded reply
+    AutoResetEvent replyEvent{true}; // signalled by every decoded reply
     AutoResetEvent readThreadEnded{false};
-    std::mutex ioLock;                       // serialises paced sends
+    std::mutex ioLock; // serialises paced sends
     WriteQueue writeQueue;
 
     // What each connect does to the events: the reply event starts signalled so the first

@@ -13,9 +13,9 @@ namespace orvex {
 class NetReceiveSink {
 public:
     virtual ~NetReceiveSink() = default;
-    virtual void SendHeartbeatEcho() = 0;   // "$HB$" straight back, outside any frame
-    virtual void MarkRxActivity() = 0;      // lastRxTick = now
-    virtual void OnHostBusy() = 0;          // clear linkConnected, post WM_DEV_HOST_BUSY
+    virtual void SendHeartbeatEcho() = 0;                       // "$HB$" straight back, outside any frame
+    virtual void MarkRxActivity() = 0;                          // lastRxTick = now
+    virtual void OnHostBusy() = 0;                              // clear linkConnected, post WM_DEV_HOST_BUSY
     virtual void OnFrame(std::span<const uint8_t> payload) = 0; // decode, clear awaitingReply
 };
 

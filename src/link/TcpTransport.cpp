@@ -39,9 +39,13 @@ TcpTransport::TcpTransport(LinkState& link, ParameterStore& store, MessageSink& 
                            TcpTimings timings)
     : m_link(link), m_store(store), m_decoder(decoder), m_events(events), m_timings(timings) {}
 
-TcpTransport::~TcpTransport() { Shutdown(); }
+TcpTransport::~TcpTransport() {
+    Shutdown();
+}
 
-void TcpTransport::SetTimeoutCloser(std::function<void()> closer) { m_timeoutCloser = std::move(closer); }
+void TcpTransport::SetTimeoutCloser(std::function<void()> closer) {
+    m_timeoutCloser = std::move(closer);
+}
 
 void TcpTransport::JoinThreadsAndCloseSocket() {
     // The threads leave their loops once linkConnected is clear; the shutdown wakes a receive
@@ -152,7 +156,9 @@ int TcpTransport::SendFrame(std::span<const uint8_t> payload) {
     return SendRaw({frame.data(), size});
 }
 
-bool TcpTransport::TcpSendQueued(std::span<const uint8_t> payload) { return m_link.writeQueue.Enqueue(payload); }
+bool TcpTransport::TcpSendQueued(std::span<const uint8_t> payload) {
+    return m_link.writeQueue.Enqueue(payload);
+}
 
 int TcpTransport::NetSendSync(std::span<const uint8_t> payload) {
     if (m_link.linkConnected.load() == 0)
@@ -202,8 +208,8 @@ void TcpTransport::NetWriteThreadProc() {
             continue;
         }
         // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s, then we go on.
-        for (int polls = 0; polls < m_timings.writerMaxPolls && m_link.awaitingReply.load() != 0 &&
-                            m_link.linkConnected.load() == 1;
+        for (int polls = 0;
+             polls < m_timings.writerMaxPolls && m_link.awaitingReply.load() != 0 && m_link.linkConnected.load() == 1;
              ++polls)
             std::this_thread::sleep_for(m_timings.writerPoll);
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();

@@ -22,12 +22,12 @@ class ParameterStore;
 
 // The link's timings. The defaults are the processor protocol's; tests shorten some of them.
 struct TcpTimings {
-    uint32_t linkTimeoutMs = 3000;                       // no data for longer closes the link
-    std::chrono::milliseconds timeoutCheck{100};         // NetTimeoutThreadProc's period
-    std::chrono::milliseconds writerPoll{20};            // NetWriteThreadProc's poll
-    int writerMaxPolls = 100;                            // 100 x 20 ms: a lost reply costs 2 s
-    std::chrono::milliseconds replyWait{2000};           // NetSendSync's wait for the reply event
-    std::chrono::milliseconds connectTimeout{5000};      // a host that never answers the connect
+    uint32_t linkTimeoutMs = 3000;                  // no data for longer closes the link
+    std::chrono::milliseconds timeoutCheck{100};    // NetTimeoutThreadProc's period
+    std::chrono::milliseconds writerPoll{20};       // NetWriteThreadProc's poll
+    int writerMaxPolls = 100;                       // 100 x 20 ms: a lost reply costs 2 s
+    std::chrono::milliseconds replyWait{2000};      // NetSendSync's wait for the reply event
+    std::chrono::milliseconds connectTimeout{5000}; // a host that never answers the connect
 };
 
 // The TCP side of the device link: one connection to the network host, the receive, write
@@ -86,8 +86,8 @@ private:
 
     asio::io_context m_io;
     std::optional<asio::ip::tcp::socket> m_socket;
-    std::mutex m_sendMutex;   // keeps the bytes of two frames from interleaving on the socket
-    std::mutex m_socketMutex; // the socket's shutdown against its replacement
+    std::mutex m_sendMutex;    // keeps the bytes of two frames from interleaving on the socket
+    std::mutex m_socketMutex;  // the socket's shutdown against its replacement
     std::mutex m_connectMutex; // one connect or shutdown at a time
 
     std::thread m_recvThread;

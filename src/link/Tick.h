@@ -13,6 +13,8 @@ uint32_t TickNow();
 // restores the monotonic clock.
 void SetTickSource(std::function<uint32_t()> source);
 
-inline uint32_t TicksSince(uint32_t then) { return TickNow() - then; }
+inline uint32_t TicksSince(uint32_t then) {
+    return TickNow() - then;
+}
 
 } // namespace orvex

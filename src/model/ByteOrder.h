@@ -8,7 +8,9 @@
 // namespace so that a translation unit may include them beside the link's helpers of the same names.
 namespace orvex::byteorder {
 
-inline uint16_t ReadBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t ReadBe16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 inline uint32_t ReadBe32(const uint8_t* p) {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
@@ -39,10 +41,18 @@ inline void WriteLe32(uint8_t* p, uint32_t v) {
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-inline uint32_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
-inline float BitsFloat(uint32_t w) { return std::bit_cast<float>(w); }
+inline uint32_t FloatBits(float f) {
+    return std::bit_cast<uint32_t>(f);
+}
+inline float BitsFloat(uint32_t w) {
+    return std::bit_cast<float>(w);
+}
 
-inline float ReadBeFloat(const uint8_t* p) { return BitsFloat(ReadBe32(p)); }
-inline void WriteBeFloat(uint8_t* p, float f) { WriteBe32(p, FloatBits(f)); }
+inline float ReadBeFloat(const uint8_t* p) {
+    return BitsFloat(ReadBe32(p));
+}
+inline void WriteBeFloat(uint8_t* p, float f) {
+    WriteBe32(p, FloatBits(f));
+}
 
 } // namespace orvex::byteorder

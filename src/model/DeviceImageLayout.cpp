@@ -6,7 +6,9 @@
 namespace orvex {
 namespace {
 
-constexpr size_t CountDecodedOffsets() { return 21 + 1 + 9 + 1 + 25 + 1 + 4 + 21 + 10 + 7 * 14 + 1 + 12; }
+constexpr size_t CountDecodedOffsets() {
+    return 21 + 1 + 9 + 1 + 25 + 1 + 4 + 21 + 10 + 7 * 14 + 1 + 12;
+}
 
 constexpr auto BuildDecodedOffsets() {
     std::array<uint16_t, CountDecodedOffsets()> out{};
@@ -123,9 +125,13 @@ const std::vector<ImageRecord>& Records() {
 
 } // namespace
 
-std::span<const uint16_t> DecodedRecordOffsets() { return kDecodedOffsets; }
+std::span<const uint16_t> DecodedRecordOffsets() {
+    return kDecodedOffsets;
+}
 
-std::span<const ImageRecord> DeviceImageRecords() { return Records(); }
+std::span<const ImageRecord> DeviceImageRecords() {
+    return Records();
+}
 
 const ImageRecord* FindImageRecord(uint8_t cmd, uint8_t sub) {
     if (cmd == 0)

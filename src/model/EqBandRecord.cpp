@@ -29,14 +29,18 @@ uint16_t EqGainCode(float gainDb) {
     return TruncClamp((static_cast<double>(gainDb) + 15.0) * 10.0 + 0.05, 0.0, kGainCodeMax);
 }
 
-float EqGainFromCode(uint16_t code) { return static_cast<float>(code / 10.0 - 15.0); }
+float EqGainFromCode(uint16_t code) {
+    return static_cast<float>(code / 10.0 - 15.0);
+}
 
 void PackEqBand(const EqBand& band, uint8_t out[kEqBandRecordSize]) {
     const int freq = band.freqHz < 0 ? 0 : (band.freqHz > 0xFFFF ? 0xFFFF : band.freqHz);
     const int type = band.type < 0 ? 0 : (band.type > 0xFF ? 0xFF : band.type);
     byteorder::WriteBe16(out + 0, EqGainCode(band.gainDb));
     byteorder::WriteBe16(out + 2, static_cast<uint16_t>(freq));
-    byteorder::WriteBe16(out + 4, TruncClamp(static_cast<double>(band.q) * 1000.0, 0.0, 65535.0));
+    // Q is held as a float and scaled in float, so a Q typed as 1.41 packs as 1410 rather than the
+    // 1409 that the double product of the float 1.40999997 would truncate to.
+    byteorder::WriteBe16(out + 4, TruncClamp(static_cast<double>(band.q * 1000.0f), 0.0, 65535.0));
     out[6] = static_cast<uint8_t>(type);
 }
 

@@ -46,6 +46,8 @@ void PackEqBand(const EqBand& band, uint8_t out[kEqBandRecordSize]);
 EqBandBytes PackEqBand(const EqBand& band);
 
 EqBand UnpackEqBand(const uint8_t in[kEqBandRecordSize]);
-inline EqBand UnpackEqBand(const EqBandBytes& in) { return UnpackEqBand(in.data()); }
+inline EqBand UnpackEqBand(const EqBandBytes& in) {
+    return UnpackEqBand(in.data());
+}
 
 } // namespace orvex

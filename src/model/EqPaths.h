@@ -50,7 +50,9 @@ inline constexpr int LastOutput = 14;
 inline constexpr int Count = 15;
 } // namespace eqid
 
-inline constexpr bool IsOutputEqIdentity(int id) { return id >= eqid::FirstOutput && id <= eqid::LastOutput; }
+inline constexpr bool IsOutputEqIdentity(int id) {
+    return id >= eqid::FirstOutput && id <= eqid::LastOutput;
+}
 
 struct EqPathInfo {
     int firstRecord = -1;

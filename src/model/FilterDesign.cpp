@@ -197,7 +197,10 @@ CurveBand CurveBandFromEqBand(const EqBand& band) {
 EqBand EqBandFromCurveBand(const CurveBand& band) {
     EqBand out;
     out.type = band.type;
-    out.freqHz = static_cast<int>(std::lround(band.freqHz));
+    // Truncated like every frequency the editors hand to the store; held to what a record can carry so the
+    // conversion is defined for any float.
+    const float hz = band.freqHz;
+    out.freqHz = !(hz > 0.0f) ? 0 : (hz >= 65535.0f ? 65535 : static_cast<int>(hz));
     out.gainDb = band.gainDb;
     out.q = band.q;
     return out;

@@ -69,7 +69,7 @@ struct CurveBand {
 };
 
 CurveBand CurveBandFromEqBand(const EqBand& band);
-// Frequency rounded to whole hertz, as the store keeps it.
+// Frequency truncated to whole hertz, as the store keeps it.
 EqBand EqBandFromCurveBand(const CurveBand& band);
 
 // Fills band.curve from the band's settings. Returns false and leaves the old curve in place for an off

@@ -10,11 +10,19 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-bool SlotInRange(int slot) { return slot >= 0 && slot < kParamSlotCount; }
-bool RecordInRange(int record) { return record >= 0 && record < kEqRecordCount; }
-bool ChannelInRange(int channel) { return channel >= 0 && channel < kOutputChannelCount; }
+bool SlotInRange(int slot) {
+    return slot >= 0 && slot < kParamSlotCount;
+}
+bool RecordInRange(int record) {
+    return record >= 0 && record < kEqRecordCount;
+}
+bool ChannelInRange(int channel) {
+    return channel >= 0 && channel < kOutputChannelCount;
+}
 
-std::size_t At(int index) { return static_cast<std::size_t>(index); }
+std::size_t At(int index) {
+    return static_cast<std::size_t>(index);
+}
 
 // Copies what fits of `bytes` into `target` at `offset`; returns the count.
 std::size_t CopyBounded(std::span<uint8_t> target, std::size_t offset, std::span<const uint8_t> bytes) {
@@ -46,7 +54,9 @@ constexpr std::array<uint16_t, 10> kOctaveFrequencies = {31, 62, 125, 250, 500, 
 constexpr std::array<uint16_t, 4> kEffectMiddleFrequencies = {250, 500, 1000, 2300};
 
 // Mic and music inputs, the only sources whose band 9 is an ordinary band rather than a crossover.
-bool IsInputEqIdentity(int id) { return id == eqid::MicA || id == eqid::MicB || id == eqid::Music; }
+bool IsInputEqIdentity(int id) {
+    return id == eqid::MicA || id == eqid::MicB || id == eqid::Music;
+}
 
 } // namespace
 
@@ -137,9 +147,9 @@ void ParameterStore::ResetStoreDefaults() {
     };
     constexpr EffectPath kEffectPaths[] = {
         {eqid::EchoA, 61, eqtype::Peaking, 125, 5000, eqtype::LowPass, kFlatGainCode},
-        {eqid::EchoB, 200, eqtype::HighPass, 160, 5000, eqtype::HighShelf, 180},    // +3 dB
-        {eqid::ReverbA, 120, eqtype::HighPass, 160, 5000, eqtype::HighShelf, 90},   // -6 dB
-        {eqid::ReverbB, 100, eqtype::HighPass, 160, 3000, eqtype::HighShelf, 120},  // -3 dB
+        {eqid::EchoB, 200, eqtype::HighPass, 160, 5000, eqtype::HighShelf, 180},   // +3 dB
+        {eqid::ReverbA, 120, eqtype::HighPass, 160, 5000, eqtype::HighShelf, 90},  // -6 dB
+        {eqid::ReverbB, 100, eqtype::HighPass, 160, 3000, eqtype::HighShelf, 120}, // -3 dB
     };
     for (const EffectPath& path : kEffectPaths) {
         const int first = EqPathForIdentity(path.id).firstRecord;
@@ -172,10 +182,18 @@ void ParameterStore::SetSlotWord(int slot, uint32_t word) {
     paramBlock_[At(slot)] = word;
 }
 
-int32_t ParameterStore::GetSlotInt(int slot) const { return static_cast<int32_t>(GetSlotWord(slot)); }
-void ParameterStore::SetSlotInt(int slot, int32_t value) { SetSlotWord(slot, static_cast<uint32_t>(value)); }
-float ParameterStore::GetSlotFloat(int slot) const { return std::bit_cast<float>(GetSlotWord(slot)); }
-void ParameterStore::SetSlotFloat(int slot, float value) { SetSlotWord(slot, std::bit_cast<uint32_t>(value)); }
+int32_t ParameterStore::GetSlotInt(int slot) const {
+    return static_cast<int32_t>(GetSlotWord(slot));
+}
+void ParameterStore::SetSlotInt(int slot, int32_t value) {
+    SetSlotWord(slot, static_cast<uint32_t>(value));
+}
+float ParameterStore::GetSlotFloat(int slot) const {
+    return std::bit_cast<float>(GetSlotWord(slot));
+}
+void ParameterStore::SetSlotFloat(int slot, float value) {
+    SetSlotWord(slot, std::bit_cast<uint32_t>(value));
+}
 
 // ---- eqBandTable --------------------------------------------------------------------------------------
 
@@ -212,7 +230,9 @@ EqBand ParameterStore::GetEqBand(int record) const {
     return UnpackEqBand(GetEqRecordBytes(record));
 }
 
-void ParameterStore::SetEqBand(int record, const EqBand& band) { SetEqRecordBytes(record, PackEqBand(band)); }
+void ParameterStore::SetEqBand(int record, const EqBand& band) {
+    SetEqRecordBytes(record, PackEqBand(band));
+}
 
 EqBand ParameterStore::GetEqPathBand(int identity, int band) const {
     return GetEqBand(EqIdentityRecord(identity, band));
@@ -467,8 +487,8 @@ std::vector<uint8_t> ParameterStore::ReadDeviceImage(std::size_t offset, std::si
         return {};
     }
     const auto first = deviceImage_.begin() + static_cast<std::ptrdiff_t>(offset);
-    return std::vector<uint8_t>(first, first + static_cast<std::ptrdiff_t>(
-                                                   std::min(count, deviceImage_.size() - offset)));
+    return std::vector<uint8_t>(first,
+                                first + static_cast<std::ptrdiff_t>(std::min(count, deviceImage_.size() - offset)));
 }
 
 std::vector<uint8_t> ParameterStore::ReadDeviceImage() const {

@@ -109,8 +109,8 @@ public:
     }
 
     template <class T, int N>
-        requires(N > 1)
-    T Get(SlotField<T, N> field, int index) const {
+    requires(N > 1) T Get(SlotField<T, N> field, int index)
+    const {
         if (index < 0 || index >= N) {
             return T{};
         }
@@ -123,8 +123,7 @@ public:
     }
 
     template <class T, int N>
-        requires(N > 1)
-    void Set(SlotField<T, N> field, int index, std::type_identity_t<T> value) {
+    requires(N > 1) void Set(SlotField<T, N> field, int index, std::type_identity_t<T> value) {
         if (index < 0 || index >= N) {
             return;
         }

@@ -18,8 +18,8 @@ uint8_t PackMetres(int metres) {
 uint8_t PackRoomCoordinate(float metres) {
     // The half-tenth push is made in double and the result held as a float, so that values such as
     // 0.1 or 1.0, which a float holds slightly below their tenth, still land on it.
-    const float pushed = static_cast<float>(metres > 0.0f ? static_cast<double>(metres) + 0.05
-                                                          : static_cast<double>(metres) - 0.05);
+    const float pushed =
+        static_cast<float>(metres > 0.0f ? static_cast<double>(metres) + 0.05 : static_cast<double>(metres) - 0.05);
     const float tenths = std::fabs(std::trunc(pushed * 10.0f));
     uint8_t magnitude = kMagnitudeMask;
     if (std::isnan(tenths)) {

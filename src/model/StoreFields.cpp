@@ -24,8 +24,8 @@ constexpr bool FieldsTileTheBlock() {
         }
     }
     for (int slot = 0; slot < kParamSlotCount; ++slot) {
-        const bool reserved = std::find(kReservedParamSlots.begin(), kReservedParamSlots.end(), slot) !=
-                              kReservedParamSlots.end();
+        const bool reserved =
+            std::find(kReservedParamSlots.begin(), kReservedParamSlots.end(), slot) != kReservedParamSlots.end();
         if (owners[static_cast<std::size_t>(slot)] != (reserved ? 0 : 1)) {
             return false;
         }
@@ -37,7 +37,9 @@ static_assert(FieldsTileTheBlock(), "the field list must cover every non-reserve
 
 } // namespace
 
-std::span<const StoreField> StoreFields() { return kStoreFields; }
+std::span<const StoreField> StoreFields() {
+    return kStoreFields;
+}
 
 const StoreField* FindStoreField(std::string_view name) {
     for (const StoreField& field : kStoreFields) {

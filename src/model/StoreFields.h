@@ -151,7 +151,7 @@ struct StoreField {
     X(exciterOn,            227, 1, Int,   Switch,       0, 1)
 // clang-format on
 
-#define ORVEX_FIELD_DESCRIPTOR(name, slot, count, type, kind, lo, hi)                                                 \
+#define ORVEX_FIELD_DESCRIPTOR(name, slot, count, type, kind, lo, hi)                                                  \
     StoreField{#name, slot, count, FieldType::type, FieldKind::kind, lo, hi},
 
 inline constexpr StoreField kStoreFields[] = {ORVEX_PARAM_FIELDS(ORVEX_FIELD_DESCRIPTOR)};
@@ -181,7 +181,7 @@ template <FieldType Type>
 using FieldValueType = std::conditional_t<Type == FieldType::Int, int32_t, float>;
 
 namespace fields {
-#define ORVEX_FIELD_CONSTANT(name, slot, count, type, kind, lo, hi)                                                   \
+#define ORVEX_FIELD_CONSTANT(name, slot, count, type, kind, lo, hi)                                                    \
     inline constexpr SlotField<FieldValueType<FieldType::type>, count> name{slot};
 
 ORVEX_PARAM_FIELDS(ORVEX_FIELD_CONSTANT)

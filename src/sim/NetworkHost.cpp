@@ -36,7 +36,9 @@ NetworkHost::NetworkHost(ProcessorModel& model, HostOptions options)
     m_closeAfter.store(m_options.closeAfter);
 }
 
-NetworkHost::~NetworkHost() { Stop(); }
+NetworkHost::~NetworkHost() {
+    Stop();
+}
 
 bool NetworkHost::Start(std::string* error) {
     asio::error_code ec;
@@ -56,8 +58,8 @@ bool NetworkHost::Start(std::string* error) {
         m_acceptor.listen(4, ec);
     if (ec) {
         if (error)
-            *error = "cannot listen on " + m_options.address + ":" + std::to_string(m_options.port) + ": " +
-                     ec.message();
+            *error =
+                "cannot listen on " + m_options.address + ":" + std::to_string(m_options.port) + ": " + ec.message();
         m_acceptor.close(ec);
         return false;
     }

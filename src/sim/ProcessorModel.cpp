@@ -10,8 +10,12 @@
 namespace orvex::sim {
 namespace {
 
-uint32_t Float(float f) { return std::bit_cast<uint32_t>(f); }
-uint32_t Samples(double ms) { return static_cast<uint32_t>(ms * 48.0 + 0.5); }
+uint32_t Float(float f) {
+    return std::bit_cast<uint32_t>(f);
+}
+uint32_t Samples(double ms) {
+    return static_cast<uint32_t>(ms * 48.0 + 0.5);
+}
 
 // A compressor record as the processor keeps it: threshold, 0, 1 - 1/ratio, 20, 0.05 and the
 // attack and release coefficients.
@@ -139,7 +143,9 @@ std::vector<uint32_t> FactoryWords(uint8_t cmd, uint8_t sub, uint8_t words) {
 
 } // namespace
 
-ProcessorModel::ProcessorModel(ProcessorOptions options) : m_options(std::move(options)) { InitialiseMemory(); }
+ProcessorModel::ProcessorModel(ProcessorOptions options) : m_options(std::move(options)) {
+    InitialiseMemory();
+}
 
 void ProcessorModel::InitialiseMemory() {
     m_memory.fill(0);
@@ -283,9 +289,9 @@ Message ProcessorModel::Levels() {
 }
 
 Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
-    Message reply{code};
-    reply.insert(reply.end(), text.begin(), text.end());
-    reply.push_back(0);
+    Message reply(text.size() + 2, 0); // code, the characters, a terminating zero
+    reply[0] = code;
+    std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;
 }
 

@@ -14,27 +14,28 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 void PrintUsage() {
-    std::puts(
-        "Usage: orvex-sim [options]\n"
-        "Simulates the audio processor behind its network host. Serves 127.0.0.1 only unless\n"
-        "--address names another local address.\n"
-        "\n"
-        "  --port N                 TCP port (default 30303, 0 picks a free one)\n"
-        "  --address A              address to listen on (default 127.0.0.1)\n"
-        "  --module NAME            module name the processor reports (default Calyxon)\n"
-        "  --version N              command-set version it reports (default 18)\n"
-        "  --heartbeat MS           heartbeat period (default 1000)\n"
-        "  --reply-delay MS         hold every reply back this long\n"
-        "  --drop-every N           drop every N-th reply\n"
-        "  --bad-checksum-every N   corrupt the checksum of every N-th reply\n"
-        "  --garbage-every N        put stray bytes in front of every N-th reply\n"
-        "  --close-after N          drop the connection when the N-th message arrives\n"
-        "  --silent                 send neither heartbeats nor replies\n"
-        "  --busy                   answer every connection with ISCONNECTED\n"
-        "  --help                   this text");
+    std::puts("Usage: orvex-sim [options]\n"
+              "Simulates the audio processor behind its network host. Serves 127.0.0.1 only unless\n"
+              "--address names another local address.\n"
+              "\n"
+              "  --port N                 TCP port (default 30303, 0 picks a free one)\n"
+              "  --address A              address to listen on (default 127.0.0.1)\n"
+              "  --module NAME            module name the processor reports (default Calyxon)\n"
+              "  --version N              command-set version it reports (default 18)\n"
+              "  --heartbeat MS           heartbeat period (default 1000)\n"
+              "  --reply-delay MS         hold every reply back this long\n"
+              "  --drop-every N           drop every N-th reply\n"
+              "  --bad-checksum-every N   corrupt the checksum of every N-th reply\n"
+              "  --garbage-every N        put stray bytes in front of every N-th reply\n"
+              "  --close-after N          drop the connection when the N-th message arrives\n"
+              "  --silent                 send neither heartbeats nor replies\n"
+              "  --busy                   answer every connection with ISCONNECTED\n"
+              "  --help                   this text");
 }
 
 bool ParseInt(const char* text, int min, int max, int& out) {

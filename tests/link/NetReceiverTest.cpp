@@ -34,7 +34,9 @@ public:
     std::vector<std::string> log;
 };
 
-std::vector<uint8_t> Frame(std::string_view payloadHex) { return BuildFrame(Hex(payloadHex)); }
+std::vector<uint8_t> Frame(std::string_view payloadHex) {
+    return BuildFrame(Hex(payloadHex));
+}
 
 std::vector<uint8_t> BadChecksum(std::vector<uint8_t> frame) {
     frame.back() ^= 0x01;
@@ -75,16 +77,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {Hex("55"), std::vector<uint8_t>(kModeReply.begin() + 1, kModeReply.end())},
                     {"81 07 02"},
                     0},
-        ReceiveCase{"badChecksumCostsOnlyItsOwnFrame",
-                    {Concat({BadChecksum(kModeReply), kVersionReply})},
-                    {"81 7F 12"},
-                    0},
+        ReceiveCase{
+            "badChecksumCostsOnlyItsOwnFrame", {Concat({BadChecksum(kModeReply), kVersionReply})}, {"81 7F 12"}, 0},
         ReceiveCase{"heartbeatThenFrame", {Concat({Bytes("$HB$"), kModeReply})}, {"81 07 02"}, 0},
         // Stray bytes in front of a frame are dropped at once, not left to block it.
         ReceiveCase{"garbageBeforeFrame", {Concat({Hex("00 13 AA"), kModeReply})}, {"81 07 02"}, 0},
         ReceiveCase{"garbageInOwnChunk", {Hex("01 02 03"), kModeReply}, {"81 07 02"}, 0},
         ReceiveCase{"otherDollarStringIsStreamData", {Concat({Bytes("$XY$"), kModeReply})}, {"81 07 02"}, 0},
-        ReceiveCase{"heartbeatInsideStreamIsNoise", {Concat({kModeReply, Bytes("$HB$"), kVersionReply})},
+        ReceiveCase{"heartbeatInsideStreamIsNoise",
+                    {Concat({kModeReply, Bytes("$HB$"), kVersionReply})},
                     {"81 07 02", "81 7F 12"},
                     0},
         // A length byte no frame can have marks the start byte as noise.

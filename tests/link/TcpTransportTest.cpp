@@ -235,7 +235,7 @@ TEST_F(TcpLinkTest, SynchronousSendWaitsAtMostTwoSecondsForASilentProcessor) {
     auto options = FastHost();
     StartHost(options);
     ASSERT_EQ(Connect(), 1);
-    host->DropNextReplies(1); // heartbeats go on, so only the reply is missing
+    host->DropNextReplies(1);                    // heartbeats go on, so only the reply is missing
     EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0); // the event starts signalled
     const auto start = std::chrono::steady_clock::now();
     EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0);

@@ -34,17 +34,19 @@ struct GainCase {
 
 class EqGainCodeTest : public ::testing::TestWithParam<GainCase> {};
 
-TEST_P(EqGainCodeTest, PacksToCode) { EXPECT_EQ(EqGainCode(GetParam().gainDb), GetParam().code); }
+TEST_P(EqGainCodeTest, PacksToCode) {
+    EXPECT_EQ(EqGainCode(GetParam().gainDb), GetParam().code);
+}
 
 INSTANTIATE_TEST_SUITE_P(Edges, EqGainCodeTest,
                          ::testing::Values(GainCase{-15.0f, 0}, GainCase{0.0f, 150}, GainCase{15.0f, 300},
-                                           GainCase{-0.3f, 147},   // a float below its tenth still lands on it
-                                           GainCase{0.09f, 150},   // truncated to the tenth below
-                                           GainCase{0.1f, 151},    //
-                                           GainCase{15.01f, 300},  // saturates rather than wrapping
-                                           GainCase{40.0f, 300},   //
-                                           GainCase{-15.1f, 0},    //
-                                           GainCase{-100.0f, 0},   //
+                                           GainCase{-0.3f, 147},  // a float below its tenth still lands on it
+                                           GainCase{0.09f, 150},  // truncated to the tenth below
+                                           GainCase{0.1f, 151},   //
+                                           GainCase{15.01f, 300}, // saturates rather than wrapping
+                                           GainCase{40.0f, 300},  //
+                                           GainCase{-15.1f, 0},   //
+                                           GainCase{-100.0f, 0},  //
                                            GainCase{std::numeric_limits<float>::quiet_NaN(), 0}));
 
 TEST(EqBandRecordTest, GainCodesUnpackAtTheirEnds) {
@@ -67,6 +69,7 @@ TEST(EqBandRecordTest, QIsTruncatedAndSaturated) {
     };
     EXPECT_EQ(qCode(1.414f), 1414);
     EXPECT_EQ(qCode(0.707f), 707);
+    EXPECT_EQ(qCode(1.41f), 1410); // the reset Q; a double product would give 1409
     EXPECT_EQ(qCode(1.4149f), 1414); // truncated, not rounded
     EXPECT_EQ(qCode(65.535f), 65535);
     EXPECT_EQ(qCode(100.0f), 65535);

@@ -14,7 +14,9 @@
 namespace orvex {
 namespace {
 
-std::size_t At(int i) { return static_cast<std::size_t>(i); }
+std::size_t At(int i) {
+    return static_cast<std::size_t>(i);
+}
 
 // ---- field table ----------------------------------------------------------------------------------
 
@@ -62,20 +64,20 @@ TEST_P(StoreFieldLookupTest, FindsFieldByName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StoreFieldLookupTest,
-    ::testing::Values(FieldCase{"micMasterVolume", 0, 1, FieldType::Int}, FieldCase{"micToA", 1, 4, FieldType::Int},
-                      FieldCase{"shiftFreqA", 7, 1, FieldType::Int}, FieldCase{"micToB", 9, 4, FieldType::Int},
-                      FieldCase{"micGate", 23, 4, FieldType::Int}, FieldCase{"echoTimeA", 32, 1, FieldType::Float},
-                      FieldCase{"echoLevelB", 36, 1, FieldType::Int}, FieldCase{"echoPredelayB", 37, 1, FieldType::Float},
-                      FieldCase{"echoTimeB", 38, 1, FieldType::Float}, FieldCase{"echoDecayB", 40, 1, FieldType::Int},
-                      FieldCase{"reverbTimeA", 46, 1, FieldType::Float}, FieldCase{"reverbLevelB", 48, 1, FieldType::Int},
-                      FieldCase{"reverbTimeB", 50, 1, FieldType::Float}, FieldCase{"musicSource", 63, 1, FieldType::Int},
-                      FieldCase{"outRole", 97, 8, FieldType::Int}, FieldCase{"outCompThreshold", 121, 8, FieldType::Float},
-                      FieldCase{"outDelayMs", 153, 8, FieldType::Float}, FieldCase{"outPhaseInvert", 185, 8, FieldType::Int},
-                      FieldCase{"musicAgcLevel", 194, 1, FieldType::Float}, FieldCase{"hdmi4Volume", 198, 1, FieldType::Int},
-                      FieldCase{"outSurroundVolume", 199, 8, FieldType::Int},
-                      FieldCase{"micBassBoostOnCopy", 208, 1, FieldType::Int},
-                      FieldCase{"musicAutoRelease", 214, 1, FieldType::Float},
-                      FieldCase{"exciterVolume", 225, 1, FieldType::Float}, FieldCase{"exciterOn", 227, 1, FieldType::Int}));
+    ::testing::Values(
+        FieldCase{"micMasterVolume", 0, 1, FieldType::Int}, FieldCase{"micToA", 1, 4, FieldType::Int},
+        FieldCase{"shiftFreqA", 7, 1, FieldType::Int}, FieldCase{"micToB", 9, 4, FieldType::Int},
+        FieldCase{"micGate", 23, 4, FieldType::Int}, FieldCase{"echoTimeA", 32, 1, FieldType::Float},
+        FieldCase{"echoLevelB", 36, 1, FieldType::Int}, FieldCase{"echoPredelayB", 37, 1, FieldType::Float},
+        FieldCase{"echoTimeB", 38, 1, FieldType::Float}, FieldCase{"echoDecayB", 40, 1, FieldType::Int},
+        FieldCase{"reverbTimeA", 46, 1, FieldType::Float}, FieldCase{"reverbLevelB", 48, 1, FieldType::Int},
+        FieldCase{"reverbTimeB", 50, 1, FieldType::Float}, FieldCase{"musicSource", 63, 1, FieldType::Int},
+        FieldCase{"outRole", 97, 8, FieldType::Int}, FieldCase{"outCompThreshold", 121, 8, FieldType::Float},
+        FieldCase{"outDelayMs", 153, 8, FieldType::Float}, FieldCase{"outPhaseInvert", 185, 8, FieldType::Int},
+        FieldCase{"musicAgcLevel", 194, 1, FieldType::Float}, FieldCase{"hdmi4Volume", 198, 1, FieldType::Int},
+        FieldCase{"outSurroundVolume", 199, 8, FieldType::Int}, FieldCase{"micBassBoostOnCopy", 208, 1, FieldType::Int},
+        FieldCase{"musicAutoRelease", 214, 1, FieldType::Float}, FieldCase{"exciterVolume", 225, 1, FieldType::Float},
+        FieldCase{"exciterOn", 227, 1, FieldType::Int}));
 
 TEST(StoreFieldsTest, UnknownNamesAndReservedSlotsFindNothing) {
     EXPECT_EQ(FindStoreField("echoLevel"), nullptr);
@@ -216,26 +218,25 @@ TEST_P(DefaultBandTest, MatchesStartUpTable) {
     EXPECT_EQ(band.type, c.expected.type);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, DefaultBandTest,
-    ::testing::Values(DefaultBandCase{eqid::MicA, 0, {0.0f, 31, 1.414f, 1}},
-                      DefaultBandCase{eqid::MicB, 9, {0.0f, 16000, 1.414f, 1}},
-                      DefaultBandCase{eqid::Music, 5, {0.0f, 1000, 1.414f, 1}},
-                      DefaultBandCase{eqid::FirstOutput, 9, {0.0f, 16000, 1.414f, 1}},
-                      DefaultBandCase{eqid::LastOutput, 12, {0.0f, 16000, 1.414f, 1}},
-                      DefaultBandCase{eqid::FirstOutput + 3, 13, {0.0f, 500, 0.707f, 1}},
-                      DefaultBandCase{eqid::FirstOutput + 3, 14, {0.0f, 1000, 0.707f, 1}},
-                      DefaultBandCase{eqid::EchoA, 0, {0.0f, 61, 1.414f, 1}},
-                      DefaultBandCase{eqid::EchoA, 5, {0.0f, 2300, 1.414f, 1}},
-                      DefaultBandCase{eqid::EchoA, 6, {0.0f, 5000, 0.707f, 2}},
-                      DefaultBandCase{eqid::EchoB, 0, {0.0f, 200, 0.707f, 3}},
-                      DefaultBandCase{eqid::EchoB, 1, {0.0f, 160, 1.414f, 1}},
-                      DefaultBandCase{eqid::EchoB, 6, {3.0f, 5000, 0.707f, 5}},
-                      DefaultBandCase{eqid::ReverbA, 0, {0.0f, 120, 0.707f, 3}},
-                      DefaultBandCase{eqid::ReverbA, 6, {-6.0f, 5000, 0.707f, 5}},
-                      DefaultBandCase{eqid::ReverbB, 0, {0.0f, 100, 0.707f, 3}},
-                      DefaultBandCase{eqid::ReverbB, 2, {0.0f, 250, 1.414f, 1}},
-                      DefaultBandCase{eqid::ReverbB, 6, {-3.0f, 3000, 0.707f, 5}}));
+INSTANTIATE_TEST_SUITE_P(Paths, DefaultBandTest,
+                         ::testing::Values(DefaultBandCase{eqid::MicA, 0, {0.0f, 31, 1.414f, 1}},
+                                           DefaultBandCase{eqid::MicB, 9, {0.0f, 16000, 1.414f, 1}},
+                                           DefaultBandCase{eqid::Music, 5, {0.0f, 1000, 1.414f, 1}},
+                                           DefaultBandCase{eqid::FirstOutput, 9, {0.0f, 16000, 1.414f, 1}},
+                                           DefaultBandCase{eqid::LastOutput, 12, {0.0f, 16000, 1.414f, 1}},
+                                           DefaultBandCase{eqid::FirstOutput + 3, 13, {0.0f, 500, 0.707f, 1}},
+                                           DefaultBandCase{eqid::FirstOutput + 3, 14, {0.0f, 1000, 0.707f, 1}},
+                                           DefaultBandCase{eqid::EchoA, 0, {0.0f, 61, 1.414f, 1}},
+                                           DefaultBandCase{eqid::EchoA, 5, {0.0f, 2300, 1.414f, 1}},
+                                           DefaultBandCase{eqid::EchoA, 6, {0.0f, 5000, 0.707f, 2}},
+                                           DefaultBandCase{eqid::EchoB, 0, {0.0f, 200, 0.707f, 3}},
+                                           DefaultBandCase{eqid::EchoB, 1, {0.0f, 160, 1.414f, 1}},
+                                           DefaultBandCase{eqid::EchoB, 6, {3.0f, 5000, 0.707f, 5}},
+                                           DefaultBandCase{eqid::ReverbA, 0, {0.0f, 120, 0.707f, 3}},
+                                           DefaultBandCase{eqid::ReverbA, 6, {-6.0f, 5000, 0.707f, 5}},
+                                           DefaultBandCase{eqid::ReverbB, 0, {0.0f, 100, 0.707f, 3}},
+                                           DefaultBandCase{eqid::ReverbB, 2, {0.0f, 250, 1.414f, 1}},
+                                           DefaultBandCase{eqid::ReverbB, 6, {-3.0f, 3000, 0.707f, 5}}));
 
 TEST_F(ParameterStoreTest, DefaultBandTableHasNoGapsAndAZeroMusicLowRecord) {
     for (int r = 0; r < kMusicLowRecord; ++r) {
@@ -337,7 +338,8 @@ TEST_F(ParameterStoreTest, ShortBlockWriteKeepsTheTail) {
 TEST_F(ParameterStoreTest, BlockWritesAreBoundedToTheBlock) {
     const std::vector<uint8_t> tooLong = Pattern(40, 9);
     EXPECT_EQ(store.WriteBlock(StoreBlock::PositionGainTable, tooLong), 32u);
-    EXPECT_EQ(store.ReadBlock(StoreBlock::PositionGainTable), std::vector<uint8_t>(tooLong.begin(), tooLong.begin() + 32));
+    EXPECT_EQ(store.ReadBlock(StoreBlock::PositionGainTable),
+              std::vector<uint8_t>(tooLong.begin(), tooLong.begin() + 32));
 
     const std::vector<uint8_t> eqBefore = store.ReadBlock(StoreBlock::EqBandTable);
     EXPECT_EQ(store.WriteBlockAt(StoreBlock::EqBandTable, 1253, tooLong), 0u);
@@ -576,9 +578,8 @@ TEST(ProcessorAcceptanceTest, NeedsAKnownModelAndCommandSet18) {
         uint8_t version;
         bool accepted;
     };
-    const Row rows[] = {{"Calyxon", 18, true}, {"CALYXON", 18, true}, {"pEmBa", 18, true},
-                        {"Calyxon", 17, false}, {"Pemba", 1, false},   {"Calyx", 18, false},
-                        {"Calyxon ", 18, false}, {"", 18, false}};
+    const Row rows[] = {{"Calyxon", 18, true}, {"CALYXON", 18, true}, {"pEmBa", 18, true},     {"Calyxon", 17, false},
+                        {"Pemba", 1, false},   {"Calyx", 18, false},  {"Calyxon ", 18, false}, {"", 18, false}};
     for (const Row& row : rows) {
         ParameterStore store;
         store.SetModuleName(row.name);
@@ -610,7 +611,7 @@ TEST_F(ParameterStoreTest, LevelAndRemoteKeyRecords) {
 
     store.SetRemoteKeyByte(16, 0x16);
     store.SetRemoteKeyByte(17, 0x17);
-    store.SetRemoteKeyByte(18, 0x18); // no such key
+    store.SetRemoteKeyByte(18, 0x18);         // no such key
     store.SetRemoteKeyRecord(Pattern(16, 5)); // the table reply: first 16 bytes only
     const RemoteKeyRecord keys = store.GetRemoteKeyRecord();
     EXPECT_EQ(keys[0], 5);
@@ -679,10 +680,10 @@ TEST(ParameterStoreConcurrencyTest, ReaderNeverSeesATornRecordOrSlot) {
         const EqBandBytes record = store.GetEqRecordBytes(5);
         torn += (record == a || record == b) ? 0 : 1;
         const std::vector<uint8_t> table = store.ReadBlock(StoreBlock::EqBandTable);
-        torn += (std::equal(a.begin(), a.end(), table.begin() + 35) ||
-                 std::equal(b.begin(), b.end(), table.begin() + 35))
-                    ? 0
-                    : 1;
+        torn +=
+            (std::equal(a.begin(), a.end(), table.begin() + 35) || std::equal(b.begin(), b.end(), table.begin() + 35))
+                ? 0
+                : 1;
         const float delay = store.Get(fields::outDelayMs, 3);
         torn += (delay == kFloatA || delay == kFloatB) ? 0 : 1;
         store.WriteBlockAt(StoreBlock::RoomRecord, 0, std::vector<uint8_t>{4});

@@ -19,26 +19,25 @@ TEST_P(RoomCoordinatePackTest, PacksToByte) {
     EXPECT_EQ(PackRoomCoordinate(GetParam().metres), GetParam().byte) << GetParam().metres;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Edges, RoomCoordinatePackTest,
-    ::testing::Values(CoordinateCase{0.0f, 0x80},   // zero carries the sign bit
-                      CoordinateCase{-0.0f, 0x80},  //
-                      CoordinateCase{-0.04f, 0x80}, // rounds to zero, still signed
-                      CoordinateCase{0.04f, 0x00},  // positive values round to an unsigned zero
-                      CoordinateCase{0.06f, 0x01},  //
-                      CoordinateCase{0.1f, 0x01},   // a float just below its tenth still lands on it
-                      CoordinateCase{1.0f, 0x0A},   //
-                      CoordinateCase{-1.0f, 0x8A},  //
-                      CoordinateCase{-0.5f, 0x85},  //
-                      CoordinateCase{2.8f, 0x1C},   //
-                      CoordinateCase{12.7f, 0x7F},  // the largest magnitude
-                      CoordinateCase{-12.7f, 0xFF}, //
-                      CoordinateCase{12.8f, 0x7F},  // saturates, never spills into the sign bit
-                      CoordinateCase{50.0f, 0x7F},  //
-                      CoordinateCase{-50.0f, 0xFF}, //
-                      CoordinateCase{std::numeric_limits<float>::infinity(), 0x7F},
-                      CoordinateCase{-std::numeric_limits<float>::infinity(), 0xFF},
-                      CoordinateCase{std::numeric_limits<float>::quiet_NaN(), 0x80}));
+INSTANTIATE_TEST_SUITE_P(Edges, RoomCoordinatePackTest,
+                         ::testing::Values(CoordinateCase{0.0f, 0x80},   // zero carries the sign bit
+                                           CoordinateCase{-0.0f, 0x80},  //
+                                           CoordinateCase{-0.04f, 0x80}, // rounds to zero, still signed
+                                           CoordinateCase{0.04f, 0x00},  // positive values round to an unsigned zero
+                                           CoordinateCase{0.06f, 0x01},  //
+                                           CoordinateCase{0.1f, 0x01}, // a float just below its tenth still lands on it
+                                           CoordinateCase{1.0f, 0x0A}, //
+                                           CoordinateCase{-1.0f, 0x8A},  //
+                                           CoordinateCase{-0.5f, 0x85},  //
+                                           CoordinateCase{2.8f, 0x1C},   //
+                                           CoordinateCase{12.7f, 0x7F},  // the largest magnitude
+                                           CoordinateCase{-12.7f, 0xFF}, //
+                                           CoordinateCase{12.8f, 0x7F},  // saturates, never spills into the sign bit
+                                           CoordinateCase{50.0f, 0x7F},  //
+                                           CoordinateCase{-50.0f, 0xFF}, //
+                                           CoordinateCase{std::numeric_limits<float>::infinity(), 0x7F},
+                                           CoordinateCase{-std::numeric_limits<float>::infinity(), 0xFF},
+                                           CoordinateCase{std::numeric_limits<float>::quiet_NaN(), 0x80}));
 
 TEST(RoomRecordTest, EveryNonZeroByteSurvivesUnpackAndPack) {
     for (int b = 0; b < 256; ++b) {

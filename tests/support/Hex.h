@@ -43,7 +43,9 @@ inline std::string ToHex(std::span<const uint8_t> bytes) {
     return s;
 }
 
-inline std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::vector<uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> out;

@@ -1,0 +1,59 @@
+# Shared by scripts/demo, scripts/test and .ci/run. Source it; do not run it.
+
+ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Debian packages the build, the tests and the fuzzers need.
+ORVEX_PACKAGES=(
+    cmake ninja-build g++ clang pkg-config clang-format
+    libasio-dev libhidapi-dev libudev-dev libpugixml-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    fonts-wqy-microhei
+)
+
+# Installs whatever is missing, quietly; does nothing when everything is present.
+orvex_install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${ORVEX_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq >/dev/null
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures a preset once and builds it (optionally only some targets), printing only on failure.
+orvex_build() {
+    local preset="$1"
+    shift
+    local log
+    log="$(mktemp)"
+    if [ ! -f "$ORVEX_ROOT/build/$preset/build.ninja" ]; then
+        if ! cmake --preset "$preset" -S "$ORVEX_ROOT" >"$log" 2>&1; then
+            cat "$log"
+            rm -f "$log"
+            return 1
+        fi
+    fi
+    local targets=()
+    if [ "$#" -gt 0 ]; then
+        targets=(--target "$@")
+    fi
+    if ! cmake --build "$ORVEX_ROOT/build/$preset" "${targets[@]}" >"$log" 2>&1; then
+        cat "$log"
+        rm -f "$log"
+        return 1
+    fi
+    rm -f "$log"
+}
