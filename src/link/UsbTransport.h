@@ -13,6 +13,7 @@
 #include "link/Frame.h"
 #include "link/HidBackend.h"
 #include "link/LinkState.h"
+#include "link/UsbWriter.h"
 
 namespace orvex {
 
@@ -33,11 +34,11 @@ struct UsbTimings {
 // One reader thread hands every report to the decoder; writes are made by the sending thread,
 // immediately or paced by the reply event. There is no write queue: every change is written in
 // the order it is made.
-class UsbTransport {
+class UsbTransport final : public UsbWriter {
 public:
     UsbTransport(LinkState& link, ParameterStore& store, MessageSink& decoder, HidBackend& backend,
                  UsbTimings timings = {});
-    ~UsbTransport();
+    ~UsbTransport() override;
 
     UsbTransport(const UsbTransport&) = delete;
     UsbTransport& operator=(const UsbTransport&) = delete;
@@ -49,7 +50,7 @@ public:
     // One report: 0x02, the body, zeros. The paced variant first waits for the reply event (at most
     // 2 s, then writes anyway). Returns 61, or 0 when the link is down, the reader has given up,
     // the body does not fit a report, or the write failed.
-    int WriteUsbData(std::span<const uint8_t> body, bool paced);
+    int WriteUsbData(std::span<const uint8_t> body, bool paced) override;
 
     // Clears the level record and linkConnected, waits (bounded) for the reader and releases the
     // device. Safe from any thread; does nothing when no USB link is up.

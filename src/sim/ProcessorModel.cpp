@@ -237,10 +237,15 @@ void ProcessorModel::ApplyParameterWrite(std::span<const uint8_t> body) {
     // 09, 00, cmd, sub, n, n words
     if (body.size() < 5)
         return;
-    const ImageRecord* r = FindImageRecord(body[2], body[3]);
-    if (r == nullptr)
-        return; // coefficients and parameters this memory keeps no record of
     const size_t sent = std::min<size_t>(body[4], (body.size() - 5) / 4);
+    const ImageRecord* r = FindImageRecord(body[2], body[3]);
+    if (r == nullptr) {
+        std::vector<uint32_t>& words = m_unmappedParams[static_cast<uint16_t>(body[2] << 8 | body[3])];
+        words.resize(sent);
+        for (size_t i = 0; i < sent; ++i)
+            words[i] = ReadBe32(body.data() + 5 + 4 * i);
+        return;
+    }
     const size_t n = std::min<size_t>(sent, r->words);
     std::copy_n(body.begin() + 5, 4 * n, m_memory.begin() + r->offset + 3);
 }
@@ -251,8 +256,18 @@ Message ProcessorModel::ReadParameter(std::span<const uint8_t> body) const {
         return {0x0A, 0x01, 0, 0, 0};
     const uint8_t cmd = body[2], sub = body[3];
     const ImageRecord* r = FindImageRecord(cmd, sub);
-    if (r == nullptr)
-        return {0x0A, 0x02, cmd, sub, 0};
+    if (r == nullptr) {
+        const auto it = m_unmappedParams.find(static_cast<uint16_t>(cmd << 8 | sub));
+        if (it == m_unmappedParams.end() || it->second.empty())
+            return {0x0A, 0x02, cmd, sub, 0}; // never written: the processor has no value to give
+        const size_t count = std::min<size_t>(std::max<size_t>(body[4], 1), it->second.size());
+        Message reply{0x0A, 0x00, cmd, sub, static_cast<uint8_t>(count)};
+        for (size_t i = 0; i < count; ++i) {
+            reply.resize(reply.size() + 4);
+            WriteBe32(reply.data() + reply.size() - 4, it->second[i]);
+        }
+        return reply;
+    }
     const size_t count = std::min<size_t>(std::max<size_t>(body[4], 1), r->words);
     Message reply{0x0A, 0x00, cmd, sub, static_cast<uint8_t>(count)};
     reply.insert(reply.end(), m_memory.begin() + r->offset + 3, m_memory.begin() + r->offset + 3 + 4 * count);
@@ -289,7 +304,9 @@ Message ProcessorModel::Levels() {
 }
 
 Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
-    Message reply(text.size() + 2, 0); // code, the characters, a terminating zero
+    // code, the characters, a terminating zero (sized up front: growing a one-byte vector here trips a
+    // false array-bounds warning in optimised GCC builds)
+    Message reply(text.size() + 2, 0);
     reply[0] = code;
     std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;

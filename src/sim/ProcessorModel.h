@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -61,6 +62,9 @@ private:
     std::array<uint8_t, 14> m_machineSettings{};
     std::array<uint8_t, 18> m_remoteKeys{};
     int m_mode = 0;
+    // Parameters the memory layout has no record for (output 8's delay mode and position set, the
+    // coefficients): the processor still holds them, so a parameter read returns what was written.
+    std::map<uint16_t, std::vector<uint32_t>> m_unmappedParams;
     uint64_t m_messages = 0;
     uint32_t m_levelPhase = 0;
 };

@@ -1,0 +1,88 @@
+#include "link/DeviceLink.h"
+
+#include "link/Frame.h"
+
+#include <algorithm>
+#include <array>
+
+namespace orvex {
+
+DeviceLink::DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings)
+    : m_store(store), m_replies(m_state, store, events, m_smartHome, this),
+      m_tcp(m_state, store, m_replies, events, timings), m_commands(store, *this) {}
+
+DeviceLink::~DeviceLink() {
+    m_tcp.Shutdown();
+}
+
+void DeviceLink::SetUsbCloser(std::function<void()> closer) {
+    {
+        std::lock_guard lock(m_closerMutex);
+        m_usbCloser = closer;
+    }
+    // The TCP time-out watcher closes whichever transport is active.
+    m_tcp.SetTimeoutCloser(std::move(closer));
+}
+
+int DeviceLink::TcpConnect(const std::string& address, uint16_t port) {
+    m_state.networkMode.store(1);
+    return m_tcp.TcpConnect(address, port);
+}
+
+void DeviceLink::CloseLink() {
+    if (m_state.networkMode.load() == 1) {
+        if (IsConnected()) {
+            // Straight to the socket: queued, the notice would be thrown away with the queue that
+            // TcpClose empties a moment later.
+            const std::array<uint8_t, 2> notice = {kPrefixProcessor, request::Disconnect};
+            m_tcp.TcpSendDirect(notice);
+        }
+        m_tcp.TcpClose();
+        return;
+    }
+    if (IsConnected())
+        m_commands.SendDisconnectNotice();
+    std::function<void()> closer;
+    {
+        std::lock_guard lock(m_closerMutex);
+        closer = m_usbCloser;
+    }
+    if (closer)
+        closer();
+}
+
+int DeviceLink::SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave) {
+    if (message.empty())
+        return 0;
+    return m_state.networkMode.load() == 1 ? SendTcp(message, paced, zwave) : SendUsb(message, paced, zwave);
+}
+
+int DeviceLink::SendUsb(std::span<const uint8_t> message, bool paced, bool zwave) {
+    UsbWriter* writer = m_usbWriter.load();
+    if (writer == nullptr)
+        return 0;
+    if (!zwave)
+        return message.size() <= kUsbMaxBody ? writer->WriteUsbData(message, paced) : 0;
+    // On USB a Z-Wave frame travels inside message 12: 12, count, frame.
+    if (message.size() + 2 > kUsbMaxBody)
+        return 0;
+    std::array<uint8_t, kUsbMaxBody> body{};
+    body[0] = kMsgZWaveUsb;
+    body[1] = static_cast<uint8_t>(message.size());
+    std::copy(message.begin(), message.end(), body.begin() + 2);
+    return writer->WriteUsbData(std::span(body.data(), message.size() + 2), paced);
+}
+
+int DeviceLink::SendTcp(std::span<const uint8_t> message, bool paced, bool zwave) {
+    if (message.size() > kMaxBody)
+        return 0;
+    std::array<uint8_t, kMaxPayload> payload{};
+    payload[0] = zwave ? kPrefixZWave : kPrefixProcessor;
+    std::copy(message.begin(), message.end(), payload.begin() + 1);
+    const std::span<const uint8_t> p(payload.data(), message.size() + 1);
+    if (m_state.queueEnabled.load() == 1)
+        return m_tcp.TcpSendQueued(p) ? static_cast<int>(p.size()) : 0;
+    return paced ? m_tcp.NetSendSync(p) : m_tcp.TcpSendDirect(p);
+}
+
+} // namespace orvex

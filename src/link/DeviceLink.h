@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/CommandEncoder.h"
+#include "link/DeviceSender.h"
+#include "link/LinkEvents.h"
+#include "link/LinkState.h"
+#include "link/ReplyDispatcher.h"
+#include "link/TcpTransport.h"
+#include "link/UsbWriter.h"
+#include "model/ParameterStore.h"
+#include "model/SmartHomeTables.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+
+namespace orvex {
+
+// The device link as the editor and the command-line tool hold it: the shared link state, the reply
+// decoder, the TCP transport, the smart-home tables and the command encoder, and the one routing
+// point every outgoing message passes, SendToDevice.
+class DeviceLink final : public DeviceSender {
+public:
+    DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings = {});
+    ~DeviceLink() override;
+
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    ParameterStore& Store() { return m_store; }
+    LinkState& State() { return m_state; }
+    TcpTransport& Tcp() { return m_tcp; }
+    CommandEncoder& Commands() { return m_commands; }
+    ReplyDispatcher& Replies() { return m_replies; }
+    SmartHomeTables& SmartHome() { return m_smartHome; }
+
+    // Selects TCP (networkMode = 1) and connects to the network host. Returns 1, or the error number.
+    int TcpConnect(const std::string& address, uint16_t port);
+    // Ends the link the way every disconnect does: when connected, the disconnect notice 8A first, then
+    // the active transport is closed.
+    void CloseLink();
+    bool IsConnected() const { return m_state.linkConnected.load() == 1; }
+
+    // USB (networkMode 0): one report through the USB writer, paced or immediate; nothing without one.
+    // TCP: prefix 0x81 (0x80 for a Z-Wave frame), then the coalescing queue while queueEnabled is 1,
+    // otherwise NetSendSync when paced and a direct send when not.
+    int SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave = false) override;
+
+    // The USB transport plugs in here; null (the default) sends nothing and returns 0.
+    void SetUsbWriter(UsbWriter* writer) { m_usbWriter.store(writer); }
+    // How the USB link is closed: by CloseLink in USB mode and by the link time-out.
+    void SetUsbCloser(std::function<void()> closer);
+
+private:
+    int SendUsb(std::span<const uint8_t> message, bool paced, bool zwave);
+    int SendTcp(std::span<const uint8_t> message, bool paced, bool zwave);
+
+    ParameterStore& m_store;
+    LinkState m_state;
+    SmartHomeTables m_smartHome;
+    ReplyDispatcher m_replies;
+    TcpTransport m_tcp;
+    CommandEncoder m_commands;
+    std::atomic<UsbWriter*> m_usbWriter{nullptr};
+    std::mutex m_closerMutex;
+    std::function<void()> m_usbCloser;
+};
+
+} // namespace orvex

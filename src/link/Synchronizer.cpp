@@ -1,0 +1,389 @@
+#include "link/Synchronizer.h"
+
+#include "link/DebugSink.h"
+#include "link/ParamTable.h"
+#include "model/DeviceImageLayout.h"
+#include "model/EqPaths.h"
+
+#include <cmath>
+
+namespace orvex {
+namespace {
+
+// Serial API functions the synchronisation asks the smart-home module for.
+constexpr uint8_t kZWaveGetInitData = 0x02;
+constexpr uint8_t kZWaveSetDefault = 0x42;
+constexpr uint8_t kZWaveSetDefaultCallback = 0x01;
+
+// Plug nodes: 1 is the controller itself.
+constexpr int kFirstPlugNode = 2;
+constexpr int kLastPlugNode = kZWaveNodeCount - 1;
+
+// Device-image reads: 56-byte slices, the last one 51 bytes (3248 + 51 = 3299).
+constexpr int kImageSlice = 56;
+
+} // namespace
+
+IdentityCheck CheckIdentity(const DeviceIdentity& identity) {
+    if (!IsAcceptedModuleName(identity.moduleName))
+        return IdentityCheck::WrongModel;
+    if (identity.commandSetVersion != kAcceptedCommandSetVersion)
+        return IdentityCheck::WrongVersion;
+    return IdentityCheck::Accepted;
+}
+
+Synchronizer::Synchronizer(LinkState& link, ParameterStore& store, CommandEncoder& commands, EqSender& eq,
+                           SmartHomeTables& smartHome, LinkEvents* events)
+    : m_link(link), m_store(store), m_commands(commands), m_eq(eq), m_smartHome(smartHome), m_events(events),
+      m_sleep([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {}
+
+Synchronizer::~Synchronizer() {
+    Join();
+}
+
+void Synchronizer::SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep) {
+    m_sleep = std::move(sleep);
+}
+
+void Synchronizer::Pause(std::chrono::milliseconds ms) {
+    if (ms.count() > 0)
+        m_sleep(ms);
+}
+
+bool Synchronizer::StartThread(void (Synchronizer::*proc)()) {
+    std::lock_guard lock(m_threadMutex);
+    if (m_running.load())
+        return false;
+    if (m_thread.joinable())
+        m_thread.join(); // the previous sequence has ended; only its thread object is left
+    m_running.store(true);
+    m_thread = std::thread([this, proc] {
+        (this->*proc)();
+        m_running.store(false);
+    });
+    return true;
+}
+
+void Synchronizer::Join() {
+    std::lock_guard lock(m_threadMutex);
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+}
+
+bool Synchronizer::StartReadAll() {
+    DebugOut("Start thread:SynchronizeData\n");
+    return StartThread(&Synchronizer::SynchronizeReadThreadProc);
+}
+
+bool Synchronizer::StartWriteAll() {
+    DebugOut("Start thread:SynchronizeData\n");
+    return StartThread(&Synchronizer::SynchronizeWriteThreadProc);
+}
+
+bool Synchronizer::StartReadZWave() {
+    return StartThread(&Synchronizer::SynchronizeReadZWAVEThreadProc);
+}
+
+bool Synchronizer::StartResetZWave() {
+    return StartThread(&Synchronizer::SynchronizeResetThreadProc);
+}
+
+void Synchronizer::SynchronizeReadThreadProc() {
+    m_store.ClearLevelRecord();
+    m_link.pollEnabled.store(0);
+    Pause(m_pauses.start);
+    ReadAll();
+    if (m_events)
+        m_events->OnSyncDone(0);
+    m_store.ClearLevelRecord();
+    m_link.pollEnabled.store(1);
+    DebugOut("End thread: Delay Read SynchronizeData\n");
+}
+
+void Synchronizer::SynchronizeWriteThreadProc() {
+    m_store.ClearLevelRecord();
+    m_link.pollEnabled.store(0);
+    Pause(m_pauses.start);
+    WriteAll();
+    if (m_events)
+        m_events->OnSyncDone(1);
+    m_store.ClearLevelRecord();
+    m_link.pollEnabled.store(1);
+    DebugOut("End thread: SynchronizeWriteThreadProc\n");
+}
+
+void Synchronizer::ReadAll() {
+    m_link.queueEnabled.store(0);
+    auto askIdentity = [&] {
+        m_commands.SendRequest(request::ModuleName);
+        m_commands.SendRequest(request::CommandSetVersion);
+        if (Down())
+            return false;
+        m_commands.SendRequest(request::McuVersion);
+        m_commands.SendRequest(request::DspVersion);
+        return !Down();
+    };
+    if (!askIdentity())
+        return;
+    // A wrong model or command set is asked once more before it is believed: the first answers
+    // after a connect are sometimes lost.
+    if (CheckIdentity(m_store.Identity()) != IdentityCheck::Accepted && !askIdentity())
+        return;
+    if (CheckIdentity(m_store.Identity()) != IdentityCheck::Accepted)
+        return;
+    m_commands.SendRequest(request::CurrentMode);
+    if (Down())
+        return;
+    for (int offset = 0; offset < kDeviceImageSize; offset += kImageSlice) {
+        const int count = std::min(kImageSlice, kDeviceImageSize - offset);
+        m_commands.ReadDeviceMemory(static_cast<uint16_t>(offset), static_cast<uint8_t>(count));
+    }
+    if (Down())
+        return;
+    m_commands.SendRequest(request::MachineSettings);
+    if (Down())
+        return;
+    ParseDeviceImage();
+    if (Down())
+        return;
+    m_commands.SendRequest(request::RemoteKeys);
+    m_store.SetModifiedFlag(false);
+    m_link.queueEnabled.store(1);
+    Pause(m_pauses.end);
+}
+
+void Synchronizer::ParseDeviceImage() {
+    const std::vector<uint8_t> image = m_store.ReadDeviceImage();
+    const auto block = [&](size_t offset, size_t size) {
+        return std::span<const uint8_t>(image).subspan(offset, size);
+    };
+    m_store.WriteBlock(StoreBlock::EqBandTable, block(kImageEqTableOffset, kEqBandTableBytes));
+    m_store.WriteBlock(StoreBlock::PositionGainTable, block(kImagePositionGainOffset, kPositionGainTableBytes));
+    m_store.WriteBlock(StoreBlock::RoomRecord, block(kImageRoomOffset, kRoomRecordSize));
+    m_store.WriteBlock(StoreBlock::BassBoostRecord, block(kImageBassBoostOffset, kBassBoostRecordBytes));
+    for (const uint16_t offset : DecodedRecordOffsets()) {
+        if (static_cast<size_t>(offset) + 3 > image.size())
+            continue;
+        const uint8_t cmd = image[offset];
+        const uint8_t sub = image[offset + 1];
+        const size_t words = image[offset + 2];
+        const size_t end = offset + 3 + 4 * words;
+        if (words == 0 || end > image.size())
+            continue; // a record whose words would run past the image is skipped
+        DecodeParamValue(m_store, cmd, sub, std::span<const uint8_t>(image).subspan(offset + 3, 4 * words));
+    }
+}
+
+void Synchronizer::WriteAll() {
+    using namespace fields;
+    const int volumeSaveMode = m_store.CommittedMachineSettings()[0];
+    CommandEncoder& c = m_commands;
+    // 1, 2: every message paced; with the volume saved per mode the masters start silent.
+    m_link.queueEnabled.store(0);
+    if (volumeSaveMode == 1) {
+        c.SendParamFloat(1, 14, 0.0f);
+        c.SendParamFloat(4, 12, 0.0f);
+    }
+    // 3: the bypass switches.
+    c.Send(micEqBypassA);
+    c.Send(reverbEqBypassA);
+    c.Send(echoEqBypassA);
+    c.Send(micEqBypassB);
+    c.Send(reverbEqBypassB);
+    c.Send(echoEqBypassB);
+    c.Send(musicEqBypass);
+    // 4: the outputs.
+    for (int k = 0; k < kOutputChannelCount; ++k) {
+        c.Send(outEqBypass, k);
+        c.Send(outDelayOff, k);
+        c.Send(outDelayMode, k); // resends the channel's band-split pair
+        c.Send(outDelayMs, k);
+        c.Send(outMixDirect, k);
+        c.Send(outMixReverb, k);
+        c.Send(outMixEcho, k);
+        c.Send(outMixMusic, k);
+        c.Send(outMute, k);
+        c.Send(outPhaseInvert, k);
+        c.Send(outRole, k);
+        c.Send(outCompOff, k);
+        c.Send(outCompThreshold, k); // the whole compressor record
+        c.SendPositionGain(k);       // with the position gain table write
+        c.Send(outSurroundVolume, k);
+    }
+    // 5: automatic level, effect volume, the mutes.
+    c.Send(musicAutoThreshold);
+    c.Send(musicAutoOff);
+    c.Send(effectVolume);
+    c.Send(micMute);
+    c.SetMusicMute(m_store.Get(musicMute) != 0); // unmuted, it fades in
+    c.Send(reverbMute);
+    c.Send(echoMute);
+    // 6: each mic goes to exactly one effect channel.
+    for (int mic = 0; mic < 4; ++mic)
+        c.SetMicRoute(mic, m_store.Get(micToA, mic) != 0);
+    // 7: mic volumes and gates, reverb volume (two words, as the processor keeps it), echo volume.
+    for (int mic = 0; mic < 4; ++mic)
+        c.Send(micVolume, mic);
+    for (int mic = 0; mic < 4; ++mic)
+        c.Send(micGate, mic);
+    c.SendParamFloat(3, 24, static_cast<float>(m_store.Get(reverbVolume) / 100.0), 2);
+    c.Send(echoVolume);
+    // 8: the music source and its input levels.
+    c.Send(hdmiInput);
+    c.Send(musicSource);
+    c.Send(opticalVolume);
+    c.Send(spdif2Volume);
+    c.Send(btVolume);
+    c.Send(hdmiVolume);
+    c.Send(hdmi2Volume);
+    c.Send(hdmi3Volume);
+    c.Send(hdmi4Volume);
+    c.Send(auxVolume);
+    c.Send(aux2Volume);
+    // 9: the effects of channels A and B; reverb times are whole numbers on the processor.
+    m_store.Set(reverbTimeA, std::trunc(m_store.Get(reverbTimeA)));
+    m_store.Set(reverbTimeB, std::trunc(m_store.Get(reverbTimeB)));
+    c.SetFrequencyShift(0, m_store.Get(shiftFreqA));
+    c.Send(echoLevelA);
+    c.Send(reverbLevelA);
+    c.Send(reverbPredelayA);
+    c.Send(reverbTimeA);
+    c.Send(echoPredelayA);
+    c.Send(echoTimeA);
+    c.Send(echoStartA);
+    c.Send(echoDecayA);
+    c.SetFrequencyShift(1, m_store.Get(shiftFreqB));
+    c.Send(echoLevelB);
+    c.Send(reverbLevelB);
+    c.Send(reverbPredelayB);
+    c.Send(reverbTimeB);
+    c.Send(echoPredelayB);
+    c.Send(echoTimeB);
+    c.Send(echoStartB);
+    c.Send(echoDecayB);
+    // 10: music extras, automatic SUB, bass boost, the music low path and the exciter.
+    c.Send(musicParam21);
+    c.Send(musicAgcOn);
+    c.Send(musicAgcLevel);
+    c.Send(musicNoiseGate);
+    c.Send(autoSubOn);
+    c.Send(autoSubRatio);
+    c.Send(micBassBoostOn);
+    c.SetBassBoostLevel(m_store.BassBoostLevel());
+    c.Send(musicLowDelay);
+    c.Send(musicLowGain);
+    for (auto field : {exciterHarmonicGain, exciterHarmonicOrder, exciterHarmonicMix, exciterVolume})
+        m_store.Set(field, std::trunc(m_store.Get(field)));
+    c.Send(exciterLowGain);
+    c.Send(exciterLowFreq);
+    c.Send(exciterMidGain);
+    c.Send(exciterMidFreq);
+    c.Send(exciterHighGain);
+    c.Send(exciterHighFreq);
+    c.Send(exciterHarmonicGain);
+    c.Send(exciterHarmonicOrder);
+    c.Send(exciterHarmonicMix);
+    c.Send(exciterVolume);
+    c.Send(exciterEqOn);
+    c.Send(exciterOn);
+    // 11: the memory blocks.
+    c.WriteEqTable();
+    m_store.PackRoomFromFloats();
+    c.WriteRoomRecord();
+    c.WritePositionGains();
+    // 12: every equaliser's coefficients.
+    m_eq.SendAllEqCoefficients();
+    // 13: with the volume saved per mode, the masters come back up gently.
+    if (volumeSaveMode == 1) {
+        const int mic = m_store.Get(micMasterVolume);
+        if (mic >= 80) {
+            for (int v = 80; v <= mic; ++v)
+                c.Set(micMasterVolume, v);
+        } else {
+            c.Send(micMasterVolume);
+        }
+        const int music = m_store.Get(musicVolume);
+        if (music < 70) {
+            c.Send(musicVolume);
+        } else {
+            for (int v = 70; v <= music; ++v) {
+                c.Set(musicVolume, v);
+                if (v < music)
+                    Pause(m_pauses.musicFadeStep);
+            }
+        }
+    }
+    // 14: read the masters back.
+    c.SendParamRead(1, 14, 1);
+    c.SendParamRead(4, 12, 1);
+    // 15.
+    m_link.queueEnabled.store(1);
+    Pause(m_pauses.end);
+    m_store.SetModifiedFlag(false);
+}
+
+bool Synchronizer::WaitForFlag(std::atomic<int32_t>& flag, std::chrono::milliseconds poll, int polls) {
+    for (int i = 0; i < polls; ++i) {
+        if (flag.load() != 0)
+            return true;
+        Pause(poll);
+    }
+    return flag.load() != 0;
+}
+
+void Synchronizer::RequestInitData() {
+    m_smartHome.nodeListReceived.store(0);
+    m_commands.SendZWaveFrame(kZWaveGetInitData, {});
+}
+
+void Synchronizer::ReadSmartHomeTables() {
+    Pause(m_pauses.zwaveReadStart);
+    DebugOut("ZWAVE_ReadAll\n");
+    for (int node = kFirstPlugNode; node <= kLastPlugNode; ++node) {
+        if (m_smartHome.NodePresent(node))
+            m_commands.ReadSceneMemory(static_cast<uint16_t>(kPlugRecordSize * node), kPlugRecordSize);
+    }
+    Pause(m_pauses.zwaveBetween);
+    for (int scene = 0; scene < kSceneCount; ++scene)
+        m_commands.ReadSceneMemory(
+            static_cast<uint16_t>(static_cast<int>(kSceneMemoryAddress) + kSceneRecordSize * scene), kSceneRecordSize);
+}
+
+void Synchronizer::SynchronizeReadZWAVEThreadProc() {
+    RequestInitData();
+    const bool received =
+        WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
+    if (m_smartHome.NodePresent(1)) {
+        if (received) {
+            ReadSmartHomeTables();
+            m_smartHome.tablesRead.store(1);
+        }
+        Pause(m_pauses.zwaveEnd);
+    } else {
+        m_smartHome.tablesRead.store(0);
+    }
+    if (m_events)
+        m_events->OnRefresh(8);
+    DebugOut("End thread: SynchronizeReadZWAVEThreadProc\n");
+}
+
+void Synchronizer::SynchronizeResetThreadProc() {
+    m_smartHome.operationDone.store(0);
+    const uint8_t callback = kZWaveSetDefaultCallback;
+    m_commands.SendZWaveFrame(kZWaveSetDefault, std::span(&callback, 1));
+    WaitForFlag(m_smartHome.operationDone, m_pauses.zwaveDonePoll, m_pauses.zwaveDonePolls);
+    m_smartHome.ClearScenes();
+    const std::vector<uint8_t> empty(kSceneRecordSize, 0);
+    for (int scene = 0; scene < kSceneCount; ++scene)
+        m_commands.WriteSceneMemory(
+            static_cast<uint16_t>(static_cast<int>(kSceneMemoryAddress) + kSceneRecordSize * scene), empty);
+    RequestInitData();
+    WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
+    ReadSmartHomeTables();
+    Pause(m_pauses.zwaveEnd);
+    if (m_events)
+        m_events->OnRefresh(8);
+    DebugOut("End thread: SynchronizeResetThreadProc\n");
+}
+
+} // namespace orvex

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "link/CommandEncoder.h"
+#include "link/EqSender.h"
+#include "link/LinkEvents.h"
+#include "link/LinkState.h"
+#include "model/ParameterStore.h"
+#include "model/SmartHomeTables.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace orvex {
+
+// The result of comparing the processor's identity with what the editor speaks.
+enum class IdentityCheck { Accepted, WrongModel, WrongVersion };
+IdentityCheck CheckIdentity(const DeviceIdentity& identity);
+
+// The sequences that make the editor and the processor agree on everything: read-all copies the
+// processor into the store, write-all pushes the store to the processor; two more read and reset the
+// smart-home tables. Each runs on its own short-lived thread and reports its end through LinkEvents;
+// only one runs at a time.
+//
+// Every message of a sequence is paced (the write queue is switched off while it runs), so a
+// sequence lasts one reply round trip per message plus the pauses it prescribes.
+class Synchronizer {
+public:
+    struct Pauses {
+        std::chrono::milliseconds start{100}; // before read-all and write-all
+        std::chrono::milliseconds end{50};    // after them
+        std::chrono::milliseconds musicFadeStep{100};
+        std::chrono::milliseconds zwaveNodeListPoll{30};
+        int zwaveNodeListPolls = 200;
+        std::chrono::milliseconds zwaveDonePoll{10};
+        int zwaveDonePolls = 600;
+        std::chrono::milliseconds zwaveReadStart{30};
+        std::chrono::milliseconds zwaveBetween{50};
+        std::chrono::milliseconds zwaveEnd{100};
+    };
+
+    Synchronizer(LinkState& link, ParameterStore& store, CommandEncoder& commands, EqSender& eq,
+                 SmartHomeTables& smartHome, LinkEvents* events);
+    ~Synchronizer();
+
+    Synchronizer(const Synchronizer&) = delete;
+    Synchronizer& operator=(const Synchronizer&) = delete;
+
+    // Start a sequence on its own thread. False (and nothing started) while another one runs.
+    bool StartReadAll();
+    bool StartWriteAll();
+    bool StartReadZWave();
+    bool StartResetZWave();
+    bool Running() const { return m_running.load(); }
+    // Waits for the running sequence, if any, to end.
+    void Join();
+
+    // The sequences themselves, run on the caller's thread (the threads above call these).
+    void ReadAll();
+    void WriteAll();
+    void ParseDeviceImage();
+    void ReadSmartHomeTables();
+
+    // Test seam: the pauses, and the sleep that implements them.
+    void SetPauses(const Pauses& pauses) { m_pauses = pauses; }
+    void SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep);
+
+private:
+    bool StartThread(void (Synchronizer::*proc)());
+    void SynchronizeReadThreadProc();
+    void SynchronizeWriteThreadProc();
+    void SynchronizeReadZWAVEThreadProc();
+    void SynchronizeResetThreadProc();
+    bool Down() const { return m_link.linkConnected.load() != 1; }
+    void Pause(std::chrono::milliseconds ms);
+    bool WaitForFlag(std::atomic<int32_t>& flag, std::chrono::milliseconds poll, int polls);
+    void RequestInitData();
+
+    LinkState& m_link;
+    ParameterStore& m_store;
+    CommandEncoder& m_commands;
+    EqSender& m_eq;
+    SmartHomeTables& m_smartHome;
+    LinkEvents* m_events;
+    Pauses m_pauses;
+    std::function<void(std::chrono::milliseconds)> m_sleep;
+
+    std::mutex m_threadMutex;
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+};
+
+} // namespace orvex

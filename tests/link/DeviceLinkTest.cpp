@@ -1,0 +1,280 @@
+#include "link/DeviceLink.h"
+
+#include "link/Bytes.h"
+#include "link/ParamTable.h"
+#include "support/Hex.h"
+#include "support/LinkHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+
+#include <cmath>
+
+using namespace orvex;
+using namespace orvex::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class RecordingUsb : public UsbWriter {
+public:
+    int WriteUsbData(std::span<const uint8_t> body, bool paced) override {
+        std::lock_guard lock(mutex);
+        writes.push_back({{body.begin(), body.end()}, paced});
+        return 61;
+    }
+    struct Write {
+        std::vector<uint8_t> body;
+        bool paced;
+    };
+    std::mutex mutex;
+    std::vector<Write> writes;
+};
+
+// ---- routing without a network -------------------------------------------------------------------------
+
+class RoutingTest : public ::testing::Test {
+protected:
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link{store, &events};
+    RecordingUsb usb;
+};
+
+TEST_F(RoutingTest, UsbWithoutAWriterSendsNothing) {
+    EXPECT_EQ(link.SendToDevice(Hex("80"), true), 0);
+    link.Commands().Set(fields::echoLevelA, 55);
+    EXPECT_EQ(store.Get(fields::echoLevelA), 55) << "the setter stores even when nothing can be sent";
+}
+
+TEST_F(RoutingTest, UsbCarriesBodiesAndWrapsZWaveFrames) {
+    link.SetUsbWriter(&usb);
+    link.Commands().Set(fields::echoLevelA, 55);
+    link.Commands().SendZWaveFrame(0x4A, std::vector<uint8_t>{0x01, 0x30});
+    ASSERT_EQ(usb.writes.size(), 2u);
+    EXPECT_EQ(usb.writes[0].body, Hex("09 00 02 08 01 3F0CCCCD"));
+    EXPECT_TRUE(usb.writes[0].paced);
+    // 12, count, frame
+    EXPECT_EQ(usb.writes[1].body, Hex("12 07 01 05 00 4A 01 30 81"));
+    EXPECT_FALSE(usb.writes[1].paced);
+    // a body that does not fit one report is not cut short
+    EXPECT_EQ(link.SendToDevice(std::vector<uint8_t>(61, 1), true), 0);
+    EXPECT_EQ(link.SendToDevice(std::vector<uint8_t>(59, 1), false, true), 0);
+    EXPECT_EQ(usb.writes.size(), 2u);
+}
+
+TEST_F(RoutingTest, TcpQueuesWithItsPrefixWhileTheQueueIsEnabled) {
+    link.State().networkMode.store(1);
+    link.Commands().Set(fields::echoLevelA, 10);
+    link.Commands().Set(fields::echoLevelA, 55); // coalesced with the first
+    link.Commands().SendZWaveAck();
+    auto& queue = link.State().writeQueue;
+    ASSERT_EQ(queue.Size(), 2u);
+    EXPECT_EQ(ToHex(queue.PopFront()->Payload()), ToHex(Hex("81 09 00 02 08 01 3F0CCCCD")));
+    EXPECT_EQ(ToHex(queue.PopFront()->Payload()), "80 06");
+}
+
+TEST_F(RoutingTest, TcpWithTheQueueOffNeedsAConnection) {
+    link.State().networkMode.store(1);
+    link.State().queueEnabled.store(0);
+    EXPECT_EQ(link.SendToDevice(Hex("80"), true), 0);
+    EXPECT_EQ(link.SendToDevice(Hex("06"), false, true), 0);
+    EXPECT_TRUE(link.State().writeQueue.Empty());
+}
+
+// ---- bytes on a real socket ----------------------------------------------------------------------------
+
+// A bare loopback listener: what the editor writes, byte for byte, frame and checksum included.
+class WireTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        acceptor.open(asio::ip::tcp::v4());
+        acceptor.bind({asio::ip::make_address_v4("127.0.0.1"), 0});
+        acceptor.listen();
+        ASSERT_EQ(link.TcpConnect("127.0.0.1", acceptor.local_endpoint().port()), 1);
+        acceptor.accept(peer);
+    }
+
+    void TearDown() override { link.Tcp().Shutdown(); }
+
+    std::vector<uint8_t> Read(size_t n) {
+        std::vector<uint8_t> bytes(n);
+        asio::error_code ec;
+        asio::read(peer, asio::buffer(bytes), ec);
+        EXPECT_FALSE(ec) << ec.message();
+        return bytes;
+    }
+
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor{io};
+    asio::ip::tcp::socket peer{io};
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link{store, &events};
+};
+
+TEST_F(WireTest, EchoLevelFrameIsExact) {
+    EXPECT_EQ(link.State().networkMode.load(), 1);
+    link.State().queueEnabled.store(0); // paced: NetSendSync
+    link.Commands().Set(fields::echoLevelA, 55);
+    // 'U', L = 11, 81 and the body, X = FF ^ 0B ^ payload = 45
+    EXPECT_EQ(ToHex(Read(13)), "55 0B 81 09 00 02 08 01 3F 0C CC CD 45");
+}
+
+TEST_F(WireTest, QueuedFramesAreTheSameBytes) {
+    link.Commands().Set(fields::echoLevelA, 55);
+    EXPECT_EQ(ToHex(Read(13)), "55 0B 81 09 00 02 08 01 3F 0C CC CD 45");
+}
+
+TEST_F(WireTest, CloseLinkSendsTheDisconnectNoticeFirst) {
+    // Something is still queued and unanswered: the notice must not wait behind it or vanish with it.
+    link.State().awaitingReply.store(1);
+    link.Commands().Set(fields::echoLevelA, 55);
+    link.CloseLink();
+    EXPECT_EQ(ToHex(Read(5)), "55 03 81 8A F7");
+    EXPECT_FALSE(link.IsConnected());
+    std::array<uint8_t, 16> rest{};
+    asio::error_code ec;
+    peer.read_some(asio::buffer(rest), ec);
+    EXPECT_EQ(ec, asio::error::eof) << "nothing follows the notice";
+}
+
+// ---- end to end with the simulated processor ------------------------------------------------------------
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::HostOptions options;
+        options.port = 0;
+        options.heartbeatMs = 200;
+        host = std::make_unique<sim::NetworkHost>(model, options);
+        std::string error;
+        ASSERT_TRUE(host->Start(&error)) << error;
+        link.Commands().SetSleepFunction([](std::chrono::milliseconds) {});
+        ASSERT_EQ(link.TcpConnect("127.0.0.1", host->Port()), 1);
+        ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
+    }
+
+    static TcpTimings QuickWriter() {
+        TcpTimings t;
+        t.writerPoll = 1ms; // a few hundred stop-and-wait frames in well under a second
+        return t;
+    }
+
+    void TearDown() override {
+        link.Tcp().Shutdown();
+        host->Stop();
+    }
+
+    bool QueueDrained() {
+        return Eventually([&] { return link.State().writeQueue.Empty() && link.State().awaitingReply.load() == 0; });
+    }
+
+    sim::ProcessorModel model;
+    std::unique_ptr<sim::NetworkHost> host;
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link{store, &events, QuickWriter()};
+};
+
+// A value for element e of a field that differs from the defaults and stays inside its range.
+uint32_t TestValue(const StoreField& field, int e) {
+    if (field.type == FieldType::Float) {
+        switch (field.kind) {
+        case FieldKind::Milliseconds:
+            return std::bit_cast<uint32_t>(static_cast<float>(field.name == "outCompAttack" ? 5 + e : 20 + 3 * e));
+        case FieldKind::Decibels:
+            return std::bit_cast<uint32_t>(static_cast<float>(-12 - e));
+        case FieldKind::Ratio:
+            return std::bit_cast<uint32_t>(4.0f + static_cast<float>(e));
+        case FieldKind::Hertz:
+            return std::bit_cast<uint32_t>(1200.0f);
+        case FieldKind::Float100:
+            return std::bit_cast<uint32_t>(static_cast<float>(40 + e));
+        default:
+            return std::bit_cast<uint32_t>(0.5f);
+        }
+    }
+    switch (field.kind) {
+    case FieldKind::Percent:
+        return static_cast<uint32_t>(30 + 7 * e);
+    case FieldKind::Switch:
+        // a frequency-shift off switch of 1 would read the frequency back as 1 (off)
+        return field.name.starts_with("shiftOff") ? 0u : static_cast<uint32_t>((e + 1) % 2);
+    case FieldKind::Choice:
+        return static_cast<uint32_t>(static_cast<int>(field.minValue) + (e + 2) % static_cast<int>(field.maxValue));
+    case FieldKind::Hertz:
+        return static_cast<uint32_t>(5 + e);
+    case FieldKind::Milliseconds:
+        return 12;
+    default:
+        return static_cast<uint32_t>(field.name == "musicParam21" ? 3 : 1234 + e);
+    }
+}
+
+// Every row of the command table, every element: the setter's bytes reach the processor's memory, and
+// the processor's answer to a parameter read puts the same value back into an emptied store.
+TEST_F(EndToEndTest, EverySetterRoundTripsThroughTheProcessor) {
+    std::vector<std::pair<int, const ParamCommand*>> readable;
+    for (const ParamCommand& row : ParamCommands()) {
+        for (int e = 0; e < row.count; ++e) {
+            for (int part = 0; part < (row.wire == WireEncoding::Compressor ? 4 : 1); ++part) {
+                const int slot = RowSlot(row, e, part);
+                const StoreField* field = FindStoreFieldBySlot(slot);
+                ASSERT_NE(field, nullptr);
+                link.Commands().SetSlotWord(slot, TestValue(*field, e));
+                readable.emplace_back(slot, &row);
+            }
+        }
+    }
+    ASSERT_TRUE(QueueDrained());
+    const std::vector<uint8_t> expected = store.ReadBlock(StoreBlock::ParamBlock);
+
+    store.WriteBlock(StoreBlock::ParamBlock, std::vector<uint8_t>(kParamBlockBytes, 0));
+    link.State().queueEnabled.store(0); // reads are paced one reply apart
+    for (const ParamCommand& row : ParamCommands())
+        for (int e = 0; e < row.count; ++e)
+            link.Commands().SendParamRead(RowCmd(row, e), RowSub(row, e), row.words);
+    link.Commands().SendRequest(request::CurrentMode); // the last read has been answered once this is
+    ASSERT_TRUE(Eventually([&] { return link.State().replyEvent.IsSignalled(); }));
+    std::this_thread::sleep_for(50ms);
+
+    for (const auto& [slot, row] : readable) {
+        const StoreField* field = FindStoreFieldBySlot(slot);
+        const uint32_t want = ReadLe32(expected.data() + 4 * slot);
+        const uint32_t got = store.GetSlotWord(slot);
+        if (field->type == FieldType::Int) {
+            EXPECT_EQ(static_cast<int32_t>(got), static_cast<int32_t>(want)) << field->name << " slot " << slot;
+            continue;
+        }
+        const float w = std::bit_cast<float>(want);
+        const float g = std::bit_cast<float>(got);
+        // Times travel as whole samples and compressor times as exponentials; exciter points come back
+        // shifted half a hundredth away from zero.
+        const float tolerance = row->wire == WireEncoding::Compressor     ? std::abs(w) * 1e-3f
+                                : row->readback == Readback::RoundedFloat ? 0.006f
+                                                                          : 1e-6f;
+        EXPECT_NEAR(g, w, tolerance) << field->name << " slot " << slot;
+    }
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+}
+
+TEST_F(EndToEndTest, ParameterReadRefreshesTheStore) {
+    model.SetRecordWords(2, 8, std::vector<uint32_t>{0x3F0CCCCD});
+    link.State().queueEnabled.store(0);
+    link.Commands().SendParamRead(2, 8);
+    EXPECT_TRUE(Eventually([&] { return store.Get(fields::echoLevelA) == 55; }));
+}
+
+TEST_F(EndToEndTest, ProcessorSideChangesStartReadAll) {
+    std::atomic<int> started{0};
+    link.Replies().SetReadAllStarter([&] { ++started; });
+    host->SendUnsolicited({0x05}); // the processor loaded a mode memory
+    host->SendUnsolicited({0x31});
+    EXPECT_TRUE(Eventually([&] { return link.Replies().MessagesDecoded() >= 2; }));
+    EXPECT_EQ(started.load(), 1);
+}
+
+} // namespace

@@ -1,0 +1,302 @@
+#include "link/Synchronizer.h"
+
+#include "link/DeviceLink.h"
+#include "link/UsbTransport.h"
+#include "model/StoreFields.h"
+#include "sim/FakeHidDevice.h"
+#include "support/Hex.h"
+#include "support/LinkHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace orvex;
+using namespace orvex::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class Carrier { Tcp, Usb };
+
+constexpr const char* kUsbPath = "/dev/hidraw5";
+
+// The editor's core wired as the application wires it, reaching a simulated processor over a
+// real loopback socket or through the fake HID device.
+class SyncTest : public ::testing::TestWithParam<Carrier> {
+protected:
+    void Start(sim::ProcessorOptions processor = {}, int replyDelayMs = 0) {
+        model = std::make_unique<sim::ProcessorModel>(processor);
+        link.Commands().SetBandSplitResender([this](int channel) { eq.SendBandSplit(channel); });
+        link.Replies().SetReadAllStarter([this] { sync.StartReadAll(); });
+        if (GetParam() == Carrier::Tcp) {
+            sim::HostOptions options;
+            options.port = 0;
+            options.heartbeatMs = 200;
+            options.replyDelayMs = replyDelayMs;
+            host = std::make_unique<sim::NetworkHost>(*model, options);
+            std::string error;
+            ASSERT_TRUE(host->Start(&error)) << error;
+            ASSERT_EQ(link.TcpConnect("127.0.0.1", host->Port()), 1);
+        } else {
+            backend = std::make_unique<sim::FakeHidBackend>(*model);
+            backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
+            backend->SetReplyDelay(std::chrono::milliseconds(replyDelayMs));
+            usb = std::make_unique<UsbTransport>(link.State(), store, link.Replies(), *backend);
+            link.SetUsbWriter(usb.get());
+            link.SetUsbCloser([this] { usb->UsbClose(); });
+            ASSERT_EQ(usb->HandleDeviceArrival(), 1);
+        }
+    }
+
+    void TearDown() override {
+        sync.Join();
+        link.CloseLink();
+        link.SetUsbWriter(nullptr);
+        usb.reset();
+        if (host)
+            host->Stop();
+    }
+
+    // Every body the processor received, in order (the carrier prefix or report number removed;
+    // a USB report keeps its zero padding).
+    std::vector<std::vector<uint8_t>> Received() const {
+        std::vector<std::vector<uint8_t>> out;
+        if (host) {
+            for (const auto& m : host->Received())
+                out.emplace_back(m.payload.begin() + 1, m.payload.end());
+        } else {
+            for (const auto& r : backend->Written(kUsbPath))
+                out.emplace_back(r.report.begin() + 1, r.report.end());
+        }
+        return out;
+    }
+
+    int CountCode(uint8_t code) const {
+        int n = 0;
+        for (const auto& body : Received())
+            n += !body.empty() && body[0] == code ? 1 : 0;
+        return n;
+    }
+
+    bool RunReadAll() {
+        if (!sync.StartReadAll())
+            return false;
+        return events.WaitFor(WM_DEV_SYNC_DONE, 20s);
+    }
+
+    std::unique_ptr<sim::ProcessorModel> model;
+    std::unique_ptr<sim::NetworkHost> host;
+    std::unique_ptr<sim::FakeHidBackend> backend;
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link{store, &events};
+    EqSender eq{store, link.Commands()};
+    Synchronizer sync{link.State(), store, link.Commands(), eq, link.SmartHome(), &events};
+    std::unique_ptr<UsbTransport> usb;
+};
+
+TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
+    Start();
+    store.ResetStoreDefaults();
+    store.SetModifiedFlag(true);
+    ASSERT_TRUE(RunReadAll());
+    const auto done = events.Events();
+    ASSERT_EQ(done.back().message, WM_DEV_SYNC_DONE);
+    EXPECT_EQ(done.back().wParam, 0u);
+
+    const DeviceIdentity identity = store.Identity();
+    EXPECT_EQ(identity.moduleName, "Calyxon");
+    EXPECT_EQ(identity.commandSetVersion, 18);
+    EXPECT_EQ(CheckIdentity(identity), IdentityCheck::Accepted);
+    // 4 identity requests, the mode, 59 image slices, the settings and the remote keys.
+    EXPECT_EQ(CountCode(0x30), 59);
+    EXPECT_EQ(Received().size(), 66u);
+
+    const auto memory = model->Memory();
+    EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 1307, store.ReadDeviceImage().begin()));
+    const auto eqTable = store.ReadBlock(StoreBlock::EqBandTable);
+    EXPECT_TRUE(std::equal(eqTable.begin(), eqTable.end(), memory.begin()));
+    // The processor's factory values, decoded from its parameter records.
+    EXPECT_EQ(store.Get(fields::micVolume, 0), 80);
+    EXPECT_EQ(store.Get(fields::echoTimeA), 217.0f);
+    EXPECT_EQ(store.Get(fields::musicSource), 2);
+    EXPECT_EQ(store.Get(fields::outRole, 3), 4);
+    EXPECT_EQ(store.Get(fields::outCompOff, 7), 1);
+    EXPECT_EQ(store.Get(fields::micMute), 0);
+    EXPECT_EQ(store.CommittedMachineSettings(), model->MachineSettings());
+    EXPECT_FALSE(store.ModifiedFlag());
+    EXPECT_EQ(link.State().queueEnabled.load(), 1);
+    EXPECT_EQ(link.State().pollEnabled.load(), 1);
+}
+
+TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {
+    sim::ProcessorOptions other;
+    other.moduleName = "Zephyr";
+    Start(other);
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_EQ(CountCode(0x80), 2);
+    EXPECT_EQ(CountCode(0x7F), 2);
+    EXPECT_EQ(CountCode(0x30), 0) << "nothing is read from a processor of another model";
+    EXPECT_EQ(CheckIdentity(store.Identity()), IdentityCheck::WrongModel);
+    EXPECT_EQ(link.State().queueEnabled.load(), 0) << "the queue stays off until a sequence completes";
+}
+
+TEST_P(SyncTest, AnotherCommandSetIsRejected) {
+    sim::ProcessorOptions older;
+    older.commandSetVersion = 17;
+    Start(older);
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_EQ(CountCode(0x7F), 2);
+    EXPECT_EQ(CheckIdentity(store.Identity()), IdentityCheck::WrongVersion);
+}
+
+// Fills every field the processor's memory can hold with a random value it can represent.
+void RandomiseStore(ParameterStore& store, std::mt19937& rng) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (const StoreField& field : StoreFields()) {
+        for (int i = 0; i < field.count; ++i) {
+            const int slot = field.slot + i;
+            const int lo = static_cast<int>(field.minValue), hi = static_cast<int>(field.maxValue);
+            int value = pick(lo, hi);
+            if (field.kind == FieldKind::Milliseconds)
+                value = pick(std::max(lo, 2), hi); // above every clamp, whole ms survive samples
+            if (field.kind == FieldKind::Ratio)
+                value = pick(1, 20);
+            if (field.type == FieldType::Float)
+                store.SetSlotFloat(slot, static_cast<float>(value));
+            else
+                store.SetSlotInt(slot, value);
+        }
+    }
+    for (int mic = 0; mic < 4; ++mic) {
+        const bool toA = pick(0, 1) == 1;
+        store.Set(fields::micToA, mic, toA ? 100 : 0);
+        store.Set(fields::micToB, mic, toA ? 0 : 100);
+    }
+    store.Set(fields::shiftOffA, store.Get(fields::shiftFreqA) == 1 ? 1 : 0);
+    store.Set(fields::shiftOffB, store.Get(fields::shiftFreqB) == 1 ? 1 : 0);
+    for (int record = 0; record < kEqRecordCount; ++record)
+        store.SetEqBand(record, {static_cast<float>(pick(0, 300)) / 10.0f - 15.0f, pick(20, 20000),
+                                 static_cast<float>(pick(100, 30000)) / 1000.0f, pick(1, 5)});
+    for (int k = 0; k < 8; ++k)
+        store.SetPositionGain(k, static_cast<float>(pick(-200, 60)) / 10.0f);
+    RoomGeometry room;
+    room.width = pick(2, 12);
+    room.length = pick(2, 12);
+    room.listener = {static_cast<float>(pick(-127, 127)) / 10.0f, static_cast<float>(pick(-127, 127)) / 10.0f};
+    for (auto& speaker : room.speakers)
+        speaker = {static_cast<float>(pick(-127, 127)) / 10.0f, static_cast<float>(pick(-127, 127)) / 10.0f};
+    store.SetRoom(room);
+    store.SetBassBoostLevel(static_cast<float>(pick(0, 12)));
+}
+
+TEST_P(SyncTest, WriteAllThenReadAllReproducesEveryFieldTheMemoryHolds) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 2; ++round) {
+        RandomiseStore(store, rng);
+        sync.WriteAll();
+        std::vector<uint32_t> written(kParamSlotCount);
+        for (int slot = 0; slot < kParamSlotCount; ++slot)
+            written[slot] = store.GetSlotWord(slot);
+        std::vector<std::vector<uint8_t>> blocks;
+        for (StoreBlock block : kModeFileBlocks)
+            blocks.push_back(store.ReadBlock(block));
+
+        store.ResetStoreDefaults();
+        sync.ReadAll();
+
+        for (size_t b = 1; b < blocks.size(); ++b)
+            EXPECT_EQ(store.ReadBlock(kModeFileBlocks[b]), blocks[b]) << "block " << b + 1;
+        for (const StoreField& field : StoreFields()) {
+            for (int i = 0; i < field.count; ++i) {
+                const int slot = field.slot + i;
+                if (slot == fields::micBassBoostOnCopy.slot || slot == fields::outDelayMode.slot + 7)
+                    continue; // a setter-only copy, and output 8's delay mode has no room in memory
+                const std::string where = std::string(field.name) + "[" + std::to_string(i) + "]";
+                if (field.type == FieldType::Int) {
+                    const int expected = static_cast<int32_t>(written[slot]);
+                    // A gate travels as slot / 10000 in a float; the read-back truncates.
+                    const int tolerance = field.kind == FieldKind::Integer && field.maxValue == 10000 ? 1 : 0;
+                    EXPECT_NEAR(store.GetSlotInt(slot), expected, tolerance) << where;
+                } else {
+                    const float expected = std::bit_cast<float>(written[slot]);
+                    EXPECT_NEAR(store.GetSlotFloat(slot), expected, 0.006 + std::fabs(expected) * 1e-4) << where;
+                }
+            }
+        }
+    }
+}
+
+TEST_P(SyncTest, WriteAllFadesTheMusicInWhenVolumesAreSavedWithTheMode) {
+    Start();
+    auto settings = model->MachineSettings();
+    settings[0] = 1; // volume save mode
+    model->SetMachineSettings(settings);
+    ASSERT_TRUE(RunReadAll());
+    store.Set(fields::musicVolume, 85);
+    store.Set(fields::micMasterVolume, 50);
+    if (host)
+        host->ClearReceived();
+    const size_t before = Received().size();
+    sync.WriteAll();
+    const auto all = Received();
+    std::vector<std::vector<uint8_t>> sent(all.begin() + static_cast<long>(before), all.end());
+
+    // It starts with both masters silent.
+    EXPECT_EQ(ToHex(std::span(sent[0]).first(9)), "09 00 01 0E 01 00 00 00 00");
+    EXPECT_EQ(ToHex(std::span(sent[1]).first(9)), "09 00 04 0C 01 00 00 00 00");
+    // And ends with 16 music steps, 0.70 .. 0.85, then the two read-backs.
+    std::vector<float> steps;
+    std::vector<std::chrono::steady_clock::time_point> times;
+    const auto timed = host ? host->Received() : std::vector<sim::ReceivedMessage>{};
+    for (size_t i = 0; i < sent.size(); ++i) {
+        const auto& b = sent[i];
+        if (b.size() >= 9 && b[0] == 0x09 && b[2] == 4 && b[3] == 12) {
+            const uint32_t w = uint32_t(b[5]) << 24 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 8 | b[8];
+            steps.push_back(std::bit_cast<float>(w));
+        }
+    }
+    ASSERT_GE(steps.size(), 17u);
+    std::vector<float> fade(steps.end() - 16, steps.end());
+    EXPECT_NEAR(fade.front(), 0.70f, 0.001f);
+    EXPECT_NEAR(fade.back(), 0.85f, 0.001f);
+    for (size_t i = 1; i < fade.size(); ++i)
+        EXPECT_NEAR(fade[i] - fade[i - 1], 0.01f, 0.0005f);
+    const auto& last = sent[sent.size() - 2];
+    EXPECT_EQ(ToHex(std::span(last).first(5)), "0A 00 01 0E 01");
+    EXPECT_EQ(ToHex(std::span(sent.back()).first(5)), "0A 00 04 0C 01");
+    if (host) {
+        // 100 ms between music steps.
+        std::vector<std::chrono::steady_clock::time_point> at;
+        for (const auto& m : timed)
+            if (m.payload.size() >= 10 && m.payload[1] == 0x09 && m.payload[3] == 4 && m.payload[4] == 12)
+                at.push_back(m.at);
+        ASSERT_GE(at.size(), 16u);
+        for (size_t i = at.size() - 15; i < at.size(); ++i)
+            EXPECT_GE(MsBetween(at[i - 1], at[i]), 90.0);
+    }
+}
+
+TEST_P(SyncTest, LinkDroppingDuringReadAllStillEndsItQuickly) {
+    Start();
+    if (host)
+        host->SetCloseAfter(20);
+    else
+        std::thread([this] {
+            backend->WaitForWrites(kUsbPath, 20, 5s);
+            backend->Unplug(kUsbPath);
+        }).detach();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_LT(MsBetween(start, std::chrono::steady_clock::now()), 3000.0);
+    EXPECT_LT(CountCode(0x30), 59);
+}
+
+INSTANTIATE_TEST_SUITE_P(Carriers, SyncTest, ::testing::Values(Carrier::Tcp, Carrier::Usb),
+                         [](const auto& paramInfo) { return paramInfo.param == Carrier::Tcp ? "Tcp" : "Usb"; });
+
+} // namespace
