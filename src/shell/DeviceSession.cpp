@@ -1,39 +1,37 @@
 #include "shell/DeviceSession.h"
 
-#include "link/DebugSink.h"
-#include "link/ReplyDispatcher.h"
 #include "model/ParameterStore.h"
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 
 namespace orvex {
 
 namespace {
-constexpr uint8_t kPrefixParameter = 0x81;
-constexpr uint8_t kDisconnectNotice = 0x8A;
+int ClampMode(int mode) {
+    return std::clamp(mode, 0, kDeviceModeCount - 1);
+}
 } // namespace
 
 DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
-    : m_store(store), m_events(events) {
-    m_dispatcher = std::make_unique<ReplyDispatcher>(m_state, m_store, m_events);
-    m_tcp = std::make_unique<TcpTransport>(m_state, m_store, *m_dispatcher, m_events, timings);
-    if (!hid) {
-        m_ownHid = MakeHidapiBackend();
-        hid = m_ownHid.get();
-    }
-    m_usb = std::make_unique<UsbTransport>(m_state, m_store, *m_dispatcher, *hid);
-    // A link time-out while USB is selected closes the USB link.
-    m_tcp->SetTimeoutCloser([this] { m_usb->UsbClose(); });
+    : m_store(store), m_link(store, events, timings), m_state(m_link.State()),
+      m_ownHid(hid ? nullptr : MakeHidapiBackend()),
+      m_usb(std::make_unique<UsbTransport>(m_link.State(), store, m_link.Replies(), hid ? *hid : *m_ownHid)),
+      m_eq(store, m_link.Commands()),
+      m_sync(m_link.State(), store, m_link.Commands(), m_eq, m_link.SmartHome(), events) {
+    m_link.SetUsbWriter(m_usb.get());
+    m_link.SetUsbCloser([usb = m_usb.get()] { usb->UsbClose(); });
+    // Replies 05 and 06: the processor loaded or reset a mode memory, so the editor reads it all.
+    m_link.Replies().SetReadAllStarter([this] { m_sync.StartReadAll(); });
 }
 
 DeviceSession::~DeviceSession() {
     Shutdown();
+    // No reply may start a sequence on a synchroniser that is going away.
+    m_link.Replies().SetReadAllStarter({});
 }
 
 bool DeviceSession::IsConnected() const {
-    return m_state.linkConnected.load() != 0;
+    return m_link.IsConnected();
 }
 
 bool DeviceSession::IsNetwork() const {
@@ -41,20 +39,13 @@ bool DeviceSession::IsNetwork() const {
 }
 
 int DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
-    JoinSync();
-    m_state.networkMode.store(1);
-    return m_tcp->TcpConnect(address, port);
+    // A sequence of the previous link must not run into the new one.
+    m_sync.Join();
+    return m_link.TcpConnect(address, port);
 }
 
 void DeviceSession::CloseLink() {
-    if (!IsConnected())
-        return;
-    const std::array<uint8_t, 1> notice{kDisconnectNotice};
-    SendMessagePaced(notice);
-    if (IsNetwork())
-        m_tcp->Shutdown();
-    else
-        m_usb->UsbClose();
+    m_link.CloseLink();
 }
 
 void DeviceSession::CloseUsbWithoutNotice() {
@@ -64,14 +55,14 @@ void DeviceSession::CloseUsbWithoutNotice() {
 
 void DeviceSession::DropTcpWithoutNotice() {
     if (IsNetwork() && IsConnected())
-        m_tcp->TcpClose();
+        m_link.Tcp().TcpClose();
 }
 
 bool DeviceSession::UsbConnect() {
     if (IsConnected())
         return false;
-    JoinSync();
-    m_state.networkMode.store(0);
+    m_sync.Join();
+    m_link.State().networkMode.store(0);
     return m_usb->UsbConnect() == 1;
 }
 
@@ -84,70 +75,47 @@ std::string DeviceSession::UsbDevicePath() const {
 }
 
 void DeviceSession::StartReadSync() {
-    JoinSync();
-    m_syncRunning.store(1);
-    m_syncThread = std::thread(&DeviceSession::ReadIdentityThreadProc, this);
+    m_sync.StartReadAll();
 }
 
-void DeviceSession::ReadIdentityThreadProc() {
-    DebugOut("Start thread:SynchronizeData\n");
-    m_state.pollEnabled.store(0);
-    m_store.ClearLevelRecord();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    m_state.queueEnabled.store(0);
-    for (uint8_t code : {uint8_t{0x80}, uint8_t{0x7F}, uint8_t{0x81}, uint8_t{0x7E}}) {
-        if (!IsConnected())
-            break;
-        const std::array<uint8_t, 1> request{code};
-        SendMessagePaced(request);
-    }
-    // Let the last reply arrive before the identity is judged.
-    if (IsConnected()) {
-        m_state.replyEvent.Wait(m_tcp->Timings().replyWait);
-        m_state.replyEvent.Set();
-    }
-    m_state.queueEnabled.store(1);
-    if (m_events)
-        m_events->OnSyncDone(0);
-    m_store.ClearLevelRecord();
-    m_state.pollEnabled.store(1);
-    m_syncRunning.store(0);
-    DebugOut("End thread: Delay Read SynchronizeData\n");
+void DeviceSession::StartWriteSync() {
+    m_sync.StartWriteAll();
 }
 
 void DeviceSession::SetVolume(VolumeControl control, int value) {
-    m_store.Set(Info(control).field, value);
+    Commands().Set(Info(control).field, value);
 }
 
 void DeviceSession::SetMute(MuteControl control, bool muted) {
-    m_store.Set(Info(control).field, muted ? 1 : 0);
+    if (control == MuteControl::Music)
+        Commands().SetMusicMute(muted); // unmuting fades the music in
+    else
+        Commands().Set(Info(control).field, muted ? 1 : 0);
 }
 
-void DeviceSession::SendRequest(uint8_t code) {
-    const std::array<uint8_t, 1> body{code};
-    SendMessage(body);
+void DeviceSession::SendLevelRequest() {
+    Commands().RequestLevels();
 }
 
-void DeviceSession::SendRequest(uint8_t code, uint8_t value) {
-    const std::array<uint8_t, 2> body{code, value};
-    SendMessage(body);
+void DeviceSession::MachineReset() {
+    Commands().MachineReset();
 }
 
 void DeviceSession::LoadDeviceMode(int mode) {
-    mode = std::clamp(mode, 0, 3);
+    mode = ClampMode(mode);
     m_store.SetDeviceMode(mode);
-    SendRequest(0x05, static_cast<uint8_t>(mode));
+    Commands().LoadDeviceMode(mode);
 }
 
 void DeviceSession::SaveDeviceMode(int mode) {
-    mode = std::clamp(mode, 0, 3);
+    mode = ClampMode(mode);
     m_store.SetModifiedFlag(false);
     m_store.SetDeviceMode(mode);
-    SendRequest(0x04, static_cast<uint8_t>(mode));
+    Commands().SaveDeviceMode(mode);
 }
 
 void DeviceSession::SelectDeviceMode(int mode) {
-    SendRequest(0x03, static_cast<uint8_t>(std::clamp(mode, 0, 3)));
+    Commands().SelectDeviceMode(ClampMode(mode));
 }
 
 ModeFileResult DeviceSession::LoadModeFile(const std::string& path) {
@@ -158,46 +126,10 @@ ModeFileResult DeviceSession::SaveModeFile(const std::string& path) {
     return orvex::SaveModeFile(path, m_store);
 }
 
-// Write-all belongs to the synchronisation layer of the core, which plugs in here.
-void DeviceSession::StartWriteSync() {}
-
-void DeviceSession::SendMessage(std::span<const uint8_t> body) {
-    if (!IsConnected())
-        return;
-    if (!IsNetwork()) {
-        m_usb->WriteUsbData(body, false);
-        return;
-    }
-    std::array<uint8_t, 64> payload{};
-    payload[0] = kPrefixParameter;
-    const size_t n = std::min(body.size(), payload.size() - 1);
-    std::copy_n(body.begin(), n, payload.begin() + 1);
-    m_tcp->TcpSendQueued({payload.data(), n + 1});
-}
-
-void DeviceSession::SendMessagePaced(std::span<const uint8_t> body) {
-    if (!IsConnected())
-        return;
-    if (!IsNetwork()) {
-        m_usb->WriteUsbData(body, true);
-        return;
-    }
-    std::array<uint8_t, 64> payload{};
-    payload[0] = kPrefixParameter;
-    const size_t n = std::min(body.size(), payload.size() - 1);
-    std::copy_n(body.begin(), n, payload.begin() + 1);
-    m_tcp->NetSendSync({payload.data(), n + 1});
-}
-
-void DeviceSession::JoinSync() {
-    if (m_syncThread.joinable())
-        m_syncThread.join();
-}
-
 void DeviceSession::Shutdown() {
-    m_tcp->Shutdown();
+    m_link.Tcp().Shutdown();
     m_usb->UsbClose();
-    JoinSync();
+    m_sync.Join();
 }
 
 } // namespace orvex

@@ -1,27 +1,24 @@
 #pragma once
 
-#include "link/LinkEvents.h"
-#include "link/LinkState.h"
+#include "link/DeviceLink.h"
+#include "link/EqSender.h"
 #include "link/HidBackend.h"
-#include "link/TcpTransport.h"
+#include "link/Synchronizer.h"
 #include "link/UsbTransport.h"
 #include "model/ModeFile.h"
 #include "shell/VolumeControls.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace orvex {
 
 class ParameterStore;
-class ReplyDispatcher;
 
-// The shell's one handle on the device link: connects and closes it, runs the read
-// synchronisation, and turns the ribbon's and the view's commands into the core's setters and
-// requests. Everything here is called on the user-interface thread.
+// The editor's device link: the core's DeviceLink with the USB transport plugged in, the band
+// sender and the synchronisation sequences, wired the way the editor runs them. The shell reaches
+// the processor only through here; pages use Commands() and Eq().
 class DeviceSession {
 public:
     // `hid` is the platform's HID access; null opens hidapi (tests pass the fake device).
@@ -32,7 +29,11 @@ public:
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     ParameterStore& Store() { return m_store; }
-    LinkState& State() { return m_state; }
+    LinkState& State() { return m_link.State(); }
+    DeviceLink& Link() { return m_link; }
+    CommandEncoder& Commands() { return m_link.Commands(); }
+    EqSender& Eq() { return m_eq; }
+    Synchronizer& Sync() { return m_sync; }
 
     bool IsConnected() const;
     bool IsNetwork() const;
@@ -53,49 +54,39 @@ public:
     bool UsbRemoved(const std::string& path);
     std::string UsbDevicePath() const;
 
-    // Starts the read synchronisation; it ends with LinkEvents::OnSyncDone(0).
+    // Read-all; it ends with LinkEvents::OnSyncDone(0).
     void StartReadSync();
-    bool ReadSyncRunning() const { return m_syncRunning.load() != 0; }
+    // Write-all; it ends with LinkEvents::OnSyncDone(1).
+    void StartWriteSync();
 
-    // The ribbon's master volumes and mutes: store the value and send it.
+    // The ribbon's master volumes and mutes: the setters store the value and send it.
     void SetVolume(VolumeControl control, int value);
     void SetMute(MuteControl control, bool muted);
 
-    void SendRequest(uint8_t code);
-    void SendRequest(uint8_t code, uint8_t value);
-    void SendLevelRequest() { SendRequest(0x0E); }
+    void SendLevelRequest();
     // [0x68, 0xAA]: the processor restores its factory state.
-    void MachineReset() { SendRequest(0x68, 0xAA); }
-    // Device modes 0..3: load [05 m], save [04 m] (clears modifiedFlag), select [03 m].
+    void MachineReset();
+    // Device modes 0..3: load [05 m] (deviceMode = m), save [04 m] (clears modifiedFlag,
+    // deviceMode = m), select [03 m].
     void LoadDeviceMode(int mode);
     void SaveDeviceMode(int mode);
     void SelectDeviceMode(int mode);
 
-    // Mode files: the five store blocks behind a version header. Loading replaces them in the
-    // store (all or nothing); StartWriteSync then pushes the store to the processor and ends with
-    // LinkEvents::OnSyncDone(1).
+    // Mode files: the five store blocks behind a version header, all or nothing.
     ModeFileResult LoadModeFile(const std::string& path);
     ModeFileResult SaveModeFile(const std::string& path);
-    void StartWriteSync();
 
-    // Waits for the synchronisation thread and closes every transport (exit, tests).
+    // Closes every transport and waits for the synchronisation thread (exit, tests).
     void Shutdown();
 
 private:
-    void SendMessage(std::span<const uint8_t> body);
-    void SendMessagePaced(std::span<const uint8_t> body);
-    void JoinSync();
-    void ReadIdentityThreadProc();
-
     ParameterStore& m_store;
-    LinkEvents* m_events;
-    LinkState m_state;
-    std::unique_ptr<ReplyDispatcher> m_dispatcher;
-    std::unique_ptr<TcpTransport> m_tcp;
+    DeviceLink m_link;
+    LinkState& m_state; // m_link's, readable from const members
     std::unique_ptr<HidBackend> m_ownHid;
     std::unique_ptr<UsbTransport> m_usb;
-    std::thread m_syncThread;
-    std::atomic<int> m_syncRunning{0};
+    EqSender m_eq;
+    Synchronizer m_sync;
 };
 
 } // namespace orvex

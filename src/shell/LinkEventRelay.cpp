@@ -50,6 +50,10 @@ void CLinkEventRelay::OnRefresh(uint32_t wParam) {
     Post([wParam](COrvexv13View& view) { view.OnRefresh(wParam); });
 }
 
+void CLinkEventRelay::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {
+    Post([code, cmd, sub](COrvexv13View& view) { view.OnParameterError(code, cmd, sub); });
+}
+
 void CLinkEventRelay::OnUsbDeviceChange(UsbDeviceChange change, const std::string& path) {
     const QString devicePath = QString::fromStdString(path);
     Post([change, devicePath](COrvexv13View& view) {

@@ -51,7 +51,10 @@ void ShowInformationBox(QWidget* parent, const QString& text, const QString& cap
 }
 
 void OpenErrorBox(QWidget* parent, const QString& text, const QString& caption, std::function<void()> closed) {
-    const MessageBoxRequest request{QMessageBox::Critical, caption, text, QMessageBox::Ok};
+    OpenMessageBox(parent, {QMessageBox::Critical, caption, text, QMessageBox::Ok}, std::move(closed));
+}
+
+void OpenMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void()> closed) {
     if (g_nonBlockingHook) {
         g_nonBlockingHook(request, std::move(closed));
         return;

@@ -27,7 +27,8 @@ QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& text, co
 void ShowErrorBox(QWidget* parent, const QString& text, const QString& caption);
 void ShowInformationBox(QWidget* parent, const QString& text, const QString& caption);
 
-// An error box that does not block the caller; `closed` runs when the user dismisses it.
+// A box that does not block the caller; `closed` runs when the user dismisses it.
+void OpenMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void()> closed);
 void OpenErrorBox(QWidget* parent, const QString& text, const QString& caption, std::function<void()> closed);
 
 struct FileDialogRequest {

@@ -344,6 +344,12 @@ void COrvexv13View::OnRemoteKey(uint32_t keyCode) {
         QMetaObject::invokeMethod(remote, "OnRemoteKey", Qt::DirectConnection, Q_ARG(uint, keyCode));
 }
 
+void COrvexv13View::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {
+    const QString text = QString::asprintf("参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ", code, cmd, sub);
+    // Not modal: the link keeps running while the user reads it.
+    OpenMessageBox(window(), {QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok}, {});
+}
+
 void COrvexv13View::OnUsbArrival(const QString& /*path*/) {
     DeviceSession& session = m_app.Session();
     if (session.IsConnected())

@@ -55,6 +55,8 @@ public:
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam);
     void OnRefresh(uint32_t wParam);
     void OnRemoteKey(uint32_t keyCode);
+    // The processor refused a parameter; the decoder reports this once per run.
+    void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub);
     void OnUsbArrival(const QString& path);
     void OnUsbRemoval(const QString& path);
 

@@ -143,10 +143,14 @@ TEST_F(ConnectTest, VersionSeventeenIsDisconnectedWithOneMismatchBox) {
     View()->OnSyncDone(0);
     EXPECT_EQ(CountBoxes(text), 1);
     // The host saw the disconnect notice before the link closed.
-    bool noticed = false;
-    for (const sim::ReceivedMessage& m : host->Received())
-        noticed = noticed || (m.payload.size() >= 2 && m.payload[1] == 0x8A);
-    EXPECT_TRUE(noticed);
+    auto noticed = [&] {
+        for (const sim::ReceivedMessage& m : host->Received()) {
+            if (m.payload.size() >= 2 && m.payload[1] == 0x8A)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(PumpUntil(noticed, 1000));
 }
 
 TEST_F(ConnectTest, ABusyHostEndsTheSyncDialogAndIsReported) {
