@@ -1,11 +1,4 @@
-#include "ShellFixture.h"
-
-#include "settings/DialogIP.h"
-#include "sim/NetworkHost.h"
-#include "sim/ProcessorModel.h"
-#include "ui/IpAddressCtrl.h"
-
-#include <QTcpServer>
+#include "SimFixture.h"
 
 #include <cerrno>
 
@@ -14,62 +7,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The editor against the simulated processor and network host on loopback, with the link's
-// time-outs shortened.
-class ConnectTest : public ShellTest {
-protected:
-    COrvexv13App::Options MakeOptions() override {
-        COrvexv13App::Options options = ShellTest::MakeOptions();
-        options.timings.linkTimeoutMs = 400;
-        options.timings.timeoutCheck = 20ms;
-        options.timings.replyWait = 300ms;
-        options.timings.connectTimeout = 2000ms;
-        return options;
-    }
-
-    void SetUp() override {
-        ShellTest::SetUp();
-        CSynDlg::SetTimeoutForTests(8000);
-    }
-
-    void TearDown() override {
-        if (app)
-            app->Session().Shutdown();
-        if (host)
-            host->Stop();
-        ShellTest::TearDown();
-    }
-
-    void StartHost(sim::ProcessorOptions processor = {}, sim::HostOptions options = {}) {
-        model = std::make_unique<sim::ProcessorModel>(processor);
-        options.address = "127.0.0.1";
-        options.port = 0;
-        options.heartbeatMs = 100;
-        host = std::make_unique<sim::NetworkHost>(*model, options);
-        std::string error;
-        ASSERT_TRUE(host->Start(&error)) << error;
-    }
-
-    CDialogIP* Dialog() { return qobject_cast<CDialogIP*>(app->ShowToolDialog(tmpl::ConnectIp)); }
-
-    int ConnectTo(uint16_t port) {
-        CDialogIP* dialog = Dialog();
-        dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
-        dialog->SetPort(port);
-        return dialog->Connect(); // on success returns after the synchronisation
-    }
-
-    static uint16_t ClosedLoopbackPort() {
-        QTcpServer server;
-        server.listen(QHostAddress::LocalHost, 0);
-        const uint16_t port = server.serverPort();
-        server.close();
-        return port;
-    }
-
-    std::unique_ptr<sim::ProcessorModel> model;
-    std::unique_ptr<sim::NetworkHost> host;
-};
+class ConnectTest : public SimShellTest {};
 
 TEST_F(ConnectTest, FirstStartProposesAPrivateAddressAndTheDefaultPort) {
     StartApp();

@@ -9,7 +9,17 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+namespace {
+// The offscreen platform says so whenever a window is raised or sized; that is not news.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QStringLiteral("This plugin does not support")))
+        return;
+    qt_message_output(type, context, message);
+}
+} // namespace
+
 int main(int argc, char** argv) {
+    qInstallMessageHandler(QuietMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;

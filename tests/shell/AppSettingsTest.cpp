@@ -1,0 +1,68 @@
+#include "ShellFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvex::test {
+namespace {
+
+class AppSettingsTest : public ShellTest {};
+
+TEST_F(AppSettingsTest, AbsentValuesReadAsTheirDefaults) {
+    AppSettings settings;
+    EXPECT_EQ(settings.Language(), 0);
+    EXPECT_EQ(settings.IpAddr(), QString());
+    EXPECT_EQ(settings.IpPort(), 30303);
+    // No QtOption: channels 1+2, 3+4 and 7+8 linked.
+    EXPECT_EQ(settings.QtOption(), QByteArray::fromHex("0101010000000000"));
+}
+
+TEST_F(AppSettingsTest, AMalformedQtOptionOrPortFallsBackToTheDefault) {
+    QSettings raw(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex"));
+    raw.setValue(QStringLiteral("Settings/QtOption"), QByteArray::fromHex("0001"));
+    raw.setValue(QStringLiteral("Settings/IPPort"), 70000);
+    raw.sync();
+    AppSettings settings;
+    EXPECT_EQ(settings.QtOption(), AppSettings::DefaultQtOption());
+    EXPECT_EQ(settings.IpPort(), 30303);
+    settings.SetQtOption(QByteArray::fromHex("000100"));
+    EXPECT_EQ(settings.QtOption(), QByteArray::fromHex("0001000000000000"));
+}
+
+TEST_F(AppSettingsTest, RecentFilesKeepTenMostRecentFirstWithoutDuplicates) {
+    AppSettings settings;
+    for (int i = 1; i <= 12; ++i)
+        settings.AddRecentFile(QStringLiteral("/p/%1.kvom").arg(i));
+    settings.AddRecentFile(QStringLiteral("/p/5.kvom"));
+    const QStringList files = settings.RecentFiles();
+    ASSERT_EQ(files.size(), 10);
+    EXPECT_EQ(files.front(), QStringLiteral("/p/5.kvom"));
+    EXPECT_EQ(files[1], QStringLiteral("/p/12.kvom"));
+    EXPECT_EQ(files.count(QStringLiteral("/p/5.kvom")), 1);
+    EXPECT_FALSE(files.contains(QStringLiteral("/p/2.kvom")));
+}
+
+TEST_F(AppSettingsTest, StartUpWritesTheLookAndReExtractsADeletedHelpFile) {
+    StartApp();
+    EXPECT_EQ(app->Settings().ApplicationLook(), 215);
+    const QString help = app->helpFilePath;
+    ASSERT_TRUE(help.endsWith(QStringLiteral("/Farol/Plug.html")));
+    ASSERT_TRUE(QFileInfo::exists(help));
+    ASSERT_TRUE(QFile::remove(help));
+    app.reset();
+    StartApp();
+    EXPECT_TRUE(QFileInfo::exists(help));
+    QFile file(help);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<html"));
+}
+
+TEST_F(AppSettingsTest, TheMainWindowCarriesItsCaptionAndInstanceMark) {
+    StartApp();
+    EXPECT_EQ(Frame()->windowTitle(), QStringLiteral("Vadidizov v2.2.2"));
+    EXPECT_EQ(Frame()->property(CMainFrame::kInstanceProperty).toInt(), 1);
+}
+
+} // namespace
+} // namespace orvex::test

@@ -1,0 +1,148 @@
+#include "SimFixture.h"
+
+#include "model/ModeFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace orvex::test {
+namespace {
+
+// Device modes, mode files, machine reset and level polling against the simulator.
+class DeviceModeTest : public SimShellTest {
+protected:
+    void SetUp() override {
+        SimShellTest::SetUp();
+        StartConnected();
+    }
+
+    // A modal synchronisation dialog that nothing would end within the test is ended here.
+    void EndSyncDialogAfter(int ms) {
+        QTimer::singleShot(ms, [this] {
+            if (app && app->SyncDialog())
+                app->EndSyncDialog();
+        });
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(DeviceModeTest, LevelsArePolledWhileConnected) {
+    EXPECT_TRUE(View()->LevelPollTimer().isActive());
+    EXPECT_TRUE(HostReceived({0x0E}, 1500));
+    // The about box's "Peak" switch stops the polling.
+    app->Session().State().levelPollEnabled.store(0);
+    Pump(50);
+    host->ClearReceived();
+    EXPECT_FALSE(HostReceived({0x0E}, 1200));
+}
+
+TEST_F(DeviceModeTest, LoadModeFromTheMenuSendsTheLoadAndShowsTheSyncDialog) {
+    Store().SetModifiedFlag(true);
+    answer = QMessageBox::No;
+    View()->OnCommand(cmd::LoadMode1 + 2);
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("参数已更改，确定要直接载入模式三?")), 1);
+    EXPECT_FALSE(HostReceived({0x05}, 200));
+
+    answer = QMessageBox::Yes;
+    bool syncShown = false;
+    QTimer::singleShot(50, [&] { syncShown = app->SyncDialog() != nullptr; });
+    EndSyncDialogAfter(1500);
+    View()->OnCommand(cmd::LoadMode1 + 2);
+    EXPECT_TRUE(syncShown);
+    EXPECT_EQ(Store().DeviceMode(), 2);
+    EXPECT_TRUE(HostReceived({0x05, 0x02}));
+}
+
+TEST_F(DeviceModeTest, LeftCtrlF2SavesToModeTwoAfterAskingAndSays) {
+    Store().SetModifiedFlag(true);
+    answer = QMessageBox::Yes;
+    Key(Qt::Key_F2, Qt::ControlModifier);
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("确定要保存至机器模式二?")), 1);
+    EXPECT_EQ(boxes.back().caption, QString::fromUtf8("信息"));
+    EXPECT_TRUE(HostReceived({0x04, 0x01}));
+    EXPECT_EQ(Store().DeviceMode(), 1);
+    EXPECT_FALSE(Store().ModifiedFlag());
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("正在储存模式二,请稍等")));
+}
+
+TEST_F(DeviceModeTest, MachineResetSendsTheResetAndRestoresTheLinkOptions) {
+    app->Settings().SetQtOption(QByteArray::fromHex("0000000000000000"));
+    answer = QMessageBox::No;
+    View()->OnCommand(cmd::Reset);
+    EXPECT_FALSE(HostReceived({0x68}, 200));
+    answer = QMessageBox::Yes;
+    languageIndex = kLanguageEnglish;
+    View()->OnCommand(cmd::Reset);
+    EXPECT_EQ(boxes.back().text, QStringLiteral("Are you sure reset machine? "));
+    EXPECT_EQ(boxes.back().caption, QString::fromUtf8("提示"));
+    EXPECT_TRUE(HostReceived({0x68, 0xAA}));
+    EXPECT_EQ(app->Settings().QtOption(), AppSettings::DefaultQtOption());
+    EXPECT_TRUE(InfoShown(QStringLiteral("Please restart……")));
+}
+
+TEST_F(DeviceModeTest, SaveFileStoresIntoTheCurrentModeAndWritesTheFile) {
+    Store().SetDeviceMode(3);
+    Store().Set(fields::echoVolume, 42);
+    const QString path = dir.path() + QStringLiteral("/evening");
+    SetFileDialogHook([&](const FileDialogRequest& r) {
+        EXPECT_TRUE(r.save);
+        EXPECT_EQ(r.defaultSuffix, QStringLiteral("kvom"));
+        return path + QStringLiteral(".kvom");
+    });
+    View()->OnCommand(cmd::SaveFileOut);
+    EXPECT_TRUE(HostReceived({0x04, 0x03}));
+    QFile file(path + QStringLiteral(".kvom"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(static_cast<size_t>(file.size()), kModeFileSize);
+    EXPECT_EQ(app->Settings().RecentFiles().value(0), path + QStringLiteral(".kvom"));
+}
+
+TEST_F(DeviceModeTest, LoadingAnM3FileWritesAllThenStoresIntoModeThree) {
+    Store().Set(fields::echoVolume, 33);
+    const QString path = dir.path() + QStringLiteral("/M3 party.kvom");
+    ASSERT_TRUE(SaveModeFile(path.toStdString(), Store()).ok());
+    Store().Set(fields::echoVolume, 5);
+    SetFileDialogHook([&](const FileDialogRequest&) { return path; });
+    View()->OnCommand(cmd::LoadFileIn); // returns when write-all has ended
+    EXPECT_EQ(Store().Get(fields::echoVolume), 33);
+    EXPECT_TRUE(HostReceived({0x03, 0x02}, 3000));
+    EXPECT_TRUE(HostReceived({0x04, 0x02}));
+    EXPECT_EQ(app->pendingModeIndex, -1);
+    EXPECT_EQ(Store().DeviceMode(), 2);
+    EXPECT_EQ(app->Settings().RecentFiles().value(0), path);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DeviceModeTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
+    const QString path = dir.path() + QStringLiteral("/m1.kvom");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromHex("09000000") + QByteArray(2219, '\0'));
+    file.close();
+    Store().Set(fields::echoVolume, 12);
+    SetFileDialogHook([&](const FileDialogRequest&) { return path; });
+    View()->OnCommand(cmd::FileOpen);
+    EXPECT_EQ(CountBoxes(QStringLiteral("Mode file version not support!")), 1);
+    EXPECT_EQ(boxes.back().caption, QStringLiteral("Info"));
+    EXPECT_EQ(Store().Get(fields::echoVolume), 12);
+    EXPECT_EQ(app->SyncDialog(), nullptr);
+}
+
+TEST_F(DeviceModeTest, ClosingWithChangesSavesWhenAskedThenSaysGoodbye) {
+    Store().SetModifiedFlag(true);
+    answer = QMessageBox::Yes;
+    const QString path = dir.path() + QStringLiteral("/preset.kvom");
+    SetFileDialogHook([&](const FileDialogRequest& r) {
+        EXPECT_EQ(r.defaultName, QStringLiteral("preset.kvom"));
+        return path;
+    });
+    EXPECT_TRUE(Frame()->close());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(HostReceived({0x04, 0x00}));
+    EXPECT_TRUE(HostReceived({0x8A}));
+    EXPECT_FALSE(app->Session().IsConnected());
+}
+
+} // namespace
+} // namespace orvex::test
