@@ -3,6 +3,8 @@
 #include "model/ParameterStore.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace orvex {
 
@@ -10,6 +12,8 @@ namespace {
 int ClampMode(int mode) {
     return std::clamp(mode, 0, kDeviceModeCount - 1);
 }
+// The longest a close waits for queued changes to be acknowledged.
+constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
 } // namespace
 
 DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
@@ -45,6 +49,14 @@ int DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
 }
 
 void DeviceSession::CloseLink() {
+    // Changes still in the TCP write queue (the save into the current mode that the close prompt
+    // sends, say) would be thrown away with the queue: let them reach the processor first.
+    if (IsNetwork() && IsConnected()) {
+        const auto until = std::chrono::steady_clock::now() + kCloseDrainLimit;
+        while (IsConnected() && (!m_state.writeQueue.Empty() || m_state.awaitingReply.load() != 0) &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     m_link.CloseLink();
 }
 

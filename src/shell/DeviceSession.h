@@ -40,7 +40,8 @@ public:
 
     // 1 on success, otherwise the platform's error number (0 when no socket could be made).
     int TcpConnect(const std::string& address, uint16_t port);
-    // The orderly end: the disconnect notice 0x8A, then the transport is closed.
+    // The orderly end: queued changes are given up to a second to be acknowledged, then the
+    // disconnect notice 0x8A goes and the transport is closed.
     void CloseLink();
     // Ends an open USB link without a notice (the connect dialog does this before a TCP attempt).
     void CloseUsbWithoutNotice();
