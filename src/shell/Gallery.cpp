@@ -23,6 +23,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QPixmap>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -44,6 +46,32 @@ void Settle(int ms = 60) {
     } while (timer.elapsed() < ms);
 }
 
+// The offscreen platform draws no window frames; a plain title bar shows each window's caption,
+// which is part of what the gallery is there to check.
+QPixmap WithTitleBar(QWidget* widget, const QPixmap& content) {
+    if (!widget->isWindow())
+        return content;
+    constexpr int kBar = 28;
+    const qreal dpr = content.devicePixelRatio();
+    QPixmap framed(QSize(content.width(), content.height() + qRound(kBar * dpr)));
+    framed.setDevicePixelRatio(dpr);
+    framed.fill(Qt::white);
+    QPainter painter(&framed);
+    const QRectF bar(0, 0, content.width() / dpr, kBar);
+    QLinearGradient gradient(bar.topLeft(), bar.bottomLeft());
+    gradient.setColorAt(0, QColor(0x3d, 0x74, 0xb4));
+    gradient.setColorAt(1, QColor(0x2c, 0x5d, 0x99));
+    painter.fillRect(bar, gradient);
+    QFont font = widget->font();
+    font.setPixelSize(13);
+    font.setWeight(QFont::DemiBold);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(bar.adjusted(10, 0, -10, 0), Qt::AlignVCenter | Qt::AlignLeft, widget->windowTitle());
+    painter.drawPixmap(QPointF(0, kBar), content);
+    return framed;
+}
+
 class GalleryWriter {
 public:
     explicit GalleryWriter(QString directory) : m_dir(std::move(directory)) { QDir().mkpath(m_dir); }
@@ -52,7 +80,7 @@ public:
         widget->show();
         Settle();
         const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        const bool ok = widget->grab().save(path);
+        const bool ok = WithTitleBar(widget, widget->grab()).save(path);
         std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
         m_failures += ok ? 0 : 1;
         return ok;
@@ -127,7 +155,16 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
 
 } // namespace
 
+namespace {
+void QuietOffscreenMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QStringLiteral("This plugin does not support")))
+        return;
+    qt_message_output(type, context, message);
+}
+} // namespace
+
 int RunGallery(const QString& directory) {
+    qInstallMessageHandler(QuietOffscreenMessages);
     // Settings of a throw-away location: the gallery never touches the user's.
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
