@@ -17,6 +17,7 @@
 #include "ui/IpAddressCtrl.h"
 #include "shell/SynDlg.h"
 #include "shell/WaitDlg.h"
+#include "sim/FakeHidDevice.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
 
@@ -182,11 +183,16 @@ int RunGallery(const QString& directory) {
     });
 
     int failures = 0;
+    sim::ProcessorModel unplugged;
+    sim::FakeHidBackend noDevices(unplugged);
     {
         COrvexv13App app;
         COrvexv13App::Options options;
         options.singleInstance = false;
         options.keyboardShortcuts = false;
+        // The gallery never touches the machine's own devices.
+        options.watchDevices = false;
+        options.hidBackend = &noDevices;
         if (!app.InitInstance(options))
             return 1;
         app.MainFrame()->resize(1200, 760);
