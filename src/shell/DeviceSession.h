@@ -73,6 +73,12 @@ public:
     void SaveDeviceMode(int mode);
     void SelectDeviceMode(int mode);
 
+    // Smart-module operations behind the wait dialog, by Serial API function: 0x13 sets plug
+    // `node` to `value` (nothing for node 0), 0x4A starts adding a plug, 0x4B removing one.
+    void StartZWaveOperation(uint8_t function, uint8_t node, uint8_t value);
+    // The abort frame of a running 0x13, 0x4A or 0x4B operation; other functions send nothing.
+    void AbortZWaveOperation(uint8_t function);
+
     // Mode files: the five store blocks behind a version header, all or nothing.
     ModeFileResult LoadModeFile(const std::string& path);
     ModeFileResult SaveModeFile(const std::string& path);

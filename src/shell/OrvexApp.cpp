@@ -236,6 +236,14 @@ void COrvexv13App::ShowWaitDialog(const QString& text, uint8_t kind, uint8_t val
         return;
     }
     CWaitDlg dialog(text, kind, value1, value2, m_frame);
+    dialog.SetAbortHandler([this](uint8_t abortedKind, uint8_t, uint8_t abortedValue2) {
+        m_session->AbortZWaveOperation(abortedKind);
+        // An aborted key learning (a remote-key command as the plug value) is not learnt.
+        if (abortedKind == CWaitDlg::kKindPlugSetting && abortedValue2 >= 192) {
+            if (QDialog* plugs = ToolDialog(tmpl::SmartPlug))
+                InvokeIfPresent(plugs, "OnKeyLearningAborted()");
+        }
+    });
     dialog.SetTimeoutNotice([this] { ShowInfoMessage(QString::fromUtf8("发生错误，操作超时……"), kInfoMs); });
     m_waitDlg = &dialog;
     dialog.exec();

@@ -276,9 +276,9 @@ void COrvexv13View::StepVolume(VolumeControl control, int delta) {
 void COrvexv13View::OnDeviceConnected(bool usbArrival) {
     ShowBalloon(Tr2("设备已连接，同步中……", "Device connected!"), Tr2("信息", "Information"), usbArrival ? 4000 : 5000);
     m_app.Session().StartReadSync();
-    m_timer3.start(kLevelPollMs);
     // Modal: returns when the synchronisation ends, times out or the link goes.
     m_app.ShowSyncDialog(QString());
+    m_timer3.start(kLevelPollMs);
 }
 
 void COrvexv13View::OnSyncDone(uint32_t /*wParam*/) {
@@ -398,7 +398,7 @@ void COrvexv13View::OnTimer3() {
 
 void COrvexv13View::RequestWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, int delayMs) {
     m_waitRequest = {text, kind, value1, value2};
-    // The smart-home issue sends the plug-setting, add and remove commands of kinds 19, 74, 75.
+    m_app.Session().StartZWaveOperation(kind, value1, value2);
     m_timer5.start(delayMs);
 }
 
@@ -410,8 +410,12 @@ void COrvexv13View::OnTimer5() {
 void COrvexv13View::ShowBalloon(const QString& text, const QString& title, int milliseconds) {
     m_balloonText = text;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (!m_tray)
+        if (!m_tray) {
             m_tray = new QSystemTrayIcon(window()->windowIcon(), this);
+            // A click on the icon or its balloon removes the icon.
+            connect(m_tray, &QSystemTrayIcon::activated, m_tray, &QSystemTrayIcon::hide);
+            connect(m_tray, &QSystemTrayIcon::messageClicked, m_tray, &QSystemTrayIcon::hide);
+        }
         m_tray->show();
         m_tray->showMessage(title, text, QSystemTrayIcon::Information, milliseconds);
     } else {

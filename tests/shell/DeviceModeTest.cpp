@@ -144,5 +144,37 @@ TEST_F(DeviceModeTest, ClosingWithChangesSavesWhenAskedThenSaysGoodbye) {
     EXPECT_FALSE(app->Session().IsConnected());
 }
 
+TEST_F(DeviceModeTest, EscapeInTheWaitDialogOfAnInclusionSendsItsStopFrame) {
+    CWaitDlg::SetTimeoutForTests(5000);
+    QTimer probe;
+    bool shown = false;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (CWaitDlg* wait = app->WaitDialog(); wait && !shown) {
+            shown = true;
+            QTest::keyClick(wait, Qt::Key_Escape);
+        }
+    });
+    probe.start(10);
+    View()->RequestWaitDialog(QStringLiteral("adding"), CWaitDlg::kKindAddPlug, 0, 0, 50);
+    // The include frame goes at once.
+    EXPECT_TRUE(HostReceived({0x01, 0x05, 0x00, 0x4A, 0x01, 0x30, 0x81}));
+    EXPECT_TRUE(PumpUntil([&] { return shown && !app->WaitDialog(); }, 2000));
+    EXPECT_TRUE(HostReceived({0x01, 0x05, 0x00, 0x4A, 0x05, 0x00, 0xB5}));
+}
+
+TEST_F(DeviceModeTest, APlugSettingForNodeZeroSendsNothing) {
+    CWaitDlg::SetTimeoutForTests(5000);
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (CWaitDlg* wait = app->WaitDialog())
+            wait->Finish(0);
+    });
+    probe.start(10);
+    View()->RequestWaitDialog(QStringLiteral("set"), CWaitDlg::kKindPlugSetting, 0, 0xFF, 20);
+    EXPECT_FALSE(HostReceived({0x01, 0x0A, 0x00, 0x13}, 300));
+    View()->RequestWaitDialog(QStringLiteral("set"), CWaitDlg::kKindPlugSetting, 7, 0xFF, 20);
+    EXPECT_TRUE(HostReceived({0x01, 0x0A, 0x00, 0x13, 0x07, 0x03, 0x20, 0x01, 0xFF, 0x25, 0x43}));
+}
+
 } // namespace
 } // namespace orvex::test
