@@ -20,6 +20,8 @@ namespace {
 
 enum class Carrier { Tcp, Usb };
 
+void PrintTo(Carrier carrier, std::ostream* os) { *os << (carrier == Carrier::Tcp ? "TCP" : "USB"); }
+
 constexpr const char* kUsbPath = "/dev/hidraw5";
 
 // The editor's core wired as the application wires it, reaching a simulated processor over a
@@ -28,9 +30,8 @@ class SyncTest : public ::testing::TestWithParam<Carrier> {
 protected:
     void Start(sim::ProcessorOptions processor = {}, int replyDelayMs = 0) {
         model = std::make_unique<sim::ProcessorModel>(processor);
-        link.Commands().SetBandSplitResender([this](int channel) { eq.SendBandSplit(channel); });
-        link.Replies().SetReadAllStarter([this] { sync.StartReadAll(); });
         if (GetParam() == Carrier::Tcp) {
+            link = std::make_unique<DeviceLink>(store, &events);
             sim::HostOptions options;
             options.port = 0;
             options.heartbeatMs = 200;
@@ -38,23 +39,22 @@ protected:
             host = std::make_unique<sim::NetworkHost>(*model, options);
             std::string error;
             ASSERT_TRUE(host->Start(&error)) << error;
-            ASSERT_EQ(link.TcpConnect("127.0.0.1", host->Port()), 1);
+            ASSERT_EQ(link->TcpConnect("127.0.0.1", host->Port()), 1);
         } else {
             backend = std::make_unique<sim::FakeHidBackend>(*model);
             backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
             backend->SetReplyDelay(std::chrono::milliseconds(replyDelayMs));
-            usb = std::make_unique<UsbTransport>(link.State(), store, link.Replies(), *backend);
-            link.SetUsbWriter(usb.get());
-            link.SetUsbCloser([this] { usb->UsbClose(); });
-            ASSERT_EQ(usb->HandleDeviceArrival(), 1);
+            link = std::make_unique<DeviceLink>(store, &events, TcpTimings{}, backend.get());
+            ASSERT_EQ(link->UsbConnect(), 1);
         }
     }
 
     void TearDown() override {
-        sync.Join();
-        link.CloseLink();
-        link.SetUsbWriter(nullptr);
-        usb.reset();
+        if (link) {
+            link->Sync().Join();
+            link->CloseLink();
+        }
+        link.reset();
         if (host)
             host->Stop();
     }
@@ -81,9 +81,11 @@ protected:
     }
 
     bool RunReadAll() {
-        if (!sync.StartReadAll())
+        if (!link->Sync().StartReadAll())
             return false;
-        return events.WaitFor(WM_DEV_SYNC_DONE, 20s);
+        const bool done = events.WaitFor(WM_DEV_SYNC_DONE, 20s);
+        link->Sync().Join(); // the thread restores the poll flag after posting its end
+        return done;
     }
 
     std::unique_ptr<sim::ProcessorModel> model;
@@ -91,10 +93,7 @@ protected:
     std::unique_ptr<sim::FakeHidBackend> backend;
     ParameterStore store;
     RecordingEvents events;
-    DeviceLink link{store, &events};
-    EqSender eq{store, link.Commands()};
-    Synchronizer sync{link.State(), store, link.Commands(), eq, link.SmartHome(), &events};
-    std::unique_ptr<UsbTransport> usb;
+    std::unique_ptr<DeviceLink> link;
 };
 
 TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
@@ -127,8 +126,8 @@ TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
     EXPECT_EQ(store.Get(fields::micMute), 0);
     EXPECT_EQ(store.CommittedMachineSettings(), model->MachineSettings());
     EXPECT_FALSE(store.ModifiedFlag());
-    EXPECT_EQ(link.State().queueEnabled.load(), 1);
-    EXPECT_EQ(link.State().pollEnabled.load(), 1);
+    EXPECT_EQ(link->State().queueEnabled.load(), 1);
+    EXPECT_EQ(link->State().pollEnabled.load(), 1);
 }
 
 TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {
@@ -140,7 +139,7 @@ TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {
     EXPECT_EQ(CountCode(0x7F), 2);
     EXPECT_EQ(CountCode(0x30), 0) << "nothing is read from a processor of another model";
     EXPECT_EQ(CheckIdentity(store.Identity()), IdentityCheck::WrongModel);
-    EXPECT_EQ(link.State().queueEnabled.load(), 0) << "the queue stays off until a sequence completes";
+    EXPECT_EQ(link->State().queueEnabled.load(), 0) << "the queue stays off until a sequence completes";
 }
 
 TEST_P(SyncTest, AnotherCommandSetIsRejected) {
@@ -198,7 +197,7 @@ TEST_P(SyncTest, WriteAllThenReadAllReproducesEveryFieldTheMemoryHolds) {
     std::mt19937 rng(20261209);
     for (int round = 0; round < 2; ++round) {
         RandomiseStore(store, rng);
-        sync.WriteAll();
+        link->Sync().WriteAll();
         std::vector<uint32_t> written(kParamSlotCount);
         for (int slot = 0; slot < kParamSlotCount; ++slot)
             written[slot] = store.GetSlotWord(slot);
@@ -207,7 +206,7 @@ TEST_P(SyncTest, WriteAllThenReadAllReproducesEveryFieldTheMemoryHolds) {
             blocks.push_back(store.ReadBlock(block));
 
         store.ResetStoreDefaults();
-        sync.ReadAll();
+        link->Sync().ReadAll();
 
         for (size_t b = 1; b < blocks.size(); ++b)
             EXPECT_EQ(store.ReadBlock(kModeFileBlocks[b]), blocks[b]) << "block " << b + 1;
@@ -242,7 +241,7 @@ TEST_P(SyncTest, WriteAllFadesTheMusicInWhenVolumesAreSavedWithTheMode) {
     if (host)
         host->ClearReceived();
     const size_t before = Received().size();
-    sync.WriteAll();
+    link->Sync().WriteAll();
     const auto all = Received();
     std::vector<std::vector<uint8_t>> sent(all.begin() + static_cast<long>(before), all.end());
 
