@@ -20,7 +20,9 @@ namespace {
 
 enum class Carrier { Tcp, Usb };
 
-void PrintTo(Carrier carrier, std::ostream* os) { *os << (carrier == Carrier::Tcp ? "TCP" : "USB"); }
+void PrintTo(Carrier carrier, std::ostream* os) {
+    *os << (carrier == Carrier::Tcp ? "TCP" : "USB");
+}
 
 constexpr const char* kUsbPath = "/dev/hidraw5";
 
