@@ -2,6 +2,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/UsbTransport.h"
+#include "model/ModeFile.h"
 #include "model/StoreFields.h"
 #include "sim/FakeHidDevice.h"
 #include "support/Hex.h"
@@ -295,6 +296,94 @@ TEST_P(SyncTest, LinkDroppingDuringReadAllStillEndsItQuickly) {
     ASSERT_TRUE(RunReadAll());
     EXPECT_LT(MsBetween(start, std::chrono::steady_clock::now()), 3000.0);
     EXPECT_LT(CountCode(0x30), 59);
+}
+
+TEST_P(SyncTest, LoadingADeviceModeMakesTheProcessorAskForARead) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_EQ(store.Get(fields::musicVolume), 75) << "the factory working parameters";
+    events.Clear();
+    link->Commands().LoadDeviceMode(2);
+    // The processor answers 05; the decoder starts read-all on its own.
+    ASSERT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 20s));
+    link->Sync().Join();
+    EXPECT_EQ(store.DeviceMode(), 2);
+    EXPECT_EQ(store.Get(fields::musicVolume), 60);
+    EXPECT_EQ(store.Get(fields::micMasterVolume), 80);
+
+    // Resetting the current memory brings the factory parameters back, again through 06 and read-all.
+    events.Clear();
+    link->Commands().ResetDeviceMode(2);
+    ASSERT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 20s));
+    link->Sync().Join();
+    EXPECT_EQ(store.Get(fields::musicVolume), 75);
+}
+
+TEST_P(SyncTest, SavingIntoADeviceModeKeepsTheWorkingParameters) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    link->State().queueEnabled.store(0); // paced, so the change has landed before the save
+    link->Commands().Set(fields::echoLevelA, 33);
+    link->Commands().SaveDeviceMode(3);
+    link->Commands().SendRequest(0x07);
+    const auto saved = model->ModeMemory(3);
+    EXPECT_EQ(saved, model->Memory());
+}
+
+TEST_P(SyncTest, AFileNamedAfterAMemoryIsStoredIntoItAfterWriteAll) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    const auto dir = std::filesystem::temp_directory_path() / ("orvex-sync-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / "M2 movie night.kvom";
+    ASSERT_TRUE(SaveModeFile(path, store).ok());
+    ASSERT_TRUE(LoadModeFile(path, store).ok());
+    const int pending = PendingModeFromFileTitle(path.stem().string());
+    EXPECT_EQ(pending, 1);
+    link->Sync().WriteAll();
+    link->Sync().StorePendingMode(pending);
+    link->Commands().SendRequest(0x07);
+    ASSERT_TRUE(Eventually([&] { return !Received().empty() && Received().back()[0] == 0x07; }));
+    const auto sent = Received();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(ToHex(std::span(sent[sent.size() - 3]).first(2)), "03 01");
+    EXPECT_EQ(ToHex(std::span(sent[sent.size() - 2]).first(2)), "04 01");
+    EXPECT_EQ(model->CurrentMode(), 1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_P(SyncTest, AChangeOnTheProcessorMarksTheEditorModified) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_FALSE(store.ModifiedFlag());
+    const uint32_t half = std::bit_cast<uint32_t>(0.5f);
+    const auto notice = model->FrontPanelChange(4, 12, std::span(&half, 1));
+    if (host)
+        host->SendUnsolicited(notice);
+    else
+        backend->SendUnsolicited(kUsbPath, notice);
+    EXPECT_TRUE(Eventually([&] { return store.ModifiedFlag(); }));
+}
+
+TEST_P(SyncTest, SmartHomeTablesAreReadForThePresentNodes) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    link->Sync().SetPauses({});
+    events.Clear();
+    ASSERT_TRUE(link->Sync().StartReadZWave());
+    ASSERT_TRUE(events.WaitFor(WM_DEV_REFRESH, 10s));
+    link->Sync().Join();
+    EXPECT_EQ(link->SmartHome().tablesRead.load(), 1);
+    EXPECT_EQ(link->SmartHome().PresentNodes(), (std::vector<int>{1, 2, 3}));
+    // Plug records of nodes 2 and 3 (28 bytes at 28 n), then the six scenes.
+    std::vector<std::string> reads;
+    // Over TCP the reads go through the write queue and may still be on their way.
+    ASSERT_TRUE(Eventually([&] { return CountCode(0x14) >= 8; }));
+    for (const auto& body : Received())
+        if (!body.empty() && body[0] == 0x14)
+            reads.push_back(ToHex(std::span(body).first(4)));
+    EXPECT_EQ(reads, (std::vector<std::string>{"14 00 38 1C", "14 00 54 1C", "14 19 7C 38", "14 19 B4 38",
+                                               "14 19 EC 38", "14 1A 24 38", "14 1A 5C 38", "14 1A 94 38"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Carriers, SyncTest, ::testing::Values(Carrier::Tcp, Carrier::Usb),
