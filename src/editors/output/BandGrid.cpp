@@ -27,6 +27,7 @@ CBandGrid::CBandGrid(int typeColumnWidth, QWidget* parent) : CGridListCtrlEx(kCo
                                  "QHeaderView::section { background: rgb(48,52,58); color: rgb(220,220,220); "
                                  "border: 0px; border-right: 1px solid rgb(30,30,30); padding: 2px; }"));
     horizontalHeader()->setFixedHeight(22);
+    horizontalHeader()->setStretchLastSection(true);
 
     // Placeholder rows until the page loads the path.
     static constexpr int kPlaceholderHz[] = {20, 25, 31, 40, 50, 63, 80, 100, 125, 160};

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 
 namespace orvex {
 
@@ -215,12 +217,15 @@ CurveAxis CEqPanel::Axis() const {
 
 void CEqPanel::Recompute(int index) {
     ComputePathBandCurve(std::span<CurveBand>(m_bands), index, m_eqIdentity, Axis());
+    // The marker follows at once, so a page reading the record between paints sees where it is.
+    UpdateMarker(index);
 }
 
 void CEqPanel::RecomputeAll() {
     const CurveAxis axis = Axis();
     for (int i = 0; i < m_bandCount; ++i) {
         ComputeBandCurve(m_bands[static_cast<size_t>(i)], axis);
+        UpdateMarker(i);
     }
 }
 
@@ -772,7 +777,10 @@ void CEqPanel::PaintStatic(QPainter& p, qreal) {
         p.drawLine(plot.left(), y, plot.right(), y);
         // The 0 dB label is formatted from negative zero and so reads "-0dB".
         const double value = db == 0 ? -0.0 : static_cast<double>(db);
-        const QString text = QString::asprintf("%+-.0fdB", value);
+        // The C library keeps the sign of negative zero (Qt's formatter drops it).
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%+-.0fdB", value);
+        const QString text = QString::fromLatin1(buffer);
         p.setPen(kGridLabel);
         p.drawText(QRect(0, y - fm.height() / 2, plot.left() - 3, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
                    text);
@@ -783,11 +791,17 @@ void CEqPanel::PaintStatic(QPainter& p, qreal) {
         p.drawLine(x, plot.top() + 1, x, plot.bottom());
     }
     p.setPen(kGridLabel);
+    int lastRight = std::numeric_limits<int>::min();
     for (const AxisLabel& label : kHzLabels) {
         const int x = static_cast<int>(std::lround(PointFor(label.hz, 0).x()));
         const QString text = QString::fromLatin1(label.text);
         const int w = fm.horizontalAdvance(text) + 2;
+        // On a narrow panel a label that would run into its left neighbour is left out.
+        if (x - w / 2 < lastRight + 4) {
+            continue;
+        }
         p.drawText(QRect(x - w / 2, plot.bottom() + 4, w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, text);
+        lastRight = x - w / 2 + w;
     }
 }
 
@@ -897,7 +911,12 @@ void CEqPanel::PaintValueLabels(QPainter& p, int index) {
     const CurveBand& b = m_bands[static_cast<size_t>(index)];
     const BandExtras& e = m_extras[static_cast<size_t>(index)];
     const QRect plot = PlotRect();
-    const QFont font = ArialFont(PointsToPixels(8.4));
+    // Lines stand 9 pixels apart; the face is sized so its capitals and digits fit that pitch whatever
+    // face the fallback chain supplies.
+    QFont font = ArialFont(PointsToPixels(8.4));
+    while (font.pixelSize() > 8 && QFontMetrics(font).capHeight() > 7.5) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
     const QFontMetrics fm(font);
     const std::array<QString, 3> labels = {QStringLiteral("F:"), QStringLiteral("G:"), QStringLiteral("Q:")};
     const std::array<QString, 3> values = {QString::asprintf("%.0fHz", static_cast<double>(b.freqHz)),
