@@ -26,9 +26,14 @@ void BM_EqPanelDragStep(benchmark::State& state) {
     panel.LoadBand(kOutputCrossoverBand, {0.0f, 80, 0.707f, eqtype::HighPass});
     panel.SetCrossoverFamily(kOutputCrossoverBand, 3);
 
-    const QPointF marker = panel.PointFor(640.0, -3.0); // band 4
+    const QPointF marker = panel.PointFor(640.0, 3.0); // band 4
     QMouseEvent press(QEvent::MouseButtonPress, marker, marker, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&panel, &press);
+    if (panel.SelectedBand() != 4) {
+        state.SkipWithError("the press did not grab band 4");
+        return;
+    }
+    const float startHz = panel.Band(4).freqHz;
 
     QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
     int step = 0;
@@ -41,6 +46,9 @@ void BM_EqPanelDragStep(benchmark::State& state) {
         panel.Render(p);
         p.end();
         benchmark::DoNotOptimize(image.constBits());
+    }
+    if (panel.Band(4).freqHz == startHz) {
+        state.SkipWithError("the drag did not move band 4");
     }
 }
 BENCHMARK(BM_EqPanelDragStep)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

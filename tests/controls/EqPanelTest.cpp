@@ -4,6 +4,7 @@
 #include "model/EqPaths.h"
 
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -139,6 +140,29 @@ TEST_F(EqPanelTest, ReleaseAfterADragReportsTheBandOnceMore) {
     QTest::mouseRelease(&panel, Qt::LeftButton, {}, start + QPoint(1, 1));
     EXPECT_EQ(changed.count(), 1);
     EXPECT_FLOAT_EQ(panel.Band(1).freqHz, 62.0f);
+}
+
+TEST_F(EqPanelTest, HoverFindsTheLastMarkerWithinSixteenPixels) {
+    MicPath();
+    panel.LoadBand(1, {0.0f, 33, 1.41f, eqtype::Peaking}); // overlaps band 0 at 31 Hz
+    auto hover = [this](QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, panel.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&panel, &move);
+    };
+    hover(MarkerAt(0) + QPoint(0, 12));
+    EXPECT_EQ(panel.HoverBand(), 1);
+    hover(panel.PointFor(3000, -14).toPoint());
+    EXPECT_EQ(panel.HoverBand(), -1);
+    // The right button reaches an off band that the left button ignores.
+    panel.SetBandType(7, eqtype::Off);
+    QTest::mousePress(&panel, Qt::LeftButton, {}, MarkerAt(7));
+    EXPECT_EQ(panel.SelectedBand(), -1);
+    QTest::mouseRelease(&panel, Qt::LeftButton, {}, MarkerAt(7));
+    QTest::mousePress(&panel, Qt::RightButton, {}, MarkerAt(7) + QPoint(12, 0));
+    EXPECT_EQ(panel.SelectedBand(), 7);
+    QTest::mouseRelease(&panel, Qt::RightButton, {}, MarkerAt(7) + QPoint(12, 0));
+    ASSERT_NE(panel.ActiveMenu(), nullptr);
+    panel.ActiveMenu()->close();
 }
 
 TEST_F(EqPanelTest, PageDownStopsAtTheCrossoverBandOnOutputPaths) {
