@@ -7,12 +7,33 @@
 
 namespace orvex {
 
-DeviceLink::DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings)
+DeviceLink::DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
     : m_store(store), m_replies(m_state, store, events, m_smartHome, this),
-      m_tcp(m_state, store, m_replies, events, timings), m_commands(store, *this) {}
+      m_tcp(m_state, store, m_replies, events, timings), m_commands(store, *this), m_eq(store, m_commands),
+      m_sync(m_state, store, m_commands, m_eq, m_smartHome, events) {
+    // A delay-mode change resends the channel's band split; replies 05 and 06 start read-all.
+    m_commands.SetBandSplitResender([this](int channel) { m_eq.SendBandSplit(channel); });
+    m_replies.SetReadAllStarter([this] { m_sync.StartReadAll(); });
+    if (hid != nullptr) {
+        m_usb = std::make_unique<UsbTransport>(m_state, store, m_replies, *hid);
+        SetUsbWriter(m_usb.get());
+        SetUsbCloser([this] { m_usb->UsbClose(); });
+    }
+}
 
 DeviceLink::~DeviceLink() {
+    m_sync.Join();
     m_tcp.Shutdown();
+    SetUsbWriter(nullptr);
+    m_usb.reset();
+}
+
+int DeviceLink::UsbConnect() {
+    return m_usb ? m_usb->HandleDeviceArrival() : 0;
+}
+
+bool DeviceLink::HandleUsbRemoval(std::string_view path) {
+    return m_usb && m_usb->HandleDeviceRemoval(path);
 }
 
 void DeviceLink::SetUsbCloser(std::function<void()> closer) {

@@ -2,10 +2,14 @@
 
 #include "link/CommandEncoder.h"
 #include "link/DeviceSender.h"
+#include "link/EqSender.h"
+#include "link/HidBackend.h"
 #include "link/LinkEvents.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
+#include "link/Synchronizer.h"
 #include "link/TcpTransport.h"
+#include "link/UsbTransport.h"
 #include "link/UsbWriter.h"
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
@@ -13,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -24,7 +29,9 @@ namespace orvex {
 // point every outgoing message passes, SendToDevice.
 class DeviceLink final : public DeviceSender {
 public:
-    DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings = {});
+    // `hid` reaches processors on USB (hidapi in the editor, the fake device in tests); without one
+    // the link is TCP only.
+    DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings = {}, HidBackend* hid = nullptr);
     ~DeviceLink() override;
 
     DeviceLink(const DeviceLink&) = delete;
@@ -36,6 +43,17 @@ public:
     CommandEncoder& Commands() { return m_commands; }
     ReplyDispatcher& Replies() { return m_replies; }
     SmartHomeTables& SmartHome() { return m_smartHome; }
+    EqSender& Eq() { return m_eq; }
+    Synchronizer& Sync() { return m_sync; }
+    // Null when the link was made without a HID backend.
+    UsbTransport* Usb() { return m_usb.get(); }
+
+    // A processor arrived on USB (or the start-up probe): selects USB and connects when no link is
+    // up. Returns 1 on success. The caller then starts read-all.
+    int UsbConnect();
+    // A USB device went away: closes the link when it was the processor's (ignored while TCP is up).
+    // Returns true when the link was closed.
+    bool HandleUsbRemoval(std::string_view path);
 
     // Selects TCP (networkMode = 1) and connects to the network host. Returns 1, or the error number.
     int TcpConnect(const std::string& address, uint16_t port);
@@ -64,6 +82,9 @@ private:
     ReplyDispatcher m_replies;
     TcpTransport m_tcp;
     CommandEncoder m_commands;
+    EqSender m_eq;
+    Synchronizer m_sync;
+    std::unique_ptr<UsbTransport> m_usb;
     std::atomic<UsbWriter*> m_usbWriter{nullptr};
     std::mutex m_closerMutex;
     std::function<void()> m_usbCloser;

@@ -322,6 +322,15 @@ void Synchronizer::WriteAll() {
     m_store.SetModifiedFlag(false);
 }
 
+void Synchronizer::StorePendingMode(int mode) {
+    if (mode < 0 || mode > 3)
+        return;
+    m_commands.SelectDeviceMode(mode);
+    Pause(std::chrono::milliseconds(20));
+    m_commands.SaveDeviceMode(mode);
+    m_store.SetDeviceMode(mode);
+}
+
 bool Synchronizer::WaitForFlag(std::atomic<int32_t>& flag, std::chrono::milliseconds poll, int polls) {
     for (int i = 0; i < polls; ++i) {
         if (flag.load() != 0)

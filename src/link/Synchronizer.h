@@ -63,6 +63,9 @@ public:
     void WriteAll();
     void ParseDeviceImage();
     void ReadSmartHomeTables();
+    // After a mode file named "m1".."m4" was pushed: make that memory current and save into it
+    // (03 m, then 04 m 20 ms later). Nothing for a mode outside 0..3.
+    void StorePendingMode(int mode);
 
     // Test seam: the pauses, and the sleep that implements them.
     void SetPauses(const Pauses& pauses) { m_pauses = pauses; }

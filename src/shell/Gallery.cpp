@@ -102,7 +102,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
     CMainFrame* frame = app.MainFrame();
     COrvexv13View* view = app.View();
     for (int language : {kLanguageChinese, kLanguageEnglish}) {
-        languageIndex = language;
+        SetLanguageIndex(language);
         app.ApplyLanguage();
         frame->UpdateCommandUI();
         const QString lang = LangSuffix();

@@ -1,10 +1,17 @@
 #include "shell/Language.h"
 
+#include "editors/output/UiLanguage.h"
+
 #include <array>
 
 namespace orvex {
 
 int languageIndex = kLanguageChinese;
+
+void SetLanguageIndex(int language) {
+    languageIndex = LanguageFromSetting(language);
+    SetUiLanguageIndex(languageIndex);
+}
 
 int LanguageFromSetting(int stored) {
     return stored == kLanguageEnglish ? kLanguageEnglish : kLanguageChinese;

@@ -10,6 +10,9 @@ extern int languageIndex;
 inline constexpr int kLanguageChinese = 0;
 inline constexpr int kLanguageEnglish = 1;
 
+// Changes the language of the whole program: the shell's texts and the editing controls' alike.
+void SetLanguageIndex(int language);
+
 // The stored `language` value is trusted only when it is one the program writes: anything else
 // (a hand-edited or corrupted setting) falls back to Chinese rather than indexing past the pair.
 int LanguageFromSetting(int stored);

@@ -311,7 +311,7 @@ void COrvexv13App::ApplyLanguage() {
 }
 
 void COrvexv13App::ToggleLanguage() {
-    languageIndex = 1 - languageIndex;
+    SetLanguageIndex(1 - languageIndex);
     m_settings->SetLanguage(languageIndex);
     ApplyLanguage();
     if (m_frame)

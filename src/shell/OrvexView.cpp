@@ -50,7 +50,7 @@ COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(paren
 
     // Creation, in the order the rest of start-up relies on.
     m_app.Store().ResetStoreDefaults();
-    languageIndex = m_app.StartLanguage();
+    SetLanguageIndex(m_app.StartLanguage());
     m_app.qtOption = m_app.Settings().QtOption();
     m_pageRect = QRect(0, 0, kMinPageWidth, kMinPageHeight);
     SwitchToPage(PageKind::Music);

@@ -203,7 +203,10 @@ void NetworkHost::HandlePayload(const std::shared_ptr<Session>& session, std::ve
 
     const uint8_t prefix = payload[0];
     const std::span<const uint8_t> body(payload.data() + 1, payload.size() - 1);
-    for (Message& reply : m_model.HandleMessage(body)) {
+    // Behind prefix 0x80 the body is a Z-Wave frame for the smart-home module.
+    std::vector<Message> replies =
+        prefix == kPrefixZWave ? m_model.HandleZWaveFrame(body) : m_model.HandleMessage(body);
+    for (Message& reply : replies) {
         std::vector<uint8_t> framedPayload;
         framedPayload.reserve(reply.size() + 1);
         framedPayload.push_back(prefix == kPrefixZWave ? kPrefixZWave : kPrefixProcessor);

@@ -2,10 +2,12 @@
 
 #include "link/Bytes.h"
 #include "model/ParameterStore.h"
+#include "model/SmartHomeTables.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <tuple>
 
 namespace orvex::sim {
 namespace {
@@ -167,6 +169,24 @@ void ProcessorModel::InitialiseMemory() {
     }
     // Factory machine settings: volume save mode off, maximum mic volume 99.
     m_machineSettings = {0, 0, 0, 99, 99, 99, 99, 0, 0, 0, 0, 0, 0, 0};
+
+    // The four mode memories leave the factory with the same parameters except their music and
+    // mic master volumes (TV quiet, karaoke with the mics up), so loading one is visible.
+    m_factoryMemory = m_memory;
+    const std::array<std::pair<float, float>, 4> masters = {{{0.55f, 0.3f}, {0.75f, 0.3f}, {0.6f, 0.8f}, {0.8f, 0.2f}}};
+    for (size_t mode = 0; mode < m_modeMemories.size(); ++mode) {
+        m_modeMemories[mode] = m_memory;
+        for (const auto& [cmd, sub, value] : {std::tuple{uint8_t{4}, uint8_t{12}, masters[mode].first},
+                                              std::tuple{uint8_t{1}, uint8_t{14}, masters[mode].second}}) {
+            if (const ImageRecord* r = FindImageRecord(cmd, sub))
+                WriteBe32(m_modeMemories[mode].data() + r->offset + 3, std::bit_cast<uint32_t>(value));
+        }
+    }
+
+    // The smart-home module: the controller is node 1; two plugs are already included.
+    m_zwaveNodes.fill(false);
+    m_zwaveNodes[1] = m_zwaveNodes[2] = m_zwaveNodes[3] = true;
+    m_smartMemory.assign(kSmartMemoryEnd, 0);
 }
 
 std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body) {
@@ -223,10 +243,38 @@ std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body
         if (body.size() >= 19)
             std::copy_n(body.begin() + 1, 18, m_remoteKeys.begin());
         return {{0x31}};
-    case 0x03:
+    case 0x03: // select mode m
         if (body.size() >= 2 && body[1] < 4)
             m_mode = body[1];
         return {{0x31}};
+    case 0x04: // save the working parameters into mode m
+        if (body.size() >= 2 && body[1] < 4)
+            m_modeMemories[body[1]] = m_memory;
+        return {{0x31}};
+    case 0x05: // load mode m; the editor reads everything again when it sees 05
+        if (body.size() >= 2 && body[1] < 4) {
+            m_mode = body[1];
+            m_memory = m_modeMemories[body[1]];
+        }
+        return {{0x05}};
+    case 0x06: // reset mode m to the factory parameters
+        if (body.size() >= 2 && body[1] < 4) {
+            m_modeMemories[body[1]] = m_factoryMemory;
+            if (body[1] == m_mode)
+                m_memory = m_factoryMemory;
+        }
+        return {{0x06}};
+    case 0x12: // a Z-Wave frame inside a USB message: 12, count, frame
+        if (body.size() >= 2) {
+            const size_t count = std::min<size_t>(body[1], body.size() - 2);
+            return HandleZWaveLocked(body.subspan(2, count));
+        }
+        return {{0x31}};
+    case 0x13:
+        SmartMemoryWrite(body);
+        return {{0x31}};
+    case 0x14:
+        return {SmartMemoryRead(body)};
     default:
         // Everything else is acknowledged so that the editor's pacing never stalls.
         return {{0x31}};
@@ -310,6 +358,124 @@ Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
     reply[0] = code;
     std::copy(text.begin(), text.end(), reply.begin() + 1);
     return reply;
+}
+
+Message ProcessorModel::SmartMemoryRead(std::span<const uint8_t> body) const {
+    // 14, address high, address low, count -> 14, address, count, data
+    if (body.size() < 4)
+        return {0x14, 0xFF, 0xFF, 0};
+    const size_t address = ReadBe16(body.data() + 1);
+    size_t count = std::min<size_t>(body[3], 56);
+    count = address < m_smartMemory.size() ? std::min(count, m_smartMemory.size() - address) : 0;
+    Message reply{0x14, body[1], body[2], static_cast<uint8_t>(count)};
+    reply.insert(reply.end(), m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address),
+                 m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address + count));
+    return reply;
+}
+
+void ProcessorModel::SmartMemoryWrite(std::span<const uint8_t> body) {
+    // 13, address high, address low, count, data
+    if (body.size() < 4)
+        return;
+    const size_t address = ReadBe16(body.data() + 1);
+    const size_t count = std::min<size_t>(body[3], body.size() - 4);
+    if (address >= m_smartMemory.size())
+        return;
+    const size_t n = std::min(count, m_smartMemory.size() - address);
+    std::copy_n(body.begin() + 4, n, m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address));
+}
+
+std::vector<Message> ProcessorModel::HandleZWaveFrame(std::span<const uint8_t> frame) {
+    std::lock_guard lock(m_mutex);
+    return HandleZWaveLocked(frame);
+}
+
+namespace {
+
+// A module frame as message 12: 12, count, frame.
+Message ZWaveMessage(std::span<const uint8_t> frame) {
+    Message m{0x12, static_cast<uint8_t>(frame.size())};
+    m.insert(m.end(), frame.begin(), frame.end());
+    return m;
+}
+
+// Serial API frame: 01, length, type, function, parameters, checksum (0xFF ^ length ... last).
+std::vector<uint8_t> ModuleFrame(uint8_t type, uint8_t function, std::span<const uint8_t> parameters) {
+    std::vector<uint8_t> f{0x01, static_cast<uint8_t>(parameters.size() + 3), type, function};
+    f.insert(f.end(), parameters.begin(), parameters.end());
+    uint8_t checksum = 0xFF;
+    for (size_t i = 1; i < f.size(); ++i)
+        checksum ^= f[i];
+    f.push_back(checksum);
+    return f;
+}
+
+} // namespace
+
+std::vector<Message> ProcessorModel::HandleZWaveLocked(std::span<const uint8_t> frame) {
+    ++m_zwaveFrames;
+    // The editor's own acknowledge of one of our frames needs no answer.
+    if (frame.size() < 5 || frame[0] != 0x01)
+        return {{0x31}};
+    const uint8_t ack = 0x06;
+    std::vector<Message> replies{ZWaveMessage(std::span(&ack, 1))};
+    const uint8_t function = frame[3];
+    constexpr uint8_t kResponse = 0x01, kRequest = 0x00;
+    switch (function) {
+    case 0x02: { // init data: version, capabilities, bitmap length, node bitmap
+        std::vector<uint8_t> p{0x05, 0x08, 29};
+        std::array<uint8_t, 29> bitmap{};
+        for (int node = 1; node < static_cast<int>(m_zwaveNodes.size()); ++node) {
+            if (m_zwaveNodes[static_cast<size_t>(node)])
+                bitmap[static_cast<size_t>((node - 1) / 8)] |= static_cast<uint8_t>(1u << ((node - 1) % 8));
+        }
+        p.insert(p.end(), bitmap.begin(), bitmap.end());
+        replies.push_back(ZWaveMessage(ModuleFrame(kResponse, function, p)));
+        break;
+    }
+    case 0x42: { // set default: every node but the controller forgotten
+        m_zwaveNodes.fill(false);
+        m_zwaveNodes[1] = true;
+        std::fill(m_smartMemory.begin(), m_smartMemory.end(), 0);
+        const uint8_t callback = frame.size() > 5 ? frame[4] : 0;
+        replies.push_back(ZWaveMessage(ModuleFrame(kRequest, function, std::span(&callback, 1))));
+        break;
+    }
+    default:
+        break;
+    }
+    return replies;
+}
+
+Message ProcessorModel::FrontPanelChange(uint8_t cmd, uint8_t sub, std::span<const uint32_t> words) {
+    std::lock_guard lock(m_mutex);
+    if (const ImageRecord* r = FindImageRecord(cmd, sub)) {
+        const size_t n = std::min<size_t>(words.size(), r->words);
+        for (size_t i = 0; i < n; ++i)
+            WriteBe32(m_memory.data() + r->offset + 3 + 4 * i, words[i]);
+    }
+    return {0x09};
+}
+
+std::array<uint8_t, kDeviceImageSize> ProcessorModel::ModeMemory(int mode) const {
+    std::lock_guard lock(m_mutex);
+    return m_modeMemories[static_cast<size_t>(std::clamp(mode, 0, 3))];
+}
+
+void ProcessorModel::SetZWaveNodePresent(int node, bool present) {
+    std::lock_guard lock(m_mutex);
+    if (node > 0 && node < static_cast<int>(m_zwaveNodes.size()))
+        m_zwaveNodes[static_cast<size_t>(node)] = present;
+}
+
+std::vector<uint8_t> ProcessorModel::SmartMemory() const {
+    std::lock_guard lock(m_mutex);
+    return m_smartMemory;
+}
+
+int ProcessorModel::ZWaveFramesHandled() const {
+    std::lock_guard lock(m_mutex);
+    return m_zwaveFrames;
 }
 
 std::array<uint8_t, kDeviceImageSize> ProcessorModel::Memory() const {

@@ -22,9 +22,10 @@ struct ProcessorOptions {
 using Message = std::vector<uint8_t>;
 
 // A model of the audio processor as the editor relies on it: identity, current mode, the
-// 3299-byte parameter memory, machine settings, the remote key table and moving live levels.
-// It answers every message with at least one reply. Thread-safe; transports call it from
-// their own threads.
+// 3299-byte parameter memory with its four mode memories, machine settings, the remote key table,
+// moving live levels and the smart-home module (a Z-Wave controller with its node list and the
+// 6860-byte plug and scene memory). It answers every message with at least one reply.
+// Thread-safe; transports call it from their own threads.
 class ProcessorModel {
 public:
     explicit ProcessorModel(ProcessorOptions options = {});
@@ -32,6 +33,13 @@ public:
     // Handles one message body (without the carrier prefix) and returns the replies, each
     // starting with its reply code.
     std::vector<Message> HandleMessage(std::span<const uint8_t> body);
+    // A Z-Wave Serial API frame for the smart-home module (TCP prefix 0x80, or the frame inside a
+    // USB message 12). The replies are messages 12: the module's acknowledge, then its answer.
+    std::vector<Message> HandleZWaveFrame(std::span<const uint8_t> frame);
+
+    // A change made on the processor itself (its front panel or remote): the parameter record
+    // takes the words, and the returned message 09 is what the processor sends on its own.
+    Message FrontPanelChange(uint8_t cmd, uint8_t sub, std::span<const uint32_t> words);
 
     // Inspection and set-up for tests and tools.
     std::array<uint8_t, static_cast<size_t>(kDeviceImageSize)> Memory() const;
@@ -41,6 +49,12 @@ public:
     void SetRecordWords(uint8_t cmd, uint8_t sub, std::span<const uint32_t> words);
 
     int CurrentMode() const;
+    // The parameter memory saved in mode memory m (0..3).
+    std::array<uint8_t, static_cast<size_t>(kDeviceImageSize)> ModeMemory(int mode) const;
+    // Smart-home module: nodes present (1 is the controller), and its plug and scene memory.
+    void SetZWaveNodePresent(int node, bool present);
+    std::vector<uint8_t> SmartMemory() const;
+    int ZWaveFramesHandled() const;
     void SetModuleName(std::string name);
     void SetCommandSetVersion(uint8_t version);
     std::array<uint8_t, 14> MachineSettings() const;
@@ -55,6 +69,9 @@ private:
     Message MemoryRead(std::span<const uint8_t> body) const;
     Message Levels();
     static Message IdentityString(uint8_t code, const std::string& text);
+    Message SmartMemoryRead(std::span<const uint8_t> body) const;
+    void SmartMemoryWrite(std::span<const uint8_t> body);
+    std::vector<Message> HandleZWaveLocked(std::span<const uint8_t> frame);
 
     mutable std::mutex m_mutex;
     ProcessorOptions m_options;
@@ -62,6 +79,11 @@ private:
     std::array<uint8_t, 14> m_machineSettings{};
     std::array<uint8_t, 18> m_remoteKeys{};
     int m_mode = 0;
+    std::array<uint8_t, static_cast<size_t>(kDeviceImageSize)> m_factoryMemory{};
+    std::array<std::array<uint8_t, static_cast<size_t>(kDeviceImageSize)>, 4> m_modeMemories{};
+    std::array<bool, 233> m_zwaveNodes{};
+    std::vector<uint8_t> m_smartMemory;
+    int m_zwaveFrames = 0;
     // Parameters the memory layout has no record for (output 8's delay mode and position set, the
     // coefficients): the processor still holds them, so a parameter read returns what was written.
     std::map<uint16_t, std::vector<uint32_t>> m_unmappedParams;

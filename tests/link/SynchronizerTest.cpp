@@ -2,6 +2,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/UsbTransport.h"
+#include "model/ModeFile.h"
 #include "model/StoreFields.h"
 #include "sim/FakeHidDevice.h"
 #include "support/Hex.h"
@@ -20,6 +21,10 @@ namespace {
 
 enum class Carrier { Tcp, Usb };
 
+void PrintTo(Carrier carrier, std::ostream* os) {
+    *os << (carrier == Carrier::Tcp ? "TCP" : "USB");
+}
+
 constexpr const char* kUsbPath = "/dev/hidraw5";
 
 // The editor's core wired as the application wires it, reaching a simulated processor over a
@@ -28,9 +33,8 @@ class SyncTest : public ::testing::TestWithParam<Carrier> {
 protected:
     void Start(sim::ProcessorOptions processor = {}, int replyDelayMs = 0) {
         model = std::make_unique<sim::ProcessorModel>(processor);
-        link.Commands().SetBandSplitResender([this](int channel) { eq.SendBandSplit(channel); });
-        link.Replies().SetReadAllStarter([this] { sync.StartReadAll(); });
         if (GetParam() == Carrier::Tcp) {
+            link = std::make_unique<DeviceLink>(store, &events);
             sim::HostOptions options;
             options.port = 0;
             options.heartbeatMs = 200;
@@ -38,23 +42,22 @@ protected:
             host = std::make_unique<sim::NetworkHost>(*model, options);
             std::string error;
             ASSERT_TRUE(host->Start(&error)) << error;
-            ASSERT_EQ(link.TcpConnect("127.0.0.1", host->Port()), 1);
+            ASSERT_EQ(link->TcpConnect("127.0.0.1", host->Port()), 1);
         } else {
             backend = std::make_unique<sim::FakeHidBackend>(*model);
             backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
             backend->SetReplyDelay(std::chrono::milliseconds(replyDelayMs));
-            usb = std::make_unique<UsbTransport>(link.State(), store, link.Replies(), *backend);
-            link.SetUsbWriter(usb.get());
-            link.SetUsbCloser([this] { usb->UsbClose(); });
-            ASSERT_EQ(usb->HandleDeviceArrival(), 1);
+            link = std::make_unique<DeviceLink>(store, &events, TcpTimings{}, backend.get());
+            ASSERT_EQ(link->UsbConnect(), 1);
         }
     }
 
     void TearDown() override {
-        sync.Join();
-        link.CloseLink();
-        link.SetUsbWriter(nullptr);
-        usb.reset();
+        if (link) {
+            link->Sync().Join();
+            link->CloseLink();
+        }
+        link.reset();
         if (host)
             host->Stop();
     }
@@ -81,9 +84,11 @@ protected:
     }
 
     bool RunReadAll() {
-        if (!sync.StartReadAll())
+        if (!link->Sync().StartReadAll())
             return false;
-        return events.WaitFor(WM_DEV_SYNC_DONE, 20s);
+        const bool done = events.WaitFor(WM_DEV_SYNC_DONE, 20s);
+        link->Sync().Join(); // the thread restores the poll flag after posting its end
+        return done;
     }
 
     std::unique_ptr<sim::ProcessorModel> model;
@@ -91,10 +96,7 @@ protected:
     std::unique_ptr<sim::FakeHidBackend> backend;
     ParameterStore store;
     RecordingEvents events;
-    DeviceLink link{store, &events};
-    EqSender eq{store, link.Commands()};
-    Synchronizer sync{link.State(), store, link.Commands(), eq, link.SmartHome(), &events};
-    std::unique_ptr<UsbTransport> usb;
+    std::unique_ptr<DeviceLink> link;
 };
 
 TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
@@ -127,8 +129,8 @@ TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
     EXPECT_EQ(store.Get(fields::micMute), 0);
     EXPECT_EQ(store.CommittedMachineSettings(), model->MachineSettings());
     EXPECT_FALSE(store.ModifiedFlag());
-    EXPECT_EQ(link.State().queueEnabled.load(), 1);
-    EXPECT_EQ(link.State().pollEnabled.load(), 1);
+    EXPECT_EQ(link->State().queueEnabled.load(), 1);
+    EXPECT_EQ(link->State().pollEnabled.load(), 1);
 }
 
 TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {
@@ -140,7 +142,7 @@ TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {
     EXPECT_EQ(CountCode(0x7F), 2);
     EXPECT_EQ(CountCode(0x30), 0) << "nothing is read from a processor of another model";
     EXPECT_EQ(CheckIdentity(store.Identity()), IdentityCheck::WrongModel);
-    EXPECT_EQ(link.State().queueEnabled.load(), 0) << "the queue stays off until a sequence completes";
+    EXPECT_EQ(link->State().queueEnabled.load(), 0) << "the queue stays off until a sequence completes";
 }
 
 TEST_P(SyncTest, AnotherCommandSetIsRejected) {
@@ -198,7 +200,7 @@ TEST_P(SyncTest, WriteAllThenReadAllReproducesEveryFieldTheMemoryHolds) {
     std::mt19937 rng(20261209);
     for (int round = 0; round < 2; ++round) {
         RandomiseStore(store, rng);
-        sync.WriteAll();
+        link->Sync().WriteAll();
         std::vector<uint32_t> written(kParamSlotCount);
         for (int slot = 0; slot < kParamSlotCount; ++slot)
             written[slot] = store.GetSlotWord(slot);
@@ -207,7 +209,7 @@ TEST_P(SyncTest, WriteAllThenReadAllReproducesEveryFieldTheMemoryHolds) {
             blocks.push_back(store.ReadBlock(block));
 
         store.ResetStoreDefaults();
-        sync.ReadAll();
+        link->Sync().ReadAll();
 
         for (size_t b = 1; b < blocks.size(); ++b)
             EXPECT_EQ(store.ReadBlock(kModeFileBlocks[b]), blocks[b]) << "block " << b + 1;
@@ -242,7 +244,7 @@ TEST_P(SyncTest, WriteAllFadesTheMusicInWhenVolumesAreSavedWithTheMode) {
     if (host)
         host->ClearReceived();
     const size_t before = Received().size();
-    sync.WriteAll();
+    link->Sync().WriteAll();
     const auto all = Received();
     std::vector<std::vector<uint8_t>> sent(all.begin() + static_cast<long>(before), all.end());
 
@@ -294,6 +296,94 @@ TEST_P(SyncTest, LinkDroppingDuringReadAllStillEndsItQuickly) {
     ASSERT_TRUE(RunReadAll());
     EXPECT_LT(MsBetween(start, std::chrono::steady_clock::now()), 3000.0);
     EXPECT_LT(CountCode(0x30), 59);
+}
+
+TEST_P(SyncTest, LoadingADeviceModeMakesTheProcessorAskForARead) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_EQ(store.Get(fields::musicVolume), 75) << "the factory working parameters";
+    events.Clear();
+    link->Commands().LoadDeviceMode(2);
+    // The processor answers 05; the decoder starts read-all on its own.
+    ASSERT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 20s));
+    link->Sync().Join();
+    EXPECT_EQ(store.DeviceMode(), 2);
+    EXPECT_EQ(store.Get(fields::musicVolume), 60);
+    EXPECT_EQ(store.Get(fields::micMasterVolume), 80);
+
+    // Resetting the current memory brings the factory parameters back, again through 06 and read-all.
+    events.Clear();
+    link->Commands().ResetDeviceMode(2);
+    ASSERT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 20s));
+    link->Sync().Join();
+    EXPECT_EQ(store.Get(fields::musicVolume), 75);
+}
+
+TEST_P(SyncTest, SavingIntoADeviceModeKeepsTheWorkingParameters) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    link->State().queueEnabled.store(0); // paced, so the change has landed before the save
+    link->Commands().Set(fields::echoLevelA, 33);
+    link->Commands().SaveDeviceMode(3);
+    link->Commands().SendRequest(0x07);
+    const auto saved = model->ModeMemory(3);
+    EXPECT_EQ(saved, model->Memory());
+}
+
+TEST_P(SyncTest, AFileNamedAfterAMemoryIsStoredIntoItAfterWriteAll) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    const auto dir = std::filesystem::temp_directory_path() / ("orvex-sync-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / "M2 movie night.kvom";
+    ASSERT_TRUE(SaveModeFile(path, store).ok());
+    ASSERT_TRUE(LoadModeFile(path, store).ok());
+    const int pending = PendingModeFromFileTitle(path.stem().string());
+    EXPECT_EQ(pending, 1);
+    link->Sync().WriteAll();
+    link->Sync().StorePendingMode(pending);
+    link->Commands().SendRequest(0x07);
+    ASSERT_TRUE(Eventually([&] { return !Received().empty() && Received().back()[0] == 0x07; }));
+    const auto sent = Received();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(ToHex(std::span(sent[sent.size() - 3]).first(2)), "03 01");
+    EXPECT_EQ(ToHex(std::span(sent[sent.size() - 2]).first(2)), "04 01");
+    EXPECT_EQ(model->CurrentMode(), 1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_P(SyncTest, AChangeOnTheProcessorMarksTheEditorModified) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    EXPECT_FALSE(store.ModifiedFlag());
+    const uint32_t half = std::bit_cast<uint32_t>(0.5f);
+    const auto notice = model->FrontPanelChange(4, 12, std::span(&half, 1));
+    if (host)
+        host->SendUnsolicited(notice);
+    else
+        backend->SendUnsolicited(kUsbPath, notice);
+    EXPECT_TRUE(Eventually([&] { return store.ModifiedFlag(); }));
+}
+
+TEST_P(SyncTest, SmartHomeTablesAreReadForThePresentNodes) {
+    Start();
+    ASSERT_TRUE(RunReadAll());
+    link->Sync().SetPauses({});
+    events.Clear();
+    ASSERT_TRUE(link->Sync().StartReadZWave());
+    ASSERT_TRUE(events.WaitFor(WM_DEV_REFRESH, 10s));
+    link->Sync().Join();
+    EXPECT_EQ(link->SmartHome().tablesRead.load(), 1);
+    EXPECT_EQ(link->SmartHome().PresentNodes(), (std::vector<int>{1, 2, 3}));
+    // Plug records of nodes 2 and 3 (28 bytes at 28 n), then the six scenes.
+    std::vector<std::string> reads;
+    // Over TCP the reads go through the write queue and may still be on their way.
+    ASSERT_TRUE(Eventually([&] { return CountCode(0x14) >= 8; }));
+    for (const auto& body : Received())
+        if (!body.empty() && body[0] == 0x14)
+            reads.push_back(ToHex(std::span(body).first(4)));
+    EXPECT_EQ(reads, (std::vector<std::string>{"14 00 38 1C", "14 00 54 1C", "14 19 7C 38", "14 19 B4 38",
+                                               "14 19 EC 38", "14 1A 24 38", "14 1A 5C 38", "14 1A 94 38"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Carriers, SyncTest, ::testing::Values(Carrier::Tcp, Carrier::Usb),

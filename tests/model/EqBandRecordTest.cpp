@@ -69,7 +69,7 @@ TEST(EqBandRecordTest, QIsTruncatedAndSaturated) {
     };
     EXPECT_EQ(qCode(1.414f), 1414);
     EXPECT_EQ(qCode(0.707f), 707);
-    EXPECT_EQ(qCode(1.41f), 1410); // the reset Q; a double product would give 1409
+    EXPECT_EQ(qCode(1.41f), 1410);   // the reset Q; a double product would give 1409
     EXPECT_EQ(qCode(1.4149f), 1414); // truncated, not rounded
     EXPECT_EQ(qCode(65.535f), 65535);
     EXPECT_EQ(qCode(100.0f), 65535);

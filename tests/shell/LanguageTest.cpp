@@ -1,5 +1,7 @@
 #include "ShellFixture.h"
 
+#include "editors/output/UiLanguage.h"
+
 #include "shell/PlaceholderPage.h"
 #include "shell/Relabel.h"
 
@@ -41,6 +43,7 @@ TEST_F(LanguageTest, TheButtonTwiceRestoresEveryTextAndLeavesTheSettingAlone) {
     auto* button = Ribbon()->FindByID<QToolButton>(cmd::Language);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageEnglish); // the editing controls follow
     EXPECT_EQ(app->Settings().Language(), kLanguageEnglish);
     EXPECT_EQ(connect->windowTitle(), QStringLiteral("Connect IP"));
     EXPECT_EQ(Ribbon()->Category(0)->Name(), QStringLiteral("Input"));
@@ -53,6 +56,7 @@ TEST_F(LanguageTest, TheButtonTwiceRestoresEveryTextAndLeavesTheSettingAlone) {
 
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageChinese);
     EXPECT_EQ(Texts(connect), dialogBefore);
     EXPECT_EQ(Texts(Frame()), frameBefore);
     EXPECT_EQ(QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex"))

@@ -52,7 +52,7 @@ class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex")).clear();
-        languageIndex = kLanguageChinese;
+        SetLanguageIndex(kLanguageChinese);
         SetMessageBoxHook([this](const MessageBoxRequest& r) {
             boxes.push_back(r);
             return answer;

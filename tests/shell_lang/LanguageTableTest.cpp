@@ -264,7 +264,9 @@ struct SpotRow {
     const char* english;
 };
 
-void PrintTo(const SpotRow& row, std::ostream* os) { *os << row.key; }
+void PrintTo(const SpotRow& row, std::ostream* os) {
+    *os << row.key;
+}
 
 class EmbeddedLanguageSpotTest : public EmbeddedLanguageTablesTest, public ::testing::WithParamInterface<SpotRow> {};
 

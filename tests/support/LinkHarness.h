@@ -52,6 +52,11 @@ public:
         });
     }
 
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
+
     std::vector<Event> Events() const {
         std::lock_guard lock(m_mutex);
         return m_events;

@@ -1,0 +1,196 @@
+#pragma once
+
+#include "model/FilterDesign.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include <QMenu>
+
+namespace orvex {
+
+inline constexpr int kEqPanelSlots = 40;
+
+// One band as the panel reports it to its page (the record a notification points at).
+struct EqPanelBand {
+    float markerX = 0.0f; // marker centre, pixels from the plot's left edge (written when drawn or hit-tested)
+    float markerY = 0.0f; // pixels from the plot's top edge
+    int32_t index = 0;
+    int32_t type = eqtype::Peaking;
+    float freqHz = 100.0f;
+    float gainDb = 0.0f;
+    float q = 1.0f;
+    float freqMin = 20.0f;
+    float freqMax = 20000.0f;
+    float gainMin = -15.0f;
+    float gainMax = 15.0f;
+};
+
+// The interactive equaliser graph of one path. It never talks to the processor: every change is
+// reported with a signal and the owning page stores and sends it.
+class CEqPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    // Notification numbers of the message interface; the signals below carry the same information.
+    static constexpr int EQN_BANDCHANGED = 0x1421;
+    static constexpr int EQN_CLICKEMPTY = 0x1422;
+    static constexpr int EQN_COPYPASTE = 0x1423;
+    static constexpr int EQN_BANDPICKED = 0x1424;
+
+    // Context-menu command identifiers.
+    static constexpr int ID_EQTYPE_PEQ = 2025; // .. 2029 HS, in type-code order
+    static constexpr int ID_EQTYPE_HS = 2029;
+    static constexpr int ID_COPY_EQ = 3025;
+    static constexpr int ID_PASTE_EQ = 3026;
+    static constexpr int ID_COPYPASTE_OTHER = 3027; // routed as action 2; no menu offers it
+
+    static constexpr int kCopyAction = 0;
+    static constexpr int kPasteAction = 1;
+
+    static constexpr float kMinQ = 0.1f;
+    static constexpr float kMaxPeakQ = 30.0f;
+    static constexpr float kMaxOtherQ = 2.0f;
+
+    explicit CEqPanel(QWidget* parent = nullptr);
+    ~CEqPanel() override;
+
+    // The process-wide EQ clipboard: the EQ identity last copied, -1 when nothing was.
+    static int EqClipboard();
+    static void SetEqClipboard(int eqIdentity);
+
+    void SetEqIdentity(int eqIdentity);
+    int EqIdentity() const { return m_eqIdentity; }
+    bool IsOutputPath() const;
+    QString Title() const;
+
+    void SetBandCount(int count);
+    int BandCount() const { return m_bandCount; }
+    // Markers shown and reachable by the keyboard: bands 0..9 on output paths, all bands elsewhere.
+    int VisibleBandCount() const;
+
+    void SetBandType(int index, int code);
+    void SetBandGain(int index, float gainDb);
+    void SetBandQ(int index, float q);
+    // Direct frequency write, held to the band's frequency limits.
+    void SetBandFrequency(int index, float hz);
+    // Type from the context menu or a type radio (1 PEQ .. 5 HS), with the output paths' rules.
+    void SetBandTypeFromMenu(int index, int menuType);
+    void SetCrossoverFamily(int index, int listIndex);
+    // The page's direct field write when it loads a path from the store: values as given, then the curve.
+    void LoadBand(int index, const EqBand& band);
+    void ResetBandRecord(int index);
+
+    EqPanelBand Band(int index) const;
+    const CurveBand& BandCurveData(int index) const;
+    BandCurve TotalCurve() const;
+    // The type a page shows for a band: on an output path's crossover band the menu type its four
+    // section codes amount to, otherwise the band's code.
+    int DisplayType(int index) const;
+
+    int SelectedBand() const { return m_selected; }
+    void SetSelectedBand(int index);
+    int HoverBand() const { return m_hover; }
+    void SetBypass(bool bypass);
+    bool IsBypass() const { return m_bypass; }
+
+    // Geometry: the plot rectangle in widget pixels and the axis mappings.
+    QRect PlotRect() const;
+    QPointF PointFor(double hz, double gainDb) const;
+    CurveAxis Axis() const;
+
+    // Paints the whole client area (what paintEvent shows) with the given painter, and into an image.
+    void Render(QPainter& painter);
+    QImage RenderImage(qreal devicePixelRatio = 1.0);
+
+    // A context-menu choice, as if picked from the menu.
+    void OnMenuCommand(int commandId);
+    // The context menu on screen, if any (tests pick from it).
+    QMenu* ActiveMenu() const { return m_menu; }
+
+    QSize sizeHint() const override;
+
+signals:
+    void bandChanged(int index);                // EQN_BANDCHANGED: wParam the band record, lParam its index
+    void clickEmpty();                          // EQN_CLICKEMPTY
+    void copyPaste(int action, int eqIdentity); // EQN_COPYPASTE: 0 copy, 1 paste, 2 the unused third command
+    void bandPicked(int index);                 // EQN_BANDPICKED
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    struct BandExtras {
+        float markerX = 0.0f;
+        float markerY = 0.0f;
+        int32_t index = 0;
+        float freqMin = 20.0f;
+        float freqMax = 20000.0f;
+        float gainMin = -15.0f;
+        float gainMax = 15.0f;
+    };
+
+    bool IsLive(int index) const { return index >= 0 && index < kEqPanelSlots; }
+    void Recompute(int index);
+    void RecomputeAll();
+    void UpdateMarker(int index);
+    int HitTest(QPointF plotPoint, float radius, bool checkType, bool lastWins);
+    void ClampAfterKey(int index);
+    void PopupMenu(bool typeMenu, QPoint at);
+    float YForGain(double gainDb) const;
+
+    void PaintStatic(QPainter& p, qreal dpr);
+    void PaintSelectedArea(QPainter& p);
+    void PaintTotal(QPainter& p);
+    void PaintMarkers(QPainter& p);
+    void PaintValueLabels(QPainter& p, int index);
+    void PaintStatus(QPainter& p);
+
+    std::array<CurveBand, kEqPanelSlots> m_bands{};
+    std::array<BandExtras, kEqPanelSlots> m_extras{};
+    int m_eqIdentity = 0;
+    int m_bandCount = 0;
+    int m_selected = -1;
+    int m_hover = -1;
+    bool m_bypass = false;
+    float m_gainClampMin = -15.0f;
+    float m_gainClampMax = 15.0f;
+
+    // Drag state: idle -> left or right pressed (never both) -> moved -> idle on release.
+    bool m_leftDown = false;
+    bool m_rightDown = false;
+    bool m_moved = false;
+    bool m_pressHit = false;
+    QPoint m_pressPoint;
+    QPoint m_grabOffset;
+    int m_previousX = 0;
+
+    QPointer<QMenu> m_menu;
+    QPixmap m_staticLayer;
+    QString m_staticKey;
+};
+
+// What every equaliser page does with EQN_COPYPASTE. Copy remembers the path in the EQ clipboard. Paste
+// copies the remembered path into this one through copyPath (CopyEqPath of the store) when something was
+// copied, then reloads the path; with nothing copied it only reloads.
+void HandleEqCopyPaste(int action, int eqIdentity, const std::function<void(int source, int destination)>& copyPath,
+                       const std::function<void()>& reload);
+
+// The fixed band palette (35 colours; band i uses entry i).
+QColor EqBandColour(int index);
+
+} // namespace orvex
