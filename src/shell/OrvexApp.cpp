@@ -265,7 +265,15 @@ QDialog* COrvexv13App::ShowToolDialog(int templateId) {
     QPointer<QDialog>& slot = m_toolDialogs[templateId];
     if (!slot) {
         const auto factory = ToolDialogFactories().find(templateId);
-        slot = factory != ToolDialogFactories().end() ? factory->second() : new CPlaceholderDialog(templateId);
+        if (factory != ToolDialogFactories().end()) {
+            slot = factory->second();
+        } else {
+            slot = new CPlaceholderDialog(templateId);
+            // The real smart-plug window resumes level polling when it goes; its stand-in does
+            // the same when it is closed.
+            if (templateId == tmpl::SmartPlug)
+                connect(slot, &QDialog::finished, this, [this] { m_session->State().pollEnabled.store(1); });
+        }
         CentreOnScreen(slot);
     }
     QDialog* dialog = slot;
@@ -376,7 +384,7 @@ bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
             const bool right = key->nativeVirtualKey() == kXkControlR;
             (right ? m_rightCtrlDown : m_leftCtrlDown) = type == QEvent::KeyPress;
         } else if (type == QEvent::KeyRelease) {
-            if (HandleKeyRelease(key->key(), key->modifiers(), key->nativeVirtualKey(), key->isAutoRepeat()))
+            if (HandleKeyRelease(key->key(), key->modifiers(), key->isAutoRepeat()))
                 return true;
         } else if (type == QEvent::KeyPress && key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F4 && m_frame &&
                    m_session->IsConnected() && !m_synDlg && !ToolDialog(tmpl::SmartPlug)) {
@@ -386,8 +394,7 @@ bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, quint32 /*nativeVirtualKey*/,
-                                    bool autoRepeat) {
+bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat) {
     COrvexv13View* view = View();
     if (!view || autoRepeat)
         return false;

@@ -106,8 +106,8 @@ public:
     QByteArray qtOption;
     QString helpFilePath;
 
-    // The key handling of PreTranslateMessage; public for the tests of the shortcut table.
-    bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey, bool autoRepeat);
+    // The shortcuts, acted on at key-up. True when the key is consumed.
+    bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat);
 
 signals:
     // Every text ShowInfoMessage puts up, as it is shown.

@@ -148,6 +148,14 @@ TEST_F(ViewTest, FileCommandsWithoutALinkAskToConnect) {
     }
 }
 
+TEST_F(ViewTest, CtrlOAndCtrlSAreTheOpenAndSaveAccelerators) {
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("请先连接设备!")));
+    infoMessages.clear();
+    Key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("请先连接设备!")));
+}
+
 TEST_F(ViewTest, ModeAndResetCommandsWithoutALinkDoNothing) {
     Store().SetModifiedFlag(true);
     for (int id : {cmd::LoadMode1, cmd::LoadMode1 + 3, cmd::SaveMode1, cmd::Reset})
@@ -211,6 +219,9 @@ TEST_F(ViewTest, SmartPlugWithoutALinkAsksToConnectButOpensAndStopsPolling) {
     EXPECT_EQ(InfoText(), QString::fromUtf8("请先连接机器"));
     EXPECT_NE(app->ToolDialog(tmpl::SmartPlug), nullptr);
     EXPECT_EQ(app->Session().State().pollEnabled.load(), 0);
+    // Closing the window lets the level polling run again.
+    app->ToolDialog(tmpl::SmartPlug)->close();
+    EXPECT_EQ(app->Session().State().pollEnabled.load(), 1);
     // The remote dialog needs a link.
     View()->OnCommand(cmd::Remote);
     EXPECT_EQ(app->ToolDialog(tmpl::Remote), nullptr);
