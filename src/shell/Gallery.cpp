@@ -219,6 +219,7 @@ int RunGallery(const QString& directory) {
             return 1;
         }
         Settle(200);
+        app.View()->HideBalloon();
         GalleryWriter synced(directory + QStringLiteral("/synced"));
         RenderAll(app, synced);
         failures += synced.Failures();

@@ -63,12 +63,7 @@ COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(paren
     m_timer5.setSingleShot(true);
     connect(&m_timer5, &QTimer::timeout, this, &COrvexv13View::OnTimer5);
     m_timer990.setSingleShot(true);
-    connect(&m_timer990, &QTimer::timeout, this, [this] {
-        if (m_tray)
-            m_tray->hide();
-        if (m_notice)
-            m_notice->hide();
-    });
+    connect(&m_timer990, &QTimer::timeout, this, &COrvexv13View::HideBalloon);
 }
 
 COrvexv13View::~COrvexv13View() {
@@ -433,6 +428,14 @@ void COrvexv13View::ShowBalloon(const QString& text, const QString& title, int m
         m_notice->show();
     }
     m_timer990.start(milliseconds);
+}
+
+void COrvexv13View::HideBalloon() {
+    m_timer990.stop();
+    if (m_tray)
+        m_tray->hide();
+    if (m_notice)
+        m_notice->hide();
 }
 
 bool COrvexv13View::BalloonVisible() const {

@@ -67,6 +67,8 @@ public:
     // A transient desktop notice (the tray balloon where a tray exists, else inside the window).
     void ShowBalloon(const QString& text, const QString& title, int milliseconds);
     QString BalloonText() const { return m_balloonText; }
+    // Ends the notice before its time (the gallery's pictures are taken without it).
+    void HideBalloon();
     bool BalloonVisible() const;
 
     // Device modes n = 1..4, from the menus (keyboard: the application adds its own wait).
