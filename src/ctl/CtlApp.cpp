@@ -512,6 +512,8 @@ private:
                       << '\n';
             }
             m_out.flush();
+            if (!m_out)
+                break; // the reader went away (a closed pipe)
             if (m_options.count && line + 1 == *m_options.count)
                 break;
             while (std::chrono::steady_clock::now() < next && !stopped())
