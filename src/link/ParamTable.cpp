@@ -451,11 +451,16 @@ bool DecodeParamValue(ParameterStore& store, uint8_t cmd, uint8_t sub, std::span
     case Readback::Float:
         store.SetSlotFloat(slot, e);
         return true;
-    case Readback::RoundedFloat:
-        if (!std::isfinite(d))
+    case Readback::RoundedFloat: {
+        // The processor's value to the nearest hundredth (half away from zero). Keeping d itself
+        // would add 0.005 on every read-all and write-all round trip.
+        const double hundredths = std::trunc(static_cast<double>(d) * 100.0);
+        const auto rounded = static_cast<float>(hundredths / 100.0);
+        if (!std::isfinite(rounded))
             return false;
-        store.SetSlotFloat(slot, d);
+        store.SetSlotFloat(slot, rounded);
         return true;
+    }
     case Readback::PercentFloat:
         store.SetSlotFloat(slot, static_cast<float>(c));
         return true;

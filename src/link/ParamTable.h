@@ -53,7 +53,7 @@ enum class Readback : uint8_t {
     Milliseconds,      // s x 1000 / 48000 into a float slot
     WholeMilliseconds, // the same, truncated, into an int slot
     Float,             // e
-    RoundedFloat,      // d
+    RoundedFloat,      // e to the nearest hundredth, half away from zero
     PercentFloat,      // c as a float
     MinusFive,         // b - 5
     PhaseSign,         // 1 when c <= 0, else 0

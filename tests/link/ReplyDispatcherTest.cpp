@@ -85,7 +85,10 @@ std::vector<ReadbackCase> ReadbackCases() {
          }},
         {"outCompOff", 7, 28, "00000001", [](S s) { EXPECT_EQ(s.Get(f::outCompOff, 2), 1); }},
         // the exciter points keep the half-hundredth shift
-        {"exciterFrequency", 13, 0, "42C80000", [](S s) { EXPECT_FLOAT_EQ(s.Get(f::exciterLowFreq), 100.005f); }},
+        // Rounded to the hundredth, not shifted: a shifted value would creep up on every round trip.
+        {"exciterFrequency", 13, 0, "42C80000", [](S s) { EXPECT_FLOAT_EQ(s.Get(f::exciterLowFreq), 100.0f); }},
+        {"exciterGainRounds", 13, 1, "C04CCCCD", [](S s) { EXPECT_FLOAT_EQ(s.Get(f::exciterLowGain), -3.2f); }},
+        {"exciterGainHalfUp", 13, 3, "3F8147AE", [](S s) { EXPECT_FLOAT_EQ(s.Get(f::exciterMidGain), 1.01f); }},
         {"exciterPercent", 13, 9, "3F4CCCCD", [](S s) { EXPECT_EQ(s.Get(f::exciterVolume), 80.0f); }},
         {"exciterOn", 13, 11, "00000001", [](S s) { EXPECT_EQ(s.Get(f::exciterOn), 1); }},
     };

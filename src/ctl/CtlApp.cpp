@@ -1,0 +1,596 @@
+#include "ctl/CtlApp.h"
+
+#include "ctl/CtlSession.h"
+#include "ctl/FieldAddress.h"
+#include "ctl/StoreReport.h"
+#include "model/ModeFile.h"
+#include "model/ParameterStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace orvex::ctl {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::chrono::milliseconds kDefaultTimeout{30000};
+constexpr std::chrono::milliseconds kLevelPollPeriod{500};
+// A mode file is 2223 bytes; anything past the blocks is ignored, so there is no need to read a
+// large file whole.
+constexpr size_t kMaxModeFileRead = 64 * 1024;
+
+const char kUsage[] =
+    R"(Usage: orvexctl [--connect HOST:PORT | --usb] [--json] [--timeout MS] COMMAND ...
+
+Remote control and preset tool for the processor, on the editor's own link code: every
+message it sends is the one the editor sends for the same change.
+
+Where the processor is (commands that need none ignore both):
+  --connect HOST:PORT   through a network host over TCP (the port defaults to 30303)
+  --usb                 the first processor found on USB
+Other options:
+  --json                print results as JSON
+  --timeout MS          longest wait for connecting, a synchronisation or a reply
+                        (default 30000)
+  --help                this text
+
+Commands:
+  identify              module name, command-set version, MCU and DSP versions
+  get NAME              read everything from the processor, print one field
+  set NAME VALUE        change one field the way the editor does; waits for the reply
+  dump                  read everything, print the whole store
+  load FILE.kvom        read everything, load the mode file, write everything; a file whose
+                        name starts with m1..m4 is then stored into that mode memory
+  save FILE.kvom        read everything, save it as a mode file (version 29)
+  mode load|save|select|reset N
+                        the processor's mode memories M1..M4 (N = 1..4); load and reset
+                        wait until the processor's new parameters are read back
+  file show FILE.kvom   print a mode file's fields (no processor needed)
+  file diff A.kvom B.kvom
+                        print the fields and bands that differ (no processor needed)
+  levels [--count N]    every 500 ms: mic 1-4, music L and R, the input format; N lines,
+                        or until interrupted
+
+Names (in the store's own units: percent, ms, dB, Hz, 0/1):
+  echoLevelA, micMasterVolume, musicSource, ...   a field
+  outDelayMs[2], micVolume[0], ...                one element of an array (arrays of 4 are
+                                                  mic inputs, arrays of 8 output channels)
+  eq.PATH[BAND]                                   an equaliser band; PATH is micA, micB, echoA,
+                                                  echoB, reverbA, reverbB, music, out1..out8 or
+                                                  musicLow; its value is GAIN_DB,FREQ_HZ,Q,TYPE
+                                                  (type 0 off, 1 peaking, 2 low-pass, 3 high-pass,
+                                                  4 low shelf, 5 high shelf, 6..21 crossover
+                                                  sections on outputs)
+  get also takes a whole array or path (micVolume, eq.music) and the names dump prints
+  (identity.module, deviceMode, positionGainTable[3], roomRecord.width, ...).
+  Values outside a field's range are refused and nothing is sent.
+
+Exit codes: 0 done, 1 usage, 2 connection or link, 3 wrong processor, 4 file.
+
+Examples:
+  orvexctl --connect 192.168.1.50 set musicSource 3
+  orvexctl --usb mode load 2
+  orvexctl --connect 127.0.0.1:30303 --json dump > now.json
+  orvexctl file diff tv.kvom movie.kvom
+)";
+
+struct Options {
+    std::optional<ConnectTarget> target;
+    bool json = false;
+    std::chrono::milliseconds timeout = kDefaultTimeout;
+    std::optional<long> count;
+    bool help = false;
+    std::vector<std::string> words;
+};
+
+Failure Usage(std::string message) {
+    return Failure{kExitUsage, std::move(message)};
+}
+
+bool ParseLong(std::string_view text, long lo, long hi, long& out) {
+    long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value < lo || value > hi)
+        return false;
+    out = value;
+    return true;
+}
+
+Outcome ParseConnect(std::string_view text, ConnectTarget& target) {
+    const size_t colon = text.rfind(':');
+    target.usb = false;
+    target.host = std::string(text.substr(0, colon));
+    if (colon != std::string_view::npos) {
+        long port = 0;
+        if (!ParseLong(text.substr(colon + 1), 1, 65535, port))
+            return Usage("port '" + std::string(text.substr(colon + 1)) + "' must be a number from 1 to 65535");
+        target.port = static_cast<uint16_t>(port);
+    }
+    if (target.host.empty())
+        return Usage("--connect needs HOST:PORT");
+    return std::nullopt;
+}
+
+Outcome ParseOptions(std::span<const std::string> args, Options& options) {
+    bool usb = false;
+    bool network = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--connect") {
+            if (!hasValue)
+                return Usage("--connect needs HOST:PORT");
+            ConnectTarget target;
+            if (Outcome failure = ParseConnect(args[++i], target))
+                return failure;
+            options.target = target;
+            network = true;
+        } else if (arg == "--usb") {
+            options.target = ConnectTarget{true, {}, kDefaultNetworkPort};
+            usb = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--timeout") {
+            long ms = 0;
+            if (!hasValue || !ParseLong(args[++i], 1, 3600000, ms))
+                return Usage("--timeout needs a number of milliseconds from 1 to 3600000");
+            options.timeout = std::chrono::milliseconds(ms);
+        } else if (arg == "--count") {
+            long count = 0;
+            if (!hasValue || !ParseLong(args[++i], 1, 100000000, count))
+                return Usage("--count needs a number from 1 to 100000000");
+            options.count = count;
+        } else if (arg.starts_with("--")) {
+            return Usage("unknown option '" + arg + "' (see --help)");
+        } else {
+            options.words.push_back(arg);
+        }
+    }
+    if (usb && network)
+        return Usage("use either --connect or --usb, not both");
+    return std::nullopt;
+}
+
+// Reads a mode file and loads it into `store`; the bytes and the version's layout come back for
+// the caller. Every failure is a file failure (exit 4).
+Outcome ReadModeFile(const std::string& path, ParameterStore& store, std::vector<uint8_t>* bytesOut = nullptr,
+                     ModeFileLayout* layoutOut = nullptr) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(EISDIR)};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
+    std::vector<uint8_t> bytes(kMaxModeFileRead);
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return Failure{kExitFile, "cannot read " + path + ": " + std::strerror(error)};
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(filled);
+
+    const ModeFileResult result = LoadModeFileBytes(bytes, store);
+    switch (result.status) {
+    case ModeFileStatus::Ok:
+        break;
+    case ModeFileStatus::UnsupportedVersion:
+        return Failure{kExitFile, "mode file version " + std::to_string(result.version) + " is not supported"};
+    case ModeFileStatus::Truncated:
+        if (bytes.size() < 4)
+            return Failure{kExitFile, "mode file " + path + " is too short to be a mode file"};
+        return Failure{kExitFile, "mode file " + path + " is truncated: version " + std::to_string(result.version) +
+                                      " needs " + std::to_string(ModeFileLayoutFor(result.version)->Size()) +
+                                      " bytes, it has " + std::to_string(bytes.size())};
+    case ModeFileStatus::CannotOpen:
+    case ModeFileStatus::CannotWrite:
+        return Failure{kExitFile, "cannot read " + path + ": " + std::strerror(result.errorCode)};
+    }
+    if (bytesOut != nullptr)
+        *bytesOut = std::move(bytes);
+    if (layoutOut != nullptr)
+        *layoutOut = *ModeFileLayoutFor(result.version);
+    return std::nullopt;
+}
+
+// The names a report of a processor holds, for `get` to check a name before it connects.
+bool IsReportName(std::string_view name) {
+    ParameterStore scratch;
+    for (const ReportEntry& entry : StoreEntries(scratch, ReportContent{}))
+        if (entry.name == name || entry.name.starts_with(std::string(name) + "[") ||
+            entry.name.starts_with(std::string(name) + "."))
+            return true;
+    return false;
+}
+
+class Runner {
+public:
+    Runner(const Options& options, std::ostream& out, const CtlEnvironment& env)
+        : m_options(options), m_out(out), m_env(env) {
+        m_store.ResetStoreDefaults();
+    }
+
+    Outcome Run() {
+        const std::vector<std::string>& w = m_options.words;
+        if (w.empty())
+            return Usage("no command given (see --help)");
+        const std::string& command = w[0];
+        if (m_options.count && command != "levels")
+            return Usage("--count belongs to the levels command");
+        if (command == "identify")
+            return Arity(0) ? Arity(0) : Identify();
+        if (command == "get")
+            return Arity(1) ? Arity(1) : Get(w[1]);
+        if (command == "set")
+            return Arity(2) ? Arity(2) : Set(w[1], w[2]);
+        if (command == "dump")
+            return Arity(0) ? Arity(0) : Dump();
+        if (command == "load")
+            return Arity(1) ? Arity(1) : Load(w[1]);
+        if (command == "save")
+            return Arity(1) ? Arity(1) : Save(w[1]);
+        if (command == "mode")
+            return Arity(2) ? Arity(2) : Mode(w[1], w[2]);
+        if (command == "levels")
+            return Arity(0) ? Arity(0) : Levels();
+        if (command == "file") {
+            if (w.size() >= 2 && w[1] == "show")
+                return w.size() == 3 ? FileShow(w[2]) : Usage("file show takes one FILE.kvom");
+            if (w.size() >= 2 && w[1] == "diff")
+                return w.size() == 4 ? FileDiff(w[2], w[3]) : Usage("file diff takes two files");
+            return Usage("file needs show or diff (see --help)");
+        }
+        return Usage("unknown command '" + command + "' (see --help)");
+    }
+
+private:
+    Outcome Arity(size_t n) const {
+        if (m_options.words.size() != n + 1)
+            return Usage(m_options.words[0] + " takes " + (n == 0 ? std::string("no arguments") : std::to_string(n)) +
+                         (n == 1  ? " argument"
+                          : n > 1 ? " arguments"
+                                  : "") +
+                         " (see --help)");
+        return std::nullopt;
+    }
+
+    Outcome Open() {
+        if (!m_options.target)
+            return Usage("no processor given: use --connect HOST:PORT or --usb");
+        m_session = std::make_unique<CtlSession>(m_store, *m_options.target, m_options.timeout, m_env.hid);
+        return m_session->Connect();
+    }
+
+    Outcome OpenAndReadAll() {
+        if (Outcome failure = Open())
+            return failure;
+        return m_session->ReadAll();
+    }
+
+    void PrintIdentity() {
+        const DeviceIdentity identity = m_store.Identity();
+        if (m_options.json) {
+            m_out << "{\"module\":" << JsonString(identity.moduleName) << ",\"mcu\":" << JsonString(identity.mcuVersion)
+                  << ",\"dsp\":" << JsonString(identity.dspVersion)
+                  << ",\"version\":" << int{identity.commandSetVersion} << "}\n";
+            return;
+        }
+        m_out << "module " << identity.moduleName << "\nversion " << int{identity.commandSetVersion} << "\nmcu "
+              << identity.mcuVersion << "\ndsp " << identity.dspVersion << '\n';
+    }
+
+    // The entries a name selects: the one of that name, or all elements of an array, a path or a
+    // group ("micVolume", "eq.music", "identity").
+    void PrintSelected(const std::vector<ReportEntry>& entries, const std::string& name) {
+        std::vector<const ReportEntry*> chosen;
+        for (const ReportEntry& entry : entries)
+            if (entry.name == name)
+                chosen.push_back(&entry);
+        if (chosen.empty())
+            for (const ReportEntry& entry : entries)
+                if (entry.name.starts_with(name + "[") || entry.name.starts_with(name + "."))
+                    chosen.push_back(&entry);
+        if (chosen.size() == 1) {
+            m_out << (m_options.json ? chosen[0]->json : chosen[0]->text) << '\n';
+            return;
+        }
+        if (m_options.json) {
+            m_out << '{';
+            for (size_t i = 0; i < chosen.size(); ++i)
+                m_out << (i == 0 ? "" : ",") << JsonString(chosen[i]->name) << ':' << chosen[i]->json;
+            m_out << "}\n";
+            return;
+        }
+        for (const ReportEntry* entry : chosen)
+            m_out << entry->name << ' ' << entry->text << '\n';
+    }
+
+    Outcome Identify() {
+        if (Outcome failure = Open())
+            return failure;
+        Outcome outcome = m_session->Identify();
+        if (!outcome || outcome->exitCode == kExitProcessor)
+            PrintIdentity();
+        return outcome;
+    }
+
+    Outcome Get(const std::string& name) {
+        std::string error;
+        const std::optional<FieldTarget> target = ParseTarget(name, error);
+        if (!target)
+            return Usage(error);
+        if (target->kind == FieldTarget::Kind::Other && !IsReportName(name))
+            return Usage("unknown field '" + name + "'");
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        PrintSelected(StoreEntries(m_store, ReportContent{}), name);
+        return std::nullopt;
+    }
+
+    Outcome Set(const std::string& name, const std::string& value) {
+        std::string error;
+        const std::optional<FieldTarget> target = ParseTarget(name, error);
+        if (!target)
+            return Usage(error);
+        std::optional<uint32_t> word;
+        std::optional<EqBand> band;
+        int slot = -1;
+        int record = -1;
+        switch (target->kind) {
+        case FieldTarget::Kind::Other:
+            if (IsReportName(name))
+                return Usage("'" + name + "' cannot be set");
+            return Usage("unknown field '" + name + "'");
+        case FieldTarget::Kind::Slot: {
+            const StoreField& field = *target->field;
+            if (field.count > 1 && target->index < 0)
+                return Usage("field '" + name + "' is an array: set " + name + "[0].." + name + "[" +
+                             std::to_string(field.count - 1) + "]");
+            if (field.slot == fields::micBassBoostOnCopy.slot)
+                return Usage("micBassBoostOnCopy follows micBassBoostOn: set micBassBoostOn");
+            word = ParseFieldValue(field, name, value, error);
+            if (!word)
+                return Usage(error);
+            slot = field.slot + std::max(0, target->index);
+            break;
+        }
+        case FieldTarget::Kind::Band: {
+            const int count = EqPathBandCount(*target->path);
+            if (target->band < 0)
+                return Usage("give a band: " + name + "[0].." + name + "[" + std::to_string(count - 1) + "]");
+            band = ParseBandValue(*target->path, name, value, error);
+            if (!band)
+                return Usage(error);
+            record = EqPathRecord(*target->path, target->band);
+            break;
+        }
+        }
+
+        // The editor is always synchronised before it edits: setters that send more than their own
+        // value (compressor records, band splits, the position table) send what the store holds.
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        if (word)
+            m_session->Link().Commands().SetSlotWord(slot, *word);
+        else
+            m_session->Link().Eq().SetBand(record, *band);
+        if (Outcome failure = m_session->Settle())
+            return failure;
+        PrintSelected(StoreEntries(m_store, ReportContent{}), name);
+        return std::nullopt;
+    }
+
+    Outcome Dump() {
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        if (m_options.json)
+            WriteStoreJson(m_out, m_store, ReportContent{});
+        else
+            WriteStoreText(m_out, StoreEntries(m_store, ReportContent{}));
+        return std::nullopt;
+    }
+
+    Outcome Load(const std::string& path) {
+        // The file is checked before anything is sent, and loaded from the bytes checked.
+        std::vector<uint8_t> bytes;
+        {
+            ParameterStore scratch;
+            if (Outcome failure = ReadModeFile(path, scratch, &bytes))
+                return failure;
+        }
+        // Write-all depends on the processor's machine settings, and the blocks an older file lacks
+        // keep the processor's values: read everything first, as the editor always has.
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        LoadModeFileBytes(bytes, m_store);
+        if (Outcome failure = m_session->WriteAll())
+            return failure;
+        const int pending = PendingModeFromFileTitle(std::filesystem::path(path).stem().string());
+        if (pending >= 0) {
+            m_session->Link().Sync().StorePendingMode(pending);
+            m_store.SetDeviceMode(pending);
+        }
+        return m_session->Settle();
+    }
+
+    Outcome Save(const std::string& path) {
+        // A target that cannot be written is found before the processor is asked for anything.
+        std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        if (parent.empty())
+            parent = ".";
+        if (::access(parent.c_str(), W_OK) != 0)
+            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(errno)};
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec))
+            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(EISDIR)};
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        const ModeFileResult result = SaveModeFile(path, m_store);
+        if (!result.ok())
+            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(result.errorCode)};
+        return std::nullopt;
+    }
+
+    Outcome Mode(const std::string& action, const std::string& number) {
+        long n = 0;
+        if (action != "load" && action != "save" && action != "select" && action != "reset")
+            return Usage("unknown mode action '" + action + "' (load, save, select or reset)");
+        if (!ParseLong(number, 1, kDeviceModeCount, n))
+            return Usage("mode number '" + number + "' must be 1..4");
+        const int mode = static_cast<int>(n) - 1;
+        if (Outcome failure = Open())
+            return failure;
+        if (Outcome failure = m_session->Identify())
+            return failure;
+        CommandEncoder& commands = m_session->Link().Commands();
+        m_store.SetDeviceMode(mode);
+        if (action == "load" || action == "reset") {
+            // The processor answers 05 or 06 and the reply starts read-all, as in the editor.
+            m_session->Events().ClearSyncDone();
+            if (action == "load")
+                commands.LoadDeviceMode(mode);
+            else
+                commands.ResetDeviceMode(mode);
+            return m_session->WaitForTriggeredReadAll();
+        }
+        if (action == "save") {
+            m_store.SetModifiedFlag(false);
+            commands.SaveDeviceMode(mode);
+        } else {
+            commands.SelectDeviceMode(mode);
+        }
+        return m_session->Settle();
+    }
+
+    Outcome Levels() {
+        if (Outcome failure = Open())
+            return failure;
+        if (Outcome failure = m_session->Identify())
+            return failure;
+        std::string format = "-"; // an index the processor does not define keeps the last name
+        const auto stopped = [&] { return m_env.stop != nullptr && m_env.stop->load(); };
+        for (long line = 0; !m_options.count || line < *m_options.count; ++line) {
+            if (stopped())
+                break;
+            const auto next = std::chrono::steady_clock::now() + kLevelPollPeriod;
+            m_session->Link().Commands().RequestLevels();
+            if (Outcome failure = m_session->Settle())
+                return failure;
+            const LevelRecord levels = m_store.GetLevelRecord();
+            if (const char* name = InputFormatName(levels[7] & 0x0F))
+                format = name;
+            if (m_options.json) {
+                m_out << "{\"mic\":[" << int{levels[0]} << ',' << int{levels[1]} << ',' << int{levels[2]} << ','
+                      << int{levels[3]} << "],\"music\":[" << int{levels[4]} << ',' << int{levels[5]}
+                      << "],\"format\":" << JsonString(format) << "}\n";
+            } else {
+                m_out << "mic " << int{levels[0]} << ' ' << int{levels[1]} << ' ' << int{levels[2]} << ' '
+                      << int{levels[3]} << "  music " << int{levels[4]} << ' ' << int{levels[5]} << "  " << format
+                      << '\n';
+            }
+            m_out.flush();
+            if (!m_out)
+                break; // the reader went away (a closed pipe)
+            if (m_options.count && line + 1 == *m_options.count)
+                break;
+            while (std::chrono::steady_clock::now() < next && !stopped())
+                std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+
+    Outcome FileShow(const std::string& path) {
+        ModeFileLayout layout{};
+        if (Outcome failure = ReadModeFile(path, m_store, nullptr, &layout))
+            return failure;
+        const ReportContent content = ReportContent::ForFile(layout);
+        if (m_options.json)
+            WriteStoreJson(m_out, m_store, content);
+        else
+            WriteStoreText(m_out, StoreEntries(m_store, content));
+        return std::nullopt;
+    }
+
+    Outcome FileDiff(const std::string& pathA, const std::string& pathB) {
+        ParameterStore a;
+        ParameterStore b;
+        a.ResetStoreDefaults();
+        b.ResetStoreDefaults();
+        ModeFileLayout layoutA{};
+        ModeFileLayout layoutB{};
+        if (Outcome failure = ReadModeFile(pathA, a, nullptr, &layoutA))
+            return failure;
+        if (Outcome failure = ReadModeFile(pathB, b, nullptr, &layoutB))
+            return failure;
+        const std::vector<ReportDifference> differences = DiffEntries(StoreEntries(a, ReportContent::ForFile(layoutA)),
+                                                                      StoreEntries(b, ReportContent::ForFile(layoutB)));
+        if (m_options.json) {
+            m_out << '{';
+            for (size_t i = 0; i < differences.size(); ++i)
+                m_out << (i == 0 ? "" : ",") << JsonString(differences[i].name) << ":[" << differences[i].aJson << ','
+                      << differences[i].bJson << ']';
+            m_out << "}\n";
+            return std::nullopt;
+        }
+        for (const ReportDifference& d : differences)
+            m_out << d.name << ' ' << d.a << " -> " << d.b << '\n';
+        return std::nullopt;
+    }
+
+    const Options& m_options;
+    std::ostream& m_out;
+    const CtlEnvironment& m_env;
+    ParameterStore m_store;
+    std::unique_ptr<CtlSession> m_session;
+};
+
+} // namespace
+
+const char* CtlUsage() {
+    return kUsage;
+}
+
+int RunCtl(std::span<const std::string> args, std::ostream& out, std::ostream& err, const CtlEnvironment& env) {
+    Options options;
+    Outcome failure = ParseOptions(args, options);
+    if (!failure && options.help) {
+        out << kUsage;
+        return kExitOk;
+    }
+    if (!failure) {
+        Runner runner(options, out, env);
+        failure = runner.Run();
+        // The runner's session closes the link as it goes out of scope, before the error is shown.
+    }
+    if (failure) {
+        out.flush();
+        err << failure->message << '\n';
+        return failure->exitCode;
+    }
+    return kExitOk;
+}
+
+} // namespace orvex::ctl

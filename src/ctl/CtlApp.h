@@ -1,0 +1,26 @@
+#pragma once
+
+#include "link/HidBackend.h"
+
+#include <atomic>
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace orvex::ctl {
+
+// What the surrounding program provides: the USB backend (hidapi when null) and a flag that ends
+// an endless `levels` (set from a signal handler).
+struct CtlEnvironment {
+    HidBackend* hid = nullptr;
+    const std::atomic<bool>* stop = nullptr;
+};
+
+// Runs one orvexctl command line (the arguments after the program name); returns the exit code.
+// Results go to `out`, the one-line error to `err`.
+int RunCtl(std::span<const std::string> args, std::ostream& out, std::ostream& err, const CtlEnvironment& env = {});
+
+// The --help text.
+const char* CtlUsage();
+
+} // namespace orvex::ctl

@@ -1,0 +1,235 @@
+#include "ctl/CtlSession.h"
+
+#include "link/Synchronizer.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvex::ctl {
+
+namespace {
+
+// The transport connects to dotted IPv4 addresses; a host name is resolved to one first.
+std::optional<std::string> ResolveIpv4(const std::string& host) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1)
+        return host;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
+        return std::nullopt;
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool ok = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
+    freeaddrinfo(found);
+    return ok ? std::optional<std::string>(text) : std::nullopt;
+}
+
+} // namespace
+
+// ---- events ---------------------------------------------------------------------------------------------
+
+void CtlEvents::OnSyncDone(uint32_t wParam) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_syncDone.push_back(wParam);
+    }
+    m_cv.notify_all();
+}
+
+void CtlEvents::OnLinkTimeout() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_timedOut = true;
+    }
+    m_cv.notify_all();
+}
+
+void CtlEvents::OnHostBusy() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_hostBusy = true;
+    }
+    m_cv.notify_all();
+}
+
+void CtlEvents::ClearSyncDone() {
+    std::lock_guard lock(m_mutex);
+    m_syncDone.clear();
+}
+
+bool CtlEvents::WaitForSyncDone(uint32_t wParam, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout,
+                         [&] { return std::find(m_syncDone.begin(), m_syncDone.end(), wParam) != m_syncDone.end(); });
+}
+
+bool CtlEvents::TimedOut() const {
+    std::lock_guard lock(m_mutex);
+    return m_timedOut;
+}
+
+bool CtlEvents::HostBusy() const {
+    std::lock_guard lock(m_mutex);
+    return m_hostBusy;
+}
+
+// ---- session --------------------------------------------------------------------------------------------
+
+void ForgetIdentity(ParameterStore& store) {
+    store.SetModuleName("");
+    store.SetMcuVersion("");
+    store.SetDspVersion("");
+    store.SetCommandSetVersion(1);
+}
+
+CtlSession::CtlSession(ParameterStore& store, ConnectTarget target, std::chrono::milliseconds timeout, HidBackend* hid)
+    : m_store(store), m_target(std::move(target)), m_timeout(timeout) {
+    if (m_target.usb && hid == nullptr) {
+        m_ownHid = MakeHidapiBackend();
+        hid = m_ownHid.get();
+    }
+    TcpTimings timings;
+    timings.connectTimeout = m_timeout;
+    m_link = std::make_unique<DeviceLink>(store, &m_events, timings, m_target.usb ? hid : nullptr);
+}
+
+CtlSession::~CtlSession() {
+    m_link->Sync().Join();
+    m_link->CloseLink();
+    m_link.reset();
+}
+
+std::string CtlSession::Where() const {
+    return m_target.usb ? std::string("USB") : m_target.host + ":" + std::to_string(m_target.port);
+}
+
+Outcome CtlSession::Connect() {
+    ForgetIdentity(m_store);
+    if (m_target.usb) {
+        if (m_link->UsbConnect() != 1)
+            return Failure{kExitLink, "no processor found on USB"};
+        UsePacedSends();
+        return std::nullopt;
+    }
+    const std::optional<std::string> address = ResolveIpv4(m_target.host);
+    if (!address)
+        return Failure{kExitLink, "cannot connect to " + Where() + ": unknown host"};
+    const int result = m_link->TcpConnect(*address, m_target.port);
+    if (result != 1) {
+        const std::string reason = result == 0 ? "no socket available" : std::strerror(result);
+        return Failure{kExitLink, "cannot connect to " + Where() + ": " + reason};
+    }
+    UsePacedSends();
+    return std::nullopt;
+}
+
+Outcome CtlSession::LinkOutcome(const char* during) const {
+    if (m_events.HostBusy())
+        return Failure{kExitLink, "the network host at " + Where() + " is serving another editor"};
+    if (m_events.TimedOut())
+        return Failure{kExitLink, "the link to " + Where() + " timed out " + during};
+    if (!m_link->IsConnected())
+        return Failure{kExitLink, "lost the link to " + Where() + " " + during};
+    return std::nullopt;
+}
+
+Outcome CtlSession::IdentityOutcome() const {
+    const DeviceIdentity identity = m_store.Identity();
+    if (identity.moduleName.empty())
+        return Failure{kExitLink, "no answer from the processor at " + Where()};
+    switch (CheckIdentity(identity)) {
+    case IdentityCheck::Accepted:
+        return std::nullopt;
+    case IdentityCheck::WrongModel:
+        return Failure{kExitProcessor, "wrong processor: module '" + identity.moduleName + "' is not supported"};
+    case IdentityCheck::WrongVersion:
+        return Failure{kExitProcessor, "wrong processor: command set " + std::to_string(identity.commandSetVersion) +
+                                           ", expected " + std::to_string(kAcceptedCommandSetVersion)};
+    }
+    return std::nullopt;
+}
+
+Outcome CtlSession::WaitForSequence(uint32_t wParam, const char* what) {
+    if (!m_events.WaitForSyncDone(wParam, m_timeout)) {
+        // Closing the link makes every paced send of the sequence return at once.
+        m_link->CloseLink();
+        m_link->Sync().Join();
+        return Failure{kExitLink,
+                       std::string(what) + " did not finish within " + std::to_string(m_timeout.count()) + " ms"};
+    }
+    m_link->Sync().Join(); // the thread restores its flags after posting its end
+    UsePacedSends();
+    return std::nullopt;
+}
+
+Outcome CtlSession::ReadAll() {
+    m_events.ClearSyncDone();
+    if (!m_link->Sync().StartReadAll())
+        return Failure{kExitLink, "another synchronisation is running"};
+    if (Outcome failure = WaitForSequence(0, "read-all"))
+        return failure;
+    if (Outcome failure = LinkOutcome("during read-all"))
+        return failure;
+    return IdentityOutcome();
+}
+
+Outcome CtlSession::Identify() {
+    UsePacedSends();
+    CommandEncoder& commands = m_link->Commands();
+    auto ask = [&] {
+        commands.SendRequest(request::ModuleName);
+        commands.SendRequest(request::CommandSetVersion);
+        commands.SendRequest(request::McuVersion);
+        commands.SendRequest(request::DspVersion);
+        return Settle();
+    };
+    if (Outcome failure = ask())
+        return failure;
+    // As read-all does: a processor wrong in both name and version is asked once more.
+    const DeviceIdentity first = m_store.Identity();
+    if (!IsAcceptedModuleName(first.moduleName) && first.commandSetVersion != kAcceptedCommandSetVersion) {
+        if (Outcome failure = ask())
+            return failure;
+    }
+    if (Outcome failure = LinkOutcome("while identifying"))
+        return failure;
+    return IdentityOutcome();
+}
+
+Outcome CtlSession::WriteAll() {
+    m_events.ClearSyncDone();
+    if (!m_link->Sync().StartWriteAll())
+        return Failure{kExitLink, "another synchronisation is running"};
+    if (Outcome failure = WaitForSequence(1, "write-all"))
+        return failure;
+    return LinkOutcome("during write-all");
+}
+
+Outcome CtlSession::WaitForTriggeredReadAll() {
+    if (Outcome failure = WaitForSequence(0, "the processor's read-all"))
+        return failure;
+    if (Outcome failure = LinkOutcome("during read-all"))
+        return failure;
+    return IdentityOutcome();
+}
+
+Outcome CtlSession::Settle() {
+    const auto wait = std::min(m_timeout, m_link->Tcp().Timings().replyWait);
+    if (!m_link->State().replyEvent.Wait(wait)) {
+        if (Outcome failure = LinkOutcome("waiting for a reply"))
+            return failure;
+        return Failure{kExitLink, "no reply from the processor at " + Where()};
+    }
+    // The reply is consumed here; the next paced send must not wait for it again.
+    m_link->State().replyEvent.Set();
+    return LinkOutcome("waiting for a reply");
+}
+
+} // namespace orvex::ctl
