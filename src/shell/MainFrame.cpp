@@ -11,6 +11,7 @@
 #include "shell/RibbonBar.h"
 #include "shell/RibbonStepSlider.h"
 #include "shell/StatusBarPane.h"
+#include "shell/Theme.h"
 
 #include <QAction>
 #include <QApplication>
@@ -382,10 +383,10 @@ void CMainFrame::UpdateCommandUI() {
         if (session.IsConnected()) {
             m_linkPane->setText(session.IsNetwork() ? Tr2("IP：已连接", "IP:Connected")
                                                     : Tr2("USB：已连接", "USB:Connected"));
-            m_linkPane->SetTextColour(QColor(0, 150, 0));
+            m_linkPane->SetTextColour(kLinkConnectedColour);
         } else {
             m_linkPane->setText(Tr2("未连接", "Disconnected"));
-            m_linkPane->SetTextColour(QColor(220, 0, 0));
+            m_linkPane->SetTextColour(kLinkDisconnectedColour);
         }
         m_modePane->setText(Tr2("当前模式:%1", "Current Mode:%1").arg(ModeName(store.DeviceMode())));
     }

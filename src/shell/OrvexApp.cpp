@@ -102,7 +102,11 @@ CMainFrame* COrvexv13App::MainFrame() const {
 }
 
 COrvexv13View* COrvexv13App::View() const {
-    return m_frame ? m_frame->View() : nullptr;
+    return m_view;
+}
+
+void COrvexv13App::AttachView(COrvexv13View* view) {
+    m_view = view;
 }
 
 bool COrvexv13App::InitInstance(const Options& options) {

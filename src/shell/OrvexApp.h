@@ -100,6 +100,8 @@ public:
     DeviceSession& Session() { return *m_session; }
     CMainFrame* MainFrame() const;
     COrvexv13View* View() const;
+    // The view makes itself known while it is being created (the frame holds it only afterwards).
+    void AttachView(COrvexv13View* view);
 
     int hostBusy = 0;
     int pendingModeIndex = -1;
@@ -128,6 +130,7 @@ private:
     std::unique_ptr<DeviceWatcher> m_watcher;
     std::unique_ptr<SingleInstanceGuard> m_guard;
     QPointer<CMainFrame> m_frame;
+    QPointer<COrvexv13View> m_view;
     std::map<int, QPointer<QDialog>> m_toolDialogs;
     QPointer<CInfoDlg> m_infoDlg;
     QPointer<CSynDlg> m_synDlg;

@@ -49,6 +49,7 @@ COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(paren
     setMinimumSize(200, 200);
 
     // Creation, in the order the rest of start-up relies on.
+    m_app.AttachView(this);
     m_app.Store().ResetStoreDefaults();
     SetLanguageIndex(m_app.StartLanguage());
     m_app.qtOption = m_app.Settings().QtOption();

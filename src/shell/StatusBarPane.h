@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/Theme.h"
+
 #include <QColor>
 #include <QLabel>
 
@@ -16,7 +18,7 @@ public:
     void SetTextColour(const QColor& colour);
 
 private:
-    QColor m_colour{255, 0, 0};
+    QColor m_colour = kPaneDefaultColour;
 };
 
 } // namespace orvex

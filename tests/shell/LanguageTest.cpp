@@ -2,6 +2,7 @@
 
 #include "editors/output/UiLanguage.h"
 
+#include "shell/PageFactory.h"
 #include "shell/PlaceholderPage.h"
 #include "shell/Relabel.h"
 
@@ -86,6 +87,21 @@ TEST_F(LanguageTest, StoredEnglishBuildsTheRibbonInEnglishWithItsFirstBuildNames
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->text(), QStringLiteral("LoadMode"));
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->menu()->actions()[2]->text(),
               QString::fromUtf8("M3（Karaoke）"));
+}
+
+TEST_F(LanguageTest, TheFirstPageIsRelabelledFromTheTableAtStartUp) {
+    // A page whose template carries its Chinese text, as the real pages do.
+    RegisterPageFactory(PageKind::Music, [](QWidget* parent) {
+        auto* page = new CPage(PageKind::Music, parent);
+        auto* label = new QLabel(QString::fromUtf8("话筒A"), page);
+        SetCtrlId(label, 1068);
+        return page;
+    });
+    app = std::make_unique<COrvexv13App>();
+    app->Settings().SetLanguage(kLanguageEnglish);
+    ASSERT_TRUE(app->InitInstance(MakeOptions()));
+    RegisterPageFactory(PageKind::Music, {});
+    EXPECT_EQ(FindCtrl<QLabel>(View()->CurrentPage(), 1068)->text(), QStringLiteral("Mic CH A"));
 }
 
 TEST_F(LanguageTest, ALanguageValueOtherThanZeroOrOneReadsAsChinese) {
