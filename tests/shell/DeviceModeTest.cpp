@@ -3,6 +3,8 @@
 #include "model/ModeFile.h"
 
 #include <QFile>
+
+#include <bit>
 #include <QTemporaryDir>
 
 namespace orvex::test {
@@ -142,6 +144,35 @@ TEST_F(DeviceModeTest, ClosingWithChangesSavesWhenAskedThenSaysGoodbye) {
     EXPECT_TRUE(HostReceived({0x04, 0x00}));
     EXPECT_TRUE(HostReceived({0x8A}));
     EXPECT_FALSE(app->Session().IsConnected());
+}
+
+// 09 00 cmd sub 01 and one big-endian float: a one-word parameter write.
+std::vector<uint8_t> ParamWrite(uint8_t cmd, uint8_t sub, float value) {
+    const uint32_t word = std::bit_cast<uint32_t>(value);
+    return {0x09,
+            0x00,
+            cmd,
+            sub,
+            0x01,
+            static_cast<uint8_t>(word >> 24),
+            static_cast<uint8_t>(word >> 16),
+            static_cast<uint8_t>(word >> 8),
+            static_cast<uint8_t>(word)};
+}
+
+TEST_F(DeviceModeTest, RibbonVolumesAndMutesReachTheProcessorAsParameterWrites) {
+    Store().Set(fields::micMasterVolume, 40);
+    Store().Set(fields::echoVolume, 60);
+    Frame()->RefreshRibbonFromStore();
+    Key(Qt::Key_W); // mic 45: 1/14 = v/100 + 0.0005
+    EXPECT_TRUE(HostReceived(ParamWrite(1, 14, static_cast<float>(45 / 100.0 + 0.0005))));
+    Key(Qt::Key_D); // echo 58: 2/26 = v/100
+    EXPECT_TRUE(HostReceived(ParamWrite(2, 26, 58 / 100.0f)));
+    Key(Qt::Key_X); // mic muted: 1/15 = 0.0
+    EXPECT_TRUE(HostReceived(ParamWrite(1, 15, 0.0f)));
+    // The processor model holds the new level in its memory record.
+    const uint32_t expected = std::bit_cast<uint32_t>(static_cast<float>(45 / 100.0 + 0.0005));
+    EXPECT_TRUE(PumpUntil([&] { return model->RecordWords(1, 14).at(0) == expected; }, 1000));
 }
 
 TEST_F(DeviceModeTest, EscapeInTheWaitDialogOfAnInclusionSendsItsStopFrame) {
