@@ -4,7 +4,15 @@
 
 #include <QThread>
 
+#include <chrono>
+#include <future>
+#include <memory>
+
 namespace orvex {
+
+namespace {
+constexpr std::chrono::milliseconds kRemoteKeyWait{1000};
+} // namespace
 
 CLinkEventRelay::CLinkEventRelay(ViewGetter view, QObject* parent) : QObject(parent), m_view(std::move(view)) {}
 
@@ -24,10 +32,23 @@ void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {
         if (COrvexv13View* view = m_view())
             view->OnRemoteKey(keyCode);
     };
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         deliver();
-    else
-        QMetaObject::invokeMethod(this, deliver, Qt::BlockingQueuedConnection);
+        return;
+    }
+    // The reader waits for the view to take the key, as the platform's sent message made it wait,
+    // but not for ever: while the user-interface thread is itself waiting for the reader to end
+    // (closing the link), an unbounded wait would hold both for good.
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    QMetaObject::invokeMethod(
+        this,
+        [deliver, taken] {
+            deliver();
+            taken->set_value();
+        },
+        Qt::QueuedConnection);
+    done.wait_for(kRemoteKeyWait);
 }
 
 void CLinkEventRelay::OnSyncDone(uint32_t wParam) {

@@ -14,7 +14,8 @@ class COrvexv13View;
 
 // The GUI's LinkEvents: every call from a link thread is queued onto the user-interface thread
 // and delivered there to the main view, so no link thread ever touches a widget. The remote
-// key is the one message the link sends rather than posts: its caller waits for the view.
+// key is the one message the link sends rather than posts: its caller waits (a bounded time)
+// for the view.
 class CLinkEventRelay : public QObject, public LinkEvents {
     Q_OBJECT
 public:

@@ -105,6 +105,10 @@ COrvexv13View* COrvexv13App::View() const {
     return m_view;
 }
 
+LinkEvents* COrvexv13App::LinkEventSink() const {
+    return m_relay.get();
+}
+
 void COrvexv13App::AttachView(COrvexv13View* view) {
     m_view = view;
 }

@@ -25,6 +25,7 @@ class CWaitDlg;
 class DeviceSession;
 class DeviceWatcher;
 class HidBackend;
+class LinkEvents;
 class ParameterStore;
 class SingleInstanceGuard;
 
@@ -33,7 +34,6 @@ class SingleInstanceGuard;
 class COrvexv13App : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* kAppId = "Nemwick.Calyxon.1.0";
     static constexpr const char* kMainCaption = "Vadidizov v2.2.2";
 
     struct Options {
@@ -94,6 +94,9 @@ public:
     // ---- link ----
     // Disconnect notice, then close (shutdown and mismatches).
     void CloseLink();
+
+    // Where the link's events enter the user interface.
+    LinkEvents* LinkEventSink() const;
 
     AppSettings& Settings() { return *m_settings; }
     ParameterStore& Store() { return *m_store; }
