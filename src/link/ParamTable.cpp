@@ -65,7 +65,7 @@ constexpr ParamCommand kRows[] = {
     ORVEX_ROW(reverbLevelB,     3, 20,  0, 1, Percent,        Percent,        None,  0.0f),
     ORVEX_ROW(reverbPredelayB,  3, 21,  0, 1, Samples,        Milliseconds,   None,  2.0f),
     ORVEX_ROW(reverbTimeB,      3, 22, 23, 1, FloatPercent,   PercentFloat,   None,  0.0f),
-    ORVEX_ROW(reverbVolume,     3, 24,  0, 1, Percent,        Percent,        None,  0.0f),
+    ORVEX_ROW(reverbVolume,     3, 24,  0, 2, Percent,        Percent,        None,  0.0f),
     ORVEX_ROW(reverbMute,       3, 25,  0, 2, Mute,           Muted,          None,  0.0f),
     // cmd 4: music path, input levels, automatic level, low-frequency path
     ORVEX_ROW(musicEqBypass,    4, 11,  0, 1, Byte,           Switch,         None,  0.0f),

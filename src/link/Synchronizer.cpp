@@ -221,12 +221,12 @@ void Synchronizer::WriteAll() {
     // 6: each mic goes to exactly one effect channel.
     for (int mic = 0; mic < 4; ++mic)
         c.SetMicRoute(mic, m_store.Get(micToA, mic) != 0);
-    // 7: mic volumes and gates, reverb volume (two words, as the processor keeps it), echo volume.
+    // 7: mic volumes and gates, reverb volume (its word twice), echo volume.
     for (int mic = 0; mic < 4; ++mic)
         c.Send(micVolume, mic);
     for (int mic = 0; mic < 4; ++mic)
         c.Send(micGate, mic);
-    c.SendParamFloat(3, 24, static_cast<float>(m_store.Get(reverbVolume) / 100.0), 2);
+    c.Send(reverbVolume);
     c.Send(echoVolume);
     // 8: the music source and its input levels.
     c.Send(hdmiInput);

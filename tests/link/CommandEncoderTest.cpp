@@ -97,7 +97,7 @@ std::vector<GoldenCase> GoldenCases() {
         {"reverbPredelayB", "reverbPredelayB", Nothing, [](E& e) { e.Set(f::reverbPredelayB, 0.0f); }, {"09 00 03 15 01 00000060"}},
         {"reverbTimeB", "reverbTimeB", Nothing, [](E& e) { e.Set(f::reverbTimeB, 55.5f); },
          {"09 00 03 16 01 3F0E147B", "09 00 03 17 01 3F0E147B"}},
-        {"reverbVolume", "reverbVolume", Nothing, [](E& e) { e.Set(f::reverbVolume, 70); }, {"09 00 03 18 01 3F333333"}},
+        {"reverbVolume", "reverbVolume", Nothing, [](E& e) { e.Set(f::reverbVolume, 70); }, {"09 00 03 18 02 3F333333 3F333333"}}, // the processor keeps the word twice
         {"reverbMute", "reverbMute", Nothing, [](E& e) { e.Set(f::reverbMute, 1); }, {"09 00 03 19 02 00000000 00000000"}},
 
         {"musicEqBypass", "musicEqBypass", Nothing, [](E& e) { e.Set(f::musicEqBypass, 1); }, {"09 00 04 0B 01 00000001"}},
