@@ -1,5 +1,6 @@
 #include "shell/Gallery.h"
 
+#include "editors/output/ControlsDemoPage.h"
 #include "model/ParameterStore.h"
 #include "settings/DialogIP.h"
 #include "shell/AboutDlg.h"
@@ -157,6 +158,28 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
 } // namespace
 
 namespace {
+
+// The editing controls on sample bands (until the pages that use them exist), in both languages at
+// 100 % and 200 %: controls-zh.png, controls-en-2x.png, ...
+int RenderControlsDemo(const QString& directory) {
+    int failures = 0;
+    DemoPage demo = BuildDemoPage();
+    for (int language : {kLanguageChinese, kLanguageEnglish}) {
+        SetLanguageIndex(language);
+        ApplyDemoLanguage(demo, language);
+        for (int scale : {1, 2}) {
+            const QString path = QStringLiteral("%1/controls-%2%3.png")
+                                     .arg(directory, LangSuffix(), scale == 1 ? QString() : QStringLiteral("-2x"));
+            const bool ok = RenderDemoPage(demo, scale).save(path);
+            std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+            failures += ok ? 0 : 1;
+        }
+    }
+    delete demo.page;
+    SetLanguageIndex(kLanguageChinese);
+    return failures;
+}
+
 void QuietOffscreenMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.startsWith(QStringLiteral("This plugin does not support")))
         return;
@@ -199,6 +222,7 @@ int RunGallery(const QString& directory) {
         GalleryWriter defaults(directory);
         RenderAll(app, defaults);
         failures += defaults.Failures();
+        failures += RenderControlsDemo(directory);
 
         // A synchronised state: the simulated processor on a free loopback port.
         sim::ProcessorModel model;
