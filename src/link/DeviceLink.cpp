@@ -22,8 +22,12 @@ DeviceLink::DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings tim
 }
 
 DeviceLink::~DeviceLink() {
-    m_sync.Join();
+    // No reply may start a sequence now; with the transports down a running one ends at once.
+    m_replies.SetReadAllStarter({});
     m_tcp.Shutdown();
+    if (m_usb)
+        m_usb->UsbClose();
+    m_sync.Join();
     SetUsbWriter(nullptr);
     m_usb.reset();
 }

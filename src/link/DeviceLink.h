@@ -47,6 +47,7 @@ public:
     Synchronizer& Sync() { return m_sync; }
     // Null when the link was made without a HID backend.
     UsbTransport* Usb() { return m_usb.get(); }
+    const UsbTransport* Usb() const { return m_usb.get(); }
 
     // A processor arrived on USB (or the start-up probe): selects USB and connects when no link is
     // up. Returns 1 on success. The caller then starts read-all.

@@ -557,19 +557,7 @@ std::span<uint8_t> ParameterStore::BlockBytesLocked(StoreBlock block) {
 }
 
 std::span<const uint8_t> ParameterStore::BlockBytesLocked(StoreBlock block) const {
-    switch (block) {
-    case StoreBlock::EqBandTable:
-        return eqBandTable_;
-    case StoreBlock::PositionGainTable:
-        return positionGainTable_;
-    case StoreBlock::RoomRecord:
-        return roomRecord_;
-    case StoreBlock::BassBoostRecord:
-        return bassBoostRecord_;
-    case StoreBlock::ParamBlock:
-        break;
-    }
-    return {};
+    return const_cast<ParameterStore*>(this)->BlockBytesLocked(block);
 }
 
 void ParameterStore::ReadBlockLocked(StoreBlock block, std::span<uint8_t> out) const {

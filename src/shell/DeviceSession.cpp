@@ -22,21 +22,11 @@ constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
 } // namespace
 
 DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
-    : m_store(store), m_link(store, events, timings), m_state(m_link.State()),
-      m_ownHid(hid ? nullptr : MakeHidapiBackend()),
-      m_usb(std::make_unique<UsbTransport>(m_link.State(), store, m_link.Replies(), hid ? *hid : *m_ownHid)),
-      m_eq(store, m_link.Commands()),
-      m_sync(m_link.State(), store, m_link.Commands(), m_eq, m_link.SmartHome(), events) {
-    m_link.SetUsbWriter(m_usb.get());
-    m_link.SetUsbCloser([usb = m_usb.get()] { usb->UsbClose(); });
-    // Replies 05 and 06: the processor loaded or reset a mode memory, so the editor reads it all.
-    m_link.Replies().SetReadAllStarter([this] { m_sync.StartReadAll(); });
-}
+    : m_store(store), m_ownHid(hid ? nullptr : MakeHidapiBackend()),
+      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()) {}
 
 DeviceSession::~DeviceSession() {
     Shutdown();
-    // No reply may start a sequence on a synchroniser that is going away.
-    m_link.Replies().SetReadAllStarter({});
 }
 
 bool DeviceSession::IsConnected() const {
@@ -49,7 +39,7 @@ bool DeviceSession::IsNetwork() const {
 
 int DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
     // A sequence of the previous link must not run into the new one.
-    m_sync.Join();
+    m_link.Sync().Join();
     return m_link.TcpConnect(address, port);
 }
 
@@ -67,7 +57,7 @@ void DeviceSession::CloseLink() {
 
 void DeviceSession::CloseUsbWithoutNotice() {
     if (!IsNetwork())
-        m_usb->UsbClose();
+        Usb().UsbClose();
 }
 
 void DeviceSession::DropTcpWithoutNotice() {
@@ -78,25 +68,25 @@ void DeviceSession::DropTcpWithoutNotice() {
 bool DeviceSession::UsbConnect() {
     if (IsConnected())
         return false;
-    m_sync.Join();
+    m_link.Sync().Join();
     m_link.State().networkMode.store(0);
-    return m_usb->UsbConnect() == 1;
+    return Usb().UsbConnect() == 1;
 }
 
 bool DeviceSession::UsbRemoved(const std::string& path) {
-    return m_usb->HandleDeviceRemoval(path);
+    return Usb().HandleDeviceRemoval(path);
 }
 
 std::string DeviceSession::UsbDevicePath() const {
-    return m_usb->DevicePath();
+    return Usb().DevicePath();
 }
 
 void DeviceSession::StartReadSync() {
-    m_sync.StartReadAll();
+    m_link.Sync().StartReadAll();
 }
 
 void DeviceSession::StartWriteSync() {
-    m_sync.StartWriteAll();
+    m_link.Sync().StartWriteAll();
 }
 
 void DeviceSession::SetVolume(VolumeControl control, int value) {
@@ -178,8 +168,8 @@ ModeFileResult DeviceSession::SaveModeFile(const std::string& path) {
 
 void DeviceSession::Shutdown() {
     m_link.Tcp().Shutdown();
-    m_usb->UsbClose();
-    m_sync.Join();
+    Usb().UsbClose();
+    m_link.Sync().Join();
 }
 
 } // namespace orvex

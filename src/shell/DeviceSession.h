@@ -16,9 +16,9 @@ namespace orvex {
 
 class ParameterStore;
 
-// The editor's device link: the core's DeviceLink with the USB transport plugged in, the band
-// sender and the synchronisation sequences, wired the way the editor runs them. The shell reaches
-// the processor only through here; pages use Commands() and Eq().
+// The editor's device link: the core's DeviceLink (with its USB transport, band sender and
+// synchronisation sequences) and the operations the shell runs on it. The shell reaches the
+// processor only through here; pages use Commands() and Eq().
 class DeviceSession {
 public:
     // `hid` is the platform's HID access; null opens hidapi (tests pass the fake device).
@@ -32,8 +32,8 @@ public:
     LinkState& State() { return m_link.State(); }
     DeviceLink& Link() { return m_link; }
     CommandEncoder& Commands() { return m_link.Commands(); }
-    EqSender& Eq() { return m_eq; }
-    Synchronizer& Sync() { return m_sync; }
+    EqSender& Eq() { return m_link.Eq(); }
+    Synchronizer& Sync() { return m_link.Sync(); }
 
     bool IsConnected() const;
     bool IsNetwork() const;
@@ -87,13 +87,13 @@ public:
     void Shutdown();
 
 private:
+    UsbTransport& Usb() { return *m_link.Usb(); }
+    const UsbTransport& Usb() const { return *m_link.Usb(); }
+
     ParameterStore& m_store;
+    std::unique_ptr<HidBackend> m_ownHid; // hidapi, when no backend was handed in
     DeviceLink m_link;
     LinkState& m_state; // m_link's, readable from const members
-    std::unique_ptr<HidBackend> m_ownHid;
-    std::unique_ptr<UsbTransport> m_usb;
-    EqSender m_eq;
-    Synchronizer m_sync;
 };
 
 } // namespace orvex
