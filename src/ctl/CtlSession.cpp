@@ -121,11 +121,9 @@ Outcome CtlSession::Connect() {
     const std::optional<std::string> address = ResolveIpv4(m_target.host);
     if (!address)
         return Failure{kExitLink, "cannot connect to " + Where() + ": unknown host"};
-    const int result = m_link->TcpConnect(*address, m_target.port);
-    if (result != 1) {
-        const std::string reason = result == 0 ? "no socket available" : std::strerror(result);
-        return Failure{kExitLink, "cannot connect to " + Where() + ": " + reason};
-    }
+    const ConnectResult result = m_link->TcpConnect(*address, m_target.port);
+    if (!result)
+        return Failure{kExitLink, "cannot connect to " + Where() + ": " + ConnectErrorReason(result.error, false)};
     UsePacedSends();
     return std::nullopt;
 }

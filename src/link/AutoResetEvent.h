@@ -1,8 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
+
+#include "link/Tick.h"
 
 namespace orvex {
 
@@ -32,6 +35,23 @@ public:
             return false;
         m_signalled = false;
         return true;
+    }
+
+    // The same wait, but its time-out runs on the link's tick (looked at every `slice`), so a
+    // test that replaces the tick decides exactly when it falls.
+    bool WaitTicks(std::chrono::milliseconds timeout, std::chrono::milliseconds slice = std::chrono::milliseconds(10)) {
+        const uint32_t start = TickNow();
+        const auto limit = static_cast<uint32_t>(timeout.count());
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            if (m_cv.wait_for(lock, slice, [this] { return m_signalled; })) {
+                m_signalled = false;
+                return true;
+            }
+            lock.unlock();
+            if (TicksSince(start) >= limit)
+                return false;
+        }
     }
 
     bool IsSignalled() const {

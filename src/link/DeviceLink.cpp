@@ -22,14 +22,20 @@ DeviceLink::DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings tim
 }
 
 DeviceLink::~DeviceLink() {
-    // No reply may start a sequence now; with the transports down a running one ends at once.
+    // No reply may start a sequence now.
     m_replies.SetReadAllStarter({});
+    Shutdown();
+    SetUsbWriter(nullptr);
+    m_usb.reset();
+}
+
+bool DeviceLink::Shutdown() {
+    // With the transports down a running sequence ends at once; the bound is for one that is held
+    // by something else.
     m_tcp.Shutdown();
     if (m_usb)
         m_usb->UsbClose();
-    m_sync.Join();
-    SetUsbWriter(nullptr);
-    m_usb.reset();
+    return m_sync.Shutdown(kSequenceExitLimit);
 }
 
 int DeviceLink::UsbConnect() {
@@ -49,7 +55,7 @@ void DeviceLink::SetUsbCloser(std::function<void()> closer) {
     m_tcp.SetTimeoutCloser(std::move(closer));
 }
 
-int DeviceLink::TcpConnect(const std::string& address, uint16_t port) {
+ConnectResult DeviceLink::TcpConnect(const std::string& address, uint16_t port) {
     m_state.networkMode.store(1);
     return m_tcp.TcpConnect(address, port);
 }

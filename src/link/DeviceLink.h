@@ -15,6 +15,7 @@
 #include "model/SmartHomeTables.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,9 @@ namespace orvex {
 // point every outgoing message passes, SendToDevice.
 class DeviceLink final : public DeviceSender {
 public:
+    // The longest Shutdown waits for a synchronisation sequence.
+    static constexpr std::chrono::milliseconds kSequenceExitLimit{2000};
+
     // `hid` reaches processors on USB (hidapi in the editor, the fake device in tests); without one
     // the link is TCP only.
     DeviceLink(ParameterStore& store, LinkEvents* events, TcpTimings timings = {}, HidBackend* hid = nullptr);
@@ -56,12 +60,15 @@ public:
     // Returns true when the link was closed.
     bool HandleUsbRemoval(std::string_view path);
 
-    // Selects TCP (networkMode = 1) and connects to the network host. Returns 1, or the error number.
-    int TcpConnect(const std::string& address, uint16_t port);
+    // Selects TCP (networkMode = 1) and connects to the network host.
+    ConnectResult TcpConnect(const std::string& address, uint16_t port);
     // Ends the link the way every disconnect does: when connected, the disconnect notice 8A first, then
     // the active transport is closed.
     void CloseLink();
     bool IsConnected() const { return m_state.linkConnected.load() == 1; }
+    // Closes every transport without a notice and ends a running sequence, waiting for it at most
+    // kSequenceExitLimit (exit, and the destructor). False when a sequence had to be left behind.
+    bool Shutdown();
 
     // USB (networkMode 0): one report through the USB writer, paced or immediate; nothing without one.
     // TCP: prefix 0x81 (0x80 for a Z-Wave frame), then the coalescing queue while queueEnabled is 1,

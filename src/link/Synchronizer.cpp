@@ -5,6 +5,7 @@
 #include "model/DeviceImageLayout.h"
 #include "model/EqPaths.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvex {
@@ -21,6 +22,9 @@ constexpr int kLastPlugNode = kZWaveNodeCount - 1;
 
 // Device-image reads: 56-byte slices, the last one 51 bytes (3248 + 51 = 3299).
 constexpr int kImageSlice = 56;
+
+// How often a pause looks whether the link is still there.
+constexpr std::chrono::milliseconds kPauseSlice{10};
 
 } // namespace
 
@@ -46,20 +50,41 @@ void Synchronizer::SetSleepFunction(std::function<void(std::chrono::milliseconds
 }
 
 void Synchronizer::Pause(std::chrono::milliseconds ms) {
-    if (ms.count() > 0)
-        m_sleep(ms);
+    // Waited out in short slices: a link that drops (or a shutdown) ends the pause, and with it
+    // the sequence, instead of holding it for the rest of a fade or a poll.
+    while (ms.count() > 0 && !Down()) {
+        const std::chrono::milliseconds slice = std::min(ms, kPauseSlice);
+        m_sleep(slice);
+        ms -= slice;
+    }
+}
+
+bool Synchronizer::Running() const {
+    std::lock_guard lock(m_endMutex);
+    if (!m_end)
+        return false;
+    std::lock_guard endLock(m_end->mutex);
+    return !m_end->ended;
 }
 
 bool Synchronizer::StartThread(void (Synchronizer::*proc)()) {
     std::lock_guard lock(m_threadMutex);
-    if (m_running.load())
+    if (Running())
         return false;
     if (m_thread.joinable())
         m_thread.join(); // the previous sequence has ended; only its thread object is left
-    m_running.store(true);
-    m_thread = std::thread([this, proc] {
+    auto end = std::make_shared<SequenceEnd>();
+    {
+        std::lock_guard endLock(m_endMutex);
+        m_end = end;
+    }
+    m_thread = std::thread([this, proc, end] {
         (this->*proc)();
-        m_running.store(false);
+        {
+            std::lock_guard endLock(end->mutex);
+            end->ended = true;
+        }
+        end->cv.notify_all();
     });
     return true;
 }
@@ -68,6 +93,33 @@ void Synchronizer::Join() {
     std::lock_guard lock(m_threadMutex);
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
         m_thread.join();
+}
+
+bool Synchronizer::Shutdown(std::chrono::milliseconds limit) {
+    std::lock_guard lock(m_threadMutex);
+    if (!m_thread.joinable())
+        return !Running();
+    if (m_thread.get_id() == std::this_thread::get_id())
+        return false; // a sequence cannot wait for itself
+    m_stopping.store(true);
+    std::shared_ptr<SequenceEnd> end;
+    {
+        std::lock_guard endLock(m_endMutex);
+        end = m_end;
+    }
+    bool ended = true;
+    if (end) {
+        std::unique_lock endLock(end->mutex);
+        ended = end->cv.wait_for(endLock, limit, [&] { return end->ended; });
+    }
+    if (ended) {
+        m_thread.join();
+    } else {
+        DebugOut("synchronisation thread did not end in time, detached\n");
+        m_thread.detach();
+    }
+    m_stopping.store(false);
+    return ended;
 }
 
 bool Synchronizer::StartReadAll() {
@@ -306,7 +358,7 @@ void Synchronizer::WriteAll() {
         if (music < 70) {
             c.Send(musicVolume);
         } else {
-            for (int v = 70; v <= music; ++v) {
+            for (int v = 70; v <= music && !Down(); ++v) {
                 c.Set(musicVolume, v);
                 if (v < music)
                     Pause(m_pauses.musicFadeStep);
@@ -332,7 +384,7 @@ void Synchronizer::StorePendingMode(int mode) {
 }
 
 bool Synchronizer::WaitForFlag(std::atomic<int32_t>& flag, std::chrono::milliseconds poll, int polls) {
-    for (int i = 0; i < polls; ++i) {
+    for (int i = 0; i < polls && !Down(); ++i) {
         if (flag.load() != 0)
             return true;
         Pause(poll);

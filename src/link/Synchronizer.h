@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -54,9 +56,14 @@ public:
     bool StartWriteAll();
     bool StartReadZWave();
     bool StartResetZWave();
-    bool Running() const { return m_running.load(); }
+    bool Running() const;
     // Waits for the running sequence, if any, to end.
     void Join();
+    // Ends the running sequence for good within `limit`: its pauses and waits stop at once, then it
+    // is joined. A sequence still held after the limit (by an event sink that does not return, say)
+    // is detached with a debug note rather than hanging the caller. True when nothing was left
+    // running.
+    bool Shutdown(std::chrono::milliseconds limit);
 
     // The sequences themselves, run on the caller's thread (the threads above call these).
     void ReadAll();
@@ -72,12 +79,23 @@ public:
     void SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep);
 
 private:
+    // How a sequence thread reports its end; shared with the thread so that one detached by
+    // Shutdown never reaches back into a Synchronizer that is gone.
+    struct SequenceEnd {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool ended = false;
+    };
+
     bool StartThread(void (Synchronizer::*proc)());
     void SynchronizeReadThreadProc();
     void SynchronizeWriteThreadProc();
     void SynchronizeReadZWAVEThreadProc();
     void SynchronizeResetThreadProc();
-    bool Down() const { return m_link.linkConnected.load() != 1; }
+    // The link is gone (closed, or its reader gave up) or the sequence is being shut down.
+    bool Down() const {
+        return m_link.linkConnected.load() != 1 || m_link.readThreadEnd.load() != 0 || m_stopping.load();
+    }
     void Pause(std::chrono::milliseconds ms);
     bool WaitForFlag(std::atomic<int32_t>& flag, std::chrono::milliseconds poll, int polls);
     void RequestInitData();
@@ -91,9 +109,11 @@ private:
     Pauses m_pauses;
     std::function<void(std::chrono::milliseconds)> m_sleep;
 
-    std::mutex m_threadMutex;
+    std::mutex m_threadMutex; // starting, joining and shutting down
     std::thread m_thread;
-    std::atomic<bool> m_running{false};
+    mutable std::mutex m_endMutex; // guards m_end, which Running() reads without waiting for a join
+    std::shared_ptr<SequenceEnd> m_end;
+    std::atomic<bool> m_stopping{false};
 };
 
 } // namespace orvex

@@ -70,7 +70,12 @@ void TcpTransport::JoinThreadsAndCloseSocket() {
     }
 }
 
-int TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
+void TcpTransport::SetConnectGate(std::function<int(const std::string&, uint16_t)> gate) {
+    std::lock_guard connectLock(m_connectMutex);
+    m_connectGate = std::move(gate);
+}
+
+ConnectResult TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
     std::lock_guard connectLock(m_connectMutex);
     JoinThreadsAndCloseSocket();
     m_link.writeQueue.Clear();
@@ -81,13 +86,17 @@ int TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
     asio::error_code ec;
     const asio::ip::address_v4 ip = asio::ip::make_address_v4(address, ec);
     if (ec)
-        return EINVAL;
+        return ConnectResult::Failed(EINVAL);
+    if (m_connectGate) {
+        if (const int refused = m_connectGate(address, port); refused != 0)
+            return ConnectResult::Failed(refused);
+    }
 
     asio::ip::tcp::socket socket(m_io);
     socket.open(asio::ip::tcp::v4(), ec);
     if (ec) {
         DebugPrintf("Socket() error:%d", ec.value());
-        return 0;
+        return ConnectResult::Failed(0);
     }
     socket.set_option(asio::ip::tcp::no_delay(true), ec);
 
@@ -100,11 +109,11 @@ int TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
         socket.close(ec);
         m_io.restart();
         m_io.run(); // let the cancelled handler finish
-        return ETIMEDOUT;
+        return ConnectResult::Failed(ETIMEDOUT);
     }
     if (connectResult) {
         socket.close(ec);
-        return connectResult.value() != 0 ? connectResult.value() : ECONNREFUSED;
+        return ConnectResult::Failed(connectResult.value() != 0 ? connectResult.value() : ECONNREFUSED);
     }
 
     {
@@ -116,7 +125,7 @@ int TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
     m_recvThread = std::thread(&TcpTransport::RecvThreadProc, this);
     m_writeThread = std::thread(&TcpTransport::NetWriteThreadProc, this);
     m_timeoutThread = std::thread(&TcpTransport::NetTimeoutThreadProc, this);
-    return 1;
+    return ConnectResult::Connected();
 }
 
 void TcpTransport::TcpClose() {
@@ -163,7 +172,7 @@ bool TcpTransport::TcpSendQueued(std::span<const uint8_t> payload) {
 int TcpTransport::NetSendSync(std::span<const uint8_t> payload) {
     if (m_link.linkConnected.load() == 0)
         return 0;
-    if (!m_link.replyEvent.Wait(m_timings.replyWait))
+    if (!m_link.replyEvent.WaitTicks(m_timings.replyWait))
         DebugOut("NetSendSync WaitObject Time Out \r\n ");
     if (m_link.linkConnected.load() == 0)
         return 0; // the link went down while we waited
@@ -207,10 +216,11 @@ void TcpTransport::NetWriteThreadProc() {
             std::this_thread::sleep_for(m_timings.writerPoll);
             continue;
         }
-        // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s, then we go on.
-        for (int polls = 0;
-             polls < m_timings.writerMaxPolls && m_link.awaitingReply.load() != 0 && m_link.linkConnected.load() == 1;
-             ++polls)
+        // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s, then we go on. The
+        // 2 s is a deadline on the tick, not a count of polls that scheduling delays would stretch.
+        const uint32_t waitStart = TickNow();
+        while (m_link.awaitingReply.load() != 0 && m_link.linkConnected.load() == 1 &&
+               TicksSince(waitStart) < m_timings.lostReplyMs)
             std::this_thread::sleep_for(m_timings.writerPoll);
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
         if (!entry)
@@ -223,7 +233,12 @@ void TcpTransport::NetWriteThreadProc() {
 
 void TcpTransport::NetTimeoutThreadProc() {
     while (m_link.linkConnected.load() == 1) {
-        if (TickNow() - m_link.lastRxTick.load() > m_timings.linkTimeoutMs) {
+        // The last-receive tick first: the receiver may store a newer one at any moment, and
+        // read after the clock it would make the age "negative", which as an unsigned count
+        // looks like 49 days of silence.
+        const uint32_t lastRx = m_link.lastRxTick.load();
+        const int32_t age = static_cast<int32_t>(TickNow() - lastRx);
+        if (age > 0 && static_cast<uint32_t>(age) > m_timings.linkTimeoutMs) {
             if (m_timeoutCloser && m_link.networkMode.load() != 1)
                 m_timeoutCloser();
             else

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "link/ConnectResult.h"
 #include "link/LinkEvents.h"
 #include "link/LinkState.h"
 #include "link/NetReceiver.h"
@@ -25,8 +26,8 @@ struct TcpTimings {
     uint32_t linkTimeoutMs = 3000;                  // no data for longer closes the link
     std::chrono::milliseconds timeoutCheck{100};    // NetTimeoutThreadProc's period
     std::chrono::milliseconds writerPoll{20};       // NetWriteThreadProc's poll
-    int writerMaxPolls = 100;                       // 100 x 20 ms: a lost reply costs 2 s
-    std::chrono::milliseconds replyWait{2000};      // NetSendSync's wait for the reply event
+    uint32_t lostReplyMs = 2000;                    // a lost reply holds the queue this long (on the tick)
+    std::chrono::milliseconds replyWait{2000};      // NetSendSync's wait for the reply event (on the tick)
     std::chrono::milliseconds connectTimeout{5000}; // a host that never answers the connect
 };
 
@@ -41,9 +42,9 @@ public:
     TcpTransport(const TcpTransport&) = delete;
     TcpTransport& operator=(const TcpTransport&) = delete;
 
-    // Connects to a dotted IPv4 address. Returns 1 on success, 0 when no socket could be
-    // created, otherwise the platform's error number (ECONNREFUSED, ETIMEDOUT, ...).
-    int TcpConnect(const std::string& address, uint16_t port);
+    // Connects to a dotted IPv4 address. A failure carries the platform's error number
+    // (ECONNREFUSED, ETIMEDOUT, EPERM, ...), or 0 when no socket could be created.
+    ConnectResult TcpConnect(const std::string& address, uint16_t port);
 
     // Ends the link: clears the level record and linkConnected, shuts the connection down and
     // empties the queue. Safe from any thread, including the link's own; it never joins.
@@ -59,6 +60,11 @@ public:
 
     // Ends the link and waits for its threads; the next connect or the destructor also does.
     void Shutdown();
+
+    // Stands between TcpConnect and the network, the way a local firewall does: a gate that
+    // returns an error number fails the attempt with it before any packet goes out. Tests use it
+    // for refusals a loopback host cannot produce; none is set otherwise.
+    void SetConnectGate(std::function<int(const std::string& address, uint16_t port)> gate);
 
     // Closes the active transport on a link time-out; the USB transport installs itself here
     // when it exists. By default the TCP link is closed.
@@ -83,6 +89,7 @@ private:
     LinkEvents* m_events;
     TcpTimings m_timings;
     std::function<void()> m_timeoutCloser;
+    std::function<int(const std::string&, uint16_t)> m_connectGate;
 
     asio::io_context m_io;
     std::optional<asio::ip::tcp::socket> m_socket;

@@ -61,6 +61,8 @@ bool UsbTransport::TryOpen(const HidInterfaceInfo& candidate) {
         std::lock_guard lock(m_pathMutex);
         m_devicePath = candidate.path;
     }
+    // A paced write of another thread reads the handle under the I/O lock; it changes under it.
+    std::lock_guard ioLock(m_link.ioLock);
     m_device = std::move(device);
     return true;
 }
@@ -141,7 +143,7 @@ int UsbTransport::WriteUsbData(std::span<const uint8_t> body, bool paced) {
     std::array<uint8_t, kUsbReportSize> report{};
     if (!BuildUsbReport(body, report))
         return 0; // a body longer than a report is refused, never cut
-    if (paced && !m_link.replyEvent.Wait(m_timings.replyWait))
+    if (paced && !m_link.replyEvent.WaitTicks(m_timings.replyWait))
         DebugOut("WaitForSingleObject Time Out \r\n ");
     std::lock_guard lock(m_link.ioLock);
     if (!m_device || m_link.linkConnected.load() == 0)

@@ -26,7 +26,7 @@ inline constexpr uint16_t kProcessorProductId = 0x1031;
 inline constexpr int kMaxUsbInterfaces = 32;
 
 struct UsbTimings {
-    std::chrono::milliseconds replyWait{2000};      // a paced write waits this long for the reply event
+    std::chrono::milliseconds replyWait{2000};      // a paced write waits this long for the reply event (on the tick)
     std::chrono::milliseconds readerExitWait{1000}; // UsbClose's wait for the reader to end
 };
 
@@ -80,7 +80,9 @@ private:
     std::mutex m_connectMutex; // one connect or close at a time
     mutable std::mutex m_pathMutex;
     std::string m_devicePath;
-    std::shared_ptr<HidDevice> m_device; // replaced only while the reader is not running
+    // Replaced only while the reader is not running, under both m_connectMutex and the link's I/O
+    // lock: the connect and close paths read it under the first, writes under the second.
+    std::shared_ptr<HidDevice> m_device;
     std::thread m_reader;
 };
 

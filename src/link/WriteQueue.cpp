@@ -20,6 +20,12 @@ bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
     entry.length = static_cast<uint32_t>(payload.size());
 
     std::lock_guard lock(m_lock);
+    // A pass-through frame's first bytes are 80 01 L 00 function for every frame of that function
+    // (a set-value to any plug, say): they name no parameter, so each such frame is sent as it is.
+    if (payload[0] == kPrefixZWave) {
+        m_entries.push_back(entry);
+        return true;
+    }
     const auto it =
         std::find_if(m_entries.begin(), m_entries.end(), [&](const WriteQueueEntry& e) { return e.key == entry.key; });
     if (it != m_entries.end())

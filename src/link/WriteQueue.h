@@ -27,6 +27,7 @@ std::array<uint8_t, 6> WriteQueueKey(std::span<const uint8_t> payload);
 
 // The coalescing write queue of the TCP link, with its own lock. A burst of changes to one
 // parameter leaves a single entry carrying the latest value, kept at the position of the first.
+// Z-Wave pass-through frames (prefix 0x80) are never merged: each one is a command of its own.
 class WriteQueue {
 public:
     // Returns false, queueing nothing, for an empty payload or one longer than a frame carries.

@@ -98,7 +98,7 @@ void CDialogIP::SetPort(int port) {
     m_port->setText(QString::number(port));
 }
 
-int CDialogIP::Connect() {
+bool CDialogIP::Connect() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     DeviceSession& session = m_app.Session();
     if (session.IsConnected() && !session.IsNetwork())
@@ -107,9 +107,10 @@ int CDialogIP::Connect() {
 
     const QString address = m_address->Address();
     const int port = Port();
-    const int result =
-        port > 0 && port <= 65535 ? session.TcpConnect(address.toStdString(), static_cast<uint16_t>(port)) : EINVAL;
-    if (result == 1) {
+    const ConnectResult result = port > 0 && port <= 65535
+                                     ? session.TcpConnect(address.toStdString(), static_cast<uint16_t>(port))
+                                     : ConnectResult::Failed(EINVAL);
+    if (result) {
         m_app.Settings().SetIpPort(port);
         m_app.Settings().SetIpAddr(address);
         m_error->clear();
@@ -119,11 +120,15 @@ int CDialogIP::Connect() {
             if (COrvexv13View* view = m_app.View())
                 view->OnDeviceConnected();
         }
-        return result;
+        return true;
     }
-    m_error->setText(Tr2("错误%1，请确认IP地址和端口号正确!", "Connect failed. Error %1").arg(result));
+    // The platform's number as ever, and what it means.
+    const bool chinese = languageIndex != kLanguageEnglish;
+    m_error->setText(Tr2("错误%1（%2），请确认IP地址和端口号正确!", "Connect failed. Error %1 (%2)")
+                         .arg(result.error)
+                         .arg(QString::fromStdString(ConnectErrorReason(result.error, chinese))));
     QApplication::restoreOverrideCursor();
-    return result;
+    return false;
 }
 
 } // namespace orvex

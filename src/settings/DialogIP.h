@@ -35,8 +35,8 @@ public:
     int Port() const;
     void SetPort(int port);
 
-    // Button 1: returns the link's result (1 on success, else the error number).
-    int Connect();
+    // Button 1: true when the link opened; otherwise the error line says why.
+    bool Connect();
 
 private:
     COrvexv13App& m_app;

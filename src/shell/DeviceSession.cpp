@@ -37,7 +37,7 @@ bool DeviceSession::IsNetwork() const {
     return m_state.networkMode.load() == 1;
 }
 
-int DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
+ConnectResult DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
     // A sequence of the previous link must not run into the new one.
     m_link.Sync().Join();
     return m_link.TcpConnect(address, port);
@@ -167,9 +167,7 @@ ModeFileResult DeviceSession::SaveModeFile(const std::string& path) {
 }
 
 void DeviceSession::Shutdown() {
-    m_link.Tcp().Shutdown();
-    Usb().UsbClose();
-    m_link.Sync().Join();
+    m_link.Shutdown();
 }
 
 } // namespace orvex

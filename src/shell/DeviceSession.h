@@ -38,8 +38,8 @@ public:
     bool IsConnected() const;
     bool IsNetwork() const;
 
-    // 1 on success, otherwise the platform's error number (0 when no socket could be made).
-    int TcpConnect(const std::string& address, uint16_t port);
+    // A failure carries the platform's error number (0 when no socket could be made).
+    ConnectResult TcpConnect(const std::string& address, uint16_t port);
     // The orderly end: queued changes are given up to a second to be acknowledged, then the
     // disconnect notice 0x8A goes and the transport is closed.
     void CloseLink();

@@ -189,6 +189,9 @@ void NetworkHost::HandlePayload(const std::shared_ptr<Session>& session, std::ve
     {
         std::lock_guard lock(m_receivedMutex);
         m_received.push_back({payload, std::chrono::steady_clock::now()});
+        while (m_received.size() > m_options.keepReceived)
+            m_received.pop_front();
+        ++m_receivedCount;
     }
     m_receivedCv.notify_all();
 
@@ -321,17 +324,23 @@ void NetworkHost::SendUnsolicited(std::vector<uint8_t> body, uint8_t prefix) {
 
 std::vector<ReceivedMessage> NetworkHost::Received() const {
     std::lock_guard lock(m_receivedMutex);
-    return m_received;
+    return {m_received.begin(), m_received.end()};
+}
+
+size_t NetworkHost::ReceivedCount() const {
+    std::lock_guard lock(m_receivedMutex);
+    return m_receivedCount;
 }
 
 void NetworkHost::ClearReceived() {
     std::lock_guard lock(m_receivedMutex);
     m_received.clear();
+    m_receivedCount = 0;
 }
 
 bool NetworkHost::WaitForMessages(size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_receivedMutex);
-    return m_receivedCv.wait_for(lock, timeout, [&] { return m_received.size() >= count; });
+    return m_receivedCv.wait_for(lock, timeout, [&] { return m_receivedCount >= count; });
 }
 
 } // namespace orvex::sim

@@ -24,12 +24,13 @@ struct HostOptions {
     uint16_t port = 30303; // 0 picks a free port
     int heartbeatMs = 1000;
     int replyDelayMs = 0;
-    int dropEvery = 0;        // drop every N-th reply (0: never)
-    int badChecksumEvery = 0; // corrupt the checksum of every N-th reply
-    int garbageEvery = 0;     // put stray bytes in front of every N-th reply
-    int closeAfter = 0;       // drop the connection when the N-th message arrives
-    bool silent = false;      // neither heartbeats nor replies
-    bool busy = false;        // answer every connection with the host-busy notice
+    int dropEvery = 0;          // drop every N-th reply (0: never)
+    int badChecksumEvery = 0;   // corrupt the checksum of every N-th reply
+    int garbageEvery = 0;       // put stray bytes in front of every N-th reply
+    int closeAfter = 0;         // drop the connection when the N-th message arrives
+    bool silent = false;        // neither heartbeats nor replies
+    bool busy = false;          // answer every connection with the host-busy notice
+    size_t keepReceived = 4096; // the newest messages Received() keeps; older ones are only counted
 };
 
 // One message the host received from the editor, with its arrival time.
@@ -66,9 +67,12 @@ public:
     // Sends a message the processor produces on its own (a front-panel change, say).
     void SendUnsolicited(std::vector<uint8_t> body, uint8_t prefix = 0x81);
 
-    // Inspection.
+    // Inspection. A demonstration runs for hours, so only the newest keepReceived messages are
+    // kept; the count covers every message since the last clear.
     std::vector<ReceivedMessage> Received() const;
+    size_t ReceivedCount() const;
     void ClearReceived();
+    // Waits until `count` messages have arrived since the last clear.
     bool WaitForMessages(size_t count, std::chrono::milliseconds timeout) const;
     int HeartbeatsSent() const { return m_heartbeatsSent.load(); }
     int HeartbeatEchoes() const { return m_heartbeatEchoes.load(); }
@@ -116,7 +120,8 @@ private:
 
     mutable std::mutex m_receivedMutex;
     mutable std::condition_variable m_receivedCv;
-    std::vector<ReceivedMessage> m_received;
+    std::deque<ReceivedMessage> m_received; // the newest keepReceived
+    size_t m_receivedCount = 0;
 };
 
 } // namespace orvex::sim

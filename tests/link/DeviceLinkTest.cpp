@@ -93,7 +93,7 @@ protected:
         acceptor.open(asio::ip::tcp::v4());
         acceptor.bind({asio::ip::make_address_v4("127.0.0.1"), 0});
         acceptor.listen();
-        ASSERT_EQ(link.TcpConnect("127.0.0.1", acceptor.local_endpoint().port()), 1);
+        ASSERT_TRUE(link.TcpConnect("127.0.0.1", acceptor.local_endpoint().port()));
         acceptor.accept(peer);
     }
 
@@ -153,7 +153,7 @@ protected:
         std::string error;
         ASSERT_TRUE(host->Start(&error)) << error;
         link.Commands().SetSleepFunction([](std::chrono::milliseconds) {});
-        ASSERT_EQ(link.TcpConnect("127.0.0.1", host->Port()), 1);
+        ASSERT_TRUE(link.TcpConnect("127.0.0.1", host->Port()));
         ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
     }
 
@@ -259,6 +259,18 @@ TEST_F(EndToEndTest, EverySetterRoundTripsThroughTheProcessor) {
         EXPECT_NEAR(g, w, tolerance) << field->name << " slot " << slot;
     }
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+}
+
+TEST_F(EndToEndTest, TwoSetValuesToTwoPlugsBothReachTheWire) {
+    // Queued back to back the two frames shared their first five bytes and plug 2's "on" was lost.
+    ASSERT_EQ(link.State().queueEnabled.load(), 1);
+    link.Commands().SendZWaveFrame(0x13, Hex("02 03 20 01 FF 25 43"));
+    link.Commands().SendZWaveFrame(0x13, Hex("03 03 20 01 FF 25 43"));
+    ASSERT_TRUE(host->WaitForMessages(2, 3s));
+    const auto received = host->Received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(ToHex(received[0].payload), "80 01 0A 00 13 02 03 20 01 FF 25 43 5F");
+    EXPECT_EQ(ToHex(received[1].payload), "80 01 0A 00 13 03 03 20 01 FF 25 43 5E");
 }
 
 TEST_F(EndToEndTest, ParameterReadRefreshesTheStore) {

@@ -7,10 +7,13 @@
 #include "sim/FakeHidDevice.h"
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <future>
 #include <random>
 
 using namespace orvex;
@@ -42,7 +45,7 @@ protected:
             host = std::make_unique<sim::NetworkHost>(*model, options);
             std::string error;
             ASSERT_TRUE(host->Start(&error)) << error;
-            ASSERT_EQ(link->TcpConnect("127.0.0.1", host->Port()), 1);
+            ASSERT_TRUE(link->TcpConnect("127.0.0.1", host->Port()));
         } else {
             backend = std::make_unique<sim::FakeHidBackend>(*model);
             backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
@@ -285,17 +288,69 @@ TEST_P(SyncTest, WriteAllFadesTheMusicInWhenVolumesAreSavedWithTheMode) {
 
 TEST_P(SyncTest, LinkDroppingDuringReadAllStillEndsItQuickly) {
     Start({}, 5); // replies slow enough that the drop lands in the middle of the image reads
-    if (host)
+    std::thread unplug;
+    if (host) {
         host->SetCloseAfter(20);
-    else
-        std::thread([this] {
+    } else {
+        unplug = std::thread([this] {
             backend->WaitForWrites(kUsbPath, 20, 5s);
             backend->Unplug(kUsbPath);
-        }).detach();
+        });
+    }
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(RunReadAll());
+    const bool done = RunReadAll();
+    if (unplug.joinable())
+        unplug.join(); // it must not outlive the backend it unplugs
+    ASSERT_TRUE(done);
     EXPECT_LT(MsBetween(start, std::chrono::steady_clock::now()), 3000.0);
     EXPECT_LT(CountCode(0x30), 59);
+}
+
+TEST_P(SyncTest, ALinkDroppingDuringTheMusicFadeEndsWriteAllAtOnce) {
+    // The fade's pauses went on after the link had gone: write-all held its thread (and the
+    // synchronisation dialog) for every remaining step.
+    Start();
+    auto settings = model->MachineSettings();
+    settings[0] = 1; // volume save mode: the music fades in step by step
+    model->SetMachineSettings(settings);
+    ASSERT_TRUE(RunReadAll());
+    store.Set(fields::musicVolume, 100);
+    Synchronizer::Pauses pauses;
+    pauses.musicFadeStep = 60s;
+    link->Sync().SetPauses(pauses);
+    events.Clear();
+    const size_t before = Received().size();
+    auto musicWrites = [&] {
+        int n = 0;
+        const auto all = Received();
+        for (size_t i = before; i < all.size(); ++i)
+            n += all[i].size() >= 4 && all[i][0] == 0x09 && all[i][2] == 4 && all[i][3] == 12 ? 1 : 0;
+        return n;
+    };
+    ASSERT_TRUE(link->Sync().StartWriteAll());
+    ASSERT_TRUE(Eventually([&] { return musicWrites() >= 2; }, 20s)) << "silent start, then the first fade step";
+    if (host)
+        host->Disconnect();
+    else
+        backend->Unplug(kUsbPath);
+    EXPECT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 10s)) << "a 60 s step outlived the link";
+    link->Sync().Join();
+    EXPECT_EQ(musicWrites(), 2);
+}
+
+TEST_P(SyncTest, ALinkDroppingDuringTheOpeningPauseEndsReadAllAtOnce) {
+    Start();
+    Synchronizer::Pauses pauses;
+    pauses.start = 60s;
+    link->Sync().SetPauses(pauses);
+    ASSERT_TRUE(link->Sync().StartReadAll());
+    if (host)
+        host->Disconnect();
+    else
+        backend->Unplug(kUsbPath);
+    EXPECT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 10s));
+    link->Sync().Join();
+    EXPECT_EQ(CountCode(0x80), 0) << "nothing was asked of a processor that had gone";
 }
 
 TEST_P(SyncTest, LoadingADeviceModeMakesTheProcessorAskForARead) {
@@ -333,9 +388,9 @@ TEST_P(SyncTest, SavingIntoADeviceModeKeepsTheWorkingParameters) {
 TEST_P(SyncTest, AFileNamedAfterAMemoryIsStoredIntoItAfterWriteAll) {
     Start();
     ASSERT_TRUE(RunReadAll());
-    const auto dir = std::filesystem::temp_directory_path() / ("orvex-sync-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto path = dir / "M2 movie night.kvom";
+    // The folder was left behind whenever an assertion ended the test early.
+    const TempDir dir("orvex-sync");
+    const auto path = dir.Path() / "M2 movie night.kvom";
     ASSERT_TRUE(SaveModeFile(path, store).ok());
     ASSERT_TRUE(LoadModeFile(path, store).ok());
     const int pending = PendingModeFromFileTitle(path.stem().string());
@@ -349,7 +404,6 @@ TEST_P(SyncTest, AFileNamedAfterAMemoryIsStoredIntoItAfterWriteAll) {
     EXPECT_EQ(ToHex(std::span(sent[sent.size() - 3]).first(2)), "03 01");
     EXPECT_EQ(ToHex(std::span(sent[sent.size() - 2]).first(2)), "04 01");
     EXPECT_EQ(model->CurrentMode(), 1);
-    std::filesystem::remove_all(dir);
 }
 
 TEST_P(SyncTest, AChangeOnTheProcessorMarksTheEditorModified) {
@@ -384,6 +438,71 @@ TEST_P(SyncTest, SmartHomeTablesAreReadForThePresentNodes) {
             reads.push_back(ToHex(std::span(body).first(4)));
     EXPECT_EQ(reads, (std::vector<std::string>{"14 00 38 1C", "14 00 54 1C", "14 19 7C 38", "14 19 B4 38",
                                                "14 19 EC 38", "14 1A 24 38", "14 1A 5C 38", "14 1A 94 38"}));
+}
+
+// Holds the end-of-synchronisation notice until released, as a user interface that never takes
+// the message would.
+class HeldEvents final : public LinkEvents {
+public:
+    void OnSyncDone(uint32_t) override {
+        std::unique_lock lock(m_mutex);
+        m_held = true;
+        m_cv.notify_all();
+        m_cv.wait(lock, [&] { return m_released; });
+    }
+    bool WaitUntilHeld(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, timeout, [&] { return m_held; });
+    }
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_held = false;
+    bool m_released = false;
+};
+
+TEST(SynchronizerShutdown, ASequenceThatCannotEndIsLeftBehindAfterTheLimit) {
+    // Shutdown joined the sequence without a bound: a sequence held by its event sink hung the exit.
+    ParameterStore store;
+    HeldEvents events;
+    DeviceLink link(store, &events);
+    ASSERT_TRUE(link.Sync().StartReadAll()); // no link: it ends at once, in the held notice
+    ASSERT_TRUE(events.WaitUntilHeld(5s));
+
+    auto shutdown = std::async(std::launch::async, [&] { return link.Shutdown(); });
+    const bool returned = shutdown.wait_for(DeviceLink::kSequenceExitLimit + 5s) == std::future_status::ready;
+    events.Release();
+    ASSERT_TRUE(returned) << "Shutdown waited for a sequence that could not end";
+    EXPECT_FALSE(shutdown.get()) << "and says that it left one behind";
+    // Once released, the sequence left behind ends by itself, before the link it uses goes.
+    EXPECT_TRUE(Eventually([&] { return !link.Sync().Running(); }, 5s));
+}
+
+TEST(SynchronizerShutdown, EndsASequenceInALongPauseAndJoinsIt) {
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link(store, &events);
+    Synchronizer::Pauses pauses;
+    pauses.start = 60s;
+    link.Sync().SetPauses(pauses);
+    link.State().linkConnected.store(1); // as if a link were up: only the shutdown ends the pause
+    ASSERT_TRUE(link.Sync().StartReadAll());
+    auto shutdown = std::async(std::launch::async, [&] { return link.Sync().Shutdown(5s); });
+    ASSERT_EQ(shutdown.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(shutdown.get()) << "the sequence ended and was joined";
+    EXPECT_FALSE(link.Sync().Running());
+    EXPECT_EQ(events.Count(WM_DEV_SYNC_DONE), 1);
+    link.State().linkConnected.store(0);
+    events.Clear();
+    EXPECT_TRUE(link.Sync().StartReadAll()) << "a later link can synchronise again";
+    EXPECT_TRUE(events.WaitFor(WM_DEV_SYNC_DONE, 5s));
+    link.Sync().Join();
 }
 
 INSTANTIATE_TEST_SUITE_P(Carriers, SyncTest, ::testing::Values(Carrier::Tcp, Carrier::Usb),

@@ -8,9 +8,11 @@
 
 #include <asio/ip/tcp.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <dirent.h>
+#include <future>
 
 using namespace orvex;
 using namespace orvex::test;
@@ -41,7 +43,20 @@ protected:
         ASSERT_TRUE(host->Start(&error)) << error;
     }
 
-    int Connect() { return tcp.TcpConnect("127.0.0.1", host->Port()); }
+    bool Connect() { return tcp.TcpConnect("127.0.0.1", host->Port()).ok; }
+
+    // Moves a manual clock on in steps shorter than the link time-out, each held until a heartbeat
+    // has marked the link alive at the new time: only the waits under test see the time pass.
+    bool AdvanceWithHeartbeats(ManualClock& clock, uint32_t ms) {
+        while (ms > 0) {
+            const uint32_t step = std::min<uint32_t>(ms, 300);
+            clock.Advance(step);
+            ms -= step;
+            if (!Eventually([&] { return link.lastRxTick.load() == clock.Now(); }))
+                return false;
+        }
+        return true;
+    }
 
     void TearDown() override {
         tcp.Shutdown();
@@ -75,14 +90,14 @@ protected:
 
 TEST_F(TcpLinkTest, ConnectMarksTheLinkUp) {
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     EXPECT_EQ(link.linkConnected.load(), 1);
     EXPECT_TRUE(Eventually([&] { return host->ClientConnected(); }));
 }
 
 TEST_F(TcpLinkTest, HeartbeatKeepsAnIdleLinkOpenAndIsEchoed) {
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     std::this_thread::sleep_for(1200ms); // three link time-outs' worth of idle time
     EXPECT_EQ(link.linkConnected.load(), 1);
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
@@ -93,7 +108,7 @@ TEST_F(TcpLinkTest, SilenceClosesTheLinkOnceWithTimeout) {
     auto options = FastHost();
     options.silent = true;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 2s));
     EXPECT_EQ(link.linkConnected.load(), 0);
     std::this_thread::sleep_for(300ms);
@@ -116,7 +131,7 @@ TEST(TcpLinkTimeout, ThreeSecondsWithoutDataAtTheProductionSetting) {
     RecordingEvents events;
     ReplyDispatcher decoder(link, store, &events);
     TcpTransport tcp(link, store, decoder, &events); // production timings
-    ASSERT_EQ(tcp.TcpConnect("127.0.0.1", host.Port()), 1);
+    ASSERT_TRUE(tcp.TcpConnect("127.0.0.1", host.Port()));
 
     now += 3000; // exactly 3 s: not yet
     std::this_thread::sleep_for(300ms);
@@ -131,11 +146,44 @@ TEST(TcpLinkTimeout, ThreeSecondsWithoutDataAtTheProductionSetting) {
     SetTickSource({});
 }
 
+TEST_F(TcpLinkTest, AReceiveBetweenTheTwoClockReadsIsNotATimeOut) {
+    // A heartbeat stored between the checker's clock read and its last-receive read made the
+    // age wrap to 49 days and closed a live link with the time-out message.
+    struct Clock {
+        std::atomic<uint32_t> now{5000};
+        std::atomic<bool> receiveRacesTheClock{true};
+        std::atomic<int> reads{0};
+    };
+    auto clock = std::make_shared<Clock>();
+    SetTickSource([clock, &state = link] {
+        const uint32_t t = clock->now.load();
+        if (clock->receiveRacesTheClock.load())
+            state.lastRxTick.store(t + 1); // the receiver, one tick later, right after this read
+        ++clock->reads;
+        return t;
+    });
+    auto options = FastHost();
+    options.silent = true;
+    StartHost(options);
+    ASSERT_TRUE(Connect());
+
+    const int readsAtConnect = clock->reads.load();
+    ASSERT_TRUE(Eventually([&] { return clock->reads.load() >= readsAtConnect + 10; })) << "ten checks ran";
+    EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
+    EXPECT_EQ(link.linkConnected.load(), 1);
+
+    // The checker still closes a link that really went quiet.
+    clock->receiveRacesTheClock.store(false);
+    clock->now += 1000;
+    EXPECT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 2s));
+    EXPECT_EQ(link.linkConnected.load(), 0);
+}
+
 TEST_F(TcpLinkTest, BusyHostLeavesTheEditorDisconnected) {
     auto options = FastHost();
     options.busy = true;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1) << "the TCP connect itself succeeds";
+    ASSERT_TRUE(Connect()) << "the TCP connect itself succeeds";
     ASSERT_TRUE(events.WaitFor(WM_DEV_HOST_BUSY, 2s));
     EXPECT_EQ(link.linkConnected.load(), 0);
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
@@ -143,14 +191,14 @@ TEST_F(TcpLinkTest, BusyHostLeavesTheEditorDisconnected) {
 
 TEST_F(TcpLinkTest, SecondEditorIsToldTheHostIsBusy) {
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
 
     LinkState link2;
     RecordingEvents events2;
     ReplyDispatcher decoder2(link2, store, &events2);
     TcpTransport second(link2, store, decoder2, &events2, FastTimings());
-    ASSERT_EQ(second.TcpConnect("127.0.0.1", host->Port()), 1);
+    ASSERT_TRUE(second.TcpConnect("127.0.0.1", host->Port()));
     EXPECT_TRUE(events2.WaitFor(WM_DEV_HOST_BUSY, 2s));
     EXPECT_EQ(link2.linkConnected.load(), 0);
     second.Shutdown();
@@ -163,7 +211,7 @@ TEST_F(TcpLinkTest, RapidChangesOfOneParameterCoalesce) {
     auto options = FastHost();
     options.replyDelayMs = 300;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
 
     ASSERT_TRUE(tcp.TcpSendQueued(EchoLevelA(0)));
     ASSERT_TRUE(Eventually([&] { return link.awaitingReply.load() == 1; })) << "first frame outstanding";
@@ -183,7 +231,7 @@ TEST_F(TcpLinkTest, ParametersGoOutInTheOrderOfTheirFirstChange) {
     auto options = FastHost();
     options.replyDelayMs = 200;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
 
     tcp.TcpSendQueued(Hex("81 0E"));
     ASSERT_TRUE(Eventually([&] { return link.awaitingReply.load() == 1; }));
@@ -201,16 +249,26 @@ TEST_F(TcpLinkTest, ParametersGoOutInTheOrderOfTheirFirstChange) {
 }
 
 TEST_F(TcpLinkTest, LostReplyDelaysTheNextFrameByTwoSeconds) {
+    // The 2 s were 100 polls of 20 ms, stretched by every late wake-up on a loaded machine; they
+    // are 2 s on the tick now, which this clock only moves when told.
+    ManualClock clock;
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     host->DropNextReplies(1);
     tcp.TcpSendQueued(EchoLevelA(1));
     tcp.TcpSendQueued(EchoLevelB(1));
     tcp.TcpSendQueued(Hex("81 0E"));
-    ASSERT_TRUE(host->WaitForMessages(3, 5s));
+    ASSERT_TRUE(host->WaitForMessages(1, 3s));
+
+    ASSERT_TRUE(AdvanceWithHeartbeats(clock, 1999));
+    ASSERT_TRUE(clock.WaitForReads(30)); // the writer has polled a few times since
+    EXPECT_EQ(host->ReceivedCount(), 1u) << "the writer waits out the lost reply";
+
+    clock.Advance(1);
+    ASSERT_TRUE(host->WaitForMessages(3, 3s)) << "then the queue goes on at reply pace, the clock standing still";
     const auto r = host->Received();
-    EXPECT_NEAR(MsBetween(r[0].at, r[1].at), 2000.0, 250.0) << "the writer waits out the lost reply";
-    EXPECT_LT(MsBetween(r[1].at, r[2].at), 300.0) << "then the queue goes on at reply pace";
+    EXPECT_EQ(ToHex(r[1].payload), ToHex(EchoLevelB(1)));
+    EXPECT_EQ(ToHex(r[2].payload), "81 0E");
     EXPECT_EQ(link.linkConnected.load(), 1);
 }
 
@@ -218,7 +276,7 @@ TEST_F(TcpLinkTest, SynchronousSendsArePacedByReplies) {
     auto options = FastHost();
     options.replyDelayMs = 60;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     link.queueEnabled.store(0);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 5; ++i)
@@ -232,14 +290,27 @@ TEST_F(TcpLinkTest, SynchronousSendsArePacedByReplies) {
 }
 
 TEST_F(TcpLinkTest, SynchronousSendWaitsAtMostTwoSecondsForASilentProcessor) {
-    auto options = FastHost();
-    StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ManualClock clock;
+    StartHost();
+    ASSERT_TRUE(Connect());
     host->DropNextReplies(1);                    // heartbeats go on, so only the reply is missing
     EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0); // the event starts signalled
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0);
-    EXPECT_NEAR(MsBetween(start, std::chrono::steady_clock::now()), 2000.0, 250.0);
+    std::atomic<std::thread::id> sender;
+    auto second = std::async(std::launch::async, [&] {
+        sender.store(std::this_thread::get_id());
+        return tcp.NetSendSync(Hex("81 07"));
+    });
+    ClockThaw thaw(clock);
+    ASSERT_TRUE(Eventually([&] { return clock.ReadsBy(sender.load()) >= 1; })) << "the wait has begun";
+
+    ASSERT_TRUE(AdvanceWithHeartbeats(clock, 1999));
+    ASSERT_TRUE(clock.WaitForReadsBy(sender.load(), clock.ReadsBy(sender.load()), 2));
+    EXPECT_EQ(second.wait_for(0s), std::future_status::timeout) << "still waiting for the lost reply";
+
+    clock.Advance(1);
+    ASSERT_EQ(second.wait_for(3s), std::future_status::ready);
+    EXPECT_GT(second.get(), 0) << "then it sends anyway";
+    EXPECT_TRUE(host->WaitForMessages(2, 3s));
 }
 
 TEST_F(TcpLinkTest, SendsReturnZeroWithoutALink) {
@@ -250,7 +321,7 @@ TEST_F(TcpLinkTest, SendsReturnZeroWithoutALink) {
 
 TEST_F(TcpLinkTest, RefusesPayloadsTooLongForAFrame) {
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     const std::vector<uint8_t> tooLong(kMaxPayload + 1, 0x81);
     EXPECT_FALSE(tcp.TcpSendQueued(tooLong));
     link.queueEnabled.store(0);
@@ -278,20 +349,53 @@ TEST_F(TcpLinkTest, FailedConnectReportsThePlatformErrorAndClosesItsSocket) {
     }
     // The first attempt sets up the transport's event loop (its own descriptors, kept for the
     // transport's life); no later attempt may leave anything behind.
-    EXPECT_EQ(tcp.TcpConnect("127.0.0.1", port), ECONNREFUSED);
+    EXPECT_EQ(tcp.TcpConnect("127.0.0.1", port).error, ECONNREFUSED);
     const size_t before = OpenDescriptors();
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(tcp.TcpConnect("127.0.0.1", port), ECONNREFUSED);
+    for (int i = 0; i < 5; ++i) {
+        const ConnectResult result = tcp.TcpConnect("127.0.0.1", port);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, ECONNREFUSED);
+    }
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_EQ(link.linkConnected.load(), 0);
-    EXPECT_EQ(tcp.TcpConnect("not an address", 30303), EINVAL);
+    const ConnectResult bad = tcp.TcpConnect("not an address", 30303);
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.error, EINVAL);
+}
+
+TEST_F(TcpLinkTest, AConnectBlockedWithEpermFailsAndStartsNothing) {
+    // EPERM is 1, the number that meant "connected": a firewall's refusal read as a live link.
+    StartHost();
+    tcp.SetConnectGate([](const std::string&, uint16_t) { return EPERM; });
+    const ConnectResult blocked = tcp.TcpConnect("127.0.0.1", host->Port());
+    EXPECT_FALSE(blocked.ok);
+    EXPECT_EQ(blocked.error, EPERM);
+    EXPECT_EQ(link.linkConnected.load(), 0);
+    EXPECT_FALSE(host->ClientConnected());
+
+    tcp.SetConnectGate({});
+    EXPECT_TRUE(Connect()) << "without the gate the same host is reached";
+}
+
+TEST(ConnectErrorReason, NamesTheCommonErrorsInBothLanguages) {
+    EXPECT_EQ(ConnectErrorReason(ECONNREFUSED, true), "连接被拒绝");
+    EXPECT_EQ(ConnectErrorReason(ECONNREFUSED, false), "Connection refused");
+    EXPECT_EQ(ConnectErrorReason(ETIMEDOUT, true), "连接超时");
+    EXPECT_EQ(ConnectErrorReason(EHOSTUNREACH, true), "无法访问主机");
+    EXPECT_EQ(ConnectErrorReason(EPERM, true), "操作不允许");
+    EXPECT_EQ(ConnectErrorReason(EPERM, false), "Operation not permitted");
+    // No socket at all is not "Success", which is what the platform calls error 0.
+    EXPECT_EQ(ConnectErrorReason(0, false), "No socket available");
+    // A rare error still says something in Chinese: the platform's own text.
+    EXPECT_EQ(ConnectErrorReason(ENOTSOCK, true), ConnectErrorReason(ENOTSOCK, false));
+    EXPECT_FALSE(ConnectErrorReason(ENOTSOCK, false).empty());
 }
 
 TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkWithoutAMessage) {
     auto options = FastHost();
     options.closeAfter = 3;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     link.queueEnabled.store(0);
     for (int i = 0; i < 3; ++i)
         tcp.NetSendSync(Hex("81 07"));
@@ -304,7 +408,7 @@ TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkWithoutAMessage) {
 
 TEST_F(TcpLinkTest, CloseEmptiesTheQueueAndClearsLevels) {
     StartHost();
-    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(Connect());
     host->SetSilent(true);
     store.SetLevelRecord(std::vector<uint8_t>(16, 0x42));
     tcp.TcpSendQueued(EchoLevelA(1));
@@ -319,7 +423,7 @@ TEST_F(TcpLinkTest, CloseEmptiesTheQueueAndClearsLevels) {
 TEST_F(TcpLinkTest, ReconnectAfterCloseWorks) {
     StartHost();
     for (int round = 0; round < 3; ++round) {
-        ASSERT_EQ(Connect(), 1) << round;
+        ASSERT_TRUE(Connect()) << round;
         ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); })) << round;
         link.queueEnabled.store(0);
         EXPECT_GT(tcp.NetSendSync(Hex("81 07")), 0);
@@ -329,20 +433,25 @@ TEST_F(TcpLinkTest, ReconnectAfterCloseWorks) {
 }
 
 TEST_F(TcpLinkTest, NoisyRepliesDoNotStallTheQueue) {
+    // Stray bytes in front of a reply cost nothing: with the clock standing still, the frames up to
+    // the corrupted fifth reply all go out. That one costs its 2 s on the tick, no more.
+    ManualClock clock;
     auto options = FastHost();
     options.garbageEvery = 2;
     options.badChecksumEvery = 5;
     StartHost(options);
-    ASSERT_EQ(Connect(), 1);
-    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Connect());
     for (uint32_t i = 0; i < 8; ++i) {
         std::vector<uint8_t> p = Hex("81 30 00 00 38");
         p[3] = static_cast<uint8_t>(i);
         tcp.TcpSendQueued(p);
     }
-    ASSERT_TRUE(host->WaitForMessages(8, 5s));
-    // One corrupted reply (the fifth) costs its 2 s; stray bytes cost nothing.
-    EXPECT_LT(MsBetween(start, host->Received().back().at), 2600.0);
+    ASSERT_TRUE(host->WaitForMessages(5, 3s));
+    ASSERT_TRUE(clock.WaitForReads(30));
+    EXPECT_EQ(host->ReceivedCount(), 5u) << "the corrupted reply holds the sixth frame";
+
+    ASSERT_TRUE(AdvanceWithHeartbeats(clock, 2000));
+    EXPECT_TRUE(host->WaitForMessages(8, 3s));
     EXPECT_EQ(link.linkConnected.load(), 1);
 }
 

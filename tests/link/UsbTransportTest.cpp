@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+
 using namespace orvex;
 using namespace orvex::test;
 using namespace std::chrono_literals;
@@ -115,19 +118,34 @@ TEST_F(UsbTransportTest, ReportIsSixtyOneBytesWithItsNumberFirst) {
 }
 
 TEST_F(UsbTransportTest, PacedWriteToASilentDeviceWaitsTwoSecondsThenWrites) {
+    // The 2 s run on the tick; the clock stands still until the test moves it.
+    ManualClock clock;
     AddProcessor();
     ASSERT_EQ(usb.UsbConnect(), 1);
     backend.SetSilent(true);
     EXPECT_EQ(usb.WriteUsbData(Hex("80"), true), 61); // the reply event starts signalled
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(usb.WriteUsbData(Hex("7F"), true), 61);
-    EXPECT_NEAR(MsBetween(start, std::chrono::steady_clock::now()), 2000.0, 250.0);
-    EXPECT_EQ(backend.Written(kProcessorPath).size(), 2u);
+    std::atomic<std::thread::id> writer;
+    auto paced = std::async(std::launch::async, [&] {
+        writer.store(std::this_thread::get_id());
+        return usb.WriteUsbData(Hex("7F"), true);
+    });
+    ClockThaw thaw(clock);
+    ASSERT_TRUE(Eventually([&] { return clock.ReadsBy(writer.load()) >= 1; })) << "the wait has begun";
 
-    // The immediate variant never waits.
-    const auto before = std::chrono::steady_clock::now();
-    EXPECT_EQ(usb.WriteUsbData(Hex("12 01 06"), false), 61);
-    EXPECT_LT(MsBetween(before, std::chrono::steady_clock::now()), 100.0);
+    clock.Advance(1999);
+    ASSERT_TRUE(clock.WaitForReadsBy(writer.load(), clock.ReadsBy(writer.load()), 2));
+    EXPECT_EQ(paced.wait_for(0s), std::future_status::timeout) << "still waiting for the reply";
+    EXPECT_EQ(backend.Written(kProcessorPath).size(), 1u);
+
+    // The immediate variant never waits: with the clock standing still a wait would never end.
+    auto immediate = std::async(std::launch::async, [&] { return usb.WriteUsbData(Hex("12 01 06"), false); });
+    ASSERT_EQ(immediate.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(immediate.get(), 61);
+
+    clock.Advance(1);
+    ASSERT_EQ(paced.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(paced.get(), 61) << "then it writes anyway";
+    EXPECT_EQ(backend.Written(kProcessorPath).size(), 3u);
 }
 
 TEST_F(UsbTransportTest, PacedWritesFollowTheReplies) {
@@ -148,9 +166,14 @@ TEST_F(UsbTransportTest, UnplugEndsTheReaderAndLaterWritesReturnAtOnce) {
     backend.Unplug(kProcessorPath);
     ASSERT_TRUE(Eventually([&] { return link.readThreadEnd.load() == 1; }));
     EXPECT_EQ(link.pollEnabled.load(), 0);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(usb.WriteUsbData(Hex("07"), true), 0);
-    EXPECT_LT(MsBetween(start, std::chrono::steady_clock::now()), 50.0);
+    {
+        // With the clock standing still, a write that waited for a reply would never return.
+        ManualClock clock;
+        auto write = std::async(std::launch::async, [&] { return usb.WriteUsbData(Hex("07"), true); });
+        ClockThaw thaw(clock);
+        ASSERT_EQ(write.wait_for(5s), std::future_status::ready);
+        EXPECT_EQ(write.get(), 0);
+    }
 
     // Another device's removal changes nothing; the processor's own (in other letter case) closes.
     EXPECT_FALSE(usb.HandleDeviceRemoval("/dev/hidraw9"));
@@ -184,6 +207,30 @@ TEST_F(UsbTransportTest, ArrivalSelectsUsbAndConnectsAgainAfterAnUnplug) {
     ASSERT_EQ(usb.HandleDeviceArrival(), 1);
     EXPECT_EQ(usb.WriteUsbData(Hex("07"), true), 61);
     EXPECT_EQ(backend.OpenCount(kProcessorPath), 2);
+}
+
+TEST_F(UsbTransportTest, APacedWriteRacingAReconnectSeesTheHandleUnderTheLock) {
+    // The handle was assigned outside the I/O lock that a paced write reads it under: a writer
+    // released by the reconnect's fresh reply event raced the assignment. ThreadSanitizer (CI's
+    // tsan stage) reports it; elsewhere this is a plain stress of reconnects under writes.
+    AddProcessor();
+    backend.SetSilent(true); // every paced write waits for the next reconnect's event
+    ASSERT_EQ(usb.UsbConnect(), 1);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop.load()) {
+            usb.WriteUsbData(Hex("07"), true);
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 30; ++i) {
+        usb.UsbClose();
+        ASSERT_EQ(usb.UsbConnect(), 1);
+    }
+    stop.store(true);
+    link.replyEvent.Set();
+    writer.join();
+    EXPECT_EQ(link.linkConnected.load(), 1);
 }
 
 TEST(DeviceWatcherTest, OnlyAddAndRemoveAreDeviceChanges) {

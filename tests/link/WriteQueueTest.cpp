@@ -52,3 +52,15 @@ TEST(WriteQueue, RefusesWhatNoFrameCanCarry) {
     queue.Clear();
     EXPECT_TRUE(queue.Empty());
 }
+
+TEST(WriteQueue, ZWaveFramesAreNeverMerged) {
+    // Both set-values keyed 80 01 0A 00 13: plug 2's "on" was overwritten by plug 3's and lost.
+    WriteQueue queue;
+    queue.Enqueue(Hex("80 01 0A 00 13 02 03 20 01 FF 25 43 5F"));
+    queue.Enqueue(Hex("80 01 0A 00 13 03 03 20 01 FF 25 43 5E"));
+    queue.Enqueue(Hex("80 01 0A 00 13 03 03 20 01 FF 25 43 5E")); // a repeated command is still sent
+    ASSERT_EQ(queue.Size(), 3u);
+    EXPECT_EQ(ToHex(queue.PopFront()->Payload()), "80 01 0A 00 13 02 03 20 01 FF 25 43 5F");
+    EXPECT_EQ(ToHex(queue.PopFront()->Payload()), "80 01 0A 00 13 03 03 20 01 FF 25 43 5E");
+    EXPECT_EQ(ToHex(queue.PopFront()->Payload()), "80 01 0A 00 13 03 03 20 01 FF 25 43 5E");
+}

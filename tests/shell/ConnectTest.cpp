@@ -20,14 +20,15 @@ TEST_F(ConnectTest, FirstStartProposesAPrivateAddressAndTheDefaultPort) {
     EXPECT_TRUE(dialog->ErrorText().isEmpty());
 }
 
-TEST_F(ConnectTest, FailedConnectShowsTheErrorNumberAndKeepsTheStoredAddress) {
+TEST_F(ConnectTest, FailedConnectShowsTheErrorNumberWithItsReasonAndKeepsTheStoredAddress) {
     StartApp();
     app->Settings().SetIpAddr(QStringLiteral("127.0.0.9"));
     app->Settings().SetIpPort(4444);
     const uint16_t closed = ClosedLoopbackPort();
-    EXPECT_EQ(ConnectTo(closed), ECONNREFUSED);
+    EXPECT_FALSE(ConnectTo(closed));
     CDialogIP* dialog = Dialog();
-    EXPECT_EQ(dialog->ErrorText(), QString::fromUtf8("错误%1，请确认IP地址和端口号正确!").arg(ECONNREFUSED));
+    // The user saw a bare number and had to look up what 111 meant.
+    EXPECT_EQ(dialog->ErrorText(), QString::fromUtf8("错误111（连接被拒绝），请确认IP地址和端口号正确!"));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(app->Settings().IpAddr(), QStringLiteral("127.0.0.9"));
     EXPECT_EQ(app->Settings().IpPort(), 4444);
@@ -35,7 +36,23 @@ TEST_F(ConnectTest, FailedConnectShowsTheErrorNumberAndKeepsTheStoredAddress) {
 
     languageIndex = kLanguageEnglish;
     ConnectTo(closed);
-    EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error %1").arg(ECONNREFUSED));
+    EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error 111 (Connection refused)"));
+}
+
+TEST_F(ConnectTest, AConnectBlockedWithErrorOneIsAFailure) {
+    // A firewall's EPERM is error number 1, which the dialog took for success: it hid itself,
+    // stored the address and announced a connected device with no link behind it.
+    StartApp();
+    app->Settings().SetIpAddr(QStringLiteral("127.0.0.9"));
+    app->Session().Link().Tcp().SetConnectGate([](const std::string&, uint16_t) { return EPERM; });
+    languageIndex = kLanguageEnglish;
+    EXPECT_FALSE(ConnectTo(ClosedLoopbackPort()));
+    CDialogIP* dialog = Dialog();
+    EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error 1 (Operation not permitted)"));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(app->Settings().IpAddr(), QStringLiteral("127.0.0.9"));
+    EXPECT_FALSE(app->Session().IsConnected());
+    EXPECT_NE(View()->BalloonText(), QStringLiteral("Device connected!"));
 }
 
 TEST_F(ConnectTest, SuccessStoresTheAddressAndTheLinkPaneTurnsGreen) {

@@ -4,16 +4,21 @@
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "link/TcpTransport.h"
+#include "link/Tick.h"
 #include "model/ParameterStore.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace orvex::test {
@@ -87,6 +92,74 @@ inline bool Eventually(const std::function<bool()>& condition,
     }
     return condition();
 }
+
+// The link's clock in the test's hand: it stands still until the test moves it, and it notes
+// which thread looked at it, so a test can tell that a waiter has seen the time it was given.
+// The state is shared with the installed source, which a link thread may still be calling when
+// the clock goes out of scope.
+class ManualClock {
+public:
+    explicit ManualClock(uint32_t start = 10000) : m_state(std::make_shared<State>()) {
+        m_state->now.store(start);
+        SetTickSource([state = m_state] {
+            {
+                std::lock_guard lock(state->mutex);
+                ++state->reads[std::this_thread::get_id()];
+                ++state->totalReads;
+            }
+            return state->now.load();
+        });
+    }
+    ~ManualClock() { SetTickSource({}); }
+
+    ManualClock(const ManualClock&) = delete;
+    ManualClock& operator=(const ManualClock&) = delete;
+
+    uint32_t Now() const { return m_state->now.load(); }
+    void Advance(uint32_t ms) { m_state->now += ms; }
+
+    int ReadsBy(std::thread::id thread) const {
+        std::lock_guard lock(m_state->mutex);
+        const auto it = m_state->reads.find(thread);
+        return it == m_state->reads.end() ? 0 : it->second;
+    }
+    int TotalReads() const {
+        std::lock_guard lock(m_state->mutex);
+        return m_state->totalReads;
+    }
+    // Waits until `thread` has read the clock `count` more times than `before`.
+    bool WaitForReadsBy(std::thread::id thread, int before, int count,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) const {
+        return Eventually([&] { return ReadsBy(thread) >= before + count; }, timeout);
+    }
+    // Waits until the clock has been read `count` more times by anyone.
+    bool WaitForReads(int count, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) const {
+        const int target = TotalReads() + count;
+        return Eventually([&] { return TotalReads() >= target; }, timeout);
+    }
+
+private:
+    struct State {
+        std::atomic<uint32_t> now{0};
+        mutable std::mutex mutex;
+        std::map<std::thread::id, int> reads;
+        int totalReads = 0;
+    };
+    std::shared_ptr<State> m_state;
+};
+
+// Lets a manual clock run on when a test leaves, early or not: a waiter the test started must be
+// able to finish before its future is destroyed. Declare it after the futures it is for.
+class ClockThaw {
+public:
+    explicit ClockThaw(ManualClock& clock) : m_clock(clock) {}
+    ~ClockThaw() { m_clock.Advance(1u << 30); }
+    ClockThaw(const ClockThaw&) = delete;
+    ClockThaw& operator=(const ClockThaw&) = delete;
+
+private:
+    ManualClock& m_clock;
+};
 
 inline double MsBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
