@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/DeviceImageLayout.h"
+#include "sim/DeviceImageRecords.h"
 
 namespace orvex::sim {
 

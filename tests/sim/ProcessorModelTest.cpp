@@ -2,12 +2,14 @@
 
 #include "link/ParamTable.h"
 #include "model/DeviceImageLayout.h"
+#include "sim/DeviceImageRecords.h"
 #include "model/ParameterStore.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvex;
+using namespace orvex::sim;
 using namespace orvex::test;
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/DeviceImageLayout.h"
+#include "sim/DeviceImageRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace orvex {
+namespace orvex::sim {
 namespace {
 
 // The parameters read-all can decode, listed from the reply decoder's table rather than from
@@ -36,7 +36,7 @@ std::vector<std::pair<int, int>> DecodableParameters() {
     return out;
 }
 
-TEST(DeviceImageLayoutTest, RecordsTileTheRecordAreaExactly) {
+TEST(DeviceImageRecordsTest, RecordsTileTheRecordAreaExactly) {
     size_t expected = kImageRecordsOffset;
     for (const ImageRecord& r : DeviceImageRecords()) {
         EXPECT_EQ(r.offset, expected) << "cmd " << int(r.cmd) << " sub " << int(r.sub);
@@ -45,7 +45,7 @@ TEST(DeviceImageLayoutTest, RecordsTileTheRecordAreaExactly) {
     EXPECT_EQ(expected, static_cast<size_t>(kDeviceImageSize));
 }
 
-TEST(DeviceImageLayoutTest, EveryDecodedOffsetStartsARecord) {
+TEST(DeviceImageRecordsTest, EveryDecodedOffsetStartsARecord) {
     const auto offsets = DecodedRecordOffsets();
     EXPECT_EQ(offsets.size(), 204u);
     EXPECT_EQ(offsets.front(), 1317);
@@ -58,7 +58,7 @@ TEST(DeviceImageLayoutTest, EveryDecodedOffsetStartsARecord) {
     EXPECT_TRUE(std::is_sorted(offsets.begin(), offsets.end()));
 }
 
-TEST(DeviceImageLayoutTest, EveryDecodableParameterSitsAtADecodedOffsetWhereThereIsRoom) {
+TEST(DeviceImageRecordsTest, EveryDecodableParameterSitsAtADecodedOffsetWhereThereIsRoom) {
     const auto offsets = DecodedRecordOffsets();
     const std::set<uint16_t> decoded(offsets.begin(), offsets.end());
     // Output 8's decoded offsets leave room for its compressor and twelve one-word records only;
@@ -75,7 +75,7 @@ TEST(DeviceImageLayoutTest, EveryDecodableParameterSitsAtADecodedOffsetWhereTher
     }
 }
 
-TEST(DeviceImageLayoutTest, MultiWordRecordsHaveTheirProtocolWidths) {
+TEST(DeviceImageRecordsTest, MultiWordRecordsHaveTheirProtocolWidths) {
     struct Width {
         int cmd, sub, words;
     };
@@ -87,7 +87,7 @@ TEST(DeviceImageLayoutTest, MultiWordRecordsHaveTheirProtocolWidths) {
     }
 }
 
-TEST(DeviceImageLayoutTest, NoParameterIsPlacedTwice) {
+TEST(DeviceImageRecordsTest, NoParameterIsPlacedTwice) {
     std::set<std::pair<int, int>> seen;
     for (const ImageRecord& r : DeviceImageRecords()) {
         if (r.cmd == 0)
@@ -98,4 +98,4 @@ TEST(DeviceImageLayoutTest, NoParameterIsPlacedTwice) {
 }
 
 } // namespace
-} // namespace orvex
+} // namespace orvex::sim
