@@ -6,8 +6,6 @@
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,9 +25,6 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 constexpr std::chrono::milliseconds kLevelPollPeriod{500};
-// A mode file is 2223 bytes; anything past the blocks is ignored, so there is no need to read a
-// large file whole.
-constexpr size_t kMaxModeFileRead = 64 * 1024;
 
 const char kUsage[] =
     R"(Usage: orvexctl [--connect HOST:PORT | --usb] [--json] [--timeout MS] COMMAND ...
@@ -59,7 +54,8 @@ Commands:
                         wait until the processor's new parameters are read back
   file show FILE.kvom   print a mode file's fields (no processor needed)
   file diff A.kvom B.kvom
-                        print the fields and bands that differ (no processor needed)
+                        print the fields and bands that differ, or that the files are
+                        equal (no processor needed)
   levels [--count N]    every 500 ms: mic 1-4, music L and R, the input format; N lines,
                         or until interrupted
 
@@ -169,45 +165,24 @@ Outcome ParseOptions(std::span<const std::string> args, Options& options) {
 // the caller. Every failure is a file failure (exit 4).
 Outcome ReadModeFile(const std::string& path, ParameterStore& store, std::vector<uint8_t>* bytesOut = nullptr,
                      ModeFileLayout* layoutOut = nullptr) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(EISDIR)};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
-    std::vector<uint8_t> bytes(kMaxModeFileRead);
-    size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return Failure{kExitFile, "cannot read " + path + ": " + std::strerror(error)};
-        }
-        if (n == 0)
-            break;
-        filled += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(filled);
-
-    const ModeFileResult result = LoadModeFileBytes(bytes, store);
+    std::vector<uint8_t> bytes;
+    ModeFileResult result = ReadModeFileBytes(path, bytes);
+    if (result.ok())
+        result = LoadModeFileBytes(bytes, store);
     switch (result.status) {
     case ModeFileStatus::Ok:
         break;
+    case ModeFileStatus::NotModeFile:
+        return Failure{kExitFile, path + " is not a mode file"};
     case ModeFileStatus::UnsupportedVersion:
         return Failure{kExitFile, "mode file version " + std::to_string(result.version) + " is not supported"};
     case ModeFileStatus::Truncated:
-        if (bytes.size() < 4)
-            return Failure{kExitFile, "mode file " + path + " is too short to be a mode file"};
         return Failure{kExitFile, "mode file " + path + " is truncated: version " + std::to_string(result.version) +
                                       " needs " + std::to_string(ModeFileLayoutFor(result.version)->Size()) +
                                       " bytes, it has " + std::to_string(bytes.size())};
     case ModeFileStatus::CannotOpen:
     case ModeFileStatus::CannotWrite:
-        return Failure{kExitFile, "cannot read " + path + ": " + std::strerror(result.errorCode)};
+        return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(result.errorCode)};
     }
     if (bytesOut != nullptr)
         *bytesOut = std::move(bytes);
@@ -555,6 +530,8 @@ private:
             m_out << "}\n";
             return std::nullopt;
         }
+        if (differences.empty())
+            m_out << pathA << " and " << pathB << " are equal\n";
         for (const ReportDifference& d : differences)
             m_out << d.name << ' ' << d.a << " -> " << d.b << '\n';
         return std::nullopt;

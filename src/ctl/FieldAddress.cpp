@@ -32,14 +32,6 @@ constexpr std::array<EqPathName, 16> kPaths = {{
     {"musicLow", -1},
 }};
 
-constexpr float kMinBandGainDb = -15.0f;
-constexpr float kMaxBandGainDb = 15.0f;
-constexpr int kMinBandFreqHz = 20;
-constexpr int kMaxBandFreqHz = 20000;
-constexpr double kMinBandQ = 0.1;
-constexpr double kMaxPeakingQ = 30.0;
-constexpr double kMaxShapeQ = 2.0; // pass and shelf filters beyond Q 2 ring
-
 // A whole-text number; nothing but the number may stand in the text.
 std::optional<double> ParseNumber(std::string_view text) {
     if (text.empty() || text.size() > 64)
@@ -212,8 +204,7 @@ std::optional<EqBand> ParseBandValue(const EqPathName& path, std::string_view na
                 " for " + name;
         return std::nullopt;
     }
-    const bool shaped = type >= eqtype::LowPass && type <= eqtype::HighShelf;
-    const double maxQ = shaped ? kMaxShapeQ : kMaxPeakingQ;
+    const double maxQ = BandQLimit(type);
     if (v[2] < kMinBandQ || v[2] > maxQ) {
         error = "Q " + std::string(parts[2]) + " out of range " + RangeText(kMinBandQ, maxQ) + " for " + name;
         return std::nullopt;

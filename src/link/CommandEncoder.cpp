@@ -38,21 +38,6 @@ bool CarriesStoreFloat(WireEncoding wire) {
 
 } // namespace
 
-std::vector<uint8_t> BuildZWaveFrame(uint8_t function, std::span<const uint8_t> parameters) {
-    std::vector<uint8_t> frame;
-    frame.reserve(parameters.size() + 5);
-    frame.push_back(0x01);
-    frame.push_back(static_cast<uint8_t>(parameters.size() + 3)); // 00, function, parameters, checksum
-    frame.push_back(0x00);
-    frame.push_back(function);
-    frame.insert(frame.end(), parameters.begin(), parameters.end());
-    uint8_t checksum = 0xFF;
-    for (size_t i = 1; i < frame.size(); ++i)
-        checksum ^= frame[i];
-    frame.push_back(checksum);
-    return frame;
-}
-
 CommandEncoder::CommandEncoder(ParameterStore& store, DeviceSender& sender) : m_store(store), m_sender(sender) {}
 
 void CommandEncoder::SetBandSplitResender(std::function<void(int)> resender) {

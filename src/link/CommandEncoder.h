@@ -2,6 +2,7 @@
 
 #include "link/DeviceSender.h"
 #include "link/ParamTable.h"
+#include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 
@@ -49,10 +50,6 @@ inline constexpr uint8_t kMsgDeviceMemoryWrite = 0x85;
 inline constexpr uint8_t kMsgMachineSettingsWrite = 0x91;
 
 inline constexpr size_t kMaxMemoryWrite = 56; // bytes per memory write: one USB report
-
-// Serial API data frame: 01, length (bytes after it, checksum included), 00 (request), function,
-// parameters, checksum = 0xFF ^ every byte from the length through the last parameter.
-std::vector<uint8_t> BuildZWaveFrame(uint8_t function, std::span<const uint8_t> parameters);
 
 // Turns every change of a parameter into the processor's messages. A setter always stores the value
 // (converted as its command row says: clamped delays, paired mic routes) and then sends whatever the

@@ -1,6 +1,7 @@
 #include "link/ParamTable.h"
 
 #include "link/Bytes.h"
+#include "model/FilterDesign.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 
@@ -235,12 +236,12 @@ float ShiftAwayFromZero(float e) {
 }
 
 double SamplesToMs(uint32_t samples) {
-    return samples * 1000.0 / 48000.0;
+    return samples * 1000.0 / kDspSampleRate;
 }
 
-// Inverts 1 - e^(-1/(ms x 48)).
+// Inverts 1 - e^(-1/(ms x 48 samples)).
 double TimeFromCoefficient(float coefficient) {
-    return -1.0 / std::log(1.0 - coefficient) / 48.0;
+    return -1.0 / std::log(1.0 - coefficient) / kDspSamplesPerMs;
 }
 
 void StoreFiniteFloat(ParameterStore& store, int slot, double value) {
@@ -297,7 +298,7 @@ uint32_t FloatWord(float value) {
 }
 
 uint32_t SampleCountWord(double ms) {
-    const double samples = std::trunc(ms * 48.0 + 0.5);
+    const double samples = std::trunc(ms * kDspSamplesPerMs + 0.5);
     if (!(samples > 0.0))
         return 0;
     if (samples >= 4294967295.0)
@@ -356,18 +357,18 @@ std::array<uint32_t, 7> CompressorWords(float thresholdDb, float ratio, float at
             FloatWord(static_cast<float>(1.0 - 1.0 / r)),
             FloatWord(20.0f),
             FloatWord(0.05f),
-            FloatWord(static_cast<float>(1.0 - std::exp(-1.0 / (attack * 48.0)))),
-            FloatWord(static_cast<float>(1.0 - std::exp(-1.0 / (release * 48.0))))};
+            FloatWord(static_cast<float>(1.0 - std::exp(-1.0 / (attack * kDspSamplesPerMs)))),
+            FloatWord(static_cast<float>(1.0 - std::exp(-1.0 / (release * kDspSamplesPerMs))))};
 }
 
 uint32_t ShiftAngleWord(int32_t hz) {
-    return FloatWord(static_cast<float>(hz * 2.0 * std::numbers::pi / 48000.0));
+    return FloatWord(static_cast<float>(hz * 2.0 * std::numbers::pi / kDspSampleRate));
 }
 
 uint32_t ShiftPeriodWord(int32_t hz) {
     // A quarter period in ms less 25 ms, rounded to float before it becomes samples.
     const auto quarterLess25 = static_cast<float>(1000.0 / (4.0 * hz) - 25.0);
-    return static_cast<uint32_t>(SaturateInt(std::trunc(static_cast<double>(quarterLess25) * 48.0 + 0.5)));
+    return static_cast<uint32_t>(SaturateInt(std::trunc(static_cast<double>(quarterLess25) * kDspSamplesPerMs + 0.5)));
 }
 
 bool DecodeParamValue(ParameterStore& store, uint8_t cmd, uint8_t sub, std::span<const uint8_t> data) {
@@ -465,8 +466,8 @@ bool DecodeParamValue(ParameterStore& store, uint8_t cmd, uint8_t sub, std::span
         store.SetSlotFloat(slot, static_cast<float>(c));
         return true;
     case Readback::ShiftFrequency:
-        store.SetSlotInt(slot,
-                         SaturateInt(std::trunc(static_cast<double>(e) * 48000.0 / (2.0 * std::numbers::pi) + 0.5)));
+        store.SetSlotInt(
+            slot, SaturateInt(std::trunc(static_cast<double>(e) * kDspSampleRate / (2.0 * std::numbers::pi) + 0.5)));
         return true;
     default:
         return false;

@@ -11,6 +11,7 @@
 #include "link/DeviceSender.h"
 #include "link/LinkEvents.h"
 #include "link/LinkState.h"
+#include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
 
 namespace orvex {
@@ -37,17 +38,6 @@ inline constexpr uint8_t McuVersion = 0x81;
 inline constexpr uint8_t MemoryBlock = 0x86;
 inline constexpr uint8_t MachineSettings = 0x92;
 } // namespace reply
-
-// Serial API functions the smart-home module reports (wParam of WM_DEV_ZWAVE_EVENT).
-namespace zwave {
-inline constexpr uint8_t InitData = 0x02;
-inline constexpr uint8_t ApplicationCommand = 0x04;
-inline constexpr uint8_t SendData = 0x13;
-inline constexpr uint8_t SetDefault = 0x42;
-inline constexpr uint8_t AddNode = 0x4A;
-inline constexpr uint8_t RemoveNode = 0x4B;
-inline constexpr uint8_t CallbackQuiet = 0x44; // send-data callback id for remote-key values
-} // namespace zwave
 
 // The one decoder every received message goes through, on the transport's reader thread. It writes
 // the store and the smart-home tables, tells the main view what the user must see, and, whatever the

@@ -3,6 +3,7 @@
 #include "model/ByteOrder.h"
 #include "model/EqPaths.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvex {
@@ -47,44 +48,13 @@ SectionCoefficients DesignBand(const BandDesign& band) {
     return DesignSection(band.type, band.gainDb, band.freqHz, band.q, band.outputGainDb, kDspSampleRate);
 }
 
-namespace {
-
-CoefficientSlot Slot(int cmd, int slot) {
-    return {static_cast<uint8_t>(cmd), static_cast<uint8_t>(slot)};
-}
-
-} // namespace
-
 std::optional<CoefficientSlot> SlotForRecord(int record) {
-    if (record < 0 || record >= kEqRecordCount) {
+    const EqRecordBlock* block = EqRecordBlockOf(record);
+    if (block == nullptr) {
         return std::nullopt;
     }
-    if (record < 10) { // mic A
-        return Slot(1, 16 + record);
-    }
-    if (record < 20) { // mic B
-        return Slot(1, 39 + record - 10);
-    }
-    if (record < 27) { // echo A
-        return Slot(2, record - 20);
-    }
-    if (record < 34) { // echo B
-        return Slot(2, 13 + record - 27);
-    }
-    if (record < 41) { // reverb A
-        return Slot(3, record - 34);
-    }
-    if (record < 48) { // reverb B
-        return Slot(3, 12 + record - 41);
-    }
-    if (record < kOutputFirstRecord) { // music
-        return Slot(4, record - 48);
-    }
-    if (record < kMusicLowRecord) {
-        const int k = (record - kOutputFirstRecord) / kOutputRecordsPerChannel;
-        return Slot(5 + k, (record - kOutputFirstRecord) % kOutputRecordsPerChannel);
-    }
-    return Slot(4, 10); // the music low-frequency filter shares the music EQ's command
+    return CoefficientSlot{static_cast<uint8_t>(block->cmd),
+                           static_cast<uint8_t>(block->firstSlot + record - block->firstRecord)};
 }
 
 const std::array<int, kAllEqCoefficientCount>& AllEqCoefficientRecords() {
@@ -108,10 +78,7 @@ const std::array<int, kAllEqCoefficientCount>& AllEqCoefficientRecords() {
 namespace {
 
 constexpr float kResetQ = 1.41f;
-constexpr std::array<int, 10> kTenBandHz = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 constexpr std::array<int, 7> kSevenBandHz = {63, 125, 250, 500, 1000, 2300, 5000};
-constexpr std::array<int, kOutputEqBandCount> kOutputHz = {31,   62,   125,   250,   500,   1000, 2000,
-                                                           4000, 8000, 16000, 16000, 16000, 16000};
 constexpr int kSubCrossoverHz = 100;
 
 EqBand FlatBand(int freqHz, int type = eqtype::Peaking) {
@@ -136,15 +103,16 @@ std::vector<BandAssignment> ResetEqPathBands(int eqIdentity, int outRole) {
         int hz = 0;
         int type = eqtype::Peaking;
         if (IsOutputEqIdentity(eqIdentity)) {
-            hz = kOutputHz[static_cast<size_t>(b)];
+            // The crossover's bands (9 and its hidden sections) rest at the top octave.
+            hz = kOctaveBandHz[static_cast<size_t>(std::min(b, kOutputCrossoverBand))];
             if (outRole == kSubwooferRole && b >= kOutputCrossoverBand) {
                 // Butterworth 24 dB low-pass at 100 Hz: two pole pairs and two parked sections.
                 constexpr CrossoverCodes kSubCrossover = {18, 20, 1, 1};
                 hz = kSubCrossoverHz;
                 type = kSubCrossover[static_cast<size_t>(b - kOutputCrossoverBand)];
             }
-        } else if (info.bandCount == static_cast<int>(kTenBandHz.size())) {
-            hz = kTenBandHz[static_cast<size_t>(b)];
+        } else if (info.bandCount == static_cast<int>(kOctaveBandHz.size())) {
+            hz = kOctaveBandHz[static_cast<size_t>(b)];
         } else {
             hz = kSevenBandHz[static_cast<size_t>(b)];
         }

@@ -59,4 +59,12 @@ EqBand UnpackEqBand(const uint8_t in[kEqBandRecordSize]) {
     return band;
 }
 
+bool BandGainEditable(int type) {
+    return type == eqtype::Peaking || type == eqtype::LowShelf || type == eqtype::HighShelf;
+}
+
+double BandQLimit(int type) {
+    return type >= eqtype::LowPass && type <= eqtype::HighShelf ? kMaxShapeQ : kMaxPeakingQ;
+}
+
 } // namespace orvex

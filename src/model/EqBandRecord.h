@@ -26,6 +26,23 @@ inline constexpr int FirstSection = 6;
 inline constexpr int LastSection = 21;
 } // namespace eqtype
 
+// ---- What a band editor may set ------------------------------------------------------------------------
+
+inline constexpr float kMinBandGainDb = -15.0f;
+inline constexpr float kMaxBandGainDb = 15.0f;
+inline constexpr int kMinBandFreqHz = 20;
+inline constexpr int kMaxBandFreqHz = 20000;
+inline constexpr double kMinBandQ = 0.1;
+inline constexpr double kMaxPeakingQ = 30.0;
+inline constexpr double kMaxShapeQ = 2.0; // pass and shelf filters beyond Q 2 ring
+
+// Only peaking and shelf bands have a gain of their own; pass filters, crossover sections and an
+// off band are edited at 0 dB.
+bool BandGainEditable(int type);
+// The highest Q a band of this type takes: kMaxShapeQ for the low- and high-pass filters and the
+// shelves (codes 2..5), kMaxPeakingQ for peaking, off and crossover sections.
+double BandQLimit(int type);
+
 struct EqBand {
     float gainDb = 0.0f;
     int freqHz = 0;

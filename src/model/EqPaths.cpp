@@ -2,25 +2,81 @@
 
 namespace orvex {
 
+namespace {
+
+constexpr int kMusicLowPath = 14;
+
+constexpr EqRecordBlock OutputBlock(int channel) {
+    return {eqid::FirstOutput + channel,
+            5 + channel,
+            OutputChannelFirstRecord(channel),
+            kOutputEqBandCount,
+            kOutputRecordsPerChannel,
+            5 + channel,
+            0};
+}
+
+constexpr std::array<EqRecordBlock, 16> kBlocks = {{
+    {eqid::MicA, 1, 0, 10, 10, 1, 16},
+    {eqid::MicB, 1, 10, 10, 10, 1, 39},
+    {eqid::EchoA, 2, 20, 7, 7, 2, 0},
+    {eqid::EchoB, 2, 27, 7, 7, 2, 13},
+    {eqid::ReverbA, 3, 34, 7, 7, 3, 0},
+    {eqid::ReverbB, 3, 41, 7, 7, 3, 12},
+    {eqid::Music, 4, 48, 10, 10, 4, 0},
+    OutputBlock(0),
+    OutputBlock(1),
+    OutputBlock(2),
+    OutputBlock(3),
+    OutputBlock(4),
+    OutputBlock(5),
+    OutputBlock(6),
+    OutputBlock(7),
+    // The music low-frequency filter shares the music EQ's command.
+    {-1, kMusicLowPath, kMusicLowRecord, 1, 1, 4, 10},
+}};
+
+constexpr bool BlocksTileTheTable() {
+    int next = 0;
+    for (const EqRecordBlock& block : kBlocks) {
+        if (block.firstRecord != next || block.bandCount > block.recordCount)
+            return false;
+        next += block.recordCount;
+    }
+    return next == kEqRecordCount;
+}
+static_assert(BlocksTileTheTable(), "the record blocks must cover the band table once, in order");
+
+// The first record a path number's offsets count from: its first block; record 0 for a number the
+// processor does not define.
+int PathFirstRecord(int path) {
+    for (const EqRecordBlock& block : kBlocks) {
+        if (block.path == path)
+            return block.firstRecord;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::span<const EqRecordBlock> EqRecordBlocks() {
+    return kBlocks;
+}
+
+const EqRecordBlock* EqRecordBlockOf(int record) {
+    for (const EqRecordBlock& block : kBlocks) {
+        if (record >= block.firstRecord && record < block.firstRecord + block.recordCount)
+            return &block;
+    }
+    return nullptr;
+}
+
 int EqRecordOffset(int path, int band) {
     if (band < 0 || band >= kEqRecordCount) {
         return -1;
     }
-    int offset = 0;
-    if (path == 2) {
-        offset = 140 + 7 * band;
-    } else if (path == 3) {
-        offset = 238 + 7 * band;
-    } else if (path == 4) {
-        offset = 336 + 7 * band;
-    } else if (path >= 5 && path <= 12) {
-        offset = (15 * path - 17 + band) * 7;
-    } else if (path == 14) {
-        offset = 1246 + 7 * band;
-    } else {
-        offset = 7 * band;
-    }
-    if (offset < 0 || offset + kEqBandRecordSize > kEqBandTableBytes) {
+    const int offset = (PathFirstRecord(path) + band) * kEqBandRecordSize;
+    if (offset + kEqBandRecordSize > kEqBandTableBytes) {
         return -1;
     }
     return offset;
@@ -32,26 +88,12 @@ int EqRecordIndex(int path, int band) {
 }
 
 EqPathInfo EqPathForIdentity(int id) {
-    switch (id) {
-    case eqid::MicA:
-        return {0, 10, 10};
-    case eqid::MicB:
-        return {10, 10, 10};
-    case eqid::ReverbA:
-        return {34, 7, 7};
-    case eqid::ReverbB:
-        return {41, 7, 7};
-    case eqid::EchoA:
-        return {20, 7, 7};
-    case eqid::EchoB:
-        return {27, 7, 7};
-    case eqid::Music:
-        return {48, 10, 10};
-    default:
-        break;
+    if (id < 0) {
+        return {};
     }
-    if (IsOutputEqIdentity(id)) {
-        return {OutputChannelFirstRecord(id - eqid::FirstOutput), kOutputEqBandCount, kOutputRecordsPerChannel};
+    for (const EqRecordBlock& block : kBlocks) {
+        if (block.identity == id)
+            return {block.firstRecord, block.bandCount, block.recordCount};
     }
     return {};
 }

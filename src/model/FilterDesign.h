@@ -13,6 +13,7 @@ namespace orvex {
 // The processor runs every equaliser section at this rate; the panels draw at the same rate so that what
 // is drawn is what the processor runs.
 inline constexpr double kDspSampleRate = 48000.0;
+inline constexpr double kDspSamplesPerMs = kDspSampleRate / 1000.0;
 
 // One second-order section H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2), already divided
 // by the un-normalised a0. Note the plus signs in the denominator: the coefficient words sent to the

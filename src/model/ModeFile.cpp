@@ -77,13 +77,21 @@ std::vector<uint8_t> BuildModeFile(const ParameterStore& store) {
     return out;
 }
 
+bool IsPlausibleModeFileVersion(int32_t version) {
+    return version > 0 && version <= 0xFFFF;
+}
+
 ModeFileResult LoadModeFileBytes(std::span<const uint8_t> bytes, ParameterStore& store) {
     ModeFileResult result;
     if (bytes.size() < 4) {
-        result.status = ModeFileStatus::Truncated;
+        result.status = ModeFileStatus::NotModeFile;
         return result;
     }
     result.version = ReadLe32(bytes.data());
+    if (!IsPlausibleModeFileVersion(result.version)) {
+        result.status = ModeFileStatus::NotModeFile;
+        return result;
+    }
     const std::optional<ModeFileLayout> layout = ModeFileLayoutFor(result.version);
     if (!layout) {
         result.status = ModeFileStatus::UnsupportedVersion;
@@ -109,8 +117,9 @@ ModeFileResult LoadModeFileBytes(std::span<const uint8_t> bytes, ParameterStore&
     return result;
 }
 
-ModeFileResult LoadModeFile(const std::filesystem::path& path, ParameterStore& store) {
+ModeFileResult ReadModeFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
     ModeFileResult result;
+    bytes.clear();
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         result.status = ModeFileStatus::CannotOpen;
@@ -119,21 +128,35 @@ ModeFileResult LoadModeFile(const std::filesystem::path& path, ParameterStore& s
     }
     // No accepted file is longer than the current format; read a little more than that so a
     // longer file still loads (its tail is ignored) without reading an arbitrary file whole.
-    std::vector<uint8_t> bytes(kModeFileSize + 1);
+    bytes.resize(kModeFileSize + 1);
     const size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool readError = std::ferror(file) != 0;
     const int readErrno = errno;
     std::fclose(file);
     if (readError) {
+        bytes.clear();
         result.status = ModeFileStatus::CannotOpen;
         result.errorCode = readErrno;
         return result;
     }
     bytes.resize(n);
+    return result;
+}
+
+ModeFileResult LoadModeFile(const std::filesystem::path& path, ParameterStore& store) {
+    std::vector<uint8_t> bytes;
+    const ModeFileResult read = ReadModeFileBytes(path, bytes);
+    if (!read.ok())
+        return read;
     return LoadModeFileBytes(bytes, store);
 }
 
 ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store) {
+    return SaveModeFile(path, store, WriteAll);
+}
+
+ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store,
+                            const ModeFileWriter& writer) {
     ModeFileResult result;
     result.version = kModeFileVersion;
     const std::vector<uint8_t> bytes = BuildModeFile(store);
@@ -146,7 +169,7 @@ ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterSt
         return result;
     }
     ::fchmod(fd, 0644);
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = writer(fd, bytes) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

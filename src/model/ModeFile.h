@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,7 @@ enum class ModeFileStatus {
     CannotWrite,        // the file could not be written (errorCode holds errno)
     UnsupportedVersion, // a version the editor does not know
     Truncated,          // shorter than its version's blocks
+    NotModeFile,        // too short for a version word, or a word no mode file starts with (text, say)
 };
 
 struct ModeFileResult {
@@ -59,12 +61,27 @@ std::vector<uint8_t> BuildModeFile(const ParameterStore& store);
 // Bytes past the blocks are ignored.
 ModeFileResult LoadModeFileBytes(std::span<const uint8_t> bytes, ParameterStore& store);
 
-// Reads the whole file, then loads it as above.
+// Whether a version word could head a mode file at all: versions are small positive numbers, so a word
+// with its upper half set (any four characters of text) or zero is not a version of any editor.
+bool IsPlausibleModeFileVersion(int32_t version);
+
+// Reads a file's bytes for LoadModeFileBytes, at most a little more than the current format (no
+// accepted file is longer; the tail of a longer one is ignored anyway). Ok or CannotOpen.
+ModeFileResult ReadModeFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
+
+// Reads the file, then loads it as above.
 ModeFileResult LoadModeFile(const std::filesystem::path& path, ParameterStore& store);
 
 // Writes the current format next to the target and renames it over the target only once every
 // byte is on disk, so a full disk or a failed write never destroys the previous preset.
 ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store);
+
+// The same with the step that puts the bytes into the open temporary file replaced: it returns false
+// with errno set when it fails (a full disk, say). The seam lets a failing write be tried on the real
+// target.
+using ModeFileWriter = std::function<bool(int fd, std::span<const uint8_t> bytes)>;
+ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store,
+                            const ModeFileWriter& writer);
 
 // The device memory a file's name points at: a title (the name without its extension) whose first
 // 20 characters, lower-cased, begin with "m1".."m4" names memory 0..3; anything else gives -1.

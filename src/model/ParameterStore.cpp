@@ -49,7 +49,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 constexpr uint16_t kFlatGainCode = 150; // 0 dB
 constexpr uint16_t kDefaultQCode = 1414;
 constexpr uint16_t kHalfQCode = 707;
-constexpr std::array<uint16_t, 10> kOctaveFrequencies = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 // Echo and reverb paths share their middle bands; band 0 and band 6 differ per path.
 constexpr std::array<uint16_t, 4> kEffectMiddleFrequencies = {250, 500, 1000, 2300};
 
@@ -124,13 +123,13 @@ void ParameterStore::ResetStoreDefaults() {
     for (int id : {eqid::MicA, eqid::MicB, eqid::Music}) {
         const int first = EqPathForIdentity(id).firstRecord;
         for (int b = 0; b < 10; ++b) {
-            put(first + b, kOctaveFrequencies[At(b)]);
+            put(first + b, static_cast<uint16_t>(kOctaveBandHz[At(b)]));
         }
     }
     for (int k = 0; k < kOutputChannelCount; ++k) {
         const int first = OutputChannelFirstRecord(k);
         for (int b = 0; b < kOutputEqBandCount; ++b) {
-            put(first + b, kOctaveFrequencies[At(std::min(b, 9))]);
+            put(first + b, static_cast<uint16_t>(kOctaveBandHz[At(std::min(b, kOutputCrossoverBand))]));
         }
         put(first + kOutputSplitHighPassBand, 500, kHalfQCode);
         put(first + kOutputSplitLowPassBand, 1000, kHalfQCode);

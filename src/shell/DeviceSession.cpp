@@ -1,5 +1,6 @@
 #include "shell/DeviceSession.h"
 
+#include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
 
 #include <algorithm>
@@ -13,10 +14,6 @@ namespace {
 int ClampMode(int mode) {
     return std::clamp(mode, 0, kDeviceModeCount - 1);
 }
-// Serial API functions of the operations the wait dialog stands for.
-constexpr uint8_t kZWaveSendData = 0x13;
-constexpr uint8_t kZWaveAddNode = 0x4A;
-constexpr uint8_t kZWaveRemoveNode = 0x4B;
 // The longest a close waits for queued changes to be acknowledged.
 constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
 } // namespace
@@ -126,36 +123,13 @@ void DeviceSession::SelectDeviceMode(int mode) {
 }
 
 void DeviceSession::StartZWaveOperation(uint8_t function, uint8_t node, uint8_t value) {
-    switch (function) {
-    case kZWaveSendData:
-        if (node != 0) {
-            // Basic Set with transmit options 0x25; the callback id tells plug values (0x43) from
-            // remote-key commands 0x80..0xFE (0x44) in the answer.
-            const uint8_t callback = value >= 0x80 && value != 0xFF ? 0x44 : 0x43;
-            const std::array<uint8_t, 7> parameters = {node, 0x03, 0x20, 0x01, value, 0x25, callback};
-            Commands().SendZWaveFrame(function, parameters);
-        }
-        break;
-    case kZWaveAddNode: {
-        const std::array<uint8_t, 2> anyNode = {0x01, 0x30};
-        Commands().SendZWaveFrame(function, anyNode);
-        break;
-    }
-    case kZWaveRemoveNode: {
-        const std::array<uint8_t, 2> anyNode = {0x01, 0x09};
-        Commands().SendZWaveFrame(function, anyNode);
-        break;
-    }
-    default:
-        break;
-    }
+    if (const auto parameters = ZWaveOperationParameters(function, node, value))
+        Commands().SendZWaveFrame(function, *parameters);
 }
 
 void DeviceSession::AbortZWaveOperation(uint8_t function) {
-    if (function != kZWaveSendData && function != kZWaveAddNode && function != kZWaveRemoveNode)
-        return;
-    const std::array<uint8_t, 2> abort = {0x05, 0x00};
-    Commands().SendZWaveFrame(function, abort);
+    if (const auto parameters = ZWaveAbortParameters(function))
+        Commands().SendZWaveFrame(function, *parameters);
 }
 
 ModeFileResult DeviceSession::LoadModeFile(const std::string& path) {

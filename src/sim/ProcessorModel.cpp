@@ -1,6 +1,7 @@
 #include "sim/ProcessorModel.h"
 
 #include "link/Bytes.h"
+#include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
 
@@ -399,17 +400,6 @@ Message ZWaveMessage(std::span<const uint8_t> frame) {
     return m;
 }
 
-// Serial API frame: 01, length, type, function, parameters, checksum (0xFF ^ length ... last).
-std::vector<uint8_t> ModuleFrame(uint8_t type, uint8_t function, std::span<const uint8_t> parameters) {
-    std::vector<uint8_t> f{0x01, static_cast<uint8_t>(parameters.size() + 3), type, function};
-    f.insert(f.end(), parameters.begin(), parameters.end());
-    uint8_t checksum = 0xFF;
-    for (size_t i = 1; i < f.size(); ++i)
-        checksum ^= f[i];
-    f.push_back(checksum);
-    return f;
-}
-
 } // namespace
 
 std::vector<Message> ProcessorModel::HandleZWaveLocked(std::span<const uint8_t> frame) {
@@ -420,9 +410,8 @@ std::vector<Message> ProcessorModel::HandleZWaveLocked(std::span<const uint8_t> 
     const uint8_t ack = 0x06;
     std::vector<Message> replies{ZWaveMessage(std::span(&ack, 1))};
     const uint8_t function = frame[3];
-    constexpr uint8_t kResponse = 0x01, kRequest = 0x00;
     switch (function) {
-    case 0x02: { // init data: version, capabilities, bitmap length, node bitmap
+    case zwave::InitData: { // version, capabilities, bitmap length, node bitmap
         std::vector<uint8_t> p{0x05, 0x08, 29};
         std::array<uint8_t, 29> bitmap{};
         for (int node = 1; node < static_cast<int>(m_zwaveNodes.size()); ++node) {
@@ -430,15 +419,15 @@ std::vector<Message> ProcessorModel::HandleZWaveLocked(std::span<const uint8_t> 
                 bitmap[static_cast<size_t>((node - 1) / 8)] |= static_cast<uint8_t>(1u << ((node - 1) % 8));
         }
         p.insert(p.end(), bitmap.begin(), bitmap.end());
-        replies.push_back(ZWaveMessage(ModuleFrame(kResponse, function, p)));
+        replies.push_back(ZWaveMessage(BuildZWaveFrame(function, p, zwave::Response)));
         break;
     }
-    case 0x42: { // set default: every node but the controller forgotten
+    case zwave::SetDefault: { // every node but the controller forgotten
         m_zwaveNodes.fill(false);
         m_zwaveNodes[1] = true;
         std::fill(m_smartMemory.begin(), m_smartMemory.end(), 0);
         const uint8_t callback = frame.size() > 5 ? frame[4] : 0;
-        replies.push_back(ZWaveMessage(ModuleFrame(kRequest, function, std::span(&callback, 1))));
+        replies.push_back(ZWaveMessage(BuildZWaveFrame(function, std::span(&callback, 1), zwave::Request)));
         break;
     }
     default:

@@ -163,6 +163,24 @@ INSTANTIATE_TEST_SUITE_P(Types, StripQTop,
                                            std::pair{eqtype::HighPass, "2.00"}, std::pair{eqtype::LowShelf, "2.00"},
                                            std::pair{eqtype::HighShelf, "2.00"}));
 
+// A typed Q and the Q keys used to follow two rules: an off band or a crossover section took 30 from
+// the keys but was held to 2 when typed.
+TEST_F(BandEditorsTest, TypedAndKeyedQStopAtTheSameLimitForEveryType) {
+    for (int type : {eqtype::Off, eqtype::Peaking, eqtype::LowPass, eqtype::HighShelf, eqtype::FirstSection, 19}) {
+        panel.LoadBand(3, {0.0f, 1000, 1.0f, type});
+        EditGridCell(3, CBandGrid::kQColumn, QStringLiteral("50"));
+        const float typed = panel.Band(3).q;
+
+        panel.LoadBand(3, {0.0f, 1000, 1.0f, type});
+        panel.SetSelectedBand(3);
+        for (int i = 0; i < 300; ++i)
+            QTest::keyClick(&panel, Qt::Key_Plus);
+        const float keyed = panel.Band(3).q;
+        EXPECT_FLOAT_EQ(typed, keyed) << "type " << type;
+        EXPECT_FLOAT_EQ(typed, static_cast<float>(BandQLimit(type))) << "type " << type;
+    }
+}
+
 TEST_F(BandEditorsTest, ShowingABandSetsSlidersRadioAndGainAccess) {
     panel.SetBandGain(2, 3.5f);
     Select(2);

@@ -1,6 +1,8 @@
 // The installed shape of the tool: the real orvexctl binary against a real orvex-sim process on
 // loopback.
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -87,14 +89,6 @@ private:
 
 class CtlProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir =
-            std::filesystem::temp_directory_path() / ("orvexctl-proc-" + std::to_string(::getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     ProcessResult Ctl(const std::vector<std::string>& args) {
         std::string command = Quote(ORVEX_CTL_EXE);
         for (const auto& a : args)
@@ -106,7 +100,8 @@ protected:
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
     }
 
-    std::filesystem::path dir;
+    orvex::test::TempDir tempDir{"orvexctl-proc"};
+    const std::filesystem::path dir = tempDir.Path();
 };
 
 TEST_F(CtlProcessTest, SetThenGetRoundTripsThroughTheProcessor) {

@@ -15,6 +15,7 @@
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
 #include "../link/RecordingSender.h"
+#include "TempDir.h"
 
 #include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
@@ -69,15 +70,11 @@ protected:
         host = std::make_unique<sim::NetworkHost>(*model, options);
         std::string error;
         ASSERT_TRUE(host->Start(&error)) << error;
-        dir =
-            std::filesystem::temp_directory_path() / ("orvexctl-" + std::to_string(::getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
     }
 
     void TearDown() override {
-        host->Stop();
-        std::filesystem::remove_all(dir);
+        if (host)
+            host->Stop();
     }
 
     std::string Address() const { return "127.0.0.1:" + std::to_string(host->Port()); }
@@ -127,7 +124,10 @@ protected:
 
     std::unique_ptr<sim::ProcessorModel> model;
     std::unique_ptr<sim::NetworkHost> host;
-    std::filesystem::path dir;
+    // The folder was named after the test: a parameterised test's '/' made it two levels deep and
+    // only the inner one was removed, so every run left orvexctl-<pid>-<test> folders in /tmp.
+    TempDir tempDir{"orvexctl"};
+    const std::filesystem::path dir = tempDir.Path();
 };
 
 std::vector<std::string> HexAll(const std::vector<std::vector<uint8_t>>& bodies) {
@@ -252,7 +252,11 @@ TEST_F(CtlTest, DumpAfterLoadShowsTheFilesValuesAndDiffNamesExactlyTheChanges) {
     edited.SetPositionGain(5, -2.5f);
     ASSERT_TRUE(SaveModeFile(preset, edited).ok());
 
-    EXPECT_EQ(RunArgs({"file", "diff", base, base}).out, "");
+    // Equal files printed nothing at all, which reads like a failure.
+    const CtlResult same = RunArgs({"file", "diff", base, base});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_EQ(same.out, base + " and " + base + " are equal\n");
+    EXPECT_EQ(RunArgs({"--json", "file", "diff", base, base}).out, "{}\n");
     const CtlResult diff = RunArgs({"file", "diff", base, preset});
     ASSERT_EQ(diff.code, 0) << diff.err;
     EXPECT_EQ(diff.out, "echoLevelA 50 -> 37\n"
@@ -282,7 +286,7 @@ TEST_F(CtlTest, DumpAfterLoadShowsTheFilesValuesAndDiffNamesExactlyTheChanges) {
     // What the processor holds now saves back as the file, field for field.
     const std::string again = PathIn("again.kvom");
     ASSERT_EQ(Run({"save", again}).code, 0);
-    EXPECT_EQ(RunArgs({"file", "diff", preset, again}).out, "");
+    EXPECT_EQ(RunArgs({"file", "diff", preset, again}).out, preset + " and " + again + " are equal\n");
 }
 
 TEST_F(CtlTest, AFileNamedAfterAMemoryIsStoredIntoItAfterWriteAll) {
@@ -391,6 +395,7 @@ TEST_P(CtlErrorTest, RefusesBeforeAnythingIsSent) {
     const uint8_t version9[] = {9, 0, 0, 0};
     std::ofstream(PathIn("v9.kvom"), std::ios::binary).write(reinterpret_cast<const char*>(version9), 4);
     std::ofstream(PathIn("short.kvom"), std::ios::binary).write("\x1d\0\0\0\x01\x02", 6);
+    std::ofstream(PathIn("notes.kvom"), std::ios::binary) << "hello\n";
     std::vector<std::string> args{"--connect", Address()};
     for (const auto& a : GetParam().args)
         args.push_back(Expand(a));
@@ -434,6 +439,10 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{
             {"load", "@/short.kvom"}, 4, "mode file @/short.kvom is truncated: version 29 needs 2223 bytes, it has 6"},
         ErrorCase{{"load", "@/missing.kvom"}, 4, "cannot open @/missing.kvom: No such file or directory"},
+        // A 6-byte text file was "mode file version 1819043176 is not supported".
+        ErrorCase{{"load", "@/notes.kvom"}, 4, "@/notes.kvom is not a mode file"},
+        ErrorCase{{"file", "show", "@/notes.kvom"}, 4, "@/notes.kvom is not a mode file"},
+        ErrorCase{{"load", "@"}, 4, "cannot open @: Is a directory"},
         ErrorCase{
             {"save", "@/no/such/folder/x.kvom"}, 4, "cannot write @/no/such/folder/x.kvom: No such file or directory"}),
     [](const auto& paramInfo) { return "case" + std::to_string(paramInfo.index); });

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -181,9 +183,13 @@ TEST_F(ModeFileTest, RejectedFilesLeaveTheStoreAsItWas) {
     PutLe32(version9, 0, 9);
     EXPECT_EQ(LoadModeFileBytes(version9, store).status, ModeFileStatus::UnsupportedVersion);
 
+    std::vector<uint8_t> future(2223, 0x11);
+    PutLe32(future, 0, 30);
+    EXPECT_EQ(LoadModeFileBytes(future, store).status, ModeFileStatus::UnsupportedVersion);
+
     std::vector<uint8_t> negative(2223, 0x11);
     PutLe32(negative, 0, 0xFFFFFFFF);
-    EXPECT_EQ(LoadModeFileBytes(negative, store).status, ModeFileStatus::UnsupportedVersion);
+    EXPECT_EQ(LoadModeFileBytes(negative, store).status, ModeFileStatus::NotModeFile);
 
     // A current file cut short: the old editor would have taken half a block and pushed it on.
     std::vector<uint8_t> truncated(2222, 0x22);
@@ -193,7 +199,7 @@ TEST_F(ModeFileTest, RejectedFilesLeaveTheStoreAsItWas) {
     std::vector<uint8_t> shortV1(4 + 784, 0x33);
     PutLe32(shortV1, 0, 1);
     EXPECT_EQ(LoadModeFileBytes(shortV1, store).status, ModeFileStatus::Truncated);
-    EXPECT_EQ(LoadModeFileBytes(std::vector<uint8_t>{29, 0}, store).status, ModeFileStatus::Truncated);
+    EXPECT_EQ(LoadModeFileBytes(std::vector<uint8_t>{29, 0}, store).status, ModeFileStatus::NotModeFile);
 
     EXPECT_EQ(Blocks(store), before);
 
@@ -224,13 +230,57 @@ TEST_F(ModeFileTest, MissingFileAndUnwritablePathReportTheSystemError) {
     EXPECT_EQ(save.errorCode, ENOENT);
 }
 
+// A 6-byte text file was reported as "version 1819043176 is not supported": its first four
+// characters read as a version word.
+TEST_F(ModeFileTest, TextAndTinyFilesAreNotModeFiles) {
+    ParameterStore store;
+    FillBlocks(store, 12);
+    const auto before = Blocks(store);
+    const fs::path text = dir / "notes.kvom";
+    std::ofstream(text) << "hello\n";
+    const ModeFileResult r = LoadModeFile(text, store);
+    EXPECT_EQ(r.status, ModeFileStatus::NotModeFile);
+    const std::string longText(3000, 'x');
+    EXPECT_EQ(
+        LoadModeFileBytes(std::span(reinterpret_cast<const uint8_t*>(longText.data()), longText.size()), store).status,
+        ModeFileStatus::NotModeFile);
+    EXPECT_EQ(LoadModeFileBytes(std::vector<uint8_t>(2223, 0), store).status, ModeFileStatus::NotModeFile);
+    EXPECT_EQ(LoadModeFileBytes(std::vector<uint8_t>{}, store).status, ModeFileStatus::NotModeFile);
+    EXPECT_EQ(Blocks(store), before);
+}
+
+// The old test saved the failing copy to another path, so the preset it checked was never at risk:
+// here the write into the same target fails half-way, as on a full disk.
 TEST_F(ModeFileTest, FailedSaveKeepsThePreviousPreset) {
     ParameterStore first;
     FillBlocks(first, 21);
     const fs::path path = dir / "keep.kvom";
     ASSERT_TRUE(SaveModeFile(path, first).ok());
-    // A folder standing where the file should go makes the final rename fail after the data
-    // was written to the temporary file.
+    const std::vector<uint8_t> firstBytes = BuildModeFile(first);
+
+    ParameterStore second;
+    FillBlocks(second, 22);
+    size_t written = 0;
+    const ModeFileResult r = SaveModeFile(path, second, [&](int fd, std::span<const uint8_t> bytes) {
+        const size_t half = bytes.size() / 2;
+        written = static_cast<size_t>(::write(fd, bytes.data(), half));
+        errno = ENOSPC;
+        return false;
+    });
+    EXPECT_EQ(r.status, ModeFileStatus::CannotWrite);
+    EXPECT_EQ(r.errorCode, ENOSPC);
+    EXPECT_GT(written, 0u); // the failure came after part of the new preset was on disk
+
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(onDisk, firstBytes);
+    // The temporary file is gone again.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(ModeFileTest, FailedRenameKeepsWhatStandsAtTheTarget) {
+    // A folder standing where the file should go makes the final rename fail after the data was
+    // written to the temporary file.
     const fs::path blocked = dir / "blocked.kvom";
     fs::create_directories(blocked / "inside");
     ParameterStore second;
@@ -238,12 +288,8 @@ TEST_F(ModeFileTest, FailedSaveKeepsThePreviousPreset) {
     const ModeFileResult r = SaveModeFile(blocked, second);
     EXPECT_EQ(r.status, ModeFileStatus::CannotWrite);
     EXPECT_NE(r.errorCode, 0);
-    EXPECT_TRUE(fs::is_directory(blocked));
-    ParameterStore reloaded;
-    ASSERT_TRUE(LoadModeFile(path, reloaded).ok());
-    EXPECT_EQ(Blocks(reloaded), Blocks(first));
-    // The temporary file is gone again.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    EXPECT_TRUE(fs::is_directory(blocked / "inside"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST(ModeFileTitleTest, FirstTwoCharactersNameTheDeviceMemory) {

@@ -22,10 +22,6 @@ namespace orvex {
 
 namespace {
 
-bool GainEditable(int code) {
-    return code == 1 || code == 4 || code == 5;
-}
-
 int ToSlider(double value, const CXBmpSlider* slider) {
     const double clamped =
         std::clamp(value, static_cast<double>(slider->GetSliderMin()), static_cast<double>(slider->GetSliderMax()));
@@ -112,12 +108,12 @@ QRadioButton* CBandStrip::TypeRadio(int radio) const {
 }
 
 void CBandStrip::SetQSliderMaximum(int code) {
-    m_qSlider->SetSliderRange(10, code == 1 ? kPeakQSliderMax : kOtherQSliderMax);
+    m_qSlider->SetSliderRange(10, static_cast<int>(std::lround(BandQLimit(code) * 100.0)));
 }
 
 void CBandStrip::EnableGain(int code) {
-    m_gainSlider->SetSliderEnabled(GainEditable(code));
-    m_gainEdit->setEnabled(GainEditable(code));
+    m_gainSlider->SetSliderEnabled(BandGainEditable(code));
+    m_gainEdit->setEnabled(BandGainEditable(code));
 }
 
 void CBandStrip::RewriteFromBand(int index) {
@@ -178,7 +174,8 @@ void CBandStrip::ApplyStrip() {
     const double q = ParseLeadingNumber(m_qEdit->text());
     m_panel->SetBandGain(index, static_cast<float>(gain));
     if (hz != 0.0) {
-        m_panel->SetBandFrequency(index, static_cast<float>(std::clamp(hz, 20.0, 20000.0)));
+        m_panel->SetBandFrequency(index,
+                                  static_cast<float>(std::clamp(hz, double{kMinBandFreqHz}, double{kMaxBandFreqHz})));
     }
     m_panel->SetBandQ(index, static_cast<float>(q));
 

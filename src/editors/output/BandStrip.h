@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/EqBandRecord.h"
+
 #include <QWidget>
 
 #include <array>
@@ -36,8 +38,8 @@ public:
     static constexpr int IDC_FREQ_EDIT = 1213;
     static constexpr int IDC_Q_EDIT = 1214;
 
-    static constexpr int kPeakQSliderMax = 3000;
-    static constexpr int kOtherQSliderMax = 200;
+    static constexpr int kPeakQSliderMax = static_cast<int>(kMaxPeakingQ * 100);
+    static constexpr int kOtherQSliderMax = static_cast<int>(kMaxShapeQ * 100);
 
     explicit CBandStrip(QWidget* parent = nullptr);
 

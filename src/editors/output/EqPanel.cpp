@@ -73,10 +73,6 @@ constexpr std::array<AxisLabel, 10> kHzLabels = {{{20, "20Hz"},
                                                   {10000, "10kHz"},
                                                   {20000, "20kHz"}}};
 
-bool GainEditable(int code) {
-    return code == eqtype::Peaking || code == eqtype::LowShelf || code == eqtype::HighShelf;
-}
-
 bool IsLowPassKind(int code) {
     return code >= 2 && code <= 20 && code % 2 == 0;
 }
@@ -86,13 +82,7 @@ bool IsHighPassKind(int code) {
 }
 
 float QLimitFor(int code) {
-    return code == eqtype::Peaking || code == eqtype::Off || code > eqtype::HighShelf ? CEqPanel::kMaxPeakQ
-                                                                                      : CEqPanel::kMaxOtherQ;
-}
-
-// SetBandQ holds PEQ to 30 and every other code to 2; the mouse and keys use 2 only for codes 2..5.
-float QMaxForSetter(int code) {
-    return code == eqtype::Peaking ? CEqPanel::kMaxPeakQ : CEqPanel::kMaxOtherQ;
+    return static_cast<float>(BandQLimit(code));
 }
 
 QColor WithAlpha(QColor c, int alpha) {
@@ -185,19 +175,17 @@ QString CEqPanel::Title() const {
 void CEqPanel::SetBandCount(int count) {
     count = std::clamp(count, 0, kEqPanelSlots);
     m_bandCount = count;
-    static constexpr std::array<float, 7> k7 = {31, 62, 125, 250, 500, 1000, 2000};
-    static constexpr std::array<float, 10> k10 = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
-    auto standard = [this](auto const& freqs) {
-        for (size_t i = 0; i < freqs.size(); ++i) {
-            m_bands[i].freqHz = freqs[i];
+    auto standard = [this](size_t bands) {
+        for (size_t i = 0; i < bands; ++i) {
+            m_bands[i].freqHz = static_cast<float>(kOctaveBandHz[i]);
             m_bands[i].type = eqtype::Peaking;
             m_bands[i].q = 1.41f;
         }
     };
     if (count == 7) {
-        standard(k7);
+        standard(7);
     } else if (count == 10) {
-        standard(k10);
+        standard(10);
     }
     for (int i = 0; i < count; ++i) {
         m_extras[static_cast<size_t>(i)].index = i;
@@ -251,7 +239,8 @@ void CEqPanel::SetBandGain(int index, float gainDb) {
     }
     CurveBand& b = m_bands[static_cast<size_t>(index)];
     b.gainDb = gainDb;
-    if (b.type == eqtype::LowPass || b.type == eqtype::HighPass || b.type > eqtype::HighShelf) {
+    // An off band keeps the gain it is given; it is not drawn or sent.
+    if (b.type != eqtype::Off && !BandGainEditable(b.type)) {
         b.gainDb = 0.0f;
     }
     // A non-number typed or sent in would otherwise survive every clamp.
@@ -268,7 +257,7 @@ void CEqPanel::SetBandQ(int index, float q) {
         return;
     }
     CurveBand& b = m_bands[static_cast<size_t>(index)];
-    b.q = std::clamp(q, kMinQ, QMaxForSetter(b.type));
+    b.q = std::clamp(q, kMinQ, QLimitFor(b.type));
     Recompute(index);
     update();
 }
@@ -493,7 +482,7 @@ void CEqPanel::mouseMoveEvent(QMouseEvent* event) {
         // The grab offset keeps the marker under the pointer vertically only; x follows the pointer.
         const double hz = kAxisMinHz * std::pow(10.0, std::log10(kAxisMaxHz / kAxisMinHz) * at.x() / w);
         double gain = 0.0;
-        if (GainEditable(b.type)) {
+        if (BandGainEditable(b.type)) {
             gain = kAxisTopDb - (at.y() - m_grabOffset.y()) / h * kAxisSpanDb;
             gain = std::round(gain * 10.0) / 10.0; // half away from zero
         }
@@ -503,9 +492,10 @@ void CEqPanel::mouseMoveEvent(QMouseEvent* event) {
         emit bandChanged(m_selected);
         repaint();
     } else {
-        const bool narrow = b.type >= eqtype::LowPass && b.type <= eqtype::HighShelf;
+        // A narrow Q range moves more finely under the pointer.
+        const bool narrow = QLimitFor(b.type) < kMaxPeakQ;
         const float dx = static_cast<float>(at.x() - m_previousX);
-        b.q = narrow ? std::clamp(b.q + dx / 80.0f, kMinQ, kMaxOtherQ) : std::clamp(b.q + dx / 12.0f, kMinQ, kMaxPeakQ);
+        b.q = std::clamp(b.q + dx / (narrow ? 80.0f : 12.0f), kMinQ, QLimitFor(b.type));
         m_previousX = at.x();
         Recompute(m_selected);
         emit bandChanged(m_selected);
@@ -550,7 +540,7 @@ void CEqPanel::leaveEvent(QEvent* event) {
 
 void CEqPanel::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
-    if (m_selected < 0 || delta == 0 || !GainEditable(m_bands[static_cast<size_t>(m_selected)].type)) {
+    if (m_selected < 0 || delta == 0 || !BandGainEditable(m_bands[static_cast<size_t>(m_selected)].type)) {
         event->ignore();
         return;
     }
@@ -618,7 +608,7 @@ void CEqPanel::keyPressEvent(QKeyEvent* event) {
     }
     case Qt::Key_Up:
     case Qt::Key_Down:
-        if (GainEditable(b.type)) {
+        if (BandGainEditable(b.type)) {
             const float step = fine ? 0.1f : 0.2f;
             b.gainDb += key == Qt::Key_Up ? step : -step;
         }

@@ -54,9 +54,9 @@ public:
     static constexpr int kCopyAction = 0;
     static constexpr int kPasteAction = 1;
 
-    static constexpr float kMinQ = 0.1f;
-    static constexpr float kMaxPeakQ = 30.0f;
-    static constexpr float kMaxOtherQ = 2.0f;
+    static constexpr float kMinQ = static_cast<float>(kMinBandQ);
+    static constexpr float kMaxPeakQ = static_cast<float>(kMaxPeakingQ);
+    static constexpr float kMaxOtherQ = static_cast<float>(kMaxShapeQ);
 
     explicit CEqPanel(QWidget* parent = nullptr);
     ~CEqPanel() override;

@@ -1,6 +1,7 @@
 #include "editors/output/SmallEqPanel.h"
 
 #include "editors/output/ControlFonts.h"
+#include "model/EqPaths.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,9 +21,8 @@ constexpr double kMinHz = 10.0;
 } // namespace
 
 CSmallEqPanel::CSmallEqPanel(QWidget* parent) : QWidget(parent) {
-    static constexpr std::array<float, kBands> kFreqs = {31, 62, 125, 250, 500, 1000, 2000};
     for (int i = 0; i < kBands; ++i) {
-        m_bands[static_cast<size_t>(i)].freqHz = kFreqs[static_cast<size_t>(i)];
+        m_bands[static_cast<size_t>(i)].freqHz = static_cast<float>(kOctaveBandHz[static_cast<size_t>(i)]);
     }
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
