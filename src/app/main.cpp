@@ -2,11 +2,11 @@
 
 #include "shell/Gallery.h"
 #include "shell/OrvexApp.h"
+#include "shell/SingleInstance.h"
 #include "shell/Theme.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -51,27 +51,20 @@ int main(int argc, char** argv) {
         }
         options.languageOverride = value == QStringLiteral("en") ? 1 : 0;
     }
-    QString host;
-    int port = 0;
     if (parser.isSet(connect)) {
-        const QString target = parser.value(connect);
-        const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
-        bool ok = colon > 0;
-        if (ok) {
-            host = target.left(colon);
-            port = target.mid(colon + 1).toInt(&ok);
-        }
-        if (!ok || port <= 0 || port > 65535) {
+        QString host;
+        int port = 0;
+        options.connectTarget = parser.value(connect);
+        if (!orvex::SingleInstanceGuard::ParseConnectTarget(options.connectTarget, host, port)) {
             std::fprintf(stderr, "orvex: --connect takes HOST:PORT, for example 127.0.0.1:30303\n");
             return 2;
         }
     }
 
+    // With another editor running, the address goes to it and this start ends here.
     orvex::COrvexv13App app;
     if (!app.InitInstance(options))
         return 0;
-    if (!host.isEmpty())
-        QTimer::singleShot(0, &app, [&app, host, port] { app.ConnectOnStart(host, port); });
     const int result = QApplication::exec();
     app.ExitInstance();
     return result;

@@ -54,6 +54,14 @@ void AppSettings::SetIpAddr(const QString& address) {
     m_settings->setValue(QString(kSection) + "IPAddr", address);
 }
 
+QString AppSettings::LastFolder() const {
+    return m_settings->value(QString(kSection) + "LastFolder").toString();
+}
+
+void AppSettings::SetLastFolder(const QString& folder) {
+    m_settings->setValue(QString(kSection) + "LastFolder", folder);
+}
+
 int AppSettings::IpPort() const {
     bool ok = false;
     const int port = m_settings->value(QString(kSection) + "IPPort", kDefaultPort).toInt(&ok);

@@ -38,6 +38,10 @@ public:
     int IpPort() const;
     void SetIpPort(int port);
 
+    // The folder of the file last chosen in a file dialog (empty when never stored).
+    QString LastFolder() const;
+    void SetLastFolder(const QString& folder);
+
     QStringList RecentFiles() const;
     // Moves `path` to the front; the list keeps 10 entries.
     void AddRecentFile(const QString& path);

@@ -394,7 +394,7 @@ void CMainFrame::UpdateCommandUI() {
         CPage* page = m_view ? m_view->CurrentPage() : nullptr;
         const bool eq = page && page->HasEq();
         m_bypass->setEnabled(eq);
-        m_bypass->setChecked(eq && page->EqBypassed());
+        m_bypass->setChecked(eq && m_view->EqBypassed());
         m_bypass->setText(Tr2("均衡旁路", "Bypass"));
         m_resetEq->setEnabled(eq);
         m_resetEq->setText(Tr2("重置均衡", "Reset EQ"));

@@ -1,5 +1,8 @@
 #include "shell/MessageBoxes.h"
 
+#include "shell/AppSettings.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -67,16 +70,33 @@ void OpenMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
     box->open();
 }
 
+namespace {
+QString RunFileDialog(QWidget* parent, const FileDialogRequest& request, const QString& folder) {
+    const QString start = folder.isEmpty()                ? request.defaultName
+                          : request.defaultName.isEmpty() ? folder
+                                                          : QDir(folder).filePath(request.defaultName);
+    QFileDialog dialog(parent, request.caption, start, request.filter);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    QString path = dialog.selectedFiles().constFirst();
+    if (request.save && !request.defaultSuffix.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + request.defaultSuffix;
+    return path;
+}
+} // namespace
+
 QString AskFileName(QWidget* parent, const FileDialogRequest& request) {
-    if (g_fileDialogHook)
-        return g_fileDialogHook(request);
-    if (request.save) {
-        QString path = QFileDialog::getSaveFileName(parent, request.caption, request.defaultName, request.filter);
-        if (!path.isEmpty() && !request.defaultSuffix.isEmpty() && QFileInfo(path).suffix().isEmpty())
-            path += QLatin1Char('.') + request.defaultSuffix;
-        return path;
-    }
-    return QFileDialog::getOpenFileName(parent, request.caption, request.defaultName, request.filter);
+    AppSettings settings;
+    QString folder = settings.LastFolder();
+    // A folder removed since is not offered: the dialog starts where the platform starts it.
+    if (!folder.isEmpty() && !QDir(folder).exists())
+        folder.clear();
+    const QString path = g_fileDialogHook ? g_fileDialogHook(request) : RunFileDialog(parent, request, folder);
+    if (!path.isEmpty())
+        settings.SetLastFolder(QFileInfo(path).absolutePath());
+    return path;
 }
 
 } // namespace orvex

@@ -39,7 +39,8 @@ struct FileDialogRequest {
     QString defaultSuffix; // added to a saved name typed without one
 };
 
-// Empty when the user cancelled.
+// Empty when the user cancelled. The dialog opens in the folder of the file chosen last (kept in
+// the settings), and a chosen file makes its folder the last one.
 QString AskFileName(QWidget* parent, const FileDialogRequest& request);
 
 // Test seams: while a hook is installed it answers instead of a dialog. OpenErrorBox hands the

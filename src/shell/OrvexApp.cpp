@@ -20,14 +20,20 @@
 #include "shell/WaitDlg.h"
 #include "ui/IpAddressCtrl.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 
 // Resources of a static library are registered by name from outside any namespace.
 static void InitOrvexResources() {
@@ -120,7 +126,8 @@ bool COrvexv13App::InitInstance(const Options& options) {
     if (options.singleInstance) {
         m_guard = std::make_unique<SingleInstanceGuard>();
         m_guard->SetRaiseHandler([this] { return RaiseMainWindow(); });
-        switch (m_guard->Acquire()) {
+        m_guard->SetConnectHandler([this](const QString& host, int port) { ConnectOnStart(host, port); });
+        switch (m_guard->Acquire(options.connectTarget)) {
         case SingleInstanceGuard::Outcome::First:
             break;
         case SingleInstanceGuard::Outcome::RaisedOther:
@@ -158,6 +165,10 @@ bool COrvexv13App::InitInstance(const Options& options) {
     ExtractHelpFile();
     if (options.showWindow)
         m_frame->show();
+    QString host;
+    int port = 0;
+    if (SingleInstanceGuard::ParseConnectTarget(options.connectTarget, host, port))
+        QTimer::singleShot(0, this, [this, host, port] { ConnectOnStart(host, port); });
     return true;
 }
 
@@ -382,6 +393,27 @@ bool COrvexv13App::LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const {
     return m_leftCtrlDown || ((modifiers & Qt::ControlModifier) && !m_rightCtrlDown);
 }
 
+namespace {
+// A widget that takes typed text (an item view's cell editor is one of these too): letters and
+// digits typed there are text, never shortcuts.
+bool TakesText(const QWidget* widget) {
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget) ||
+           qobject_cast<const QComboBox*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
+           qobject_cast<const QPlainTextEdit*>(widget);
+}
+} // namespace
+
+COrvexv13App::KeyScope COrvexv13App::CurrentKeyScope() const {
+    // A modal dialog (a file dialog, a question) owns the keyboard; so does any field being typed in.
+    if (QApplication::activeModalWidget() || TakesText(QApplication::focusWidget()))
+        return KeyScope::None;
+    // The transient notice has nothing to type into; the keys that raised it go on working there.
+    const QWidget* active = QApplication::activeWindow();
+    if (m_frame && active && (active == m_frame || active == m_infoDlg))
+        return KeyScope::MainWindow;
+    return KeyScope::OtherWindow;
+}
+
 bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     // Every key reaches the application's window object first; reacting there sees each
@@ -395,7 +427,8 @@ bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
             if (HandleKeyRelease(key->key(), key->modifiers(), key->isAutoRepeat()))
                 return true;
         } else if (type == QEvent::KeyPress && key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F4 && m_frame &&
-                   m_session->IsConnected() && !m_synDlg && !ToolDialog(tmpl::SmartPlug)) {
+                   CurrentKeyScope() == KeyScope::MainWindow && m_session->IsConnected() && !m_synDlg &&
+                   !ToolDialog(tmpl::SmartPlug)) {
             return true; // acted on at key-up
         }
     }
@@ -406,14 +439,21 @@ bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bo
     COrvexv13View* view = View();
     if (!view || autoRepeat)
         return false;
+    const KeyScope scope = CurrentKeyScope();
+    if (scope == KeyScope::None)
+        return false;
     const bool leftCtrl = LeftCtrlHeld(modifiers);
 
+    // The machine settings may be opened from a tool window too; the keys that change the
+    // processor act only on the main window.
     if (key == Qt::Key_F7) {
         if (m_synDlg)
             return false;
         ShowToolDialog(tmpl::MachineSettings);
         return true;
     }
+    if (scope != KeyScope::MainWindow)
+        return false;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
         if (!m_session->IsConnected() || m_synDlg || ToolDialog(tmpl::SmartPlug))
             return false;

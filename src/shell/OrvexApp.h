@@ -44,6 +44,7 @@ public:
         TcpTimings timings;               // tests shorten the link's time-outs
         HidBackend* hidBackend = nullptr; // null: hidapi; tests pass the fake device
         bool watchDevices = true;         // udev arrival and removal of the processor
+        QString connectTarget;            // --connect HOST:PORT; handed to a running editor
     };
 
     COrvexv13App();
@@ -113,6 +114,11 @@ public:
 
     // The shortcuts, acted on at key-up. True when the key is consumed.
     bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat);
+
+    // Where a key would land: nowhere (a modal dialog or a text field has it), the main window,
+    // or another window of the editor (only F7 acts there).
+    enum class KeyScope { None, MainWindow, OtherWindow };
+    KeyScope CurrentKeyScope() const;
 
 signals:
     // Every text ShowInfoMessage puts up, as it is shown.

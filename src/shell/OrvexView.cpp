@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace orvex {
 
@@ -31,6 +32,8 @@ namespace {
 constexpr int kTimer1Ms = 250;
 constexpr int kLevelPollMs = 500;
 constexpr int kInfoMs = 1100;
+// OnSyncDone's argument: which sequence ended (DeviceSession's StartReadSync / StartWriteSync).
+constexpr uint32_t kWriteAllDone = 1;
 
 void UiWait(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -235,7 +238,7 @@ void COrvexv13View::OnVolumeCommand(VolumeControl control) {
         if (value > limit) {
             m_app.ShowInfoMessage(control == VolumeControl::Mic
                                       ? Tr2("不能超过最大话筒音量!", "Mic vol can't over max value!")
-                                      : Tr2("不能超过最大音乐音量!", "Mic vol can't over max value!"),
+                                      : Tr2("不能超过最大音乐音量!", "Music vol can't over max value!"),
                                   kInfoMs);
             value = limit;
         }
@@ -270,6 +273,8 @@ void COrvexv13View::StepVolume(VolumeControl control, int delta) {
 // ---- link events ----------------------------------------------------------------------------------
 
 void COrvexv13View::OnDeviceConnected(bool usbArrival) {
+    // A busy answer belongs to the link it came on; a new link starts with the question open.
+    m_app.hostBusy = 0;
     ShowBalloon(Tr2("设备已连接，同步中……", "Device connected!"), Tr2("信息", "Information"), usbArrival ? 4000 : 5000);
     m_app.Session().StartReadSync();
     // Modal: returns when the synchronisation ends, times out or the link goes.
@@ -277,28 +282,24 @@ void COrvexv13View::OnDeviceConnected(bool usbArrival) {
     m_timer3.start(kLevelPollMs);
 }
 
-void COrvexv13View::OnSyncDone(uint32_t /*wParam*/) {
+void COrvexv13View::OnSyncDone(uint32_t wParam) {
     m_app.EndSyncDialog();
+    // The memory named by an "m1".."m4" file is for the write-all of that file alone: it is used
+    // up when that write-all ends, whatever else happens, and no read-all ever stores into it.
+    const int pendingMode = wParam == kWriteAllDone ? std::exchange(m_app.pendingModeIndex, -1) : -1;
     if (m_app.hostBusy != 0)
         return;
-    ParameterStore& store = m_app.Store();
-    const DeviceIdentity identity = store.Identity();
-    if (!IsAcceptedModuleName(identity.moduleName)) {
+    switch (CheckIdentity(m_app.Store().Identity())) {
+    case IdentityCheck::WrongModel:
         Mismatch(QString::fromUtf8("机器型号与软件不匹配!"));
         return;
-    }
-    if (identity.commandSetVersion != kAcceptedCommandSetVersion) {
+    case IdentityCheck::WrongVersion:
         Mismatch(QString::fromUtf8("机器与软件通信版本不匹配，请使用机器配套软件!"));
         return;
+    case IdentityCheck::Accepted:
+        break;
     }
-    if (m_app.pendingModeIndex >= 0 && m_app.pendingModeIndex <= 3) {
-        const int mode = m_app.pendingModeIndex;
-        store.SetDeviceMode(mode);
-        m_app.Session().SelectDeviceMode(mode);
-        UiWait(20);
-        m_app.Session().SaveDeviceMode(mode);
-        m_app.pendingModeIndex = -1;
-    }
+    m_app.Session().Sync().StorePendingMode(pendingMode);
     RefreshAllViews();
     UiWait(150);
 }
@@ -322,7 +323,12 @@ void COrvexv13View::OnLinkTimeout() {
 void COrvexv13View::OnHostBusy() {
     m_app.EndSyncDialog();
     m_app.hostBusy = 1;
-    m_app.ShowInfoMessage(Tr2("主机已连接其他设备，请先断开!", "Host is connected!"), 3000);
+    const QString text = Tr2("主机已连接其他设备，请先断开!", "Host is connected!");
+    // The busy answer comes right after the connect: it replaces the "connected" notice, which
+    // would otherwise stay up longer than the message and contradict it.
+    if (m_timer990.isActive())
+        ShowBalloon(text, Tr2("信息", "Information"), 5000);
+    m_app.ShowInfoMessage(text, 3000);
 }
 
 void COrvexv13View::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
@@ -499,9 +505,17 @@ void COrvexv13View::ResetPageEq() {
         m_currentPage->ResetEq();
 }
 
+bool COrvexv13View::EqBypassed() const {
+    const int slot = m_currentPage ? m_currentPage->EqBypassSlot() : -1;
+    return slot >= 0 && m_app.Store().GetSlotWord(slot) != 0;
+}
+
 void COrvexv13View::ToggleEqBypass() {
-    if (m_currentPage && m_currentPage->HasEq())
-        m_currentPage->ToggleEqBypass();
+    const int slot = m_currentPage ? m_currentPage->EqBypassSlot() : -1;
+    if (slot >= 0) {
+        m_app.Session().Commands().SetSlotWord(slot, EqBypassed() ? 0 : 1);
+        m_currentPage->RefreshFromStore();
+    }
     if (Frame())
         Frame()->UpdateCommandUI();
 }
@@ -533,8 +547,8 @@ void COrvexv13View::OnFileOpen() {
 
 bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule) {
     DeviceSession& session = m_app.Session();
-    if (applyNameRule)
-        m_app.pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
+    // A refused file names no memory: nothing may be stored into one after a later synchronisation.
+    m_app.pendingModeIndex = -1;
     const ModeFileResult result = session.LoadModeFile(path.toStdString());
     if (!result.ok()) {
         if (result.status == ModeFileStatus::CannotOpen)
@@ -546,6 +560,8 @@ bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule
             ShowInformationBox(window(), QStringLiteral("Mode file version not support!"), QStringLiteral("Info"));
         return false;
     }
+    if (applyNameRule)
+        m_app.pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
     DebugOut("Start thread:SynchronizeData\n");
     session.StartWriteSync();
     m_app.Settings().AddRecentFile(path);

@@ -77,6 +77,8 @@ public:
     void MachineReset();
     void ResetPageEq();
     void ToggleEqBypass();
+    // The stored bypass flag of the equaliser the current page shows (false without one).
+    bool EqBypassed() const;
 
     // Ribbon, current page and open dialogs reload from the store.
     void RefreshAllViews();

@@ -25,10 +25,12 @@ public:
     // The page's own relabelling after a language switch (RelabelDialog with its template by default).
     virtual void Relabel();
 
-    // Equaliser commands of the status bar and the keys; pages without an equaliser ignore them.
-    virtual bool HasEq() const { return false; }
-    virtual bool EqBypassed() const { return false; }
-    virtual void ToggleEqBypass() {}
+    // The store slot of the bypass flag of the equaliser the page shows now (-1: it shows none).
+    // The flag lives in the store: the view reads it for the status bar and toggles it through the
+    // core's setter, then refreshes the page, which only draws it.
+    virtual int EqBypassSlot() const { return -1; }
+    bool HasEq() const { return EqBypassSlot() >= 0; }
+    // Equaliser reset of the status bar; pages without an equaliser ignore it.
     virtual void ResetEq() {}
     // Left Ctrl + 1..9, 0: select band 1..10 on the page's curve panel.
     virtual void SelectEqBand(int /*band*/) {}

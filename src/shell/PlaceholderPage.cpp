@@ -1,5 +1,6 @@
 #include "shell/PlaceholderPage.h"
 
+#include "model/StoreFields.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 
@@ -126,13 +127,18 @@ void CPlaceholderPage::RefreshFromStore() {
     m_title->setText(Title());
 }
 
-bool CPlaceholderPage::HasEq() const {
-    return Kind() == PageKind::Music || Kind() == PageKind::Output || Kind() == PageKind::Efx;
-}
-
-void CPlaceholderPage::ToggleEqBypass() {
-    if (HasEq())
-        m_bypassed = !m_bypassed;
+int CPlaceholderPage::EqBypassSlot() const {
+    // What the real pages show first: mic channel A, the channel A reverb, the shown output channel.
+    switch (Kind()) {
+    case PageKind::Music:
+        return fields::micEqBypassA.slot;
+    case PageKind::Efx:
+        return fields::reverbEqBypassA.slot;
+    case PageKind::Output:
+        return fields::outEqBypass.slot + m_channel;
+    default:
+        return -1;
+    }
 }
 
 void CPlaceholderPage::SetOutputChannel(int channel) {

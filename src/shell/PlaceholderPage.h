@@ -20,9 +20,7 @@ public:
 
     void RefreshFromStore() override;
     void Relabel() override;
-    bool HasEq() const override;
-    bool EqBypassed() const override { return m_bypassed; }
-    void ToggleEqBypass() override;
+    int EqBypassSlot() const override;
     void ResetEq() override { ++m_eqResets; }
     void SelectEqBand(int band) override { m_selectedBand = band; }
     void SetOutputChannel(int channel) override;
@@ -41,7 +39,6 @@ private:
     QLabel* m_title = nullptr;
     QLabel* m_note = nullptr;
     int m_channel = 0;
-    bool m_bypassed = false;
     int m_refreshes = 0;
     int m_eqResets = 0;
     int m_selectedBand = -1;

@@ -12,6 +12,8 @@ namespace orvex {
 namespace {
 constexpr int kAskTimeoutMs = 2000;
 constexpr char kRaiseRequest[] = "raise\n";
+// "connect HOST:PORT\n": raise, then connect as the connect dialog would.
+constexpr char kConnectRequest[] = "connect ";
 constexpr char kRaisedReply[] = "ok\n";
 constexpr char kNoWindowReply[] = "nowindow\n";
 } // namespace
@@ -31,12 +33,25 @@ QString SingleInstanceGuard::DefaultName() {
     return name;
 }
 
-bool SingleInstanceGuard::AskRunningInstance(Outcome& outcome) {
+bool SingleInstanceGuard::ParseConnectTarget(const QString& target, QString& host, int& port) {
+    const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    bool ok = false;
+    const int number = target.mid(colon + 1).toInt(&ok);
+    if (!ok || number <= 0 || number > 65535)
+        return false;
+    host = target.left(colon);
+    port = number;
+    return true;
+}
+
+bool SingleInstanceGuard::AskRunningInstance(const QByteArray& request, Outcome& outcome) {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(kAskTimeoutMs))
         return false;
-    socket.write(kRaiseRequest);
+    socket.write(request);
     socket.waitForBytesWritten(kAskTimeoutMs);
     QByteArray reply;
     while (!reply.contains('\n') && socket.waitForReadyRead(kAskTimeoutMs))
@@ -45,9 +60,11 @@ bool SingleInstanceGuard::AskRunningInstance(Outcome& outcome) {
     return true;
 }
 
-SingleInstanceGuard::Outcome SingleInstanceGuard::Acquire() {
+SingleInstanceGuard::Outcome SingleInstanceGuard::Acquire(const QString& connectTarget) {
+    const QByteArray request =
+        connectTarget.isEmpty() ? QByteArray(kRaiseRequest) : kConnectRequest + connectTarget.toUtf8() + '\n';
     Outcome outcome = Outcome::First;
-    if (AskRunningInstance(outcome))
+    if (AskRunningInstance(request, outcome))
         return outcome;
 
     m_server = new QLocalServer(this);
@@ -57,7 +74,7 @@ SingleInstanceGuard::Outcome SingleInstanceGuard::Acquire() {
             return Outcome::CannotCreate;
         // Either a second editor started at the same moment, or a crashed one left its socket
         // file behind. Ask once more before taking the name over.
-        if (AskRunningInstance(outcome))
+        if (AskRunningInstance(request, outcome))
             return outcome;
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
@@ -74,7 +91,12 @@ void SingleInstanceGuard::OnNewConnection() {
             if (!socket->canReadLine())
                 return;
             const QByteArray request = socket->readLine();
-            if (request != kRaiseRequest) {
+            QString host;
+            int port = 0;
+            const bool connectRequest =
+                request.startsWith(kConnectRequest) &&
+                ParseConnectTarget(QString::fromUtf8(request.mid(qstrlen(kConnectRequest)).trimmed()), host, port);
+            if (request != kRaiseRequest && !connectRequest) {
                 socket->disconnectFromServer();
                 return;
             }
@@ -83,6 +105,11 @@ void SingleInstanceGuard::OnNewConnection() {
                             : "Single instance: asked to raise, no main window\n");
             socket->write(raised ? kRaisedReply : kNoWindowReply);
             socket->flush();
+            // The connect runs its own dialogs: not from inside this socket's notification.
+            if (connectRequest && raised && m_connect) {
+                QMetaObject::invokeMethod(
+                    this, [this, host, port] { m_connect(host, port); }, Qt::QueuedConnection);
+            }
         });
     }
 }

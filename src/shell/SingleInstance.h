@@ -10,7 +10,8 @@ class QLocalServer;
 namespace orvex {
 
 // One editor per user logon. The first instance listens on a local socket named after
-// "Calyx V1.0"; a later one connects, asks the first to raise its main window and ends.
+// "Calyx V1.0"; a later one connects, asks the first to raise its main window (and to connect to
+// the address it was started with, if any) and ends.
 class SingleInstanceGuard : public QObject {
     Q_OBJECT
 public:
@@ -28,20 +29,29 @@ public:
 
     static QString DefaultName();
 
-    Outcome Acquire();
+    // `connectTarget` ("HOST:PORT", may be empty) is handed to a running instance.
+    Outcome Acquire(const QString& connectTarget = QString());
 
     // What the first instance does when asked; returns true when it had a window to raise.
     void SetRaiseHandler(std::function<bool()> handler) { m_raise = std::move(handler); }
+    // What the first instance does with an address a later start hands over (after raising).
+    void SetConnectHandler(std::function<void(const QString& host, int port)> handler) {
+        m_connect = std::move(handler);
+    }
+
+    // "HOST:PORT" with a port 1..65535; false (outputs untouched) otherwise.
+    static bool ParseConnectTarget(const QString& target, QString& host, int& port);
 
     QString Name() const { return m_name; }
 
 private:
     void OnNewConnection();
-    bool AskRunningInstance(Outcome& outcome);
+    bool AskRunningInstance(const QByteArray& request, Outcome& outcome);
 
     QString m_name;
     QLocalServer* m_server = nullptr;
     std::function<bool()> m_raise;
+    std::function<void(const QString& host, int port)> m_connect;
 };
 
 } // namespace orvex

@@ -1,6 +1,9 @@
 #include "ShellFixture.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -62,6 +65,45 @@ TEST_F(AppSettingsTest, TheMainWindowCarriesItsCaptionAndInstanceMark) {
     StartApp();
     EXPECT_EQ(Frame()->windowTitle(), QStringLiteral("Vadidizov v2.2.2"));
     EXPECT_EQ(Frame()->property(CMainFrame::kInstanceProperty).toInt(), 1);
+}
+
+TEST_F(AppSettingsTest, FileDialogsOpenInTheFolderLastUsed) {
+    QTemporaryDir used;
+    const FileDialogRequest save{true, QString(), QStringLiteral("name.kvom"), QStringLiteral("Mode Files (*.kvom)"),
+                                 QStringLiteral("kvom")};
+    QString answerPath = used.path() + QStringLiteral("/evening.kvom");
+    SetFileDialogHook([&](const FileDialogRequest&) { return answerPath; });
+    AskFileName(nullptr, save);
+    EXPECT_EQ(AppSettings().LastFolder(), used.path());
+    answerPath.clear(); // cancelled: the folder stays
+    AskFileName(nullptr, save);
+    EXPECT_EQ(AppSettings().LastFolder(), used.path());
+
+    // The real dialogs start there, with the proposed name in that folder.
+    SetFileDialogHook({});
+    QString shownIn;
+    QStringList proposed;
+    auto look = [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            shownIn = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    };
+    QTimer::singleShot(0, look);
+    EXPECT_EQ(AskFileName(nullptr, save), QString());
+    EXPECT_EQ(shownIn, QDir(used.path()).absolutePath());
+    shownIn.clear();
+    QTimer::singleShot(0, look);
+    AskFileName(nullptr, {false, QString(), QString(), QStringLiteral("Mode Files (*.kvom)"), QString()});
+    EXPECT_EQ(shownIn, QDir(used.path()).absolutePath());
+
+    // A folder that is gone is not offered.
+    QDir(used.path()).removeRecursively();
+    shownIn.clear();
+    QTimer::singleShot(0, look);
+    AskFileName(nullptr, save);
+    EXPECT_NE(shownIn, QDir(used.path()).absolutePath());
+    EXPECT_FALSE(shownIn.isEmpty());
 }
 
 } // namespace

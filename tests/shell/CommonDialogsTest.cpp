@@ -29,10 +29,11 @@ TEST_F(CommonDialogsTest, InfoBoxShowsTheLastOfTwoMessagesAndClosesAfterItsTime)
     app->ShowInfoMessage(QStringLiteral("second"), 1100);
     const qint64 secondAt = clock.elapsed();
     EXPECT_EQ(InfoText(), QStringLiteral("second"));
-    ASSERT_TRUE(PumpUntil([&] { return !app->InfoDialog(); }, 3000));
+    // Counted from the second message (the first one's time would end it 600 ms after it). Only
+    // the lower bound is a fact: a loaded machine may close it late, never early.
+    ASSERT_TRUE(PumpUntil([&] { return !app->InfoDialog(); }, 10000));
     const qint64 closedAfter = clock.elapsed() - secondAt;
     EXPECT_GE(closedAfter, 1050);
-    EXPECT_LT(closedAfter, 1600);
     // The slot is free again; the next message makes a new box.
     app->ShowInfoMessage(QStringLiteral("third"), 1100);
     EXPECT_EQ(InfoText(), QStringLiteral("third"));
@@ -41,7 +42,7 @@ TEST_F(CommonDialogsTest, InfoBoxShowsTheLastOfTwoMessagesAndClosesAfterItsTime)
 TEST_F(CommonDialogsTest, InfoBoxCloseButtonEndsItAtOnce) {
     app->ShowInfoMessage(QStringLiteral("hello"), 60000);
     QTest::mouseClick(FindCtrl<QPushButton>(app->InfoDialog(), CInfoDlg::kCloseId), Qt::LeftButton);
-    EXPECT_TRUE(PumpUntil([&] { return !app->InfoDialog(); }, 500));
+    EXPECT_TRUE(PumpUntil([&] { return !app->InfoDialog(); }, 5000));
 }
 
 TEST_F(CommonDialogsTest, SyncDialogThatIsNotEndedTimesOutWithTheErrorBox) {
@@ -49,7 +50,7 @@ TEST_F(CommonDialogsTest, SyncDialogThatIsNotEndedTimesOutWithTheErrorBox) {
     QElapsedTimer clock;
     clock.start();
     app->ShowSyncDialog(QString()); // modal: returns when it times out
-    EXPECT_GE(clock.elapsed(), 290);
+    EXPECT_GE(clock.elapsed(), 300);
     EXPECT_EQ(app->SyncDialog(), nullptr);
     ASSERT_EQ(CountBoxes(QString::fromUtf8("发生错误，与设备数据同步超时……")), 1);
     EXPECT_EQ(boxes.back().caption, QString::fromUtf8("错误"));
@@ -57,9 +58,9 @@ TEST_F(CommonDialogsTest, SyncDialogThatIsNotEndedTimesOutWithTheErrorBox) {
 }
 
 TEST_F(CommonDialogsTest, SyncDialogEndedFromOutsideClosesSilently) {
-    CSynDlg::SetTimeoutForTests(2000);
+    CSynDlg::SetTimeoutForTests(60000);
     QString shownText;
-    QTimer::singleShot(200, [&] {
+    QTimer::singleShot(0, [&] {
         ASSERT_NE(app->SyncDialog(), nullptr);
         shownText = app->SyncDialog()->Text();
         EXPECT_TRUE(app->SyncDialog()->TimeoutRunning());
@@ -82,8 +83,7 @@ TEST_F(CommonDialogsTest, WaitDialogEscapeAbortsItsOperationOnce) {
     wait.SetAbortHandler([&](uint8_t kind, uint8_t, uint8_t) { aborted.push_back(kind); });
     wait.show();
     EXPECT_EQ(wait.TextColour(), QColor(0, 0, 255));
-    Pump(350);
-    EXPECT_GT(wait.ProgressValue(), 0); // the bar steps every 150 ms
+    EXPECT_TRUE(PumpUntil([&] { return wait.ProgressValue() > 0; }, 5000)); // the bar steps every 150 ms
     QTest::keyClick(&wait, Qt::Key_Escape);
     EXPECT_EQ(aborted, std::vector<int>{CWaitDlg::kKindAddPlug});
     EXPECT_FALSE(wait.isVisible());
@@ -109,7 +109,7 @@ TEST_F(CommonDialogsTest, WaitDialogFinishFillsTheBarThenCloses) {
     wait.Finish(200);
     EXPECT_EQ(wait.ProgressValue(), 100);
     EXPECT_TRUE(wait.isVisible());
-    EXPECT_TRUE(PumpUntil([&] { return !wait.isVisible(); }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return !wait.isVisible(); }, 5000));
     EXPECT_EQ(wait.result(), QDialog::Accepted);
     EXPECT_EQ(aborts, 0);
 }

@@ -121,6 +121,10 @@ TEST_F(ConnectTest, ABusyHostEndsTheSyncDialogAndIsReported) {
     EXPECT_EQ(app->hostBusy, 1);
     Pump(300);
     EXPECT_TRUE(boxes.empty());
+    // "Device connected!" stayed up after the busy message had gone, beside a "Disconnected" pane.
+    EXPECT_EQ(View()->BalloonText(), QString::fromUtf8("主机已连接其他设备，请先断开!"));
+    EXPECT_TRUE(View()->BalloonVisible());
+    EXPECT_EQ(infoMessages.back(), QString::fromUtf8("主机已连接其他设备，请先断开!"));
 }
 
 TEST_F(ConnectTest, ASilentHostIsReportedAsDisconnected) {

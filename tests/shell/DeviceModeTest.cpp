@@ -2,6 +2,7 @@
 
 #include "model/ModeFile.h"
 
+#include <QCheckBox>
 #include <QFile>
 
 #include <bit>
@@ -32,9 +33,10 @@ protected:
 TEST_F(DeviceModeTest, LevelsArePolledWhileConnected) {
     EXPECT_TRUE(View()->LevelPollTimer().isActive());
     EXPECT_TRUE(HostReceived({0x0E}, 1500));
-    // The about box's "Peak" switch stops the polling.
+    // The about box's "Peak" switch stops the polling; a request already under way arrives within
+    // a poll period.
     app->Session().State().levelPollEnabled.store(0);
-    Pump(50);
+    Pump(600);
     host->ClearReceived();
     EXPECT_FALSE(HostReceived({0x0E}, 1200));
 }
@@ -48,7 +50,7 @@ TEST_F(DeviceModeTest, LoadModeFromTheMenuSendsTheLoadAndShowsTheSyncDialog) {
 
     answer = QMessageBox::Yes;
     bool syncShown = false;
-    QTimer::singleShot(50, [&] { syncShown = app->SyncDialog() != nullptr; });
+    QTimer::singleShot(0, [&] { syncShown = app->SyncDialog() != nullptr; });
     EndSyncDialogAfter(1500);
     View()->OnCommand(cmd::LoadMode1 + 2);
     EXPECT_TRUE(syncShown);
@@ -129,6 +131,66 @@ TEST_F(DeviceModeTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
     EXPECT_EQ(boxes.back().caption, QStringLiteral("Info"));
     EXPECT_EQ(Store().Get(fields::echoVolume), 12);
     EXPECT_EQ(app->SyncDialog(), nullptr);
+}
+
+TEST_F(DeviceModeTest, ARefusedM1FileNeverStoresIntoModeOneLater) {
+    // Mode three differs from mode one on the processor.
+    const uint32_t echo = std::bit_cast<uint32_t>(0.33f);
+    model->SetRecordWords(2, 26, std::span(&echo, 1));
+    model->HandleMessage(std::vector<uint8_t>{0x04, 0x02});
+    const auto modeOne = model->ModeMemory(0);
+    ASSERT_NE(modeOne, model->ModeMemory(2));
+
+    const QString path = dir.path() + QStringLiteral("/m1 tv.kvom");
+    ASSERT_TRUE(SaveModeFile(path.toStdString(), Store()).ok());
+    ASSERT_TRUE(QFile::resize(path, 100));
+    SetFileDialogHook([&](const FileDialogRequest&) { return path; });
+    View()->OnCommand(cmd::FileOpen);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(app->SyncDialog(), nullptr);
+
+    // The truncated "m1 tv.kvom" was refused, yet the read-all after F3 saved mode three's
+    // parameters into mode one (03 00, 04 00) without asking.
+    host->ClearReceived();
+    EndSyncDialogAfter(4000);
+    Key(Qt::Key_F3);
+    EXPECT_TRUE(HostReceived({0x05, 0x02}));
+    EXPECT_TRUE(PumpUntil([&] { return !app->SyncDialog() && !app->Session().Sync().Running(); }, 4000));
+    EXPECT_FALSE(HostReceived({0x04, 0x00}, 300));
+    EXPECT_EQ(model->ModeMemory(0), modeOne);
+    EXPECT_EQ(Store().DeviceMode(), 2);
+    EXPECT_EQ(app->pendingModeIndex, -1);
+}
+
+TEST_F(DeviceModeTest, BypassOnThePageIsTheStoresFlagAndReachesTheProcessor) {
+    QCheckBox* bypass = Frame()->BypassBox();
+    Frame()->UpdateCommandUI();
+    ASSERT_FALSE(bypass->isChecked());
+    // The box ticked from a flag of the page while the store and the processor kept the
+    // equaliser on: mic channel A's bypass is 1/26, one byte.
+    QTest::mouseClick(bypass, Qt::LeftButton);
+    EXPECT_EQ(Store().Get(fields::micEqBypassA), 1);
+    EXPECT_TRUE(bypass->isChecked());
+    EXPECT_TRUE(HostReceived({0x09, 0x00, 0x01, 26, 0x01, 0x00, 0x00, 0x00, 0x01}));
+    Key(Qt::Key_P);
+    EXPECT_EQ(Store().Get(fields::micEqBypassA), 0);
+    EXPECT_TRUE(HostReceived({0x09, 0x00, 0x01, 26, 0x01, 0x00, 0x00, 0x00, 0x00}));
+
+    // The output page means the bypass of the channel it shows (cmd 5 + channel, sub 15).
+    View()->SwitchToPage(PageKind::Output, 5);
+    host->ClearReceived();
+    View()->OnCommand(cmd::EqBypass);
+    EXPECT_EQ(Store().Get(fields::outEqBypass, 5), 1);
+    EXPECT_EQ(Store().Get(fields::outEqBypass, 4), 0);
+    EXPECT_TRUE(HostReceived({0x09, 0x00, 0x0A, 15, 0x01, 0x00, 0x00, 0x00, 0x01}));
+
+    // A change in the store (a synchronisation, a mode load) shows in the box.
+    Store().Set(fields::outEqBypass, 5, 0);
+    Frame()->UpdateCommandUI();
+    EXPECT_FALSE(bypass->isChecked());
+    Store().Set(fields::outEqBypass, 5, 1);
+    Frame()->UpdateCommandUI();
+    EXPECT_TRUE(bypass->isChecked());
 }
 
 TEST_F(DeviceModeTest, ClosingWithChangesSavesWhenAskedThenSaysGoodbye) {

@@ -69,11 +69,15 @@ TEST_F(LinkEventRelayTest, TheReaderWaitsABoundedTimeWhenTheInterfaceIsBusy) {
         took = std::chrono::steady_clock::now() - start;
         returned = true;
     });
-    // The user-interface thread is busy (as when it waits for the reader to end): no events run.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_TRUE(returned.load());
+    // The user-interface thread is busy (as when it waits for the reader to end): no events run
+    // until the reader has given up. Without a bound it would never return; the deadline here only
+    // keeps a failing run from hanging.
+    const auto deadline = start + std::chrono::seconds(20);
+    while (!returned.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(returned.load());
     reader.join();
-    EXPECT_GE(took, std::chrono::milliseconds(900));
+    EXPECT_GE(took, std::chrono::milliseconds(1000));
     // The key is still delivered once the interface runs again.
     EXPECT_TRUE(PumpUntil([&] { return probe->keys == std::vector<uint>{7}; }, 500));
 }

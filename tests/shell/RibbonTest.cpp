@@ -164,6 +164,11 @@ TEST_F(RibbonTest, MusicLimitComesFromItsOwnByte) {
     Key(Qt::Key_Q);
     EXPECT_EQ(Store().Get(fields::musicVolume), 30);
     EXPECT_EQ(InfoText(), QString::fromUtf8("不能超过最大音乐音量!"));
+    // The English text named the mic for the music's limit.
+    languageIndex = kLanguageEnglish;
+    Key(Qt::Key_Q);
+    EXPECT_EQ(Store().Get(fields::musicVolume), 30);
+    EXPECT_EQ(InfoText(), QStringLiteral("Music vol can't over max value!"));
 }
 
 TEST_F(RibbonTest, ZMutesMusicWithANoticeAndUnmutesSilently) {

@@ -100,8 +100,13 @@ protected:
     QString InfoText() const { return app->InfoDialog() ? app->InfoDialog()->Text() : QString(); }
     bool InfoVisible() const { return app->InfoDialog() && app->InfoDialog()->isVisible(); }
 
-    // A key pressed and released on the main window, as the keyboard would deliver it.
+    // A key pressed and released on the main window, as the keyboard would deliver it: the window
+    // is the active one (as after a click on it; closing a dialog gives it back on a desktop).
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        if (QApplication::activeWindow() != Frame()) {
+            Frame()->activateWindow();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == Frame(); }, 2000));
+        }
         QTest::keyClick(Frame()->windowHandle(), key, modifiers);
         QApplication::processEvents();
     }

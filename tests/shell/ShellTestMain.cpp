@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    // Local sockets and temporary files of the run stay in the throw-away folder.
+    QDir().mkpath(home.path() + "/tmp");
+    qputenv("TMPDIR", (home.path() + "/tmp").toLocal8Bit());
     qputenv("ORVEX_INSTANCE_KEY", QByteArray("test-") + QByteArray::number(QCoreApplication::applicationPid()));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path() + "/config");
 

@@ -1,11 +1,19 @@
+#include "SimFixture.h"
+
+#include "shell/SingleInstance.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
 
 #include <unistd.h>
 
@@ -17,6 +25,8 @@ class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
+        // The instance socket goes to the editors' own temporary folder, which goes with the test.
+        ASSERT_TRUE(QDir().mkpath(TempDir()));
         key = QStringLiteral("single-%1-%2").arg(getpid()).arg(QDateTime::currentMSecsSinceEpoch());
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -24,18 +34,24 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("ORVEX_INSTANCE_KEY"), key);
         env.insert(QStringLiteral("ORVEX_DEBUG"), QStringLiteral("1"));
+        env.insert(QStringLiteral("TMPDIR"), TempDir());
     }
 
     void TearDown() override {
         for (QProcess* p : {&first, &second}) {
             if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(3000);
+                p->terminate();
+                if (!p->waitForFinished(3000)) {
+                    p->kill();
+                    p->waitForFinished(3000);
+                }
             }
         }
     }
 
-    QString InstanceName() const { return QStringLiteral("Calyx V1.0-%1-%2").arg(getuid()).arg(key); }
+    QString TempDir() const { return home.path() + QStringLiteral("/tmp"); }
+    // The socket's full path: found only where the editor was told to keep its temporary files.
+    QString InstanceName() const { return TempDir() + QStringLiteral("/Calyx V1.0-%1-%2").arg(getuid()).arg(key); }
 
     bool WaitListening(int ms) {
         QElapsedTimer timer;
@@ -79,6 +95,72 @@ TEST_F(SingleInstanceTest, ASecondStartRaisesTheFirstAndEndsQuietly) {
         log += first.readAllStandardError();
     }
     EXPECT_TRUE(log.contains("Single instance: raised the main window")) << log.constData();
+}
+
+TEST_F(SingleInstanceTest, ASecondStartWithConnectHandsTheAddressOver) {
+    sim::ProcessorModel model;
+    sim::HostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    sim::NetworkHost host(model, options);
+    ASSERT_TRUE(host.Start());
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(ORVEX_EXE), {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(WaitListening(10000));
+
+    // The second start ended quietly and the running editor never connected.
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(ORVEX_EXE),
+                 {QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(host.Port())});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    QElapsedTimer timer;
+    timer.start();
+    while (host.Received().empty() && timer.elapsed() < 10000)
+        QTest::qWait(50);
+    EXPECT_FALSE(host.Received().empty());
+    EXPECT_EQ(first.state(), QProcess::Running);
+    host.Stop();
+}
+
+// The same hand-over inside one process: the running editor's guard and a later start's guard.
+class ConnectHandOverTest : public SimShellTest {
+protected:
+    COrvexv13App::Options MakeOptions() override {
+        COrvexv13App::Options options = SimShellTest::MakeOptions();
+        options.singleInstance = true;
+        return options;
+    }
+};
+
+TEST_F(ConnectHandOverTest, TheRunningEditorConnectsToTheAddressOfALaterStart) {
+    StartHost();
+    StartApp();
+    const QString target = QStringLiteral("127.0.0.1:%1").arg(host->Port());
+    std::atomic<int> outcome{-1};
+    // The later start asks with blocking waits, as its own process would.
+    std::thread later([&] {
+        SingleInstanceGuard guard;
+        outcome.store(static_cast<int>(guard.Acquire(target)));
+    });
+    const bool connected =
+        PumpUntil([&] { return outcome.load() >= 0 && app->Session().IsConnected() && !app->SyncDialog(); }, 10000);
+    later.join();
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(outcome.load(), static_cast<int>(SingleInstanceGuard::Outcome::RaisedOther));
+    EXPECT_TRUE(app->Session().IsNetwork());
+    EXPECT_EQ(app->Settings().IpPort(), host->Port());
+}
+
+TEST(ConnectTarget, OnlyHostColonPortIsAccepted) {
+    QString host;
+    int port = 0;
+    EXPECT_TRUE(SingleInstanceGuard::ParseConnectTarget(QStringLiteral("127.0.0.1:30303"), host, port));
+    EXPECT_EQ(host, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(port, 30303);
+    for (const char* bad : {"127.0.0.1", ":30303", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:x", ""})
+        EXPECT_FALSE(SingleInstanceGuard::ParseConnectTarget(QString::fromLatin1(bad), host, port)) << bad;
 }
 
 } // namespace

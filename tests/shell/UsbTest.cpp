@@ -67,6 +67,17 @@ TEST_F(UsbTest, ArrivalConnectsSynchronisesAndShowsTheUsbPane) {
     EXPECT_EQ(Frame()->LinkPane()->TextColour(), QColor(0, 150, 0));
 }
 
+TEST_F(UsbTest, AnEarlierBusyHostDoesNotHideAWrongProcessorOnUsb) {
+    StartApp();
+    // A busy network host earlier in the run left the flag set, and a processor of another model
+    // on USB was then accepted without the mismatch box.
+    app->hostBusy = 1;
+    model.SetModuleName("Other");
+    Plug();
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("机器型号与软件不匹配!")), 1);
+    EXPECT_EQ(app->hostBusy, 0);
+}
+
 TEST_F(UsbTest, UnpluggingAnotherDeviceChangesNothing) {
     StartApp();
     Plug();

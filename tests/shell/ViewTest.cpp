@@ -171,10 +171,10 @@ TEST_F(ViewTest, EqBypassAndResetGoToTheCurrentPage) {
     Frame()->UpdateCommandUI();
     EXPECT_TRUE(bypass->isEnabled());
     QTest::mouseClick(bypass, Qt::LeftButton);
-    EXPECT_TRUE(Page()->EqBypassed());
+    EXPECT_EQ(Store().Get(fields::micEqBypassA), 1);
     EXPECT_TRUE(bypass->isChecked());
     Key(Qt::Key_P);
-    EXPECT_FALSE(Page()->EqBypassed());
+    EXPECT_EQ(Store().Get(fields::micEqBypassA), 0);
 
     answer = QMessageBox::No;
     QTest::mouseClick(Frame()->ResetEqButton(), Qt::LeftButton);

@@ -1,0 +1,122 @@
+#include "SimFixture.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+namespace orvex::test {
+namespace {
+
+// The single-key shortcuts against the simulator: they act on the main window and nowhere else.
+class KeyboardTest : public SimShellTest {
+protected:
+    void SetUp() override {
+        SimShellTest::SetUp();
+        StartConnected();
+        Frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == Frame(); }, 2000));
+        before = Levels();
+    }
+
+    // Every master volume and mute the letter keys can reach.
+    std::vector<int> Levels() const {
+        std::vector<int> levels;
+        for (const VolumeControlInfo& v : kVolumeControls)
+            levels.push_back(Store().Get(v.field));
+        for (const MuteControlInfo& m : kMuteControls)
+            levels.push_back(Store().Get(m.field));
+        return levels;
+    }
+
+    // Keys go to the window that has the keyboard, as the window system delivers them: the
+    // application sees them there before the focused widget does.
+    static void Type(QWidget* widget, const char* text) {
+        QWindow* window = widget->window()->windowHandle();
+        for (const char* c = text; *c; ++c)
+            QTest::keyClick(window, *c);
+        QApplication::processEvents();
+    }
+
+    // A parameter write (09) reached the processor.
+    bool WrittenToProcessor(int ms) {
+        return PumpUntil(
+            [&] {
+                for (const sim::ReceivedMessage& m : host->Received()) {
+                    if (m.payload.size() >= 2 && m.payload[1] == 0x09)
+                        return true;
+                }
+                return false;
+            },
+            ms);
+    }
+
+    std::vector<int> before;
+};
+
+TEST_F(KeyboardTest, TypingAFileNameInTheSaveDialogChangesNothing) {
+    // Typing "movie" and Ctrl+A into the save dialog muted the reverb, raised the echo and lowered
+    // the music on the processor, and the changed values went into the saved file.
+    QTemporaryDir dir;
+    QFileDialog dialog(Frame(), QStringLiteral("Save"), dir.path(), QStringLiteral("Mode Files (*.kvom)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.open();
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return name->hasFocus(); }, 2000));
+    Type(&dialog, "movie");
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_F2, Qt::ControlModifier);
+    EXPECT_EQ(name->text(), QStringLiteral("movie"));
+    EXPECT_EQ(Levels(), before);
+    EXPECT_FALSE(WrittenToProcessor(300));
+    EXPECT_TRUE(boxes.empty()); // no "save to machine mode" question either
+    dialog.reject();
+}
+
+TEST_F(KeyboardTest, TypingIntoAToolWindowChangesNothing) {
+    QDialog tool(Frame());
+    auto* edit = new QLineEdit(&tool);
+    (new QVBoxLayout(&tool))->addWidget(edit);
+    tool.show();
+    tool.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+    Type(&tool, "wasdqzxcvp");
+    EXPECT_EQ(edit->text(), QStringLiteral("wasdqzxcvp"));
+    EXPECT_EQ(Levels(), before);
+    EXPECT_FALSE(WrittenToProcessor(300));
+    // F7 neither, while the field has the keyboard.
+    QTest::keyClick(tool.windowHandle(), Qt::Key_F7);
+    EXPECT_EQ(app->ToolDialog(tmpl::MachineSettings), nullptr);
+
+    // Without a field in focus, F7 opens the machine settings from the tool window, while the
+    // volume keys still do nothing there.
+    edit->setEnabled(false);
+    QTest::keyClick(tool.windowHandle(), Qt::Key_W);
+    EXPECT_EQ(Levels(), before);
+    QTest::keyClick(tool.windowHandle(), Qt::Key_F7);
+    EXPECT_NE(app->ToolDialog(tmpl::MachineSettings), nullptr);
+}
+
+TEST_F(KeyboardTest, AFieldOnTheMainWindowKeepsItsLettersAndTheKeysWorkOnceItLetsGo) {
+    auto* edit = new QLineEdit(View()->CurrentPage());
+    edit->show();
+    edit->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+    Type(Frame(), "we");
+    EXPECT_EQ(edit->text(), QStringLiteral("we"));
+    EXPECT_EQ(Levels(), before);
+
+    edit->clearFocus();
+    Frame()->setFocus();
+    const int mic = Store().Get(fields::micMasterVolume);
+    const int echo = Store().Get(fields::echoVolume);
+    Type(Frame(), "we");
+    EXPECT_GT(Store().Get(fields::micMasterVolume), mic);
+    EXPECT_GT(Store().Get(fields::echoVolume), echo);
+    EXPECT_TRUE(WrittenToProcessor(1000));
+}
+
+} // namespace
+} // namespace orvex::test
