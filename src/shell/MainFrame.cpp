@@ -39,7 +39,8 @@ struct TextPair {
     QString Text() const { return Tr2(zh, en); }
 };
 
-constexpr std::array<TextPair, 2> kCategoryNames = {{{"输入控制", "Input"}, {"输出调节", "Output"}}};
+// Indexed by RibbonCategoryId.
+constexpr std::array<TextPair, kRibbonCategoryCount> kCategoryNames = {{{"输入控制", "Input"}, {"输出调节", "Output"}}};
 
 // Panel names: the English names of the first build differ from the ones RelabelRibbon sets.
 constexpr std::array<TextPair, 8> kPanelNamesInitial = {{{"话筒音量", "Mic Vol"},
@@ -95,14 +96,6 @@ constexpr TextPair kRecentTitle{"最近的文档(Last documents)", "Last documen
 
 constexpr TextPair kMuteText{"静音", "Mute"};
 
-bool IsRibbonCategoryName(const QString& name) {
-    for (const TextPair& p : kCategoryNames) {
-        if (name == QString::fromUtf8(p.zh) || name == QString::fromUtf8(p.en))
-            return true;
-    }
-    return false;
-}
-
 QString FormatVolume(const QString& prefix, int value, bool wide) {
     return prefix + QString::asprintf(wide ? "%7d" : "%3d", value);
 }
@@ -145,8 +138,8 @@ void CMainFrame::BuildRibbon() {
     setMenuWidget(m_ribbon);
     connect(m_ribbon, &CMyMFCRibbonBar::commandTriggered, this, &CMainFrame::OnCommand);
     connect(m_ribbon, &CMyMFCRibbonBar::activeCategoryChanged, this, [this](int index) {
-        if (RibbonCategory* category = m_ribbon->Category(index))
-            m_view->OnCategoryChanged(category->Name());
+        if (index >= 0 && index < kRibbonCategoryCount)
+            m_view->OnCategoryChanged(static_cast<RibbonCategoryId>(index));
         UpdateCommandUI();
     });
 
@@ -171,7 +164,7 @@ void CMainFrame::BuildRibbon() {
     exitAction->setData(kExitItem.id);
     connect(exitAction, &QAction::triggered, this, [this] { OnCommand(cmd::AppExit); });
 
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < kRibbonCategoryCount; ++c)
         BuildCategory(c);
 
     for (const TabRowButton& b : kTabRowButtons)
@@ -180,7 +173,7 @@ void CMainFrame::BuildRibbon() {
 }
 
 void CMainFrame::BuildCategory(int index) {
-    const bool output = index == 1;
+    const bool output = static_cast<RibbonCategoryId>(index) == RibbonCategoryId::Output;
     RibbonCategory* category = m_ribbon->AddCategory(kCategoryNames[static_cast<size_t>(index)].Text());
 
     for (const VolumeControlInfo& v : kVolumeControls) {
@@ -254,13 +247,9 @@ QMenu* CMainFrame::MakeModeMenu(int firstCommand) {
 void CMainFrame::RelabelRibbon() {
     if (!m_ribbon || !m_ribbon->FindByID(Info(VolumeControl::Mic).labelInput))
         return;
-    for (int c = 0; c < m_ribbon->CategoryCount(); ++c) {
+    for (int c = 0; c < m_ribbon->CategoryCount() && c < kRibbonCategoryCount; ++c) {
         RibbonCategory* category = m_ribbon->Category(c);
-        const QString name = category->Name();
-        for (const TextPair& p : kCategoryNames) {
-            if (name == QString::fromUtf8(p.zh) || name == QString::fromUtf8(p.en))
-                m_ribbon->SetCategoryName(c, p.Text());
-        }
+        m_ribbon->SetCategoryName(c, kCategoryNames[static_cast<size_t>(c)].Text());
         for (int p = 0; p < category->PanelCount() && p < static_cast<int>(kPanelNamesRelabel.size()); ++p)
             category->Panel(p)->SetName(kPanelNamesRelabel[static_cast<size_t>(p)].Text());
     }
@@ -416,9 +405,14 @@ void CMainFrame::OnCommand(int id) {
         UpdateCommandUI();
 }
 
+RibbonCategoryId CMainFrame::ActiveCategory() const {
+    const int index = m_ribbon ? m_ribbon->ActiveCategoryIndex() : 0;
+    return index == static_cast<int>(RibbonCategoryId::Output) ? RibbonCategoryId::Output : RibbonCategoryId::Input;
+}
+
 bool CMainFrame::HandleRibbonWheel(const QPoint& globalPos, int delta) {
     RibbonCategory* category = m_ribbon->ActiveCategory();
-    if (!category || !IsRibbonCategoryName(category->Name()))
+    if (!category || m_ribbon->ActiveCategoryIndex() >= kRibbonCategoryCount)
         return true;
     const int step = delta > 0 ? 1 : -1;
     for (int p = 0; p < 5; ++p) {
@@ -429,7 +423,7 @@ bool CMainFrame::HandleRibbonWheel(const QPoint& globalPos, int delta) {
         }
     }
     const VolumeControlInfo& gate = Info(VolumeControl::NoiseGate);
-    const bool output = m_ribbon->ActiveCategoryIndex() == 1;
+    const bool output = ActiveCategory() == RibbonCategoryId::Output;
     if (auto* slider = m_ribbon->FindByID<CMFCRibbonStepSlider>(output ? gate.sliderOutput : gate.sliderInput)) {
         if (slider->rect().contains(slider->mapFromGlobal(globalPos)))
             m_view->StepVolume(VolumeControl::NoiseGate, step);
