@@ -1,7 +1,9 @@
 #include "ShellFixture.h"
 
+#include "editors/output/BandStrip.h"
+#include "editors/output/GdipButton.h"
 #include "editors/output/UiLanguage.h"
-
+#include "editors/output/XBmpSlider.h"
 #include "shell/PageFactory.h"
 #include "shell/PlaceholderPage.h"
 #include "shell/Relabel.h"
@@ -9,10 +11,12 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
 
 namespace orvex::test {
@@ -182,6 +186,34 @@ TEST_F(RelabelTest, TitleAndNestedControlsAreRelabelledButNotAnEmbeddedSubDialog
     EXPECT_EQ(connect->text(), QStringLiteral("Connect"));
     EXPECT_EQ(subButton->text(), QString::fromUtf8("保持"));
     EXPECT_EQ(unlabelled->text(), QString::fromUtf8("无编号"));
+}
+
+// The controls tagged themselves "controlId" while relabelling and lookups read "ctrlId": every
+// control of a real page kept its Chinese text in English and could not be found by its id.
+TEST_F(RelabelTest, APageBuiltFromTheRealControlsIsRelabelled) {
+    QWidget page;
+    auto* channel1 = new CGdipButton(1069, &page);
+    channel1->setText(QString::fromUtf8("通道1"));
+    auto* strip = new CBandStrip(&page); // type, gain, frequency and Q groups, type radios
+    auto* label = new QLabel(QString::fromUtf8("混音电平"), &page);
+    SetCtrlId(label, 1132);
+    auto* slider = new CXBmpSlider(1300, CXBmpSlider::Orientation::Horizontal, &page);
+
+    EXPECT_EQ(FindCtrl<CGdipButton>(&page, 1069), channel1);
+    EXPECT_EQ(FindCtrl<CXBmpSlider>(&page, 1300), slider);
+    ASSERT_NE(FindCtrl<QGroupBox>(strip, CBandStrip::IDC_TYPE_GROUP), nullptr);
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageEnglish));
+    RelabelDialog(&page, tmpl::Output);
+    EXPECT_EQ(channel1->text(), QStringLiteral("CH 1"));
+    EXPECT_EQ(FindCtrl<QGroupBox>(strip, CBandStrip::IDC_TYPE_GROUP)->title(), QStringLiteral("EQ Type"));
+    EXPECT_EQ(FindCtrl<QGroupBox>(strip, CBandStrip::IDC_GAIN_GROUP)->title(), QStringLiteral("Gain"));
+    EXPECT_EQ(FindCtrl<QRadioButton>(strip, CBandStrip::IDC_TYPE_FIRST)->text(), QStringLiteral("PEQ"));
+    EXPECT_EQ(label->text(), QStringLiteral("Mix level"));
+
+    ASSERT_TRUE(LoadEmbeddedLabelTable(kLanguageChinese));
+    RelabelDialog(&page, tmpl::Output);
+    EXPECT_EQ(channel1->text(), QString::fromUtf8("通道1"));
+    EXPECT_EQ(FindCtrl<QRadioButton>(strip, CBandStrip::IDC_TYPE_FIRST + 1)->text(), QString::fromUtf8("低通"));
 }
 
 TEST_F(RelabelTest, WithoutATableNothingChanges) {
