@@ -11,6 +11,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMap>
@@ -91,6 +93,40 @@ TEST_F(LanguageTest, StoredEnglishBuildsTheRibbonInEnglishWithItsFirstBuildNames
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->text(), QStringLiteral("LoadMode"));
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->menu()->actions()[2]->text(),
               QString::fromUtf8("M3（Karaoke）"));
+}
+
+// Message-box buttons, file dialogs and the rest of Qt's own texts stayed English in the Chinese
+// interface.
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    StartApp();
+    auto yesText = [] {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return box.button(QMessageBox::Yes)->text();
+    };
+    auto fileDialogCancel = [] {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text();
+    };
+    EXPECT_TRUE(yesText().startsWith(QString::fromUtf8("是"))) << yesText().toStdString();
+    EXPECT_TRUE(fileDialogCancel().startsWith(QString::fromUtf8("取消"))) << fileDialogCancel().toStdString();
+
+    QTest::mouseClick(Ribbon()->FindByID<QToolButton>(cmd::Language), Qt::LeftButton);
+    EXPECT_EQ(yesText().remove(QLatin1Char('&')), QStringLiteral("Yes"));
+    EXPECT_EQ(fileDialogCancel().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
+
+    QTest::mouseClick(Ribbon()->FindByID<QToolButton>(cmd::Language), Qt::LeftButton);
+    EXPECT_TRUE(yesText().startsWith(QString::fromUtf8("是"))) << yesText().toStdString();
+}
+
+TEST_F(LanguageTest, AStartInEnglishLeavesQtsTextsEnglish) {
+    app = std::make_unique<COrvexv13App>();
+    COrvexv13App::Options options = MakeOptions();
+    options.languageOverride = kLanguageEnglish;
+    ASSERT_TRUE(app->InitInstance(options));
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("No"));
 }
 
 TEST_F(LanguageTest, TheFirstPageIsRelabelledFromTheTableAtStartUp) {
