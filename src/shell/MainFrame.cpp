@@ -42,23 +42,15 @@ struct TextPair {
 // Indexed by RibbonCategoryId.
 constexpr std::array<TextPair, kRibbonCategoryCount> kCategoryNames = {{{"输入控制", "Input"}, {"输出调节", "Output"}}};
 
-// Panel names: the English names of the first build differ from the ones RelabelRibbon sets.
-constexpr std::array<TextPair, 8> kPanelNamesInitial = {{{"话筒音量", "Mic Vol"},
-                                                         {"效果总音量", "Efx Vol"},
-                                                         {"混响音量", "Reverb Vol"},
-                                                         {"回声音量", "Echo Vol"},
-                                                         {"音乐音量", "Music Vol"},
-                                                         {"音乐噪声门", "Noisegate"},
-                                                         {"调用", "Load"},
-                                                         {"保存", "Save"}}};
-constexpr std::array<TextPair, 8> kPanelNamesRelabel = {{{"话筒音量", "Mic  Vol"},
-                                                         {"效果总音量", "Effect Vol"},
-                                                         {"混响音量", "Reverb Vol"},
-                                                         {"回声音量", "Echo Vol"},
-                                                         {"音乐音量", "Music Vol"},
-                                                         {"音乐噪声门", "Noisegate"},
-                                                         {"调用", "Load"},
-                                                         {"保存", "Save"}}};
+// Panel names, the same whether the ribbon was built in a language or switched to it.
+constexpr std::array<TextPair, 8> kPanelNames = {{{"话筒音量", "Mic  Vol"},
+                                                  {"效果总音量", "Effect Vol"},
+                                                  {"混响音量", "Reverb Vol"},
+                                                  {"回声音量", "Echo Vol"},
+                                                  {"音乐音量", "Music Vol"},
+                                                  {"音乐噪声门", "Noisegate"},
+                                                  {"调用", "Load"},
+                                                  {"保存", "Save"}}};
 
 struct ModeButton {
     int inputId, outputId;
@@ -177,7 +169,7 @@ void CMainFrame::BuildCategory(int index) {
     RibbonCategory* category = m_ribbon->AddCategory(kCategoryNames[static_cast<size_t>(index)].Text());
 
     for (const VolumeControlInfo& v : kVolumeControls) {
-        RibbonPanel* panel = category->AddPanel(kPanelNamesInitial[static_cast<size_t>(v.control)].Text());
+        RibbonPanel* panel = category->AddPanel(kPanelNames[static_cast<size_t>(v.control)].Text());
         auto* label = new QToolButton(panel);
         label->setObjectName(QStringLiteral("RibbonValueLabel"));
         label->setFocusPolicy(Qt::NoFocus);
@@ -216,7 +208,7 @@ void CMainFrame::BuildCategory(int index) {
         return button;
     };
     for (int p = 0; p < 2; ++p) {
-        RibbonPanel* panel = category->AddPanel(kPanelNamesInitial[static_cast<size_t>(6 + p)].Text());
+        RibbonPanel* panel = category->AddPanel(kPanelNames[static_cast<size_t>(6 + p)].Text());
         auto* row = new QHBoxLayout;
         row->setSpacing(4);
         row->addWidget(addLargeButton(panel, p == 0 ? kLoadMode : kSaveMode, true));
@@ -250,8 +242,8 @@ void CMainFrame::RelabelRibbon() {
     for (int c = 0; c < m_ribbon->CategoryCount() && c < kRibbonCategoryCount; ++c) {
         RibbonCategory* category = m_ribbon->Category(c);
         m_ribbon->SetCategoryName(c, kCategoryNames[static_cast<size_t>(c)].Text());
-        for (int p = 0; p < category->PanelCount() && p < static_cast<int>(kPanelNamesRelabel.size()); ++p)
-            category->Panel(p)->SetName(kPanelNamesRelabel[static_cast<size_t>(p)].Text());
+        for (int p = 0; p < category->PanelCount() && p < static_cast<int>(kPanelNames.size()); ++p)
+            category->Panel(p)->SetName(kPanelNames[static_cast<size_t>(p)].Text());
     }
     const ParameterStore& store = m_app.Store();
     for (const VolumeControlInfo& v : kVolumeControls)
