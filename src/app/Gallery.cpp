@@ -1,4 +1,4 @@
-#include "shell/Gallery.h"
+#include "app/Gallery.h"
 
 #include "editors/output/ControlsDemoPage.h"
 #include "model/ParameterStore.h"
