@@ -8,7 +8,7 @@ ORVEX_PACKAGES=(
     libasio-dev libhidapi-dev libudev-dev libpugixml-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei qt6-translations-l10n
 )
 
 # Installs whatever is missing, quietly; does nothing when everything is present.

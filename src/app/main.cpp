@@ -1,6 +1,6 @@
 // orvex: the editor and remote control of the audio processor.
 
-#include "shell/Gallery.h"
+#include "app/Gallery.h"
 #include "shell/OrvexApp.h"
 #include "shell/SingleInstance.h"
 #include "shell/Theme.h"

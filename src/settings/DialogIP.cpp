@@ -22,8 +22,7 @@
 
 namespace orvex {
 
-CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : QDialog(parent), m_app(app) {
-    SetTemplateId(this, tmpl::ConnectIp);
+CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::ConnectIp, parent), m_app(app) {
     UsePageBackground(this);
     setWindowTitle(QString::fromUtf8("网络连接"));
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "shell/ToolDialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -13,7 +13,7 @@ class CIpAddressCtrl;
 
 // The network connect dialog (template 521): a host address, a connection attempt over TCP,
 // and on success the address and port are remembered and the view's connected sequence runs.
-class CDialogIP : public QDialog {
+class CDialogIP : public CToolDialog {
     Q_OBJECT
 public:
     static constexpr int kAddressId = 1242;

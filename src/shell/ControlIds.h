@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editors/output/ControlId.h"
+
 #include <QVariant>
 #include <QWidget>
 
@@ -61,21 +63,9 @@ inline constexpr int EqBypass = 1121;
 inline constexpr int EqReset = 1122;
 } // namespace cmd
 
-// Every labelled widget carries its numeric control id, so that RelabelDialog can find it and
-// tests can address it as the language tables do.
-inline constexpr const char* kCtrlIdProperty = "ctrlId";
 // A widget that is a dialog of its own inside another one (a sub-dialog) carries its template
 // number; relabelling its parent does not descend into it.
 inline constexpr const char* kTemplateProperty = "templateId";
-
-inline void SetCtrlId(QWidget* widget, int id) {
-    widget->setProperty(kCtrlIdProperty, id);
-}
-
-inline int CtrlId(const QWidget* widget) {
-    const QVariant v = widget->property(kCtrlIdProperty);
-    return v.isValid() ? v.toInt() : 0;
-}
 
 inline void SetTemplateId(QWidget* widget, int templateId) {
     widget->setProperty(kTemplateProperty, templateId);

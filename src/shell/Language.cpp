@@ -2,15 +2,47 @@
 
 #include "editors/output/UiLanguage.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
+
 #include <array>
 
 namespace orvex {
 
 int languageIndex = kLanguageChinese;
 
+namespace {
+// Qt's own texts (message-box buttons, the file dialogs) in Chinese; none in English, which is
+// what Qt's widgets are written in.
+QPointer<QTranslator> g_qtTranslator;
+
+void UseQtTranslations(int language) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || (language == kLanguageChinese) == !g_qtTranslator.isNull())
+        return;
+    if (g_qtTranslator) {
+        QCoreApplication::removeTranslator(g_qtTranslator);
+        delete g_qtTranslator.data();
+    }
+    if (language != kLanguageChinese)
+        return;
+    auto* translator = new QTranslator(application);
+    // Without the translations installed Qt's texts stay English; the program's own are unaffected.
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return;
+    }
+    g_qtTranslator = translator;
+}
+} // namespace
+
 void SetLanguageIndex(int language) {
     languageIndex = LanguageFromSetting(language);
     SetUiLanguageIndex(languageIndex);
+    UseQtTranslations(languageIndex);
 }
 
 int LanguageFromSetting(int stored) {

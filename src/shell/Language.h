@@ -10,7 +10,8 @@ extern int languageIndex;
 inline constexpr int kLanguageChinese = 0;
 inline constexpr int kLanguageEnglish = 1;
 
-// Changes the language of the whole program: the shell's texts and the editing controls' alike.
+// Changes the language of the whole program: the shell's texts, the editing controls' and Qt's own
+// (message-box buttons, file dialogs) alike.
 void SetLanguageIndex(int language);
 
 // The stored `language` value is trusted only when it is one the program writes: anything else

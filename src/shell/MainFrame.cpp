@@ -39,25 +39,18 @@ struct TextPair {
     QString Text() const { return Tr2(zh, en); }
 };
 
-constexpr std::array<TextPair, 2> kCategoryNames = {{{"输入控制", "Input"}, {"输出调节", "Output"}}};
+// Indexed by RibbonCategoryId.
+constexpr std::array<TextPair, kRibbonCategoryCount> kCategoryNames = {{{"输入控制", "Input"}, {"输出调节", "Output"}}};
 
-// Panel names: the English names of the first build differ from the ones RelabelRibbon sets.
-constexpr std::array<TextPair, 8> kPanelNamesInitial = {{{"话筒音量", "Mic Vol"},
-                                                         {"效果总音量", "Efx Vol"},
-                                                         {"混响音量", "Reverb Vol"},
-                                                         {"回声音量", "Echo Vol"},
-                                                         {"音乐音量", "Music Vol"},
-                                                         {"音乐噪声门", "Noisegate"},
-                                                         {"调用", "Load"},
-                                                         {"保存", "Save"}}};
-constexpr std::array<TextPair, 8> kPanelNamesRelabel = {{{"话筒音量", "Mic  Vol"},
-                                                         {"效果总音量", "Effect Vol"},
-                                                         {"混响音量", "Reverb Vol"},
-                                                         {"回声音量", "Echo Vol"},
-                                                         {"音乐音量", "Music Vol"},
-                                                         {"音乐噪声门", "Noisegate"},
-                                                         {"调用", "Load"},
-                                                         {"保存", "Save"}}};
+// Panel names, the same whether the ribbon was built in a language or switched to it.
+constexpr std::array<TextPair, 8> kPanelNames = {{{"话筒音量", "Mic  Vol"},
+                                                  {"效果总音量", "Effect Vol"},
+                                                  {"混响音量", "Reverb Vol"},
+                                                  {"回声音量", "Echo Vol"},
+                                                  {"音乐音量", "Music Vol"},
+                                                  {"音乐噪声门", "Noisegate"},
+                                                  {"调用", "Load"},
+                                                  {"保存", "Save"}}};
 
 struct ModeButton {
     int inputId, outputId;
@@ -94,14 +87,6 @@ constexpr MenuItem kExitItem{cmd::AppExit, {"退出(&X)", "Exit(&X)"}, ":/icons/
 constexpr TextPair kRecentTitle{"最近的文档(Last documents)", "Last documents(最近的文档)"};
 
 constexpr TextPair kMuteText{"静音", "Mute"};
-
-bool IsRibbonCategoryName(const QString& name) {
-    for (const TextPair& p : kCategoryNames) {
-        if (name == QString::fromUtf8(p.zh) || name == QString::fromUtf8(p.en))
-            return true;
-    }
-    return false;
-}
 
 QString FormatVolume(const QString& prefix, int value, bool wide) {
     return prefix + QString::asprintf(wide ? "%7d" : "%3d", value);
@@ -145,8 +130,8 @@ void CMainFrame::BuildRibbon() {
     setMenuWidget(m_ribbon);
     connect(m_ribbon, &CMyMFCRibbonBar::commandTriggered, this, &CMainFrame::OnCommand);
     connect(m_ribbon, &CMyMFCRibbonBar::activeCategoryChanged, this, [this](int index) {
-        if (RibbonCategory* category = m_ribbon->Category(index))
-            m_view->OnCategoryChanged(category->Name());
+        if (index >= 0 && index < kRibbonCategoryCount)
+            m_view->OnCategoryChanged(static_cast<RibbonCategoryId>(index));
         UpdateCommandUI();
     });
 
@@ -171,7 +156,7 @@ void CMainFrame::BuildRibbon() {
     exitAction->setData(kExitItem.id);
     connect(exitAction, &QAction::triggered, this, [this] { OnCommand(cmd::AppExit); });
 
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < kRibbonCategoryCount; ++c)
         BuildCategory(c);
 
     for (const TabRowButton& b : kTabRowButtons)
@@ -180,11 +165,11 @@ void CMainFrame::BuildRibbon() {
 }
 
 void CMainFrame::BuildCategory(int index) {
-    const bool output = index == 1;
+    const bool output = static_cast<RibbonCategoryId>(index) == RibbonCategoryId::Output;
     RibbonCategory* category = m_ribbon->AddCategory(kCategoryNames[static_cast<size_t>(index)].Text());
 
     for (const VolumeControlInfo& v : kVolumeControls) {
-        RibbonPanel* panel = category->AddPanel(kPanelNamesInitial[static_cast<size_t>(v.control)].Text());
+        RibbonPanel* panel = category->AddPanel(kPanelNames[static_cast<size_t>(v.control)].Text());
         auto* label = new QToolButton(panel);
         label->setObjectName(QStringLiteral("RibbonValueLabel"));
         label->setFocusPolicy(Qt::NoFocus);
@@ -223,7 +208,7 @@ void CMainFrame::BuildCategory(int index) {
         return button;
     };
     for (int p = 0; p < 2; ++p) {
-        RibbonPanel* panel = category->AddPanel(kPanelNamesInitial[static_cast<size_t>(6 + p)].Text());
+        RibbonPanel* panel = category->AddPanel(kPanelNames[static_cast<size_t>(6 + p)].Text());
         auto* row = new QHBoxLayout;
         row->setSpacing(4);
         row->addWidget(addLargeButton(panel, p == 0 ? kLoadMode : kSaveMode, true));
@@ -254,15 +239,11 @@ QMenu* CMainFrame::MakeModeMenu(int firstCommand) {
 void CMainFrame::RelabelRibbon() {
     if (!m_ribbon || !m_ribbon->FindByID(Info(VolumeControl::Mic).labelInput))
         return;
-    for (int c = 0; c < m_ribbon->CategoryCount(); ++c) {
+    for (int c = 0; c < m_ribbon->CategoryCount() && c < kRibbonCategoryCount; ++c) {
         RibbonCategory* category = m_ribbon->Category(c);
-        const QString name = category->Name();
-        for (const TextPair& p : kCategoryNames) {
-            if (name == QString::fromUtf8(p.zh) || name == QString::fromUtf8(p.en))
-                m_ribbon->SetCategoryName(c, p.Text());
-        }
-        for (int p = 0; p < category->PanelCount() && p < static_cast<int>(kPanelNamesRelabel.size()); ++p)
-            category->Panel(p)->SetName(kPanelNamesRelabel[static_cast<size_t>(p)].Text());
+        m_ribbon->SetCategoryName(c, kCategoryNames[static_cast<size_t>(c)].Text());
+        for (int p = 0; p < category->PanelCount() && p < static_cast<int>(kPanelNames.size()); ++p)
+            category->Panel(p)->SetName(kPanelNames[static_cast<size_t>(p)].Text());
     }
     const ParameterStore& store = m_app.Store();
     for (const VolumeControlInfo& v : kVolumeControls)
@@ -416,9 +397,14 @@ void CMainFrame::OnCommand(int id) {
         UpdateCommandUI();
 }
 
+RibbonCategoryId CMainFrame::ActiveCategory() const {
+    const int index = m_ribbon ? m_ribbon->ActiveCategoryIndex() : 0;
+    return index == static_cast<int>(RibbonCategoryId::Output) ? RibbonCategoryId::Output : RibbonCategoryId::Input;
+}
+
 bool CMainFrame::HandleRibbonWheel(const QPoint& globalPos, int delta) {
     RibbonCategory* category = m_ribbon->ActiveCategory();
-    if (!category || !IsRibbonCategoryName(category->Name()))
+    if (!category || m_ribbon->ActiveCategoryIndex() >= kRibbonCategoryCount)
         return true;
     const int step = delta > 0 ? 1 : -1;
     for (int p = 0; p < 5; ++p) {
@@ -429,7 +415,7 @@ bool CMainFrame::HandleRibbonWheel(const QPoint& globalPos, int delta) {
         }
     }
     const VolumeControlInfo& gate = Info(VolumeControl::NoiseGate);
-    const bool output = m_ribbon->ActiveCategoryIndex() == 1;
+    const bool output = ActiveCategory() == RibbonCategoryId::Output;
     if (auto* slider = m_ribbon->FindByID<CMFCRibbonStepSlider>(output ? gate.sliderOutput : gate.sliderInput)) {
         if (slider->rect().contains(slider->mapFromGlobal(globalPos)))
             m_view->StepVolume(VolumeControl::NoiseGate, step);

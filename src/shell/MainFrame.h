@@ -17,6 +17,11 @@ class COrvexv13View;
 class CMyMFCRibbonBar;
 class CMyMFCRibbonStatusBarPane;
 
+// The ribbon's categories, by their place on the ribbon. Pages and twins are chosen by these,
+// never by the names shown on the tabs, which change with the language.
+enum class RibbonCategoryId { Input = 0, Output = 1 };
+inline constexpr int kRibbonCategoryCount = 2;
+
 // The top-level window: the ribbon, the main view and the status bar.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -34,6 +39,8 @@ public:
     CMyMFCRibbonStatusBarPane* ModePane() const { return m_modePane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetEqButton() const { return m_resetEq; }
+    // The category the user has selected.
+    RibbonCategoryId ActiveCategory() const;
 
     // Every ribbon text in the current language; the split buttons get fresh menus.
     void RelabelRibbon();

@@ -17,6 +17,7 @@
 #include "shell/Relabel.h"
 #include "shell/SingleInstance.h"
 #include "shell/SynDlg.h"
+#include "shell/ToolDialog.h"
 #include "shell/WaitDlg.h"
 #include "ui/IpAddressCtrl.h"
 
@@ -51,14 +52,6 @@ std::map<int, COrvexv13App::ToolDialogFactory>& ToolDialogFactories() {
 
 constexpr int kInfoMs = 1100;
 constexpr quint32 kXkControlR = 0xffe4;
-
-// Calls a dialog's own operation when it has one (the real tool dialogs declare these as slots).
-bool InvokeIfPresent(QObject* object, const char* method) {
-    if (object->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(method)) < 0)
-        return false;
-    const QByteArray name = QByteArray(method).left(QByteArray(method).indexOf('('));
-    return QMetaObject::invokeMethod(object, name.constData(), Qt::DirectConnection);
-}
 
 void CentreOnScreen(QWidget* widget) {
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -259,8 +252,8 @@ void COrvexv13App::ShowWaitDialog(const QString& text, uint8_t kind, uint8_t val
         m_session->AbortZWaveOperation(abortedKind);
         // An aborted key learning (a remote-key command as the plug value) is not learnt.
         if (abortedKind == CWaitDlg::kKindPlugSetting && abortedValue2 >= 192) {
-            if (QDialog* plugs = ToolDialog(tmpl::SmartPlug))
-                InvokeIfPresent(plugs, "OnKeyLearningAborted()");
+            if (CToolDialog* plugs = ToolDialog(tmpl::SmartPlug))
+                plugs->OnKeyLearningAborted();
         }
     });
     dialog.SetTimeoutNotice([this] { ShowInfoMessage(QString::fromUtf8("发生错误，操作超时……"), kInfoMs); });
@@ -275,16 +268,16 @@ void COrvexv13App::RegisterToolDialog(int templateId, ToolDialogFactory factory)
     ToolDialogFactories()[templateId] = std::move(factory);
 }
 
-QDialog* COrvexv13App::ToolDialog(int templateId) const {
+CToolDialog* COrvexv13App::ToolDialog(int templateId) const {
     const auto it = m_toolDialogs.find(templateId);
     return it != m_toolDialogs.end() ? it->second.data() : nullptr;
 }
 
-QDialog* COrvexv13App::ShowToolDialog(int templateId) {
-    QPointer<QDialog>& slot = m_toolDialogs[templateId];
+CToolDialog* COrvexv13App::ShowToolDialog(int templateId) {
+    QPointer<CToolDialog>& slot = m_toolDialogs[templateId];
     if (!slot) {
         const auto factory = ToolDialogFactories().find(templateId);
-        if (factory != ToolDialogFactories().end()) {
+        if (factory != ToolDialogFactories().end() && factory->second) {
             slot = factory->second();
         } else {
             slot = new CPlaceholderDialog(templateId);
@@ -295,10 +288,9 @@ QDialog* COrvexv13App::ShowToolDialog(int templateId) {
         }
         CentreOnScreen(slot);
     }
-    QDialog* dialog = slot;
-    InvokeIfPresent(dialog, "RefreshFromStore()");
-    if (!InvokeIfPresent(dialog, "Relabel()"))
-        RelabelDialog(dialog, templateId);
+    CToolDialog* dialog = slot;
+    dialog->RefreshFromStore();
+    dialog->Relabel();
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
@@ -307,12 +299,13 @@ QDialog* COrvexv13App::ShowToolDialog(int templateId) {
 
 void COrvexv13App::DestroyToolDialog(int templateId) {
     const auto it = m_toolDialogs.find(templateId);
-    if (it == m_toolDialogs.end() || !it->second)
+    if (it == m_toolDialogs.end())
         return;
-    // The smart-plug dialog closes through its own operation, which also restores polling.
-    if (!InvokeIfPresent(it->second, "CloseDialog()"))
-        delete it->second.data();
+    QPointer<CToolDialog> dialog = it->second;
     m_toolDialogs.erase(it);
+    // The smart-plug window closes through its own operation, which also restores polling.
+    if (dialog)
+        dialog->CloseDialog();
 }
 
 // ---- language --------------------------------------------------------------------------------------
@@ -326,10 +319,8 @@ void COrvexv13App::ApplyLanguage() {
     // Open tool dialogs, in this order; the rest are relabelled when next shown.
     for (int t :
          {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::SmartPlug, tmpl::Features, tmpl::ConnectIp}) {
-        if (QDialog* dialog = ToolDialog(t)) {
-            if (!InvokeIfPresent(dialog, "Relabel()"))
-                RelabelDialog(dialog, t);
-        }
+        if (CToolDialog* dialog = ToolDialog(t))
+            dialog->Relabel();
     }
     if (COrvexv13View* view = View()) {
         if (CPage* page = view->CurrentPage())

@@ -2,6 +2,7 @@
 
 #include "link/TcpTransport.h"
 #include "shell/AppSettings.h"
+#include "shell/ToolDialog.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -11,8 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-
-class QDialog;
 
 namespace orvex {
 
@@ -68,11 +67,11 @@ public:
     CWaitDlg* WaitDialog() const;
 
     // ---- modeless tool dialogs, by template number ----
-    using ToolDialogFactory = std::function<QDialog*()>;
+    using ToolDialogFactory = std::function<CToolDialog*()>;
     // Each tool dialog registers how it is made; a template without one gets a placeholder.
     static void RegisterToolDialog(int templateId, ToolDialogFactory factory);
-    QDialog* ShowToolDialog(int templateId);
-    QDialog* ToolDialog(int templateId) const;
+    CToolDialog* ShowToolDialog(int templateId);
+    CToolDialog* ToolDialog(int templateId) const;
     void DestroyToolDialog(int templateId);
 
     // ---- language ----
@@ -140,7 +139,7 @@ private:
     std::unique_ptr<SingleInstanceGuard> m_guard;
     QPointer<CMainFrame> m_frame;
     QPointer<COrvexv13View> m_view;
-    std::map<int, QPointer<QDialog>> m_toolDialogs;
+    std::map<int, QPointer<CToolDialog>> m_toolDialogs;
     QPointer<CInfoDlg> m_infoDlg;
     QPointer<CSynDlg> m_synDlg;
     QPointer<CWaitDlg> m_waitDlg;

@@ -14,6 +14,7 @@
 #include "shell/RibbonStepSlider.h"
 #include "shell/SynDlg.h"
 #include "shell/Theme.h"
+#include "shell/ToolDialog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,13 +38,6 @@ constexpr uint32_t kWriteAllDone = 1;
 
 void UiWait(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool IsInputCategory(const QString& name) {
-    return name == QString::fromUtf8("输入控制") || name == QStringLiteral("Input");
-}
-bool IsOutputCategory(const QString& name) {
-    return name == QString::fromUtf8("输出调节") || name == QStringLiteral("Output");
 }
 } // namespace
 
@@ -113,10 +107,10 @@ void COrvexv13View::SwitchToPage(PageKind kind, int channel) {
     page->show();
 }
 
-void COrvexv13View::OnCategoryChanged(const QString& categoryName) {
-    if (IsOutputCategory(categoryName))
+void COrvexv13View::OnCategoryChanged(RibbonCategoryId category) {
+    if (category == RibbonCategoryId::Output) {
         SwitchToPage(PageKind::Output);
-    else if (IsInputCategory(categoryName)) {
+    } else {
         SwitchToPage(PageKind::Music);
         if (m_currentPage)
             m_currentPage->ResetToFirstView();
@@ -228,7 +222,7 @@ void COrvexv13View::OnVolumeCommand(VolumeControl control) {
     auto* sliderOut = ribbon->FindByID<CMFCRibbonStepSlider>(info.sliderOutput);
     if (!sliderIn || !sliderOut)
         return;
-    const bool outputActive = ribbon->ActiveCategory() && IsOutputCategory(ribbon->ActiveCategory()->Name());
+    const bool outputActive = frame->ActiveCategory() == RibbonCategoryId::Output;
     int value = outputActive ? sliderOut->value() : sliderIn->value();
 
     ParameterStore& store = m_app.Store();
@@ -332,18 +326,18 @@ void COrvexv13View::OnHostBusy() {
 }
 
 void COrvexv13View::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
-    if (QDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
-        QMetaObject::invokeMethod(plug, "OnZWaveEvent", Qt::DirectConnection, Q_ARG(uint, wParam), Q_ARG(uint, lParam));
+    if (CToolDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
+        plug->OnZWaveEvent(wParam, lParam);
 }
 
 void COrvexv13View::OnRefresh(uint32_t wParam) {
-    if (QDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
-        QMetaObject::invokeMethod(plug, "OnRefresh", Qt::DirectConnection, Q_ARG(uint, wParam));
+    if (CToolDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
+        plug->OnRefresh(wParam);
 }
 
 void COrvexv13View::OnRemoteKey(uint32_t keyCode) {
-    if (QDialog* remote = m_app.ToolDialog(tmpl::Remote))
-        QMetaObject::invokeMethod(remote, "OnRemoteKey", Qt::DirectConnection, Q_ARG(uint, keyCode));
+    if (CToolDialog* remote = m_app.ToolDialog(tmpl::Remote))
+        remote->OnRemoteKey(keyCode);
 }
 
 void COrvexv13View::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {
@@ -526,8 +520,8 @@ void COrvexv13View::RefreshAllViews() {
     if (m_currentPage)
         m_currentPage->RefreshFromStore();
     for (int t : {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Features}) {
-        if (QDialog* dialog = m_app.ToolDialog(t))
-            QMetaObject::invokeMethod(dialog, "RefreshFromStore", Qt::DirectConnection);
+        if (CToolDialog* dialog = m_app.ToolDialog(t))
+            dialog->RefreshFromStore();
     }
 }
 

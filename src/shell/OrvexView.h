@@ -17,6 +17,7 @@ namespace orvex {
 
 class COrvexv13App;
 class CMainFrame;
+enum class RibbonCategoryId;
 
 // The main view: hosts one editing page at a time, routes the ribbon's and status bar's
 // commands, and is where the device link's events arrive (on the user-interface thread).
@@ -37,7 +38,7 @@ public:
     // the output channel for the output page (-1: the application-wide one).
     void SwitchToPage(PageKind kind, int channel = -1);
     // The ribbon's active category changed: Input shows the mic/music page, Output the output page.
-    void OnCategoryChanged(const QString& categoryName);
+    void OnCategoryChanged(RibbonCategoryId category);
 
     // Every command of the ribbon, the application menu and the status bar. True when handled.
     bool OnCommand(int id);

@@ -28,8 +28,7 @@ QString PlaceholderTitle(int templateId) {
 }
 } // namespace
 
-CPlaceholderDialog::CPlaceholderDialog(int templateId, QWidget* parent) : QDialog(parent), m_templateId(templateId) {
-    SetTemplateId(this, templateId);
+CPlaceholderDialog::CPlaceholderDialog(int templateId, QWidget* parent) : CToolDialog(templateId, parent) {
     UsePageBackground(this);
     setWindowTitle(PlaceholderTitle(templateId));
     auto* note = new QLabel(Tr2("此窗口尚在制作中", "This window is still being built"), this);

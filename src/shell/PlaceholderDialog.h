@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "shell/ToolDialog.h"
 
 class QLabel;
 
@@ -8,19 +8,16 @@ namespace orvex {
 
 // Stands in for a modeless tool dialog that is not built yet: a window with its title, so the
 // ribbon button, the show operation and relabelling run as they will for the real dialog.
-class CPlaceholderDialog : public QDialog {
+class CPlaceholderDialog : public CToolDialog {
     Q_OBJECT
 public:
     explicit CPlaceholderDialog(int templateId, QWidget* parent = nullptr);
 
-    int TemplateId() const { return m_templateId; }
     int Refreshes() const { return m_refreshes; }
 
-public slots:
-    void RefreshFromStore() { ++m_refreshes; }
+    void RefreshFromStore() override { ++m_refreshes; }
 
 private:
-    int m_templateId;
     int m_refreshes = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/GridListCtrlEx.h"
 
+#include "editors/output/ControlId.h"
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -50,7 +52,7 @@ private:
 };
 
 CGridListCtrlEx::CGridListCtrlEx(int controlId, QWidget* parent) : QTableWidget(parent), m_controlId(controlId) {
-    setProperty("controlId", controlId);
+    SetCtrlId(this, controlId);
     setItemDelegate(new GridItemDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace orvex {
 
 CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
@@ -30,10 +32,8 @@ CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
             layout->addWidget(new QLabel(QStringLiteral("."), this));
         // Three digits complete a field: the caret moves on, as in the platform's address control.
         connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            if (text.size() == 3 && i + 1 < m_fields.size()) {
-                m_fields[i + 1]->setFocus();
-                m_fields[i + 1]->selectAll();
-            }
+            if (text.size() == 3 && i + 1 < m_fields.size())
+                AdvanceFrom(i, true);
         });
     }
 }
@@ -61,16 +61,33 @@ bool CIpAddressCtrl::SetAddress(const QString& address) {
     return true;
 }
 
+void CIpAddressCtrl::AdvanceFrom(size_t index, bool automatic) {
+    m_fields[index + 1]->setFocus();
+    m_fields[index + 1]->selectAll();
+    // Set after the focus moved: leaving the previous field clears it.
+    m_autoAdvancedInto = automatic ? static_cast<int>(index + 1) : -1;
+}
+
 bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
+    const auto it = std::find(m_fields.begin(), m_fields.end(), watched);
+    if (it == m_fields.end())
+        return QWidget::eventFilter(watched, event);
+    const auto index = static_cast<size_t>(it - m_fields.begin());
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        for (size_t i = 0; i + 1 < m_fields.size(); ++i) {
-            if (watched == m_fields[i] && (key->key() == Qt::Key_Period || key->key() == Qt::Key_Space)) {
-                m_fields[i + 1]->setFocus();
-                m_fields[i + 1]->selectAll();
-                return true;
-            }
+        const bool separator = key->key() == Qt::Key_Period || key->key() == Qt::Key_Space;
+        const bool justAdvanced = m_autoAdvancedInto == static_cast<int>(index);
+        m_autoAdvancedInto = -1;
+        if (separator) {
+            // Typing "127.0.0.1" completes the first part with three digits, which already moved
+            // the caret on; the "." that follows belongs to that part and is swallowed.
+            if (!justAdvanced && index + 1 < m_fields.size())
+                AdvanceFrom(index, false);
+            return true;
         }
+    } else if (event->type() == QEvent::FocusOut || event->type() == QEvent::MouseButtonPress) {
+        if (m_autoAdvancedInto == static_cast<int>(index))
+            m_autoAdvancedInto = -1;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -25,7 +25,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void AdvanceFrom(size_t index, bool automatic);
+
     std::array<QLineEdit*, 4> m_fields{};
+    // The field the caret was moved into after three digits, until another key or a click: a "."
+    // typed right then closes the part just completed and must not move on again.
+    int m_autoAdvancedInto = -1;
 };
 
 } // namespace orvex

@@ -1,8 +1,7 @@
 #include "ShellFixture.h"
 
 #include "link/LinkEvents.h"
-
-#include <QDialog>
+#include "shell/ToolDialog.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,13 +10,13 @@
 namespace orvex::test {
 
 // Stands in for the IR remote window: it only takes the keys the view forwards.
-class RemoteKeyProbe : public QDialog {
+class RemoteKeyProbe : public CToolDialog {
     Q_OBJECT
 public:
-    std::vector<uint> keys;
+    RemoteKeyProbe() : CToolDialog(tmpl::Remote) {}
+    std::vector<uint32_t> keys;
 
-public slots:
-    void OnRemoteKey(uint key) { keys.push_back(key); }
+    void OnRemoteKey(uint32_t key) override { keys.push_back(key); }
 };
 
 namespace {
@@ -57,7 +56,7 @@ TEST_F(LinkEventRelayTest, ARemoteKeyFromTheReaderIsTakenBeforeTheReaderGoesOn) 
     EXPECT_TRUE(PumpUntil([&] { return returned.load(); }, 2000));
     reader.join();
     EXPECT_EQ(keysWhenReturned, 1u);
-    EXPECT_EQ(probe->keys, std::vector<uint>{0x42});
+    EXPECT_EQ(probe->keys, std::vector<uint32_t>{0x42});
 }
 
 TEST_F(LinkEventRelayTest, TheReaderWaitsABoundedTimeWhenTheInterfaceIsBusy) {
@@ -79,7 +78,7 @@ TEST_F(LinkEventRelayTest, TheReaderWaitsABoundedTimeWhenTheInterfaceIsBusy) {
     reader.join();
     EXPECT_GE(took, std::chrono::milliseconds(1000));
     // The key is still delivered once the interface runs again.
-    EXPECT_TRUE(PumpUntil([&] { return probe->keys == std::vector<uint>{7}; }, 500));
+    EXPECT_TRUE(PumpUntil([&] { return probe->keys == std::vector<uint32_t>{7}; }, 500));
 }
 
 TEST_F(LinkEventRelayTest, EventsFromLinkThreadsReachTheViewOnItsOwnThread) {

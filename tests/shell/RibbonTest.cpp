@@ -270,5 +270,42 @@ TEST_F(RibbonTest, FrameKeepsItsMinimumSize) {
     EXPECT_LE(last->mapTo(Frame(), QPoint(last->width(), 0)).x(), Frame()->width());
 }
 
+// Pages and twins were chosen by the tab's displayed name: a category whose name is not one of
+// the four spellings the view knew showed no page and read the Input twin.
+TEST_F(RibbonTest, CategoriesAreRoutedByTheirPlaceNotByTheirName) {
+    Ribbon()->SetCategoryName(0, QStringLiteral("In"));
+    Ribbon()->SetCategoryName(1, QStringLiteral("Out"));
+    QTest::mouseClick(Ribbon()->CategoryTab(1), Qt::LeftButton);
+    ASSERT_EQ(View()->CurrentPage()->Kind(), PageKind::Output);
+    Pump(20);
+    CMFCRibbonStepSlider* out = Slider(Mic().sliderOutput);
+    Drag(out, out->width() * 3 / 4);
+    ASSERT_GT(out->value(), 40);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), out->value());
+    EXPECT_EQ(Slider(Mic().sliderInput)->value(), out->value());
+    // The wheel acts over the Output panels too.
+    const int before = Store().Get(fields::micMasterVolume);
+    Wheel(Ribbon()->ActiveCategory()->Panel(0), 120);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), before + 1);
+
+    QTest::mouseClick(Ribbon()->CategoryTab(0), Qt::LeftButton);
+    EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Music);
+}
+
+TEST_F(RibbonTest, CategorySwitchingWorksInBothLanguages) {
+    for (int round = 0; round < 2; ++round) {
+        QTest::mouseClick(Ribbon()->CategoryTab(1), Qt::LeftButton);
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << languageIndex;
+        app->ToggleLanguage(); // the tabs are renamed while Output is shown
+        QTest::mouseClick(Ribbon()->CategoryTab(0), Qt::LeftButton);
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Music) << languageIndex;
+        QTest::mouseClick(Ribbon()->CategoryTab(1), Qt::LeftButton);
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << languageIndex;
+        QTest::mouseClick(Ribbon()->CategoryTab(0), Qt::LeftButton);
+    }
+    EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(Ribbon()->Category(1)->Name(), QString::fromUtf8("输出调节"));
+}
+
 } // namespace
 } // namespace orvex::test

@@ -3,6 +3,7 @@
 #include "editors/output/BandGrid.h"
 #include "editors/output/BandText.h"
 #include "editors/output/ControlFonts.h"
+#include "editors/output/ControlId.h"
 #include "editors/output/EqPanel.h"
 #include "editors/output/UiLanguage.h"
 #include "editors/output/XBmpSlider.h"
@@ -36,10 +37,10 @@ CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
     row->setSpacing(6);
 
     m_typeGroup = new QGroupBox(this);
-    m_typeGroup->setProperty("controlId", IDC_TYPE_GROUP);
+    SetCtrlId(m_typeGroup, IDC_TYPE_GROUP);
     auto* typeColumn = new QVBoxLayout(m_typeGroup);
     m_number = new QLabel(m_typeGroup);
-    m_number->setProperty("controlId", IDC_BAND_NUMBER);
+    SetCtrlId(m_number, IDC_BAND_NUMBER);
     QFont numberFont = ArialFont(24);
     numberFont.setBold(true);
     m_number->setFont(numberFont);
@@ -49,7 +50,7 @@ CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
     m_radios = new QButtonGroup(this);
     for (int i = 0; i < 5; ++i) {
         auto* radio = new QRadioButton(m_typeGroup);
-        radio->setProperty("controlId", IDC_TYPE_FIRST + i);
+        SetCtrlId(radio, IDC_TYPE_FIRST + i);
         m_radios->addButton(radio, i);
         m_radioButtons[static_cast<size_t>(i)] = radio;
         typeColumn->addWidget(radio);
@@ -59,13 +60,13 @@ CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
 
     auto makeSliderGroup = [this, row](int groupId, int sliderId, int editId, CXBmpSlider*& slider, QLineEdit*& edit) {
         auto* group = new QGroupBox(this);
-        group->setProperty("controlId", groupId);
+        SetCtrlId(group, groupId);
         auto* column = new QVBoxLayout(group);
         slider = new CXBmpSlider(sliderId, CXBmpSlider::Orientation::Vertical, group);
         slider->setMinimumHeight(120);
         column->addWidget(slider, 1, Qt::AlignHCenter);
         edit = new QLineEdit(group);
-        edit->setProperty("controlId", editId);
+        SetCtrlId(edit, editId);
         edit->setAlignment(Qt::AlignCenter);
         edit->setFixedWidth(64);
         column->addWidget(edit, 0, Qt::AlignHCenter);

@@ -2,6 +2,7 @@
 
 #include "editors/output/ControlArt.h"
 #include "editors/output/ControlFonts.h"
+#include "editors/output/ControlId.h"
 
 #include <QEnterEvent>
 #include <QImage>
@@ -44,7 +45,7 @@ QImage AdjustFace(const QImage& source, bool disabled) {
 } // namespace
 
 CGdipButton::CGdipButton(int controlId, QWidget* parent) : QAbstractButton(parent), m_controlId(controlId) {
-    setProperty("controlId", controlId);
+    SetCtrlId(this, controlId);
     setAttribute(Qt::WA_Hover);
     setMouseTracking(true);
     m_font = SongFont(12);

@@ -1,6 +1,7 @@
 #include "editors/output/XBmpSlider.h"
 
 #include "editors/output/ControlArt.h"
+#include "editors/output/ControlId.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -14,7 +15,7 @@ namespace orvex {
 
 CXBmpSlider::CXBmpSlider(int controlId, Orientation orientation, QWidget* parent)
     : QWidget(parent), m_controlId(controlId), m_vertical(orientation == Orientation::Vertical) {
-    setProperty("controlId", controlId);
+    SetCtrlId(this, controlId);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (m_vertical) {

@@ -1,4 +1,4 @@
-#include "shell/Gallery.h"
+#include "app/Gallery.h"
 
 #include "editors/output/ControlsDemoPage.h"
 #include "model/ParameterStore.h"
@@ -14,6 +14,7 @@
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 #include "shell/Page.h"
+#include "shell/PlaceholderDialog.h"
 #include "shell/RibbonBar.h"
 #include "ui/IpAddressCtrl.h"
 #include "shell/SynDlg.h"
@@ -109,7 +110,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         const QString lang = LangSuffix();
 
         frame->Ribbon()->SetActiveCategory(0);
-        view->OnCategoryChanged(frame->Ribbon()->Category(0)->Name());
+        view->OnCategoryChanged(RibbonCategoryId::Input);
         frame->UpdateCommandUI();
         out.Save(frame, QStringLiteral("main-") + lang);
 
@@ -147,8 +148,8 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         // The modeless tool dialogs that exist; placeholders are skipped.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
                       tmpl::ConnectIp}) {
-            QDialog* dialog = app.ShowToolDialog(t);
-            if (dialog && QString::fromLatin1(dialog->metaObject()->className()) != "orvex::CPlaceholderDialog")
+            CToolDialog* dialog = app.ShowToolDialog(t);
+            if (dialog && !qobject_cast<CPlaceholderDialog*>(dialog))
                 out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
             app.DestroyToolDialog(t);
         }

@@ -1,0 +1,21 @@
+#include "shell/ToolDialog.h"
+
+#include "shell/ControlIds.h"
+#include "shell/Relabel.h"
+
+namespace orvex {
+
+CToolDialog::CToolDialog(int templateId, QWidget* parent) : QDialog(parent), m_templateId(templateId) {
+    SetTemplateId(this, templateId);
+}
+
+void CToolDialog::Relabel() {
+    RelabelDialog(this, m_templateId);
+}
+
+void CToolDialog::CloseDialog() {
+    close();
+    delete this;
+}
+
+} // namespace orvex
