@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QSettings>
@@ -144,6 +145,14 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         {
             CAboutDlg about(app.Store(), app.Session().State());
             out.Save(&about, QStringLiteral("%1-%2").arg(tmpl::About).arg(lang));
+        }
+        {
+            // The save prompt at closing: its buttons are Qt's own texts, in the interface's language.
+            QMessageBox prompt(QMessageBox::Question, Tr2("保存?", "Save?"),
+                               Tr2("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
+                                   "parameter value is changed, do you want save it ?"),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            out.Save(&prompt, QStringLiteral("save-prompt-%1").arg(lang));
         }
         // The modeless tool dialogs that exist; placeholders are skipped.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,

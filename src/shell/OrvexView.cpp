@@ -504,10 +504,31 @@ bool COrvexv13View::EqBypassed() const {
     return slot >= 0 && m_app.Store().GetSlotWord(slot) != 0;
 }
 
+int COrvexv13View::LinkedOutputPartner(int channel) const {
+    // The link options pair outputs 1+2, 3+4 and 7+8 (bytes 0, 1 and 2).
+    static constexpr int kPairs[3][2] = {{0, 1}, {2, 3}, {6, 7}};
+    for (int i = 0; i < 3; ++i) {
+        if (m_app.qtOption.size() <= i || m_app.qtOption[i] == 0)
+            continue;
+        if (channel == kPairs[i][0])
+            return kPairs[i][1];
+        if (channel == kPairs[i][1])
+            return kPairs[i][0];
+    }
+    return -1;
+}
+
 void COrvexv13View::ToggleEqBypass() {
     const int slot = m_currentPage ? m_currentPage->EqBypassSlot() : -1;
     if (slot >= 0) {
-        m_app.Session().Commands().SetSlotWord(slot, EqBypassed() ? 0 : 1);
+        const uint32_t bypassed = EqBypassed() ? 0 : 1;
+        m_app.Session().Commands().SetSlotWord(slot, bypassed);
+        // A linked output pair keeps one equaliser bypass.
+        const int channel = slot - fields::outEqBypass.slot;
+        if (m_currentPage->Kind() == PageKind::Output && channel >= 0 && channel < 8) {
+            if (const int partner = LinkedOutputPartner(channel); partner >= 0)
+                m_app.Session().Commands().Set(fields::outEqBypass, partner, static_cast<int32_t>(bypassed));
+        }
         m_currentPage->RefreshFromStore();
     }
     if (Frame())

@@ -103,6 +103,8 @@ private:
     void OnTimer3();
     void OnTimer5();
     void Mismatch(const QString& text);
+    // The output channel linked with `channel` by the link options, or -1.
+    int LinkedOutputPartner(int channel) const;
     void PlacePage();
     CMainFrame* Frame() const;
 

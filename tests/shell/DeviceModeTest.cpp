@@ -184,6 +184,14 @@ TEST_F(DeviceModeTest, BypassOnThePageIsTheStoresFlagAndReachesTheProcessor) {
     EXPECT_EQ(Store().Get(fields::outEqBypass, 4), 0);
     EXPECT_TRUE(HostReceived({0x09, 0x00, 0x0A, 15, 0x01, 0x00, 0x00, 0x00, 0x01}));
 
+    // Outputs 1 and 2 are linked (the default link options): they share the bypass.
+    View()->SwitchToPage(PageKind::Output, 1);
+    View()->OnCommand(cmd::EqBypass);
+    EXPECT_EQ(Store().Get(fields::outEqBypass, 1), 1);
+    EXPECT_EQ(Store().Get(fields::outEqBypass, 0), 1);
+    EXPECT_TRUE(HostReceived({0x09, 0x00, 0x05, 15, 0x01, 0x00, 0x00, 0x00, 0x01}));
+    View()->SwitchToPage(PageKind::Output, 5);
+
     // A change in the store (a synchronisation, a mode load) shows in the box.
     Store().Set(fields::outEqBypass, 5, 0);
     Frame()->UpdateCommandUI();
