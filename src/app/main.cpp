@@ -1,6 +1,7 @@
 // orvex: the editor and remote control of the audio processor.
 
 #include "app/Gallery.h"
+#include "pages/EditorPages.h"
 #include "shell/OrvexApp.h"
 #include "shell/SingleInstance.h"
 #include "shell/Theme.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     parser.addOption(gallery);
     parser.process(application);
 
+    orvex::RegisterEditorPages();
     if (parser.isSet(gallery))
         return orvex::RunGallery(parser.value(gallery));
 
