@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace orvex::ctl {
@@ -97,6 +98,10 @@ CtlSession::CtlSession(ParameterStore& store, ConnectTarget target, std::chrono:
     }
     TcpTimings timings;
     timings.connectTimeout = m_timeout;
+    // The caller's time-out is how long a silent processor is waited for; the link's own watchdog
+    // would otherwise give up after its 3 s whatever the caller asked for.
+    timings.linkTimeoutMs =
+        std::max(timings.linkTimeoutMs, static_cast<uint32_t>(std::min<int64_t>(m_timeout.count(), UINT32_MAX)));
     m_link = std::make_unique<DeviceLink>(store, &m_events, timings, m_target.usb ? hid : nullptr);
 }
 
@@ -178,24 +183,40 @@ Outcome CtlSession::ReadAll() {
     return IdentityOutcome();
 }
 
+bool CtlSession::AwaitReply(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto wait = std::clamp(left, std::chrono::milliseconds(0), m_link->Tcp().Timings().replyWait);
+    const bool replied = m_link->State().replyEvent.Wait(wait);
+    // Whether or not the reply came, the next paced send goes at once instead of waiting past the
+    // deadline on its own.
+    m_link->State().replyEvent.Set();
+    return replied;
+}
+
 Outcome CtlSession::Identify() {
     UsePacedSends();
+    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
+    const Failure late{kExitLink, "no answer from the processor at " + Where() + " within " +
+                                      std::to_string(m_timeout.count()) + " ms"};
     CommandEncoder& commands = m_link->Commands();
+    // False when the deadline passed before every answer was in.
     auto ask = [&] {
-        commands.SendRequest(request::ModuleName);
-        commands.SendRequest(request::CommandSetVersion);
-        commands.SendRequest(request::McuVersion);
-        commands.SendRequest(request::DspVersion);
-        return Settle();
+        for (uint8_t code :
+             {request::ModuleName, request::CommandSetVersion, request::McuVersion, request::DspVersion}) {
+            AwaitReply(deadline);
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            commands.SendRequest(code);
+        }
+        return AwaitReply(deadline) || std::chrono::steady_clock::now() < deadline;
     };
-    if (Outcome failure = ask())
-        return failure;
-    // As read-all does: a processor wrong in both name and version is asked once more.
-    const DeviceIdentity first = m_store.Identity();
-    if (!IsAcceptedModuleName(first.moduleName) && first.commandSetVersion != kAcceptedCommandSetVersion) {
-        if (Outcome failure = ask())
-            return failure;
-    }
+    if (!ask())
+        return LinkOutcome("while identifying").value_or(late);
+    // Read-all's rule: a processor wrong in its model or its command set is asked once more before
+    // it is believed, as the first answers after a connect are sometimes lost.
+    if (CheckIdentity(m_store.Identity()) != IdentityCheck::Accepted && !ask())
+        return LinkOutcome("while identifying").value_or(late);
     if (Outcome failure = LinkOutcome("while identifying"))
         return failure;
     return IdentityOutcome();

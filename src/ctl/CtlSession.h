@@ -78,7 +78,8 @@ public:
     // Read-all on its own thread as the editor runs it, bounded by the time-out, then the editor's
     // identity check.
     Outcome ReadAll();
-    // Only the identity requests (module name, command set, MCU and DSP versions), then the check.
+    // Only the identity requests (module name, command set, MCU and DSP versions), then the check;
+    // asked once more when the identity is not accepted, as read-all does. Bounded by the time-out.
     Outcome Identify();
     // Write-all of the store, bounded by the time-out.
     Outcome WriteAll();
@@ -93,6 +94,9 @@ public:
 
 private:
     Outcome LinkOutcome(const char* during) const;
+    // Waits for the reply to the last paced message until it comes, the link's reply wait passes or
+    // the deadline does; true when it came. The next paced send then goes without a wait of its own.
+    bool AwaitReply(std::chrono::steady_clock::time_point deadline);
     Outcome IdentityOutcome() const;
     Outcome WaitForSequence(uint32_t wParam, const char* what);
     void UsePacedSends() { m_link->State().queueEnabled.store(0); }

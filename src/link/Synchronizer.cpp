@@ -28,14 +28,6 @@ constexpr std::chrono::milliseconds kPauseSlice{10};
 
 } // namespace
 
-IdentityCheck CheckIdentity(const DeviceIdentity& identity) {
-    if (!IsAcceptedModuleName(identity.moduleName))
-        return IdentityCheck::WrongModel;
-    if (identity.commandSetVersion != kAcceptedCommandSetVersion)
-        return IdentityCheck::WrongVersion;
-    return IdentityCheck::Accepted;
-}
-
 Synchronizer::Synchronizer(LinkState& link, ParameterStore& store, CommandEncoder& commands, EqSender& eq,
                            SmartHomeTables& smartHome, LinkEvents* events)
     : m_link(link), m_store(store), m_commands(commands), m_eq(eq), m_smartHome(smartHome), m_events(events),

@@ -18,10 +18,6 @@
 
 namespace orvex {
 
-// The result of comparing the processor's identity with what the editor speaks.
-enum class IdentityCheck { Accepted, WrongModel, WrongVersion };
-IdentityCheck CheckIdentity(const DeviceIdentity& identity);
-
 // The sequences that make the editor and the processor agree on everything: read-all copies the
 // processor into the store, write-all pushes the store to the processor; two more read and reset the
 // smart-home tables. Each runs on its own short-lived thread and reports its end through LinkEvents;

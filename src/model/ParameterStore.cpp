@@ -63,8 +63,16 @@ bool IsAcceptedModuleName(std::string_view name) {
     return EqualsIgnoringCase(name, "Calyxon") || EqualsIgnoringCase(name, "Pemba");
 }
 
+IdentityCheck CheckIdentity(const DeviceIdentity& identity) {
+    if (!IsAcceptedModuleName(identity.moduleName))
+        return IdentityCheck::WrongModel;
+    if (identity.commandSetVersion != kAcceptedCommandSetVersion)
+        return IdentityCheck::WrongVersion;
+    return IdentityCheck::Accepted;
+}
+
 bool IsAcceptedProcessor(const DeviceIdentity& identity) {
-    return IsAcceptedModuleName(identity.moduleName) && identity.commandSetVersion == kAcceptedCommandSetVersion;
+    return CheckIdentity(identity) == IdentityCheck::Accepted;
 }
 
 ParameterStore::ParameterStore() = default;

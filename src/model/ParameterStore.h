@@ -75,7 +75,11 @@ struct DeviceIdentity {
 
 // "Calyxon" or "Pemba", letter case ignored.
 bool IsAcceptedModuleName(std::string_view name);
-// An accepted module name that speaks command set 18.
+// The one rule for whether the editor works with a processor: the model is looked at first, then the
+// command set. Read-all, the editor's identity check and orvexctl all ask this.
+enum class IdentityCheck { Accepted, WrongModel, WrongVersion };
+IdentityCheck CheckIdentity(const DeviceIdentity& identity);
+// CheckIdentity accepts it: an accepted module name that speaks command set 18.
 bool IsAcceptedProcessor(const DeviceIdentity& identity);
 
 // The editor's image of everything the processor holds.

@@ -477,6 +477,27 @@ TEST_F(CtlTest, ASilentProcessorEndsTheWaitAtTheTimeout) {
     EXPECT_EQ(CountCode(kMsgParamWrite), 0);
 }
 
+// On a silent host identify ignored --timeout: 500 ms took 3.5 s, 8000 ms gave up at 5 s.
+TEST_F(CtlTest, IdentifyOnASilentHostEndsAtItsTimeout) {
+    host->SetSilent(true);
+    auto start = std::chrono::steady_clock::now();
+    const CtlResult quick = RunArgs({"--connect", Address(), "--timeout", "500", "identify"});
+    const double quickMs = MsBetween(start, std::chrono::steady_clock::now());
+    EXPECT_EQ(quick.code, 2);
+    EXPECT_EQ(quick.err, "no answer from the processor at " + Address() + " within 500 ms\n");
+    EXPECT_GE(quickMs, 450.0);
+    EXPECT_LT(quickMs, 2000.0);
+
+    // Longer than the link's own 3 s watchdog and the 2 s reply waits together.
+    start = std::chrono::steady_clock::now();
+    const CtlResult slow = RunArgs({"--connect", Address(), "--timeout", "6000", "identify"});
+    const double slowMs = MsBetween(start, std::chrono::steady_clock::now());
+    EXPECT_EQ(slow.code, 2);
+    EXPECT_EQ(slow.err, "no answer from the processor at " + Address() + " within 6000 ms\n");
+    EXPECT_GE(slowMs, 5900.0);
+    EXPECT_LT(slowMs, 8500.0);
+}
+
 struct WrongProcessorCase {
     std::string module;
     uint8_t version;
@@ -506,9 +527,15 @@ TEST_P(CtlWrongProcessorTest, IsRefusedWithExitThreeAndNoParameterIsSent) {
     EXPECT_EQ(mode.code, 3);
     EXPECT_EQ(CountCode(request::LoadMode), 0);
 
+    // identify asked again only when both the model and the version were wrong; read-all asks again
+    // when either is.
+    host->ClearReceived();
     const CtlResult identify = Run({"identify"});
     EXPECT_EQ(identify.code, 3);
+    EXPECT_EQ(identify.err, GetParam().message + "\n");
     EXPECT_EQ(identify.out.substr(0, identify.out.find('\n')), "module " + GetParam().module);
+    EXPECT_EQ(CountCode(request::ModuleName), 2);
+    EXPECT_EQ(CountCode(request::CommandSetVersion), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -520,6 +547,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CtlTest, IdentifyPrintsTheProcessorsIdentity) {
     const CtlResult text = Run({"identify"});
     ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(CountCode(request::ModuleName), 1) << "an accepted processor is asked once";
     EXPECT_EQ(text.out, "module Calyxon\nversion 18\nmcu 2019-04-02\ndsp 2019-04-16\n");
     const CtlResult json = Run({"--json", "identify"});
     EXPECT_EQ(json.out, "{\"module\":\"Calyxon\",\"mcu\":\"2019-04-02\",\"dsp\":\"2019-04-16\",\"version\":18}\n");
