@@ -333,7 +333,7 @@ void CSetDlg::RefreshFromStore() {
     CheckOnly(m_saveByPower, settings[0] == 0);
     CheckOnly(m_saveByMode, settings[0] != 0);
 
-    m_hdmiMute->setChecked((settings[kHdmiRouteByte] & 0x0F) == 1);
+    m_hdmiMute->setChecked((settings[kHdmiRouteByte] & 0x0F) != 0);
     const size_t route = settings[kHdmiRouteByte] >> 4;
     for (size_t code = 0; code < m_route.size(); ++code)
         CheckOnly(m_route[code], code == route);
