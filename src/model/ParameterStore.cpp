@@ -109,10 +109,12 @@ void ParameterStore::ResetStoreDefaults() {
     roomRecord_ = kDefaultRoomRecord;
     room_ = UnpackRoomRecord(roomRecord_);
 
-    // Until the processor answers, the volume limits read as 99 so no control is held back.
+    // Until the processor answers, the volume limits read as 99 so no control is held back. The
+    // working copy starts equal: an Apply before any reply must not send maximum volumes of 0.
     for (int i = 3; i <= 6; ++i) {
         committedMachineSettings_[At(i)] = 99;
     }
+    workingMachineSettings_ = committedMachineSettings_;
 
     paramBlock_[At(fields::echoTimeA.slot)] = std::bit_cast<uint32_t>(217.0f);
     paramBlock_[At(fields::echoTimeB.slot)] = std::bit_cast<uint32_t>(217.0f);

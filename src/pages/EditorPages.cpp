@@ -1,6 +1,8 @@
 #include "pages/EditorPages.h"
 
 #include "shell/OrvexApp.h"
+#include "settings/SetDlg.h"
+#include "shell/ControlIds.h"
 #include "shell/PageFactory.h"
 
 namespace orvex {
@@ -8,6 +10,7 @@ namespace orvex {
 void RegisterEditorPages() {
     // Each page and tool dialog adds its line here as it is built; a kind or template without one
     // keeps the shell's placeholder.
+    COrvexv13App::RegisterToolDialog(tmpl::MachineSettings, [] { return new CSetDlg(theApp()); });
 }
 
 } // namespace orvex

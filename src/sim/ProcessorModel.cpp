@@ -258,11 +258,12 @@ std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body
             m_memory = m_modeMemories[body[1]];
         }
         return {{0x05}};
-    case 0x06: // reset mode m to the factory parameters
+    case 0x06: // reset mode m to the factory parameters; m becomes the mode in use, as the editor
+               // expects when it reads everything again after the 06 reply
         if (body.size() >= 2 && body[1] < 4) {
             m_modeMemories[body[1]] = m_factoryMemory;
-            if (body[1] == m_mode)
-                m_memory = m_factoryMemory;
+            m_mode = body[1];
+            m_memory = m_factoryMemory;
         }
         return {{0x06}};
     case 0x12: // a Z-Wave frame inside a USB message: 12, count, frame

@@ -169,8 +169,9 @@ TEST_F(ParameterStoreTest, DefaultIdentityLabelsAndSettings) {
     for (int m = 0; m < kDeviceModeCount; ++m) {
         EXPECT_EQ(store.ModeLabel(m), "M" + std::to_string(m + 1));
     }
-    EXPECT_EQ(store.WorkingMachineSettings(), MachineSettingsRecord{});
     EXPECT_EQ(store.CommittedMachineSettings(), (MachineSettingsRecord{0, 0, 0, 99, 99, 99, 99, 0, 0, 0, 0, 0, 0, 0}));
+    // The working copy was all zero, so an Apply before any reply sent maximum volumes of 0.
+    EXPECT_EQ(store.WorkingMachineSettings(), store.CommittedMachineSettings());
     EXPECT_EQ(store.GetRoomRecordBytes(), kDefaultRoomRecord);
     EXPECT_EQ(store.Room(), UnpackRoomRecord(kDefaultRoomRecord));
     const std::vector<uint8_t> gains = store.ReadBlock(StoreBlock::PositionGainTable);
