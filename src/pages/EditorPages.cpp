@@ -1,5 +1,8 @@
 #include "pages/EditorPages.h"
 
+#include "editors/input/CloudnessDlg.h"
+#include "editors/input/DialogMusicInput.h"
+#include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
 
@@ -8,6 +11,8 @@ namespace orvex {
 void RegisterEditorPages() {
     // Each page and tool dialog adds its line here as it is built; a kind or template without one
     // keeps the shell's placeholder.
+    COrvexv13App::RegisterToolDialog(tmpl::MusicInput, [] { return new CDialogMusicInput(theApp().Session()); });
+    COrvexv13App::RegisterToolDialog(tmpl::Features, [] { return new CloudnessDlg(theApp().Session()); });
 }
 
 } // namespace orvex
