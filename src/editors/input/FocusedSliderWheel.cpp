@@ -21,9 +21,13 @@ bool CFocusedSliderWheel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Wheel)
         return false;
     auto* focused = qobject_cast<CXBmpSlider*>(m_dialog->focusWidget());
-    if (focused == nullptr || focused == watched || !focused->isVisible())
+    // A turn the focused slider refuses (it is disabled) comes back up through the dialog: that one
+    // goes its usual way instead of round again.
+    if (m_forwarding || focused == nullptr || focused == watched || !focused->isVisible())
         return false;
+    m_forwarding = true;
     QCoreApplication::sendEvent(focused, event);
+    m_forwarding = false;
     return true;
 }
 

@@ -22,6 +22,7 @@ private:
     explicit CFocusedSliderWheel(QWidget* dialog);
 
     QWidget* m_dialog;
+    bool m_forwarding = false;
 };
 
 } // namespace orvex
