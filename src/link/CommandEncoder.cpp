@@ -217,6 +217,19 @@ void CommandEncoder::SendCompressor(const ParamCommand& row, int element) {
     SendParamWords(RowCmd(row, element), RowSub(row, element), words);
 }
 
+void CommandEncoder::SetCompressor(int thresholdSlot, float thresholdDb, float ratio, float attackMs, float releaseMs) {
+    int element = 0;
+    const ParamCommand* row = FindParamCommandBySlot(thresholdSlot, &element);
+    if (row == nullptr || row->wire != WireEncoding::Compressor || RowSlot(*row, element) != thresholdSlot)
+        return;
+    const std::array<float, 4> values = {thresholdDb, ratio, attackMs, releaseMs};
+    for (int part = 0; part < 4; ++part) {
+        if (std::isfinite(values[part]))
+            m_store.SetSlotFloat(RowSlot(*row, element, part), values[part]);
+    }
+    SendCompressor(*row, element);
+}
+
 void CommandEncoder::SendDelayMode(int channel) {
     const bool wholeChannel = m_store.Get(fields::outDelayMode, channel) == 1;
     const std::array<uint32_t, 2> words = {FloatWord(1.0f), FloatWord(wholeChannel ? 0.0f : 1.0f)};

@@ -103,6 +103,11 @@ public:
     // Mic bass boost level in dB (1/35..38 and 1/58..61): record, memory 1305, then the gains and boost
     // sets in the order that never raises the level before its pre-gain is lowered.
     void SetBassBoostLevel(float levelDb);
+    // A compressor record (the music input's automatic level, 4/14, or output k's, ch/27) addressed by its
+    // threshold slot: the four values are stored and the seven-word record is sent once. A non-finite
+    // value leaves its slot as it was; the record is still sent, with the encoder's minimums in place of
+    // anything unusable. A slot that is not a record's threshold changes nothing.
+    void SetCompressor(int thresholdSlot, float thresholdDb, float ratio, float attackMs, float releaseMs);
     // Speaker locate (4/34): the role code 0..7 of the speaker to locate, 8 for none. Not stored.
     void SpeakerLocate(int role);
 

@@ -1,8 +1,10 @@
 #include "pages/EditorPages.h"
 
-#include "shell/OrvexApp.h"
+#include "editors/input/CloudnessDlg.h"
+#include "editors/input/DialogMusicInput.h"
 #include "settings/SetDlg.h"
 #include "shell/ControlIds.h"
+#include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
 
 namespace orvex {
@@ -10,6 +12,8 @@ namespace orvex {
 void RegisterEditorPages() {
     // Each page and tool dialog adds its line here as it is built; a kind or template without one
     // keeps the shell's placeholder.
+    COrvexv13App::RegisterToolDialog(tmpl::MusicInput, [] { return new CDialogMusicInput(theApp().Session()); });
+    COrvexv13App::RegisterToolDialog(tmpl::Features, [] { return new CloudnessDlg(theApp().Session()); });
     COrvexv13App::RegisterToolDialog(tmpl::MachineSettings, [] { return new CSetDlg(theApp()); });
 }
 
