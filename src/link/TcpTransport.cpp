@@ -211,21 +211,23 @@ void TcpTransport::RecvThreadProc() {
 }
 
 void TcpTransport::NetWriteThreadProc() {
+    uint32_t sentAt = 0; // the tick at which the outstanding frame went out
     while (m_link.linkConnected.load() == 1) {
         if (m_link.writeQueue.Empty()) {
             std::this_thread::sleep_for(m_timings.writerPoll);
             continue;
         }
-        // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s, then we go on. The
-        // 2 s is a deadline on the tick, not a count of polls that scheduling delays would stretch.
-        const uint32_t waitStart = TickNow();
+        // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s from its frame's
+        // send, then we go on. The 2 s is a deadline on the tick, not a count of polls that
+        // scheduling delays would stretch.
         while (m_link.awaitingReply.load() != 0 && m_link.linkConnected.load() == 1 &&
-               TicksSince(waitStart) < m_timings.lostReplyMs)
+               TicksSince(sentAt) < m_timings.lostReplyMs)
             std::this_thread::sleep_for(m_timings.writerPoll);
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
         if (!entry)
             continue;
         m_link.awaitingReply.store(1);
+        sentAt = TickNow();
         SendFrame(entry->Payload());
     }
     DebugOut("End thread: NetWriteThreadProc \n");

@@ -83,7 +83,8 @@ public:
     ModeFileResult LoadModeFile(const std::string& path);
     ModeFileResult SaveModeFile(const std::string& path);
 
-    // Closes every transport and waits for the synchronisation thread (exit, tests).
+    // Closes every transport and waits for the synchronisation thread, at most
+    // DeviceLink::kSequenceExitLimit (exit, tests).
     void Shutdown();
 
 private:

@@ -343,6 +343,10 @@ TEST_P(SyncTest, ALinkDroppingDuringTheOpeningPauseEndsReadAllAtOnce) {
     Synchronizer::Pauses pauses;
     pauses.start = 60s;
     link->Sync().SetPauses(pauses);
+    if (host) {
+        ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }))
+            << "the host drops only a connection it has taken";
+    }
     ASSERT_TRUE(link->Sync().StartReadAll());
     if (host)
         host->Disconnect();
