@@ -219,6 +219,9 @@ Outcome CtlSession::Identify() {
         return LinkOutcome("while identifying").value_or(late);
     if (Outcome failure = LinkOutcome("while identifying"))
         return failure;
+    // A wait can end a hair before its deadline; a processor that never named itself is still late.
+    if (m_store.Identity().moduleName.empty())
+        return late;
     return IdentityOutcome();
 }
 

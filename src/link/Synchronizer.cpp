@@ -1,6 +1,7 @@
 #include "link/Synchronizer.h"
 
 #include "link/DebugSink.h"
+#include "link/ZWaveFrames.h"
 #include "link/ParamTable.h"
 #include "model/DeviceImageLayout.h"
 #include "model/EqPaths.h"
@@ -11,9 +12,7 @@
 namespace orvex {
 namespace {
 
-// Serial API functions the synchronisation asks the smart-home module for.
-constexpr uint8_t kZWaveGetInitData = 0x02;
-constexpr uint8_t kZWaveSetDefault = 0x42;
+// The callback id the set-default request asks the module to answer with.
 constexpr uint8_t kZWaveSetDefaultCallback = 0x01;
 
 // Plug nodes: 1 is the controller itself.
@@ -386,7 +385,7 @@ bool Synchronizer::WaitForFlag(std::atomic<int32_t>& flag, std::chrono::millisec
 
 void Synchronizer::RequestInitData() {
     m_smartHome.nodeListReceived.store(0);
-    m_commands.SendZWaveFrame(kZWaveGetInitData, {});
+    m_commands.SendZWaveFrame(zwave::InitData, {});
 }
 
 void Synchronizer::ReadSmartHomeTables() {
@@ -423,7 +422,7 @@ void Synchronizer::SynchronizeReadZWAVEThreadProc() {
 void Synchronizer::SynchronizeResetThreadProc() {
     m_smartHome.operationDone.store(0);
     const uint8_t callback = kZWaveSetDefaultCallback;
-    m_commands.SendZWaveFrame(kZWaveSetDefault, std::span(&callback, 1));
+    m_commands.SendZWaveFrame(zwave::SetDefault, std::span(&callback, 1));
     WaitForFlag(m_smartHome.operationDone, m_pauses.zwaveDonePoll, m_pauses.zwaveDonePolls);
     m_smartHome.ClearScenes();
     const std::vector<uint8_t> empty(kSceneRecordSize, 0);

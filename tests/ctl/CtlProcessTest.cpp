@@ -1,7 +1,7 @@
 // The installed shape of the tool: the real orvexctl binary against a real orvex-sim process on
 // loopback.
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

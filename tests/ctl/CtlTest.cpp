@@ -15,7 +15,7 @@
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
 #include "../link/RecordingSender.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>

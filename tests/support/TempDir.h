@@ -1,27 +1,29 @@
 #pragma once
 
-#include <atomic>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
-#include <unistd.h>
-
 namespace orvex::test {
 
-// A private folder under the system's temporary directory, removed with everything in it when the
-// test leaves, however it leaves.
+// A new folder of its own under the system's temporary folder, removed with everything in it when
+// the object goes: a failed assertion or an early return leaves nothing behind. The name is one
+// flat component whatever the test is called (a parameterised test's name holds a '/').
 class TempDir {
 public:
     explicit TempDir(const std::string& prefix) {
-        static std::atomic<int> serial{0};
-        m_path = std::filesystem::temp_directory_path() /
-                 (prefix + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::create_directories(m_path);
+        std::string flat = prefix;
+        std::replace(flat.begin(), flat.end(), '/', '_');
+        std::string pattern = (std::filesystem::temp_directory_path() / (flat + "-XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
     }
     ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        std::error_code ec;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
