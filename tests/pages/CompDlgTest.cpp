@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
@@ -144,6 +145,23 @@ TEST_F(CompPageTest, TheStartUpStoreShowsOneToOneAndAFiniteCurve) {
     EXPECT_DOUBLE_EQ(d->Graph()->LowerKnee(), -90.0);
     EXPECT_EQ(d->Slider(kReleaseId)->GetSliderMin(), 1);
     EXPECT_EQ(d->Slider(kReleaseId)->GetSliderMax(), 1000);
+    // Times of 0 go out as 1 ms, and the boxes say so.
+    EXPECT_EQ(Box(d, kAttackId), QStringLiteral("1ms"));
+    EXPECT_EQ(Box(d, kReleaseId), QStringLiteral("1ms"));
+}
+
+TEST_F(CompPageTest, TheWheelOverTheGraphMovesTheFocusedSlider) {
+    Store().Set(fields::outCompAttack, 0, 50.0f);
+    CCompDlg* d = Open();
+    d->Slider(kAttackId)->setFocus();
+    // A turn over the graph, which takes no wheel of its own, reaches the page.
+    const QPointF at = d->Graph()->geometry().center();
+    QWheelEvent wheel(at, d->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(d, &wheel);
+    EXPECT_NE(Pos(d, kAttackId), 50);
+    EXPECT_EQ(Box(d, kAttackId), QString::asprintf("%dms", Pos(d, kAttackId)));
+    EXPECT_FLOAT_EQ(Store().Get(fields::outCompAttack, 0), static_cast<float>(Pos(d, kAttackId)));
 }
 
 TEST_F(CompPageTest, TheChannelSelectorShowsThatChannelsValues) {

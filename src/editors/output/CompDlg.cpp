@@ -245,6 +245,8 @@ void CCompDlg::LoadChannel() {
         double value = store.GetSlotFloat(kPartSlots[s.part] + m_channel);
         if (s.part == kRatio)
             value = UsableRatio(value);
+        else if (s.part != kThreshold && !(value > 0.0))
+            value = 1.0; // a time of 0 goes out as 1 ms: show what the processor gets
         const int position =
             s.scale == 1.0 ? SliderPosition(value, s.lo, s.hi) : ScaledSliderPosition(value, s.scale, s.lo, s.hi);
         w.slider->SetSliderPos(position);

@@ -19,6 +19,10 @@ constexpr int kRightMargin = 20;
 constexpr int kBottomMargin = 25;
 constexpr double kSpanDb = CCompressPanelPlus::kMaxDb - CCompressPanelPlus::kMinDb; // 96 dB on both axes
 
+// The input labels sit a little below the graph so that "-90dB" of both axes do not run together in
+// the corner.
+constexpr int kInputLabelTop = 20;
+
 const QColor kBackground(10, 14, 18);
 const QColor kGridColour(0, 110, 0);
 const QColor kTextColour(255, 255, 0);
@@ -131,7 +135,7 @@ void CCompressPanelPlus::RebuildGrid() {
         p.setPen(QPen(kGridColour, 1));
         p.drawLine(x, kTop, x, bottom);
         p.setPen(kTextColour);
-        p.drawText(QRect(x - 30, height() - 23, 60, 16), Qt::AlignHCenter | Qt::AlignTop,
+        p.drawText(QRect(x - 30, height() - kInputLabelTop, 60, 16), Qt::AlignHCenter | Qt::AlignTop,
                    QString::fromLatin1(line.text));
     }
 }
