@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWheelEvent>
@@ -101,6 +102,27 @@ TEST_F(CompressPanelTest, UnusableValuesNeverReachThePainter) {
             EXPECT_TRUE(Finite(p)) << size.width();
     }
     EXPECT_TRUE(std::isfinite(panel.OutputLevel(kInf)));
+}
+
+// The switched-off compressor is marked across the graph; a switched-on one carries no mark.
+TEST_F(CompressPanelTest, OffIsWrittenOverTheGraphOnlyWhenSwitchedOff) {
+    panel.resize(kSize);
+    const auto offPixels = [this] {
+        const QImage image = panel.grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) == QColor(255, 150, 0) ? 1 : 0;
+        }
+        return count;
+    };
+    panel.SetThreshold(-20.0);
+    panel.SetSlope(0.25);
+    EXPECT_EQ(offPixels(), 0);
+    panel.SetOn(false);
+    EXPECT_GT(offPixels(), 100);
+    panel.SetOn(true);
+    EXPECT_EQ(offPixels(), 0);
 }
 
 // ---- the page ----------------------------------------------------------------------------------------------

@@ -106,7 +106,7 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
     tabs->setSpacing(4);
     for (const TabSpec& t : kTabs) {
         auto* button = new CGdipButton(t.id, this);
-        button->setFixedSize(86, 28);
+        button->setFixedSize(82, 28);
         button->UseAlternateImage(t.kind == PageKind::Comp);
         const TabSpec* tab = &t;
         connect(button, &QAbstractButton::clicked, this, [this, tab] { emit pageRequested(tab->kind, tab->channel); });
