@@ -128,6 +128,8 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(14);
     grid->setColumnStretch(1, 1);
+    // One label width for both languages, so that the graph does not move with a language switch.
+    grid->setColumnMinimumWidth(0, 84);
     grid->addWidget(m_channelLabel, 0, 0);
     grid->addWidget(m_channelSelector, 0, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(m_switch, 1, 0, 1, 3);
