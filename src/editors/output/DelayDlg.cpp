@@ -157,6 +157,9 @@ QWidget* CDelayDlg::BuildRows() {
         row.label = new QLabel(box);
         SetCtrlId(row.label, ids.rowLabel);
         row.label->setMinimumWidth(44);
+        // The labels may grow in height so that the rows share the full height and line up with the
+        // graph's rows beside them.
+        row.label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
         row.onOff = new QCheckBox(box);
         SetCtrlId(row.onOff, ids.onOff);
         row.highFreq = new QRadioButton(box);
@@ -184,7 +187,17 @@ QWidget* CDelayDlg::BuildRows() {
         row.edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         row.edit->installEventFilter(this);
 
-        row.upDown = new QWidget(box);
+        // The up-down sits against its edit, as tall as it.
+        auto* delayCell = new QWidget(box);
+        auto* delayLayout = new QHBoxLayout(delayCell);
+        delayLayout->setContentsMargins(0, 0, 0, 0);
+        delayLayout->setSpacing(1);
+        row.edit->setParent(delayCell);
+        delayLayout->addWidget(row.edit);
+        row.upDown = new QWidget(delayCell);
+        const int arrowHeight = row.edit->sizeHint().height() / 2;
+        row.upDown->setFixedSize(18, 2 * arrowHeight);
+        delayLayout->addWidget(row.upDown);
         SetCtrlId(row.upDown, ids.upDown);
         auto* arrows = new QVBoxLayout(row.upDown);
         arrows->setContentsMargins(0, 0, 0, 0);
@@ -195,7 +208,7 @@ QWidget* CDelayDlg::BuildRows() {
         row.down->setArrowType(Qt::DownArrow);
         for (QToolButton* arrow : {row.up, row.down}) {
             arrow->setAutoRepeat(true);
-            arrow->setFixedSize(18, 12);
+            arrow->setFixedSize(18, arrowHeight);
             arrow->setFocusPolicy(Qt::NoFocus);
             arrows->addWidget(arrow);
         }
@@ -207,8 +220,7 @@ QWidget* CDelayDlg::BuildRows() {
         grid->addWidget(row.wholeChannel, k, column++);
         grid->addWidget(row.slider, k, column++, Qt::AlignVCenter);
         grid->addWidget(row.splitLabel, k, column++);
-        grid->addWidget(row.edit, k, column++);
-        grid->addWidget(row.upDown, k, column++);
+        grid->addWidget(delayCell, k, column++);
         grid->setRowStretch(k, 1);
         grid->setRowMinimumHeight(k, 34);
 
