@@ -103,10 +103,6 @@ int CDelayPanel::RowTop(int row) const {
     return static_cast<int>(std::lround(RowHeight() * row)) + kTop;
 }
 
-int CDelayPanel::TextHeight() const {
-    return QFontMetrics(m_font).height();
-}
-
 void CDelayPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_static = QPixmap();
@@ -149,21 +145,21 @@ void CDelayPanel::DrawStatic(QPainter& painter) const {
 }
 
 void CDelayPanel::DrawMarker(QPainter& painter, int x, int y, const QColor& colour) const {
-    // A pin: a rounded head over a point, the point marking the delay.
-    const QSizeF size = MarkerSize();
-    const double w = size.width();
-    const double h = size.height();
-    QPainterPath path;
-    path.moveTo(x + w / 2, y + h);
-    path.lineTo(x + 1, y + h * 0.55);
-    path.arcTo(QRectF(x + 0.5, y + 0.5, w - 1, w - 1), 200, -220);
-    path.closeSubpath();
-    painter.setPen(QPen(QColor(255, 255, 255, 200), 1));
+    // A flag whose pole stands on the delay: the marker's left edge is the value, its middle is what
+    // the pointer takes hold of.
+    const QSize size = MarkerSize();
+    const double pole = x + 1.0;
+    painter.setPen(QPen(colour, 2));
+    painter.drawLine(QPointF(pole, y), QPointF(pole, y + size.height()));
+    QPainterPath flag;
+    flag.moveTo(pole, y + 0.5);
+    flag.lineTo(x + size.width() - 0.5, y + size.height() * 0.3);
+    flag.lineTo(pole, y + size.height() * 0.6);
+    flag.closeSubpath();
+    painter.setPen(QPen(QColor(255, 255, 255, 160), 1));
     painter.setBrush(colour);
-    painter.drawPath(path);
-    painter.setBrush(kBackground);
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QPointF(x + w / 2, y + w / 2), w / 5, w / 5);
+    painter.drawPath(flag);
+    painter.setBrush(Qt::NoBrush);
 }
 
 void CDelayPanel::paintEvent(QPaintEvent*) {
@@ -182,7 +178,8 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     painter.setFont(m_font);
 
     const QSize marker = MarkerSize();
-    const int textHeight = TextHeight();
+    const QFontMetrics metrics(m_font);
+    const int textHeight = metrics.height();
     const int plotBottom = RowTop(kChannelCount);
     for (int ch = 0; ch < kChannelCount; ++ch) {
         const QColor colour = kChannelColours[static_cast<size_t>(ch)];
@@ -190,19 +187,21 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
         const int rowHeight = RowTop(ch + 1) - RowTop(ch);
         const int y = RowTop(ch) + (rowHeight - marker.height() - textHeight) / 2;
         const int midY = y + marker.height() / 2;
-        const int centreX = x + marker.width() / 2;
 
         painter.setPen(QPen(colour, 1, Qt::DashLine));
         painter.drawLine(kLeft, midY, x, midY);
         QColor faint = colour;
         faint.setAlpha(ch == m_dragged ? 0x80 : 0x40);
         painter.setPen(QPen(faint, 1));
-        painter.drawLine(centreX, y + marker.height(), centreX, plotBottom);
+        painter.drawLine(x + 1, y + marker.height(), x + 1, plotBottom);
 
         DrawMarker(painter, x, y, colour);
         painter.setPen(colour);
-        painter.drawText(QPoint(x + 2, y + marker.height() + QFontMetrics(m_font).ascent()),
-                         MsText(m_delay[static_cast<size_t>(ch)]));
+        const QString text = MsText(m_delay[static_cast<size_t>(ch)]);
+        // Near the end of the axis the text turns to the marker's left so that it stays in the panel.
+        const int textWidth = metrics.horizontalAdvance(text);
+        const int textX = x + 2 + textWidth <= width() - 2 ? x + 2 : x - textWidth - 2;
+        painter.drawText(QPoint(textX, y + marker.height() + metrics.ascent()), text);
     }
 }
 

@@ -64,7 +64,6 @@ private:
     double PixelsPerMs() const;
     void DrawMarker(QPainter& painter, int x, int y, const QColor& colour) const;
     void DrawStatic(QPainter& painter) const;
-    int TextHeight() const;
 
     std::array<float, kChannelCount> m_delay{};
     int m_dragged = -1;
