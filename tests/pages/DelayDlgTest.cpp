@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <functional>
@@ -151,6 +152,23 @@ TEST_F(DelayPageTest, RelabelsFromTheTablesInBothLanguages) {
     EXPECT_EQ(FindById<QLabel>(page, 1131)->text(), QStringLiteral("CH 5"));
     EXPECT_EQ(FindById<CGdipButton>(page, 1075)->text(), QStringLiteral("Comp"));
     LoadEmbeddedLabelTable(0);
+}
+
+TEST_F(DelayPageTest, WheelAndArrowKeysStepTheFocusedDelay) {
+    Store().Set(fields::outDelayMs, 5, 10.0f);
+    CDelayDlg* page = Open();
+    page->DelayEdit(5)->setFocus();
+    // Over the graph, away from the edit: the turn still goes to the focused delay.
+    const QPointF at(page->Panel()->geometry().center());
+    QWheelEvent up(at, page->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                   false);
+    QApplication::sendEvent(page, &up);
+    EXPECT_EQ(page->DelayEdit(5)->text(), QStringLiteral("10.1ms"));
+    EXPECT_FLOAT_EQ(Store().Get(fields::outDelayMs, 5), 10.1f);
+    QTest::keyClick(page->DelayEdit(5), Qt::Key_Down);
+    QTest::keyClick(page->DelayEdit(5), Qt::Key_Down);
+    EXPECT_EQ(page->DelayEdit(5)->text(), QStringLiteral("9.9ms"));
+    EXPECT_EQ(page->UpDownPos(5), 99);
 }
 
 // A panel narrower than its margins has a negative scale: reading a delay from it ran the division

@@ -236,10 +236,8 @@ QWidget* CDelayDlg::BuildRows() {
 }
 
 void CDelayDlg::Relabel() {
+    // Only the fixed texts come from the tables; the split labels and edits show values.
     CPage::Relabel();
-    // The split labels and edits carry values, not table texts.
-    for (int k = 0; k < kChannels; ++k)
-        RefreshRow(k);
 }
 
 void CDelayDlg::RefreshFromStore() {
