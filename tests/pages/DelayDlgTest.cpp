@@ -207,6 +207,17 @@ protected:
     }
 };
 
+// Opening and refreshing only show the store: a control wired to its value signal would echo every
+// row back to the processor.
+TEST_F(DelayPageSimTest, OpeningAndRefreshingSendNothing) {
+    StartConnected();
+    Store().Set(fields::outDelayMode, 2, 1);
+    SetSplitFrequency(Store(), 4, 1500);
+    View()->SwitchToPage(PageKind::Delay);
+    View()->CurrentPage()->RefreshFromStore();
+    EXPECT_TRUE(WaitForWrites(1, 300).empty());
+}
+
 TEST_F(DelayPageSimTest, TypedDelaysAreHeldToOneAndAHalfToAHundredMilliseconds) {
     CDelayDlg* page = OpenConnected();
     EXPECT_EQ(Step([&] { TypeDelay(page->DelayEdit(0), QStringLiteral("20")); }), HexList({DelayWrite(0, 960)}));
