@@ -62,7 +62,13 @@ void EqSender::SendBandSplit(int channel) {
     if (channel < 0 || channel >= kOutputChannelCount)
         return;
     const int first = OutputChannelFirstRecord(channel);
-    const int index = BandSplitIndexForFrequency(m_store.GetEqBand(first + kOutputSplitHighPassBand).freqHz);
+    SendBandSplit(channel, BandSplitIndexForFrequency(m_store.GetEqBand(first + kOutputSplitHighPassBand).freqHz));
+}
+
+void EqSender::SendBandSplit(int channel, int index) {
+    if (channel < 0 || channel >= kOutputChannelCount)
+        return;
+    const int first = OutputChannelFirstRecord(channel);
     const std::array<EqBand, 2> pair = BandSplitBands(index, m_store.Get(fields::outDelayMode, channel));
     SetBand(first + kOutputSplitHighPassBand, pair[0]);
     SetBand(first + kOutputSplitLowPassBand, pair[1]);

@@ -31,8 +31,11 @@ public:
     void ResetEqPath(int eqIdentity);
     // Write-all's pass: 163 coefficient sets, outputs' split pairs excluded.
     void SendAllEqCoefficients();
-    // Output k's band-split pair as its delay mode wants it (bands 13 and 14 with SetBand).
+    // Output k's band-split pair as its delay mode wants it (bands 13 and 14 with SetBand), at the
+    // index its band 13 holds now.
     void SendBandSplit(int channel);
+    // The same at split index `index` (0..25, held to the ends): (500 + 100 index, 1000 + 100 index) Hz.
+    void SendBandSplit(int channel, int index);
     // The music low-frequency filter (record 178) as a low-pass at `freqHz`.
     void SetMusicLowFilter(int freqHz);
 

@@ -3,6 +3,7 @@
 #include "editors/input/CloudnessDlg.h"
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
+#include "editors/output/DelayDlg.h"
 #include "settings/SetDlg.h"
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
@@ -15,6 +16,7 @@ void RegisterEditorPages() {
     // keeps the shell's placeholder.
     COrvexv13App::RegisterToolDialog(tmpl::MusicInput, [] { return new CDialogMusicInput(theApp().Session()); });
     COrvexv13App::RegisterToolDialog(tmpl::Features, [] { return new CloudnessDlg(theApp().Session()); });
+    RegisterPageFactory(PageKind::Delay, [](QWidget* parent) { return new CDelayDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::MachineSettings, [] { return new CSetDlg(theApp()); });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
 }

@@ -78,9 +78,13 @@ CMainFrame* COrvexv13View::Frame() const {
 void COrvexv13View::SwitchToPage(PageKind kind, int channel) {
     if (kind == PageKind::Output && channel >= 0)
         m_outputChannel = std::clamp(channel, 0, 7);
+    ShowPage(kind, m_outputChannel);
+}
+
+void COrvexv13View::ShowPage(PageKind kind, int outputChannel) {
     if (m_currentPage && m_currentPage->Kind() == kind) {
         if (kind == PageKind::Output)
-            m_currentPage->SetOutputChannel(m_outputChannel);
+            m_currentPage->SetOutputChannel(outputChannel);
         else if (kind == PageKind::Music) {
             m_currentPage->ResetToFirstView();
             m_currentPage->RefreshFromStore();
@@ -95,10 +99,14 @@ void COrvexv13View::SwitchToPage(PageKind kind, int channel) {
     }
     CPage* page = CreatePage(kind, this);
     if (kind == PageKind::Output)
-        page->SetOutputChannel(m_outputChannel);
-    connect(page, &CPage::pageRequested, this, [this](PageKind next, int nextChannel) {
-        // Only an output page's own channel buttons move the application-wide channel.
-        SwitchToPage(next, next == PageKind::Output ? nextChannel : -1);
+        page->SetOutputChannel(outputChannel);
+    connect(page, &CPage::pageRequested, this, [this, from = kind](PageKind next, int nextChannel) {
+        // Only an output page's own channel buttons move the application-wide channel; a channel button
+        // of the delay, compressor or surround page opens that channel and leaves it as it was.
+        if (next == PageKind::Output && from != PageKind::Output && nextChannel >= 0)
+            ShowPage(next, std::clamp(nextChannel, 0, 7));
+        else
+            SwitchToPage(next, next == PageKind::Output ? nextChannel : -1);
     });
     m_currentPage = page;
     page->Relabel();

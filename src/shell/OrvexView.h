@@ -99,6 +99,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shows the page of `kind`; an output page shows `outputChannel`. The application-wide channel is
+    // left as it is.
+    void ShowPage(PageKind kind, int outputChannel);
+
     void OnTimer1();
     void OnTimer3();
     void OnTimer5();

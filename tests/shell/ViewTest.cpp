@@ -75,6 +75,27 @@ TEST_F(ViewTest, ChannelAndSectionButtonsSwitchPages) {
     EXPECT_EQ(View()->CurrentPage()->OutputChannel(), 1);
 }
 
+// Any output request with a channel used to move the application-wide channel: CH 8 from the delay page
+// made the Output category come back on CH 8 instead of the CH 3 last chosen on the output page.
+TEST_F(ViewTest, ChannelButtonsOfOtherOutputPagesLeaveTheLastOutputChannel) {
+    SelectCategory(1);
+    ClickPageButton(1070); // channel 3 on the output page itself
+    ASSERT_EQ(View()->OutputChannel(), 2);
+    for (int section : {1074, 1073, 1075}) {
+        ClickPageButton(section);
+        ClickPageButton(1079); // channel 8 from the delay, surround or compressor page
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << section;
+        EXPECT_EQ(View()->CurrentPage()->OutputChannel(), 7) << section;
+        EXPECT_EQ(View()->OutputChannel(), 2) << section;
+    }
+    SelectCategory(0);
+    SelectCategory(1);
+    EXPECT_EQ(View()->CurrentPage()->OutputChannel(), 2);
+    // The output page's own buttons still move it.
+    ClickPageButton(1076);
+    EXPECT_EQ(View()->OutputChannel(), 4);
+}
+
 TEST_F(ViewTest, InputCategoryOnTheEffectsPageReturnsToMicMusic) {
     View()->SwitchToPage(PageKind::Efx);
     ASSERT_EQ(View()->CurrentPage()->Kind(), PageKind::Efx);
