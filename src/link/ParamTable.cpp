@@ -463,6 +463,9 @@ bool DecodeParamValue(ParameterStore& store, uint8_t cmd, uint8_t sub, std::span
         return true;
     }
     case Readback::PercentFloat:
+        // e x 100 of a finite float can still overflow a float.
+        if (!(std::fabs(c) <= static_cast<double>(std::numeric_limits<float>::max())))
+            return false;
         store.SetSlotFloat(slot, static_cast<float>(c));
         return true;
     case Readback::ShiftFrequency:

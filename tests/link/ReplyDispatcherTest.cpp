@@ -141,6 +141,10 @@ TEST(DecodeParamValue, KeepsThePreviousValueForNonFiniteResults) {
     EXPECT_FALSE(DecodeParamValue(store, 13, 1, Hex("7F800000"))); // +inf
     EXPECT_EQ(store.Get(f::echoLevelA), 33);
     EXPECT_EQ(store.Get(f::exciterLowGain), 1.5f);
+    // A huge finite word (-3.39e38) times 100 does not fit a float: the harmonic gain became -inf.
+    store.Set(f::exciterHarmonicGain, 50.0f);
+    EXPECT_FALSE(DecodeParamValue(store, 13, 6, Hex("FF7EFC99")));
+    EXPECT_EQ(store.Get(f::exciterHarmonicGain), 50.0f);
 }
 
 TEST(DecodeParamValue, RefusesDataShorterThanItsRow) {
