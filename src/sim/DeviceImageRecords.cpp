@@ -16,13 +16,14 @@ namespace {
 //   1623  echo 2/7..12, 2/20..27, reverb 3/7..11, 3/19..23, 1791 3/24 and 1802 3/25 (two words)
 //   1813  music 4/11..13, 1834 4/14 seven-word automatic level record
 //   1865  music 4/15..17, 4/21..33, 4/36, 4/37, then the exciter 13/0..2 (13/2 two words at 2005)
-//   2016  exciter 13/3..11, 2079 seven words of padding
+//   2016  exciter 13/3..11, 2079 output 8's delay mode 12/17 (two words), then 20 bytes of padding
 //   2110 + 153c, outputs 1..7 (cmd 5..11): ch/15, ch/29 six-word position set, ch/16, ch/18,
 //         ch/17 delay mode (two words), ch/19..26, ch/28, ch/27 seven-word compressor
 //   3181  output 8 (cmd 12): 12/27 compressor, 3 bytes of padding, 12/15, 12/16, 12/18..26, 12/28
 //
-// Output 8's delay mode (12/17) and position set (12/29) have no room: its decoded offsets
-// leave space for its compressor and twelve one-word records only.
+// Output 8's decoded offsets leave space for its compressor and twelve one-word records only, so its
+// delay mode sits on the spare decoded offset after the exciter; its position set (12/29, never
+// decoded) has no room and is held outside the memory.
 struct Run {
     uint8_t cmd;
     std::initializer_list<uint8_t> subs;
@@ -64,7 +65,12 @@ std::vector<ImageRecord> BuildRecords() {
     addRange(13, 0, 1, 1);
     add(13, 2, 2);
     addRange(13, 3, 11, 1);
-    add(0, 0, 7);
+    add(12, 17, 2);
+    // 20 bytes to the first output: records of 3 + 4n bytes.
+    add(0, 0, 2);
+    add(0, 0, 0);
+    add(0, 0, 0);
+    add(0, 0, 0);
 
     for (uint8_t ch = 5; ch <= 11; ++ch) {
         add(ch, 15, 1);

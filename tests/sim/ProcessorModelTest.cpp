@@ -42,9 +42,17 @@ TEST_F(ProcessorModelTest, ReadOfAMultiWordRecordReturnsTheWordsAskedFor) {
 }
 
 TEST_F(ProcessorModelTest, ParametersWithoutAMemoryRecordAreStillHeld) {
-    // Output 8's delay mode has no room in the parameter memory.
-    ASSERT_EQ(FindImageRecord(12, 17), nullptr);
-    EXPECT_EQ(One("0A 00 0C 11 02")[1], 0x02) << "never written: an error code";
+    // Output 8's position set has no room in the parameter memory.
+    ASSERT_EQ(FindImageRecord(12, 29), nullptr);
+    EXPECT_EQ(One("0A 00 0C 1D 06")[1], 0x02) << "never written: an error code";
+    const std::string words = "3F800000 00000000 40000000 00000000 3F000000 00000000";
+    One("09 00 0C 1D 06 " + words);
+    EXPECT_EQ(One("0A 00 0C 1D 06"), Hex("0A 00 0C 1D 06 " + words));
+}
+
+TEST_F(ProcessorModelTest, OutputEightsDelayModeLivesInTheMemory) {
+    const ImageRecord* r = FindImageRecord(12, 17);
+    ASSERT_NE(r, nullptr);
     One("09 00 0C 11 02 3F800000 00000000");
     const auto reply = One("0A 00 0C 11 02");
     EXPECT_EQ(reply, Hex("0A 00 0C 11 02 3F800000 00000000"));
