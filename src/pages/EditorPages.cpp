@@ -4,6 +4,7 @@
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
 #include "editors/output/DelayDlg.h"
+#include "editors/output/SSVCDlg.h"
 #include "settings/SetDlg.h"
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
@@ -18,6 +19,9 @@ void RegisterEditorPages() {
     COrvexv13App::RegisterToolDialog(tmpl::Features, [] { return new CloudnessDlg(theApp().Session()); });
     RegisterPageFactory(PageKind::Delay, [](QWidget* parent) { return new CDelayDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::MachineSettings, [] { return new CSetDlg(theApp()); });
+    RegisterPageFactory(PageKind::Ssvc, [](QWidget* parent) {
+        return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
+    });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
 }
 

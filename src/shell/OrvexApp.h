@@ -107,6 +107,8 @@ public:
     void AttachView(COrvexv13View* view);
 
     int hostBusy = 0;
+    // The output whose speaker the processor is asked to identify (1..8), 0 for none; kept across pages.
+    int locateChannel = 0;
     int pendingModeIndex = -1;
     QByteArray qtOption;
     QString helpFilePath;
