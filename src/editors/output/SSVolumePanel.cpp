@@ -93,7 +93,7 @@ void CSSVolumePanel::DrawBackground() {
             if (m == 0 || m * 2 == m_width)
                 continue; // the outline's own label stands there
             p.setPen(Qt::white);
-            p.drawText(QRectF(x - 20, bottomRight.y() + 2, 40, 14), Qt::AlignCenter,
+            p.drawText(QRectF(x - 20, bottomRight.y() + 9, 40, 14), Qt::AlignCenter,
                        QString::asprintf(sign > 0 ? "+%dm" : "-%dm", m));
             p.setPen(QColor(64, 64, 64));
         }
@@ -102,8 +102,8 @@ void CSSVolumePanel::DrawBackground() {
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(topLeft, bottomRight));
     p.setPen(Qt::white);
-    p.drawText(QRectF(topLeft.x() - 25, bottomRight.y() + 2, 50, 14), Qt::AlignCenter, EdgeLabel(m_width / 2.0, false));
-    p.drawText(QRectF(bottomRight.x() - 25, bottomRight.y() + 2, 50, 14), Qt::AlignCenter,
+    p.drawText(QRectF(topLeft.x() - 25, bottomRight.y() + 9, 50, 14), Qt::AlignCenter, EdgeLabel(m_width / 2.0, false));
+    p.drawText(QRectF(bottomRight.x() - 25, bottomRight.y() + 9, 50, 14), Qt::AlignCenter,
                EdgeLabel(m_width / 2.0, true));
 }
 
