@@ -78,16 +78,20 @@ CMainFrame* COrvexv13View::Frame() const {
 void COrvexv13View::SwitchToPage(PageKind kind, int channel) {
     if (kind == PageKind::Output && channel >= 0)
         m_outputChannel = std::clamp(channel, 0, 7);
-    ShowPage(kind, m_outputChannel);
+    ShowPage(kind, kind == PageKind::Output ? m_outputChannel : channel);
 }
 
-void COrvexv13View::ShowPage(PageKind kind, int outputChannel) {
+void COrvexv13View::ShowPage(PageKind kind, int argument) {
+    const int efxKind = std::clamp(argument, 0, 3);
     if (m_currentPage && m_currentPage->Kind() == kind) {
-        if (kind == PageKind::Output)
-            m_currentPage->SetOutputChannel(outputChannel);
-        else if (kind == PageKind::Music) {
-            m_currentPage->ResetToFirstView();
+        if (kind == PageKind::Output) {
+            m_currentPage->SetOutputChannel(argument);
+        } else if (kind == PageKind::Music) {
+            m_currentPage->SetChannelView(m_channelView);
             m_currentPage->RefreshFromStore();
+        } else if (kind == PageKind::Efx) {
+            // The kind asked for replaces the one shown (the page reloads itself).
+            m_currentPage->SetEfxKind(efxKind);
         }
         return;
     }
@@ -99,15 +103,20 @@ void COrvexv13View::ShowPage(PageKind kind, int outputChannel) {
     }
     CPage* page = CreatePage(kind, this);
     if (kind == PageKind::Output)
-        page->SetOutputChannel(outputChannel);
+        page->SetOutputChannel(argument);
+    else if (kind == PageKind::Music)
+        page->SetChannelView(m_channelView);
+    else if (kind == PageKind::Efx)
+        page->SetEfxKind(efxKind);
     connect(page, &CPage::pageRequested, this, [this, from = kind](PageKind next, int nextChannel) {
         // Only an output page's own channel buttons move the application-wide channel; a channel button
         // of the delay, compressor or surround page opens that channel and leaves it as it was.
         if (next == PageKind::Output && from != PageKind::Output && nextChannel >= 0)
             ShowPage(next, std::clamp(nextChannel, 0, 7));
         else
-            SwitchToPage(next, next == PageKind::Output ? nextChannel : -1);
+            SwitchToPage(next, nextChannel);
     });
+    connect(page, &CPage::channelViewChanged, this, [this](int view) { m_channelView = std::clamp(view, 0, 2); });
     m_currentPage = page;
     page->Relabel();
     page->RefreshFromStore();
@@ -116,13 +125,12 @@ void COrvexv13View::ShowPage(PageKind kind, int outputChannel) {
 }
 
 void COrvexv13View::OnCategoryChanged(RibbonCategoryId category) {
-    if (category == RibbonCategoryId::Output) {
+    // A change of category always comes back to mic channel A.
+    m_channelView = 0;
+    if (category == RibbonCategoryId::Output)
         SwitchToPage(PageKind::Output);
-    } else {
+    else
         SwitchToPage(PageKind::Music);
-        if (m_currentPage)
-            m_currentPage->ResetToFirstView();
-    }
     if (Frame())
         Frame()->RefreshRibbonFromStore();
 }

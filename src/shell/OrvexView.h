@@ -33,9 +33,13 @@ public:
     CPage* CurrentPage() const { return m_currentPage; }
     QRect PageRect() const { return m_pageRect; }
     int OutputChannel() const { return m_outputChannel; }
+    // The mic/music page's remembered sub-view (0 mic A, 1 mic B, 2 music): the effects page's Back
+    // returns to it, a category change resets it to mic A.
+    int RememberedChannelView() const { return m_channelView; }
 
     // Shows the page of `kind`, reusing the current one when it is of that kind. `channel` is
-    // the output channel for the output page (-1: the application-wide one).
+    // the output channel for the output page (-1: the application-wide one) and the kind for the
+    // effects page.
     void SwitchToPage(PageKind kind, int channel = -1);
     // The ribbon's active category changed: Input shows the mic/music page, Output the output page.
     void OnCategoryChanged(RibbonCategoryId category);
@@ -99,9 +103,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Shows the page of `kind`; an output page shows `outputChannel`. The application-wide channel is
-    // left as it is.
-    void ShowPage(PageKind kind, int outputChannel);
+    // Shows the page of `kind`; an output page shows channel `argument`, an effects page kind
+    // `argument`. The application-wide channel is left as it is.
+    void ShowPage(PageKind kind, int argument);
 
     void OnTimer1();
     void OnTimer3();
@@ -116,6 +120,7 @@ private:
     QPointer<CPage> m_currentPage;
     QRect m_pageRect;
     int m_outputChannel = 0;
+    int m_channelView = 0;
     bool m_mismatchArmed = true;
 
     QTimer m_timer1;   // 250 ms: the first USB probe

@@ -35,15 +35,24 @@ public:
     // Left Ctrl + 1..9, 0: select band 1..10 on the page's curve panel.
     virtual void SelectEqBand(int /*band*/) {}
 
-    // The output page shows one of the eight channels; the mic/music page returns to its first
-    // sub-view (mic channel A) when it is reused.
+    // The output page shows one of the eight channels.
     virtual void SetOutputChannel(int /*channel*/) {}
     virtual int OutputChannel() const { return 0; }
-    virtual void ResetToFirstView() {}
+    // The mic/music page's sub-view: 0 mic channel A, 1 mic channel B, 2 music. The view hands it the
+    // remembered one; the page reports its own changes with channelViewChanged.
+    virtual void SetChannelView(int /*view*/) {}
+    virtual int ChannelView() const { return 0; }
+    // The effects page's equaliser: 0 reverb A, 1 reverb B, 2 echo A, 3 echo B. Setting it on a shown
+    // page switches the kind.
+    virtual void SetEfxKind(int /*kind*/) {}
+    virtual int EfxKind() const { return 0; }
 
 signals:
-    // A channel or section button of the page: the view switches to that page.
+    // A channel or section button of the page: the view switches to that page. `channel` is the
+    // output channel for the output page, the kind for the effects page, and -1 otherwise.
     void pageRequested(orvex::PageKind kind, int channel);
+    // The mic/music page's sub-view changed on the page itself.
+    void channelViewChanged(int view);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

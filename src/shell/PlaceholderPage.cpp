@@ -65,7 +65,7 @@ CPlaceholderPage::CPlaceholderPage(PageKind kind, QWidget* parent) : CPage(kind,
     } else if (kind == PageKind::Music) {
         add(kOpenEfxId, "效果均衡", "Effects EQ", [this] { emit pageRequested(PageKind::Efx, 0); });
     } else {
-        add(kBackToMusicId, "返回", "Back", [this] { emit pageRequested(PageKind::Music, 0); });
+        add(kBackToMusicId, "返回", "Back", [this] { emit pageRequested(PageKind::Music, -1); });
     }
     buttons->addStretch(1);
 

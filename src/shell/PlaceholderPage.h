@@ -25,13 +25,15 @@ public:
     void SelectEqBand(int band) override { m_selectedBand = band; }
     void SetOutputChannel(int channel) override;
     int OutputChannel() const override { return m_channel; }
-    void ResetToFirstView() override { ++m_firstViewResets; }
+    void SetChannelView(int view) override { m_channelView = view; }
+    int ChannelView() const override { return m_channelView; }
+    void SetEfxKind(int kind) override { m_efxKind = kind; }
+    int EfxKind() const override { return m_efxKind; }
 
     QString Title() const;
     int Refreshes() const { return m_refreshes; }
     int EqResets() const { return m_eqResets; }
     int SelectedBand() const { return m_selectedBand; }
-    int FirstViewResets() const { return m_firstViewResets; }
 
 private:
     void AddButton(int id, const char* zh, const char* en, std::function<void()> action);
@@ -42,7 +44,8 @@ private:
     int m_refreshes = 0;
     int m_eqResets = 0;
     int m_selectedBand = -1;
-    int m_firstViewResets = 0;
+    int m_channelView = 0;
+    int m_efxKind = 0;
     struct TextPair {
         QPushButton* button;
         const char* zh;

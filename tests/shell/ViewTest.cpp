@@ -102,11 +102,30 @@ TEST_F(ViewTest, InputCategoryOnTheEffectsPageReturnsToMicMusic) {
     SelectCategory(1);
     SelectCategory(0);
     EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Music);
-    // Reusing the mic/music page sends it back to its first sub-view and refreshes it.
+    // Reusing the mic/music page shows the remembered sub-view and refreshes it.
     const int refreshes = Page()->Refreshes();
     View()->SwitchToPage(PageKind::Music);
     EXPECT_EQ(Page()->Refreshes(), refreshes + 1);
-    EXPECT_GE(Page()->FirstViewResets(), 1);
+    EXPECT_EQ(Page()->ChannelView(), 0);
+}
+
+TEST_F(ViewTest, TheRememberedSubViewSurvivesTheEffectsPageUntilTheCategoryChanges) {
+    SelectCategory(0);
+    emit Page()->channelViewChanged(1); // the page showed mic channel B
+    View()->SwitchToPage(PageKind::Efx, 3);
+    ASSERT_EQ(View()->CurrentPage()->Kind(), PageKind::Efx);
+    EXPECT_EQ(Page()->EfxKind(), 3);
+    // A second request on the shown effects page hands the new kind to it.
+    View()->SwitchToPage(PageKind::Efx, 1);
+    EXPECT_EQ(Page()->EfxKind(), 1);
+    emit Page()->pageRequested(PageKind::Music, -1); // Back
+    ASSERT_EQ(View()->CurrentPage()->Kind(), PageKind::Music);
+    EXPECT_EQ(Page()->ChannelView(), 1);
+    EXPECT_EQ(View()->RememberedChannelView(), 1);
+    SelectCategory(1);
+    SelectCategory(0);
+    EXPECT_EQ(Page()->ChannelView(), 0);
+    EXPECT_EQ(View()->RememberedChannelView(), 0);
 }
 
 TEST_F(ViewTest, SyncDoneWithAnAcceptedProcessorRefreshesRibbonAndPage) {

@@ -1,5 +1,6 @@
 #include "editors/input/FocusedSliderWheel.h"
 
+#include "editors/output/EqPanel.h"
 #include "editors/output/XBmpSlider.h"
 
 #include <QCoreApplication>
@@ -15,12 +16,16 @@ void CFocusedSliderWheel::Attach(QWidget* dialog) {
     dialog->installEventFilter(filter);
     for (CXBmpSlider* slider : dialog->findChildren<CXBmpSlider*>())
         slider->installEventFilter(filter);
+    for (CEqPanel* panel : dialog->findChildren<CEqPanel*>())
+        panel->installEventFilter(filter);
 }
 
 bool CFocusedSliderWheel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Wheel)
         return false;
-    auto* focused = qobject_cast<CXBmpSlider*>(m_dialog->focusWidget());
+    QWidget* focused = m_dialog->focusWidget();
+    if (qobject_cast<CXBmpSlider*>(focused) == nullptr && qobject_cast<CEqPanel*>(focused) == nullptr)
+        focused = nullptr;
     // A turn the focused slider refuses (it is disabled) comes back up through the dialog: that one
     // goes its usual way instead of round again.
     if (m_forwarding || focused == nullptr || focused == watched || !focused->isVisible())

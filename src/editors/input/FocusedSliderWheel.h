@@ -6,13 +6,13 @@ class QWidget;
 
 namespace orvex {
 
-// A tool dialog's wheel: while the pointer is anywhere over the dialog, a wheel turn moves the slider
-// that has the focus, not whatever happens to lie under the pointer. With no slider focused, the turn
-// goes its usual way.
+// A dialog's or page's wheel: while the pointer is anywhere over it, a wheel turn goes to the slider or
+// equaliser graph that has the focus, not to whatever happens to lie under the pointer. With neither
+// focused, the turn goes its usual way.
 class CFocusedSliderWheel : public QObject {
     Q_OBJECT
 public:
-    // Watches `dialog` and every slider inside it at the time of the call; owned by the dialog.
+    // Watches `dialog` and every slider and graph inside it at the time of the call; owned by the dialog.
     static void Attach(QWidget* dialog);
 
 protected:

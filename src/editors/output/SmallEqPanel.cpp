@@ -138,6 +138,14 @@ void CSmallEqPanel::mouseReleaseEvent(QMouseEvent* event) {
     event->ignore();
 }
 
+void CSmallEqPanel::SetCurveColour(const QColor& colour) {
+    if (colour == m_curveColour) {
+        return;
+    }
+    m_curveColour = colour;
+    update();
+}
+
 void CSmallEqPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect plot = PlotRect();
@@ -185,7 +193,7 @@ void CSmallEqPanel::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     p.save();
     p.setClipRect(plot);
-    p.setPen(QPen(QColor(0, 200, 255), 1.7));
+    p.setPen(QPen(m_curveColour, 1.7));
     p.drawPath(path);
     p.restore();
 

@@ -2,6 +2,7 @@
 
 #include "model/FilterDesign.h"
 
+#include <QColor>
 #include <QWidget>
 
 #include <array>
@@ -41,6 +42,9 @@ public:
     void SetBypass(bool bypass);
     bool IsBypass() const { return m_bypass; }
     void SetFillBackground(bool fill);
+    // The total curve's pen colour (the page colours it by the channel shown).
+    void SetCurveColour(const QColor& colour);
+    QColor CurveColour() const { return m_curveColour; }
     bool IsHovered() const { return m_hovered; }
 
     QRect PlotRect() const;
@@ -68,6 +72,7 @@ private:
     bool m_bypass = false;
     bool m_fillBackground = true;
     bool m_hovered = false;
+    QColor m_curveColour{0, 200, 255};
 };
 
 } // namespace orvex

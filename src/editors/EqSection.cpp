@@ -1,0 +1,271 @@
+#include "editors/EqSection.h"
+
+#include "editors/output/BandGrid.h"
+#include "editors/output/BandStrip.h"
+#include "editors/output/ControlId.h"
+#include "editors/output/EqPanel.h"
+#include "editors/output/UiLanguage.h"
+#include "link/EqSender.h"
+#include "model/EqPaths.h"
+#include "model/FilterDesign.h"
+#include "model/ParameterStore.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvex {
+
+namespace {
+
+// The highest type byte an output band is taken with: crossover and split sections reach 21, and the
+// processor keeps codes up to 31 for sections it may add; anything above is noise and shows as off.
+constexpr int kHighestOutputTypeCode = 31;
+
+} // namespace
+
+CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth, QWidget* parent)
+    : QWidget(parent), m_store(store), m_eq(eq) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+
+    m_panel = new CEqPanel(this);
+    SetCtrlId(m_panel, 1040);
+    row->addWidget(m_panel, 1);
+
+    auto* side = new QVBoxLayout;
+    side->setContentsMargins(0, 0, 0, 0);
+    side->setSpacing(4);
+    m_crossoverRow = new QWidget(this);
+    auto* crossover = new QHBoxLayout(m_crossoverRow);
+    crossover->setContentsMargins(0, 0, 0, 0);
+    m_crossoverLabel = new QLabel(m_crossoverRow);
+    SetCtrlId(m_crossoverLabel, kCrossoverLabelId);
+    m_crossover = new QComboBox(m_crossoverRow);
+    SetCtrlId(m_crossover, kCrossoverComboId);
+    for (std::string_view name : kCrossoverFamilyNames)
+        m_crossover->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    crossover->addWidget(m_crossoverLabel);
+    crossover->addWidget(m_crossover, 1);
+    m_crossoverRow->hide();
+    side->addWidget(m_crossoverRow);
+
+    m_side = new QStackedWidget(this);
+    m_grid = new CBandGrid(typeColumnWidth, m_side);
+    m_strip = new CBandStrip(m_side);
+    m_grid->Bind(m_panel);
+    m_strip->Bind(m_panel, m_grid);
+    m_side->addWidget(m_grid);
+    m_side->addWidget(m_strip);
+    const int gridWidth = 30 + typeColumnWidth + 60 + 60 + 50 + 22;
+    m_side->setFixedWidth(std::max(gridWidth, m_strip->sizeHint().width()));
+    side->addWidget(m_side, 1);
+    row->addLayout(side);
+
+    connect(m_panel, &CEqPanel::bandChanged, this, &CEqSection::OnBandChanged);
+    connect(m_panel, &CEqPanel::bandPicked, this, &CEqSection::OnBandPicked);
+    connect(m_panel, &CEqPanel::clickEmpty, this, &CEqSection::OnClickEmpty);
+    connect(m_panel, &CEqPanel::copyPaste, this, [this](int action, int identity) {
+        HandleEqCopyPaste(
+            action, identity,
+            [this](int source, int destination) {
+                m_eq.CopyEqPath(source, destination);
+                emit pathPasted();
+            },
+            [this] { Reload(); });
+    });
+    connect(m_grid, &CBandGrid::bandEdited, this, &CEqSection::OnEdited);
+    connect(m_grid, &QTableWidget::cellClicked, this, [this](int r, int) { OnGridRowClicked(r); });
+    connect(m_strip, &CBandStrip::bandEdited, this, &CEqSection::OnEdited);
+    connect(m_crossover, &QComboBox::activated, this, &CEqSection::OnCrossoverChosen);
+    Retranslate();
+}
+
+bool CEqSection::IsOutput() const {
+    return IsOutputEqIdentity(m_identity);
+}
+
+void CEqSection::ShowPath(int eqIdentity) {
+    if (EqPathForIdentity(eqIdentity).firstRecord < 0)
+        return;
+    m_identity = eqIdentity;
+    m_apply = {eqIdentity};
+    LoadFromStore();
+}
+
+void CEqSection::Reload() {
+    if (m_identity >= 0)
+        LoadFromStore();
+}
+
+void CEqSection::LoadFromStore() {
+    const int count = EqPathForIdentity(m_identity).bandCount;
+    m_panel->SetEqIdentity(m_identity);
+    m_panel->SetSelectedBand(-1);
+    // Every band starts from a fresh record: a stored frequency or Q of 0 is ignored, and must not
+    // leave the previous path's value in place (its next edit would send it into this path).
+    for (int b = 0; b < count; ++b)
+        m_panel->ResetBandRecord(b);
+    m_panel->SetBandCount(count);
+    for (int b = 0; b < count; ++b) {
+        const EqBand stored = m_store.GetEqPathBand(m_identity, b);
+        int type = stored.type;
+        if (IsOutput() ? type > kHighestOutputTypeCode : (type < eqtype::Off || type > eqtype::HighShelf))
+            type = eqtype::Off;
+        m_panel->SetBandType(b, type);
+        m_panel->SetBandGain(b, stored.gainDb);
+        if (stored.freqHz != 0)
+            m_panel->SetBandFrequency(b, static_cast<float>(std::clamp(stored.freqHz, kMinBandFreqHz, kMaxBandFreqHz)));
+        m_panel->SetBandQ(b, stored.q);
+    }
+    m_grid->Reload();
+    ClearSelection();
+}
+
+void CEqSection::SetApplyIdentities(std::vector<int> identities) {
+    if (std::find(identities.begin(), identities.end(), m_identity) == identities.end())
+        identities.insert(identities.begin(), m_identity);
+    m_apply = std::move(identities);
+}
+
+void CEqSection::SetBypass(bool bypass) {
+    m_panel->SetBypass(bypass);
+}
+
+int CEqSection::SelectedBand() const {
+    return m_panel->SelectedBand();
+}
+
+bool CEqSection::StripShown() const {
+    return m_side->currentWidget() == m_strip;
+}
+
+void CEqSection::ShowStrip(bool strip) {
+    m_side->setCurrentWidget(strip ? static_cast<QWidget*>(m_strip) : static_cast<QWidget*>(m_grid));
+}
+
+void CEqSection::ClearSelection() {
+    m_panel->SetSelectedBand(-1);
+    m_grid->clearSelection();
+    ShowStrip(false);
+    m_crossoverRow->hide();
+}
+
+void CEqSection::SelectBand(int band) {
+    if (band < 0 || band >= m_panel->VisibleBandCount())
+        return;
+    m_panel->SetSelectedBand(band);
+    m_panel->setFocus(Qt::ShortcutFocusReason);
+    OnBandPicked(band);
+}
+
+void CEqSection::ResetPath() {
+    for (int identity : m_apply)
+        m_eq.ResetEqPath(identity);
+    Reload();
+}
+
+void CEqSection::SetGridColours(const QColor& text, const QColor& background) {
+    m_grid->RowTrait().SetRowColours(text, background);
+    m_grid->viewport()->update();
+}
+
+void CEqSection::Retranslate() {
+    m_crossoverLabel->setText(UiText("类型", "Type"));
+    m_grid->Retranslate();
+    m_strip->Retranslate();
+    if (m_panel->SelectedBand() >= 0)
+        m_strip->ShowBand(m_panel->SelectedBand());
+    m_panel->update();
+}
+
+void CEqSection::SendBand(int band) {
+    if (m_identity < 0 || band < 0)
+        return;
+    auto valueOf = [this](int b) {
+        const EqPanelBand shown = m_panel->Band(b);
+        EqBand value;
+        value.gainDb = shown.gainDb;
+        value.freqHz = static_cast<int>(std::lround(shown.freqHz));
+        value.q = shown.q;
+        value.type = shown.type;
+        return value;
+    };
+    // The crossover band is realised by its three hidden sections as well.
+    const int last = IsOutput() && band == kOutputCrossoverBand ? kOutputLastHiddenBand : band;
+    for (int identity : m_apply) {
+        for (int b = band; b <= last; ++b)
+            m_eq.SetPathBand(identity, b, valueOf(b));
+    }
+    emit bandSent(band);
+}
+
+void CEqSection::OnBandChanged(int band) {
+    SendBand(band);
+    m_grid->ShowBandRow(band);
+    OnBandPicked(band);
+}
+
+void CEqSection::OnBandPicked(int band) {
+    if (m_panel->SelectedBand() < 0) {
+        ShowStrip(false);
+        UpdateCrossover(-1);
+        return;
+    }
+    m_strip->ShowBand(band);
+    ShowStrip(true);
+    UpdateCrossover(band);
+}
+
+void CEqSection::OnClickEmpty() {
+    ClearSelection();
+}
+
+void CEqSection::OnEdited(int band) {
+    SendBand(band);
+    UpdateCrossover(band);
+}
+
+void CEqSection::OnGridRowClicked(int row) {
+    UpdateCrossover(row);
+}
+
+void CEqSection::UpdateCrossover(int band) {
+    bool show = false;
+    if (IsOutput() && band == kOutputCrossoverBand) {
+        const CrossoverCodes codes = {m_panel->Band(9).type, m_panel->Band(10).type, m_panel->Band(11).type,
+                                      m_panel->Band(12).type};
+        const std::optional<CrossoverMatch> match = MatchCrossoverCodes(codes);
+        const int code = codes[0];
+        const bool passKind = code == eqtype::LowPass || code == eqtype::HighPass || code > eqtype::HighShelf;
+        if (passKind && match && (match->menuType == eqtype::LowPass || match->menuType == eqtype::HighPass)) {
+            show = true;
+            if (match->familyIndex >= 0)
+                m_crossover->setCurrentIndex(match->familyIndex);
+        } else if (passKind && !match) {
+            show = true; // a family the table does not know: offer the list to put it right
+        }
+    }
+    m_crossoverRow->setVisible(show);
+}
+
+void CEqSection::OnCrossoverChosen(int listIndex) {
+    int band = m_panel->SelectedBand();
+    if (band < 0)
+        band = m_grid->currentRow();
+    if (band != kOutputCrossoverBand || !IsOutput())
+        return;
+    m_panel->SetCrossoverFamily(band, listIndex);
+    m_grid->ShowBandRow(band);
+    SendBand(band);
+    if (m_panel->SelectedBand() == band)
+        m_strip->ShowBand(band);
+}
+
+} // namespace orvex

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QStackedWidget;
+
+namespace orvex {
+
+class CBandGrid;
+class CBandStrip;
+class CEqPanel;
+class EqSender;
+class ParameterStore;
+
+// The equaliser section every equaliser page shows: the curve panel with, beside it, either the band
+// grid (no band selected) or the band strip (a band selected), and on an output path the crossover
+// family selector. It loads one EQ identity from the store and writes every band edit back through
+// EqSender (record, memory write and coefficients) for each identity of its apply set, so the page
+// around it only chooses the path, the apply set and the bypass it shows.
+class CEqSection : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kCrossoverComboId = 1134;
+    static constexpr int kCrossoverLabelId = 1215;
+
+    // `typeColumnWidth`: the band grid's type column, 60 on the output page and 55 elsewhere.
+    CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth, QWidget* parent = nullptr);
+
+    // Shows EQ identity `eqIdentity` (0..14) loaded from the store: its band count, no band selected.
+    // The apply set becomes the identity alone.
+    void ShowPath(int eqIdentity);
+    // Loads the shown path from the store again and clears the band selection.
+    void Reload();
+    int EqIdentity() const { return m_identity; }
+
+    // The identities a band edit is written to; the shown one is always among them (an output page
+    // adds a linked partner).
+    void SetApplyIdentities(std::vector<int> identities);
+    const std::vector<int>& ApplyIdentities() const { return m_apply; }
+
+    void SetBypass(bool bypass);
+
+    // Left Ctrl + digit: band `band` becomes the selected band and the panel takes the focus, as a
+    // pick from the panel. Bands the panel does not show are ignored.
+    void SelectBand(int band);
+    // No band selected: the grid is shown, the strip and crossover selector hidden.
+    void ClearSelection();
+    int SelectedBand() const;
+    bool StripShown() const;
+
+    // Sets the shown path flat (each identity of the apply set) and reloads it.
+    void ResetPath();
+
+    void SetGridColours(const QColor& text, const QColor& background);
+    // Texts and type names in the current language; the rows are rewritten.
+    void Retranslate();
+
+    CEqPanel* Panel() const { return m_panel; }
+    CBandGrid* Grid() const { return m_grid; }
+    CBandStrip* Strip() const { return m_strip; }
+    QComboBox* CrossoverCombo() const { return m_crossover; }
+    QLabel* CrossoverLabel() const { return m_crossoverLabel; }
+
+signals:
+    // A band went to the store and the processor (after every edit of the panel, grid or strip).
+    void bandSent(int band);
+    // A paste replaced the shown path in the store.
+    void pathPasted();
+
+private:
+    void LoadFromStore();
+    void SendBand(int band);
+    void OnBandChanged(int band);
+    void OnBandPicked(int band);
+    void OnClickEmpty();
+    void OnEdited(int band);
+    void OnGridRowClicked(int row);
+    void OnCrossoverChosen(int listIndex);
+    void ShowStrip(bool strip);
+    // The crossover selector for band `band` of an output path: shown with its family while band 9
+    // is a low-pass or high-pass kind.
+    void UpdateCrossover(int band);
+    bool IsOutput() const;
+
+    ParameterStore& m_store;
+    EqSender& m_eq;
+    int m_identity = -1;
+    std::vector<int> m_apply;
+    CEqPanel* m_panel = nullptr;
+    QStackedWidget* m_side = nullptr;
+    CBandGrid* m_grid = nullptr;
+    CBandStrip* m_strip = nullptr;
+    QWidget* m_crossoverRow = nullptr;
+    QLabel* m_crossoverLabel = nullptr;
+    QComboBox* m_crossover = nullptr;
+};
+
+} // namespace orvex
