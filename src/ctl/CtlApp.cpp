@@ -3,12 +3,14 @@
 #include "ctl/CtlSession.h"
 #include "ctl/FieldAddress.h"
 #include "ctl/StoreReport.h"
+#include "link/ConnectResult.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -27,7 +29,7 @@ constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 constexpr std::chrono::milliseconds kLevelPollPeriod{500};
 
 const char kUsage[] =
-    R"(Usage: orvexctl [--connect HOST:PORT | --usb] [--json] [--timeout MS] COMMAND ...
+    R"(Usage: orvexctl [--connect HOST:PORT | --usb] [--json] [--timeout MS] [--retry N] COMMAND ...
 
 Remote control and preset tool for the processor, on the editor's own link code: every
 message it sends is the one the editor sends for the same change.
@@ -39,6 +41,9 @@ Other options:
   --json                print results as JSON
   --timeout MS          longest wait for connecting, a synchronisation or a reply
                         (default 30000)
+  --retry N             when the processor cannot be reached, the host is busy or the
+                        link drops before the command is done, try again up to N times,
+                        after 1, 2, 4, 8, 15 and then every 30 s (default 0)
   --help                this text
 
 Commands:
@@ -87,6 +92,7 @@ struct Options {
     bool json = false;
     std::chrono::milliseconds timeout = kDefaultTimeout;
     std::optional<long> count;
+    long retry = 0;
     bool help = false;
     std::vector<std::string> words;
 };
@@ -145,6 +151,9 @@ Outcome ParseOptions(std::span<const std::string> args, Options& options) {
             if (!hasValue || !ParseLong(args[++i], 1, 3600000, ms))
                 return Usage("--timeout needs a number of milliseconds from 1 to 3600000");
             options.timeout = std::chrono::milliseconds(ms);
+        } else if (arg == "--retry") {
+            if (!hasValue || !ParseLong(args[++i], 0, 1000, options.retry))
+                return Usage("--retry needs a number from 0 to 1000");
         } else if (arg == "--count") {
             long count = 0;
             if (!hasValue || !ParseLong(args[++i], 1, 100000000, count))
@@ -203,8 +212,8 @@ bool IsReportName(std::string_view name) {
 
 class Runner {
 public:
-    Runner(const Options& options, std::ostream& out, const CtlEnvironment& env)
-        : m_options(options), m_out(out), m_env(env) {
+    Runner(const Options& options, std::ostream& out, std::ostream& err, const CtlEnvironment& env)
+        : m_options(options), m_out(out), m_err(err), m_env(env) {
         m_store.ResetStoreDefaults();
     }
 
@@ -255,14 +264,43 @@ private:
     Outcome Open() {
         if (!m_options.target)
             return Usage("no processor given: use --connect HOST:PORT or --usb");
+        return WithRetries([this] { return OpenOnce(); });
+    }
+
+    Outcome OpenAndReadAll() {
+        if (!m_options.target)
+            return Usage("no processor given: use --connect HOST:PORT or --usb");
+        return WithRetries([this]() -> Outcome {
+            if (Outcome failure = OpenOnce())
+                return failure;
+            return m_session->ReadAll();
+        });
+    }
+
+    Outcome OpenOnce() {
+        m_session.reset(); // an earlier attempt's link says goodbye first
         m_session = std::make_unique<CtlSession>(m_store, *m_options.target, m_options.timeout, m_env.hid);
         return m_session->Connect();
     }
 
-    Outcome OpenAndReadAll() {
-        if (Outcome failure = Open())
-            return failure;
-        return m_session->ReadAll();
+    // Runs `attempt` again after a link failure (refused, busy, dropped, silent) while --retry allows,
+    // waiting as the editor does between its reconnects. Other failures end at once.
+    template <class F>
+    Outcome WithRetries(F attempt) {
+        for (long n = 0;; ++n) {
+            Outcome outcome = attempt();
+            if (!outcome || outcome->exitCode != kExitLink || n >= m_options.retry)
+                return outcome;
+            const int delayMs = kReconnectDelaysMs[std::min(static_cast<size_t>(n), kReconnectDelaysMs.size() - 1)];
+            m_err << outcome->message << "; trying again in " << delayMs / 1000 << " s\n";
+            m_err.flush();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+            while (std::chrono::steady_clock::now() < until) {
+                if (m_env.stop != nullptr && m_env.stop->load())
+                    return outcome;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
     }
 
     void PrintIdentity() {
@@ -539,6 +577,7 @@ private:
 
     const Options& m_options;
     std::ostream& m_out;
+    std::ostream& m_err;
     const CtlEnvironment& m_env;
     ParameterStore m_store;
     std::unique_ptr<CtlSession> m_session;
@@ -558,7 +597,7 @@ int RunCtl(std::span<const std::string> args, std::ostream& out, std::ostream& e
         return kExitOk;
     }
     if (!failure) {
-        Runner runner(options, out, env);
+        Runner runner(options, out, err, env);
         failure = runner.Run();
         // The runner's session closes the link as it goes out of scope, before the error is shown.
     }

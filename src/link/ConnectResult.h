@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 namespace orvex {
@@ -14,6 +15,10 @@ struct ConnectResult {
     static ConnectResult Failed(int error) { return {false, error}; }
     explicit operator bool() const { return ok; }
 };
+
+// How long to wait before each new attempt at a dropped or refused network link: longer each time,
+// then every 30 s.
+inline constexpr std::array<int, 6> kReconnectDelaysMs = {1000, 2000, 4000, 8000, 15000, 30000};
 
 // Why a connect failed, in a short phrase for the user: the common connect errors in Chinese from
 // our own table (the platform's text otherwise), in English the platform's text.

@@ -24,6 +24,8 @@ public:
     virtual void OnSyncDone(uint32_t /*wParam*/) {}
     virtual void OnLinkTimeout() {}
     virtual void OnHostBusy() {}
+    // The host ended the network link, or a receive failed, without the editor asking for it.
+    virtual void OnLinkLost() {}
     virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
     virtual void OnRefresh(uint32_t /*wParam*/) {}
     // The processor refused a parameter (reply 0A with a non-zero error code). The decoder calls

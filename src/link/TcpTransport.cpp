@@ -192,11 +192,15 @@ void TcpTransport::RecvThreadProc() {
     ReceiveSink sink(*this);
     NetReceiver receiver(sink);
     std::array<uint8_t, NetReceiver::kChunkSize> chunk{};
+    bool lost = false;
     while (m_link.linkConnected.load() == 1) {
         asio::error_code ec;
         const size_t n = m_socket->receive(asio::buffer(chunk), 0, ec);
         if (ec || n == 0) {
             DebugOut("NetRecv Error \n");
+            // Our own close clears linkConnected before it shuts the socket; still set, the other
+            // end went away.
+            lost = m_link.linkConnected.load() == 1;
             m_link.pollEnabled.store(0);
             m_link.readThreadEnd.store(1);
             m_link.replyEvent.Set(); // release a sender waiting for a reply that cannot come
@@ -207,6 +211,8 @@ void TcpTransport::RecvThreadProc() {
     m_link.readThreadEnded.Set();
     if (m_link.linkConnected.load() == 1)
         TcpClose();
+    if (lost && m_events)
+        m_events->OnLinkLost();
     DebugOut("End thread: RecvThreadProc \n");
 }
 

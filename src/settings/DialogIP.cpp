@@ -5,10 +5,12 @@
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
+#include "shell/Reconnector.h"
 #include "shell/Theme.h"
 #include "ui/IpAddressCtrl.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -55,6 +57,15 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
     grid->addWidget(portLabel, 1, 0);
     grid->addWidget(m_port, 1, 1, Qt::AlignLeft);
     grid->addWidget(m_error, 2, 0, 1, 2);
+    m_reconnect = new QCheckBox(group);
+    SetCtrlId(m_reconnect, kReconnectId);
+    m_reconnect->setChecked(m_app.Settings().AutoReconnect());
+    connect(m_reconnect, &QCheckBox::toggled, this, [this](bool on) {
+        m_app.Settings().SetAutoReconnect(on);
+        if (!on)
+            m_app.Reconnector().Stop();
+    });
+    grid->addWidget(m_reconnect, 3, 0, 1, 2);
 
     auto* connectButton = new QPushButton(QString::fromUtf8("尝试连接"), this);
     SetCtrlId(connectButton, kConnectId);
@@ -85,6 +96,11 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
         m_address->SetAddress(QString::fromLatin1(kProposedAddress));
 }
 
+void CDialogIP::Relabel() {
+    CToolDialog::Relabel();
+    m_reconnect->setText(Tr2("自动重新连接", "Reconnect automatically"));
+}
+
 QString CDialogIP::ErrorText() const {
     return m_error->text();
 }
@@ -99,6 +115,8 @@ void CDialogIP::SetPort(int port) {
 
 bool CDialogIP::Connect() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A connect of the user's own ends any retrying of the previous link.
+    m_app.Reconnector().Stop();
     DeviceSession& session = m_app.Session();
     if (session.IsConnected() && !session.IsNetwork())
         session.CloseUsbWithoutNotice();
@@ -112,6 +130,7 @@ bool CDialogIP::Connect() {
     if (result) {
         m_app.Settings().SetIpPort(port);
         m_app.Settings().SetIpAddr(address);
+        m_app.Reconnector().Remember(address, static_cast<uint16_t>(port));
         m_error->clear();
         QApplication::restoreOverrideCursor();
         hide();

@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+class QCheckBox;
+
 namespace orvex {
 
 class COrvexv13App;
@@ -25,6 +27,7 @@ public:
     static constexpr int kConnectId = 1;
     static constexpr int kCancelId = 2;
     static constexpr int kScanId = 3;
+    static constexpr int kReconnectId = 1300;
     // Proposed when no address was ever stored; only tried when the user presses Connect.
     static constexpr const char* kProposedAddress = "192.168.1.100";
 
@@ -37,12 +40,16 @@ public:
 
     // Button 1: true when the link opened; otherwise the error line says why.
     bool Connect();
+    void Relabel() override;
+
+    QCheckBox* ReconnectBox() const { return m_reconnect; }
 
 private:
     COrvexv13App& m_app;
     CIpAddressCtrl* m_address = nullptr;
     QLineEdit* m_port = nullptr;
     QLabel* m_error = nullptr;
+    QCheckBox* m_reconnect = nullptr;
 };
 
 } // namespace orvex

@@ -72,6 +72,14 @@ void AppSettings::SetIpPort(int port) {
     m_settings->setValue(QString(kSection) + "IPPort", port);
 }
 
+bool AppSettings::AutoReconnect() const {
+    return m_settings->value(QString(kSection) + "AutoReconnect", 1).toInt() != 0;
+}
+
+void AppSettings::SetAutoReconnect(bool on) {
+    m_settings->setValue(QString(kSection) + "AutoReconnect", on ? 1 : 0);
+}
+
 QStringList AppSettings::RecentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {

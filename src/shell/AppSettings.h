@@ -37,6 +37,9 @@ public:
     void SetIpAddr(const QString& address);
     int IpPort() const;
     void SetIpPort(int port);
+    // Whether a dropped network link is reopened by itself (on unless the user turned it off).
+    bool AutoReconnect() const;
+    void SetAutoReconnect(bool on);
 
     // The folder of the file last chosen in a file dialog (empty when never stored).
     QString LastFolder() const;

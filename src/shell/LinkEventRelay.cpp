@@ -63,6 +63,10 @@ void CLinkEventRelay::OnHostBusy() {
     Post([](COrvexv13View& view) { view.OnHostBusy(); });
 }
 
+void CLinkEventRelay::OnLinkLost() {
+    Post([](COrvexv13View& view) { view.OnLinkLost(); });
+}
+
 void CLinkEventRelay::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
     Post([wParam, lParam](COrvexv13View& view) { view.OnZWaveEvent(wParam, lParam); });
 }

@@ -26,6 +26,7 @@ public:
     void OnSyncDone(uint32_t wParam) override;
     void OnLinkTimeout() override;
     void OnHostBusy() override;
+    void OnLinkLost() override;
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
     void OnRefresh(uint32_t wParam) override;
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) override;

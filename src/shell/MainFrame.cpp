@@ -8,6 +8,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
+#include "shell/Reconnector.h"
 #include "shell/RibbonBar.h"
 #include "shell/RibbonStepSlider.h"
 #include "shell/StatusBarPane.h"
@@ -365,6 +366,10 @@ void CMainFrame::UpdateCommandUI() {
             m_linkPane->setText(session.IsNetwork() ? Tr2("IP：已连接", "IP:Connected")
                                                     : Tr2("USB：已连接", "USB:Connected"));
             m_linkPane->SetTextColour(kLinkConnectedColour);
+        } else if (m_app.Reconnector().IsActive()) {
+            m_linkPane->setText(
+                Tr2("%1 秒后重新连接……", "Reconnecting in %1 s…").arg(m_app.Reconnector().SecondsLeft()));
+            m_linkPane->SetTextColour(kLinkDisconnectedColour);
         } else {
             m_linkPane->setText(Tr2("未连接", "Disconnected"));
             m_linkPane->SetTextColour(kLinkDisconnectedColour);

@@ -12,6 +12,7 @@
 #include "shell/MainFrame.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexView.h"
+#include "shell/Reconnector.h"
 #include "shell/Page.h"
 #include "shell/PlaceholderDialog.h"
 #include "shell/Relabel.h"
@@ -75,6 +76,7 @@ COrvexv13App::COrvexv13App() {
 COrvexv13App::~COrvexv13App() {
     qApp->removeEventFilter(this);
     m_watcher.reset();
+    m_reconnector.reset();
     if (m_session)
         m_session->Shutdown();
     for (auto& [id, dialog] : m_toolDialogs)
@@ -138,6 +140,18 @@ bool COrvexv13App::InitInstance(const Options& options) {
 
     m_relay = std::make_unique<CLinkEventRelay>([this] { return View(); });
     m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings, options.hidBackend);
+    m_reconnector = std::make_unique<CReconnector>([this](const QString& address, uint16_t port) {
+        DeviceSession& session = *m_session;
+        if (session.IsConnected() && !session.IsNetwork())
+            return true; // a processor on USB took over meanwhile
+        hostBusy = 0;
+        if (!session.TcpConnect(address.toStdString(), port))
+            return false;
+        // The reopened link is read in full, exactly as after a connect from the dialog.
+        if (hostBusy == 0 && m_view)
+            m_view->OnDeviceConnected();
+        return true;
+    });
     if (options.watchDevices) {
         CLinkEventRelay* relay = m_relay.get();
         m_watcher = std::make_unique<DeviceWatcher>(
@@ -372,8 +386,16 @@ void COrvexv13App::CloseAllToolWindows() {
 }
 
 void COrvexv13App::CloseLink() {
+    // A deliberate close (the user's disconnect, a refused processor, shutting down) ends retrying.
+    if (m_reconnector)
+        m_reconnector->Stop();
     if (m_session)
         m_session->CloseLink();
+}
+
+void COrvexv13App::StartReconnecting() {
+    if (m_reconnector && m_settings->AutoReconnect())
+        m_reconnector->Start();
 }
 
 // ---- keyboard --------------------------------------------------------------------------------------

@@ -30,6 +30,8 @@ class SingleInstanceGuard;
 
 // The application object: start-up and shutdown, the settings, the one parameter store and
 // device link, the modeless tool dialogs and the three display services every page uses.
+class CReconnector;
+
 class COrvexv13App : public QObject {
     Q_OBJECT
 public:
@@ -101,6 +103,10 @@ public:
     AppSettings& Settings() { return *m_settings; }
     ParameterStore& Store() { return *m_store; }
     DeviceSession& Session() { return *m_session; }
+    // Reopens a dropped network link at the last address (see CReconnector).
+    CReconnector& Reconnector() { return *m_reconnector; }
+    // A network link went down without the user asking: retry when the option is on.
+    void StartReconnecting();
     CMainFrame* MainFrame() const;
     COrvexv13View* View() const;
     // The view makes itself known while it is being created (the frame holds it only afterwards).
@@ -137,6 +143,7 @@ private:
     std::unique_ptr<ParameterStore> m_store;
     std::unique_ptr<CLinkEventRelay> m_relay;
     std::unique_ptr<DeviceSession> m_session;
+    std::unique_ptr<CReconnector> m_reconnector;
     std::unique_ptr<DeviceWatcher> m_watcher;
     std::unique_ptr<SingleInstanceGuard> m_guard;
     QPointer<CMainFrame> m_frame;

@@ -10,6 +10,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
+#include "shell/Reconnector.h"
 #include "shell/RibbonBar.h"
 #include "shell/RibbonStepSlider.h"
 #include "shell/SynDlg.h"
@@ -310,6 +311,7 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
         break;
     }
     m_app.Session().Sync().StorePendingMode(pendingMode);
+    m_app.Reconnector().Confirm();
     RefreshAllViews();
     UiWait(150);
 }
@@ -328,6 +330,12 @@ void COrvexv13View::Mismatch(const QString& text) {
 
 void COrvexv13View::OnLinkTimeout() {
     m_app.ShowInfoMessage(Tr2("主机连接超时，网络断开!", "Host disconnected!"), kInfoMs);
+    m_app.StartReconnecting();
+}
+
+void COrvexv13View::OnLinkLost() {
+    m_app.EndSyncDialog();
+    m_app.StartReconnecting();
 }
 
 void COrvexv13View::OnHostBusy() {
@@ -339,6 +347,7 @@ void COrvexv13View::OnHostBusy() {
     if (m_timer990.isActive())
         ShowBalloon(text, Tr2("信息", "Information"), 5000);
     m_app.ShowInfoMessage(text, 3000);
+    m_app.StartReconnecting();
 }
 
 void COrvexv13View::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
@@ -369,6 +378,7 @@ void COrvexv13View::OnUsbArrival(const QString& /*path*/) {
     session.State().networkMode.store(0);
     if (!session.UsbConnect())
         return;
+    m_app.Reconnector().Stop();
     // Recreated with fresh data when next shown.
     for (int t :
          {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::Features, tmpl::ConnectIp, tmpl::SmartPlug})

@@ -57,6 +57,8 @@ public:
     void OnSyncDone(uint32_t wParam);
     void OnLinkTimeout();
     void OnHostBusy();
+    // The host closed the network link or a receive failed.
+    void OnLinkLost();
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam);
     void OnRefresh(uint32_t wParam);
     void OnRemoteKey(uint32_t keyCode);

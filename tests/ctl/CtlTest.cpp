@@ -467,6 +467,23 @@ TEST_F(CtlTest, ABusyHostIsALinkError) {
     EXPECT_EQ(result.err, "the network host at " + Address() + " is serving another editor\n");
 }
 
+TEST_F(CtlTest, RetryAsksABusyHostAgainUntilItServes) {
+    host->SetBusy(true);
+    std::thread freeHost([this] {
+        for (int i = 0; i < 400 && host->BusyNoticesSent() < 1; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        host->SetBusy(false);
+    });
+    const CtlResult result = RunArgs({"--connect", Address(), "--retry", "2", "get", "echoLevelA"});
+    freeHost.join();
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.err, "the network host at " + Address() + " is serving another editor; trying again in 1 s\n");
+    // Without --retry the same busy host is a link error at once; --retry takes a number.
+    host->SetBusy(true);
+    EXPECT_EQ(RunArgs({"--connect", Address(), "get", "echoLevelA"}).code, 2);
+    EXPECT_EQ(RunArgs({"--connect", Address(), "--retry", "x", "get", "echoLevelA"}).code, 1);
+}
+
 TEST_F(CtlTest, ASilentProcessorEndsTheWaitAtTheTimeout) {
     host->SetSilent(true);
     const auto start = std::chrono::steady_clock::now();
