@@ -20,6 +20,9 @@ struct LinkState {
     std::atomic<int32_t> levelPollEnabled{1};
     std::atomic<int32_t> readThreadEnd{0}; // the reader has given up; writes return at once
     std::atomic<uint32_t> lastRxTick{0};
+    // Every time a link thread wakes up (a receive, a writer or time-out check): an idle link
+    // should hardly count.
+    std::atomic<uint64_t> linkWakeups{0};
 
     AutoResetEvent replyEvent{true}; // signalled by every decoded reply
     AutoResetEvent readThreadEnded{false};

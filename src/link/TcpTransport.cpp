@@ -13,6 +13,10 @@
 
 namespace orvex {
 
+namespace {
+constexpr std::chrono::milliseconds kIdleWriterWait{1000};
+} // namespace
+
 class TcpTransport::ReceiveSink final : public NetReceiveSink {
 public:
     explicit ReceiveSink(TcpTransport& owner) : m_owner(owner) {}
@@ -47,10 +51,17 @@ void TcpTransport::SetTimeoutCloser(std::function<void()> closer) {
     m_timeoutCloser = std::move(closer);
 }
 
+void TcpTransport::WakeSleepers() {
+    { std::lock_guard lock(m_stopMutex); }
+    m_stopWake.notify_all();
+    m_link.writeQueue.Wake();
+}
+
 void TcpTransport::JoinThreadsAndCloseSocket() {
     // The threads leave their loops once linkConnected is clear; the shutdown wakes a receive
     // that is still blocked, so every join below is short.
     m_link.linkConnected.store(0);
+    WakeSleepers();
     {
         std::lock_guard lock(m_socketMutex);
         if (m_socket) {
@@ -131,6 +142,7 @@ ConnectResult TcpTransport::TcpConnect(const std::string& address, uint16_t port
 void TcpTransport::TcpClose() {
     m_store.ClearLevelRecord();
     m_link.linkConnected.store(0);
+    WakeSleepers();
     {
         std::lock_guard lock(m_socketMutex);
         if (m_socket) {
@@ -196,6 +208,7 @@ void TcpTransport::RecvThreadProc() {
     while (m_link.linkConnected.load() == 1) {
         asio::error_code ec;
         const size_t n = m_socket->receive(asio::buffer(chunk), 0, ec);
+        m_link.linkWakeups.fetch_add(1, std::memory_order_relaxed);
         if (ec || n == 0) {
             DebugOut("NetRecv Error \n");
             // Our own close clears linkConnected before it shuts the socket; still set, the other
@@ -219,10 +232,13 @@ void TcpTransport::RecvThreadProc() {
 void TcpTransport::NetWriteThreadProc() {
     uint32_t sentAt = 0; // the tick at which the outstanding frame went out
     while (m_link.linkConnected.load() == 1) {
-        if (m_link.writeQueue.Empty()) {
-            std::this_thread::sleep_for(m_timings.writerPoll);
+        // Asleep until something is queued: an idle link costs no wake-ups here. The limit only
+        // bounds a wake that a close might race past.
+        if (!m_link.writeQueue.WaitNotEmpty(kIdleWriterWait)) {
+            m_link.linkWakeups.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
+        m_link.linkWakeups.fetch_add(1, std::memory_order_relaxed);
         // Stop-and-wait: one queued frame outstanding; a lost reply costs 2 s from its frame's
         // send, then we go on. The 2 s is a deadline on the tick, not a count of polls that
         // scheduling delays would stretch.
@@ -246,6 +262,7 @@ void TcpTransport::NetTimeoutThreadProc() {
         // looks like 49 days of silence.
         const uint32_t lastRx = m_link.lastRxTick.load();
         const int32_t age = static_cast<int32_t>(TickNow() - lastRx);
+        m_link.linkWakeups.fetch_add(1, std::memory_order_relaxed);
         if (age > 0 && static_cast<uint32_t>(age) > m_timings.linkTimeoutMs) {
             if (m_timeoutCloser && m_link.networkMode.load() != 1)
                 m_timeoutCloser();
@@ -255,7 +272,12 @@ void TcpTransport::NetTimeoutThreadProc() {
                 m_events->OnLinkTimeout();
             break;
         }
-        std::this_thread::sleep_for(m_timings.timeoutCheck);
+        // Asleep until the moment the link would time out if nothing arrived meanwhile (the host's
+        // heartbeat moves that moment on), at least the check period; a close wakes it at once.
+        const int64_t remaining = static_cast<int64_t>(m_timings.linkTimeoutMs) - std::max<int32_t>(age, 0) + 1;
+        const auto wait = std::max(m_timings.timeoutCheck, std::chrono::milliseconds(remaining));
+        std::unique_lock lock(m_stopMutex);
+        m_stopWake.wait_for(lock, wait, [&] { return m_link.linkConnected.load() != 1; });
     }
     DebugOut("End thread: NetTimeoutThreadProc \n");
 }

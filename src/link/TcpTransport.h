@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -82,6 +83,8 @@ private:
     int SendRaw(std::span<const uint8_t> bytes);
     int SendFrame(std::span<const uint8_t> payload);
     void JoinThreadsAndCloseSocket();
+    // Ends the writer's and the time-out checker's waits (the link is closing).
+    void WakeSleepers();
 
     LinkState& m_link;
     ParameterStore& m_store;
@@ -96,6 +99,8 @@ private:
     std::mutex m_sendMutex;    // keeps the bytes of two frames from interleaving on the socket
     std::mutex m_socketMutex;  // the socket's shutdown against its replacement
     std::mutex m_connectMutex; // one connect or shutdown at a time
+    std::mutex m_stopMutex;    // with m_stopWake: the time-out checker's sleep, ended by a close
+    std::condition_variable m_stopWake;
 
     std::thread m_recvThread;
     std::thread m_writeThread;

@@ -19,20 +19,36 @@ bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
     std::copy(payload.begin(), payload.end(), entry.payload.begin());
     entry.length = static_cast<uint32_t>(payload.size());
 
-    std::lock_guard lock(m_lock);
-    // A pass-through frame's first bytes are 80 01 L 00 function for every frame of that function
-    // (a set-value to any plug, say): they name no parameter, so each such frame is sent as it is.
-    if (payload[0] == kPrefixZWave) {
-        m_entries.push_back(entry);
-        return true;
+    {
+        std::lock_guard lock(m_lock);
+        // A pass-through frame's first bytes are 80 01 L 00 function for every frame of that function
+        // (a set-value to any plug, say): they name no parameter, so each such frame is sent as it is.
+        const auto it = payload[0] == kPrefixZWave
+                            ? m_entries.end()
+                            : std::find_if(m_entries.begin(), m_entries.end(),
+                                           [&](const WriteQueueEntry& e) { return e.key == entry.key; });
+        if (it != m_entries.end())
+            *it = entry;
+        else
+            m_entries.push_back(entry);
     }
-    const auto it =
-        std::find_if(m_entries.begin(), m_entries.end(), [&](const WriteQueueEntry& e) { return e.key == entry.key; });
-    if (it != m_entries.end())
-        *it = entry;
-    else
-        m_entries.push_back(entry);
+    m_queued.notify_all();
     return true;
+}
+
+bool WriteQueue::WaitNotEmpty(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_lock);
+    const uint64_t wakes = m_wakes;
+    m_queued.wait_for(lock, limit, [&] { return !m_entries.empty() || m_wakes != wakes; });
+    return !m_entries.empty();
+}
+
+void WriteQueue::Wake() {
+    {
+        std::lock_guard lock(m_lock);
+        ++m_wakes;
+    }
+    m_queued.notify_all();
 }
 
 std::optional<WriteQueueEntry> WriteQueue::PopFront() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -35,10 +37,16 @@ public:
     std::optional<WriteQueueEntry> PopFront();
     void Clear();
     size_t Size() const;
+    // Waits until an entry is queued, Wake is called or `limit` has passed; true when not empty.
+    bool WaitNotEmpty(std::chrono::milliseconds limit);
+    // Ends every wait at once (the link is closing).
+    void Wake();
     bool Empty() const { return Size() == 0; }
 
 private:
     mutable std::mutex m_lock;
+    std::condition_variable m_queued;
+    uint64_t m_wakes = 0;
     std::deque<WriteQueueEntry> m_entries;
 };
 

@@ -114,9 +114,11 @@ CMainFrame::CMainFrame(COrvexv13App& app) : m_app(app) {
     RefreshRibbonFromStore();
     UpdateCommandUI();
 
-    // The framework's idle update: panes and check boxes follow the store and the link.
+    // The framework's idle update: panes and check boxes follow the store and the link. It ticks only
+    // while a link (or a reconnect countdown) can change them by itself; otherwise only the user can,
+    // and every key, click and wheel turn asks for one update (see eventFilter).
     connect(&m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    m_idleUpdate.start(200);
+    m_idleUpdate.setInterval(200);
     qApp->installEventFilter(this);
 }
 
@@ -349,8 +351,25 @@ void CMainFrame::CreateStatusBar() {
     bar->addPermanentWidget(m_resetEq);
 }
 
+void CMainFrame::ScheduleCommandUI() {
+    if (m_updateScheduled || m_closing)
+        return;
+    m_updateScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_updateScheduled = false;
+        if (!m_closing)
+            UpdateCommandUI();
+    });
+}
+
 void CMainFrame::UpdateCommandUI() {
+    ++m_commandUiUpdates;
     const ParameterStore& store = m_app.Store();
+    const bool live = m_app.Session().IsConnected() || m_app.Reconnector().IsActive();
+    if (live && !m_closing && !m_idleUpdate.isActive())
+        m_idleUpdate.start();
+    else if (!live)
+        m_idleUpdate.stop();
     if (m_ribbon) {
         for (const MuteControlInfo& m : kMuteControls) {
             const bool muted = store.Get(m.field) != 0;
@@ -429,6 +448,15 @@ bool CMainFrame::HandleRibbonWheel(const QPoint& globalPos, int delta) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+        ScheduleCommandUI();
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::Wheel && m_ribbon) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && (widget == m_ribbon || m_ribbon->isAncestorOf(widget))) {

@@ -51,6 +51,11 @@ public:
     void SetVolumeLabels(VolumeControl control, int value, bool refreshStyle);
     // What the framework's idle update did: check boxes, panes, the status bar's EQ commands.
     void UpdateCommandUI();
+    // One UpdateCommandUI from the event loop, however often asked for before it runs.
+    void ScheduleCommandUI();
+    // How many idle updates ran (the idle check counts them).
+    int CommandUiUpdates() const { return m_commandUiUpdates; }
+    bool IdleUpdateTicking() const { return m_idleUpdate.isActive(); }
     void UpdateRecentFiles();
 
     // The frame's message pre-translation: the wheel over the ribbon and double clicks on tabs.
@@ -78,6 +83,8 @@ private:
     QMenu* m_recentMenu = nullptr;
     QTimer m_idleUpdate;
     bool m_closing = false;
+    bool m_updateScheduled = false;
+    int m_commandUiUpdates = 0;
 };
 
 } // namespace orvex

@@ -396,6 +396,8 @@ void COrvexv13App::CloseLink() {
 void COrvexv13App::StartReconnecting() {
     if (m_reconnector && m_settings->AutoReconnect())
         m_reconnector->Start();
+    if (m_frame)
+        m_frame->UpdateCommandUI(); // the countdown shows at once
 }
 
 // ---- keyboard --------------------------------------------------------------------------------------

@@ -291,6 +291,8 @@ void COrvexv13View::OnDeviceConnected(bool usbArrival) {
     // Modal: returns when the synchronisation ends, times out or the link goes.
     m_app.ShowSyncDialog(QString());
     m_timer3.start(kLevelPollMs);
+    if (Frame())
+        Frame()->UpdateCommandUI();
 }
 
 void COrvexv13View::OnSyncDone(uint32_t wParam) {
@@ -413,6 +415,11 @@ void COrvexv13View::OnTimer1() {
 
 void COrvexv13View::OnTimer3() {
     DeviceSession& session = m_app.Session();
+    // No link, nothing to poll: the timer starts again with the next connect.
+    if (!session.IsConnected()) {
+        m_timer3.stop();
+        return;
+    }
     if (session.State().pollEnabled.load() != 0 && session.IsConnected() &&
         session.State().levelPollEnabled.load() != 0)
         session.SendLevelRequest();

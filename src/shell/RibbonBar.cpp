@@ -191,7 +191,12 @@ QToolButton* CMyMFCRibbonBar::AddTabRowIconButton(int id, const QIcon& icon, con
 }
 
 QWidget* CMyMFCRibbonBar::FindByID(int id) const {
-    return FindCtrl<QWidget>(this, id);
+    if (const auto it = m_byId.find(id); it != m_byId.end() && it->second && CtrlId(it->second) == id)
+        return it->second;
+    QWidget* found = FindCtrl<QWidget>(this, id);
+    if (found)
+        m_byId[id] = found;
+    return found;
 }
 
 void CMyMFCRibbonBar::RegisterCommand(QAbstractButton* button, int id) {

@@ -2,8 +2,11 @@
 
 #include <QFrame>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <unordered_map>
 
 class QAbstractButton;
 class QButtonGroup;
@@ -106,6 +109,8 @@ private:
     QButtonGroup* m_tabGroup = nullptr;
     QStackedWidget* m_stack = nullptr;
     QList<RibbonCategory*> m_categories;
+    // Elements found by id: the frame asks for the same few on every idle update.
+    mutable std::unordered_map<int, QPointer<QWidget>> m_byId;
 };
 
 } // namespace orvex

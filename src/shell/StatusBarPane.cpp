@@ -8,12 +8,20 @@ CMyMFCRibbonStatusBarPane::CMyMFCRibbonStatusBarPane(int id, int reservedBlanks,
     SetCtrlId(this, id);
     setObjectName(QStringLiteral("StatusPane"));
     setMinimumWidth(fontMetrics().horizontalAdvance(QString(reservedBlanks, QLatin1Char(' '))));
-    SetTextColour(m_colour);
+    ApplyColour();
 }
 
 void CMyMFCRibbonStatusBarPane::SetTextColour(const QColor& colour) {
+    // The frame sets the colour on every idle update; a style sheet re-polishes and repaints the
+    // pane, so only a change is applied.
+    if (colour == m_colour)
+        return;
     m_colour = colour;
-    setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+    ApplyColour();
+}
+
+void CMyMFCRibbonStatusBarPane::ApplyColour() {
+    setStyleSheet(QStringLiteral("color: %1;").arg(m_colour.name()));
 }
 
 } // namespace orvex

@@ -18,6 +18,8 @@ public:
     void SetTextColour(const QColor& colour);
 
 private:
+    void ApplyColour();
+
     QColor m_colour = kPaneDefaultColour;
 };
 
