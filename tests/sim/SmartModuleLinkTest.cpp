@@ -178,6 +178,21 @@ TEST_P(SmartLinkTest, TheRemoteIsLearnedThroughReplySixty) {
     EXPECT_EQ(store.GetRemoteKeyRecord()[9], 0x39);
 }
 
+TEST_P(SmartLinkTest, AResetLeavesTheControllerAloneAndReadsTheEmptyTablesBeforeItsRefresh) {
+    Start({}, 20);
+    ASSERT_TRUE(ReadSmartHome());
+    ASSERT_EQ(PlugRecordName(tables->Plug(2)), u"Floor lamp");
+    events.Clear();
+    ASSERT_TRUE(link->Sync().StartResetZWave());
+    ASSERT_TRUE(events.WaitFor(WM_DEV_REFRESH, 10s));
+    link->Sync().Join();
+    EXPECT_EQ(tables->PresentNodes(), std::vector<int>{1});
+    EXPECT_FALSE(model->SmartNodePresent(2));
+    std::lock_guard lock(events.m_mutex);
+    EXPECT_EQ(events.powerOffSceneAtRefresh, SceneRecord{});
+    EXPECT_EQ(link->State().queueEnabled.load(), 1);
+}
+
 TEST_P(SmartLinkTest, WithoutTheModuleTheSmartHomeReadEndsUnread) {
     sim::ProcessorOptions options;
     options.smartModule = false;
