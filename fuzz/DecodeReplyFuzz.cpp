@@ -45,6 +45,7 @@ struct Snapshot {
     std::vector<uint8_t> eq, gains, room, boost;
     std::vector<orvex::PlugRecord> plugs;
     std::vector<orvex::SceneRecord> scenes;
+    bool controller = false;
 };
 
 Snapshot Take(const orvex::ParameterStore& store, const orvex::SmartHomeTables& smart) {
@@ -57,6 +58,7 @@ Snapshot Take(const orvex::ParameterStore& store, const orvex::SmartHomeTables& 
         s.plugs.push_back(smart.Plug(n));
     for (int i = 0; i < orvex::kSceneCount; ++i)
         s.scenes.push_back(smart.Scene(i));
+    s.controller = smart.NodePresent(1);
     return s;
 }
 
@@ -80,6 +82,8 @@ void CheckOnlyItsTableChanged(std::span<const uint8_t> m, const Snapshot& before
     if (code != 0x14 || address >= orvex::kSceneMemoryAddress) {
         if (code != 0x12)
             Require(after.plugs == before.plugs);
+        else // an added node is a plug: the records of node 0 and the controller never change
+            Require(after.plugs[0] == before.plugs[0] && after.plugs[1] == before.plugs[1]);
     } else {
         // from the start of the record holding the address onwards, never before it
         const size_t node = address / orvex::kPlugRecordSize;
@@ -135,6 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(replies.RepliesSignalled() == messages);
         Require(sender.sent - acksBefore <= (message.size() > 1 && message[1] == 0x12 ? 1 : 0));
         CheckOnlyItsTableChanged(message, before, Take(store, smart));
+        // The controller's own entry changes only with a node list.
+        if (message.size() < 7 || message[1] != 0x12 || message[6] != 0x02)
+            Require(smart.NodePresent(1) == before.controller);
         CheckFloatsFinite(store);
     }
     return 0;

@@ -39,11 +39,17 @@ bool DeviceLink::Shutdown() {
 }
 
 int DeviceLink::UsbConnect() {
-    return m_usb ? m_usb->HandleDeviceArrival() : 0;
+    if (!m_usb || IsConnected())
+        return 0;
+    m_smartHome.tablesRead.store(0); // a new link has read nothing yet
+    return m_usb->HandleDeviceArrival();
 }
 
 bool DeviceLink::HandleUsbRemoval(std::string_view path) {
-    return m_usb && m_usb->HandleDeviceRemoval(path);
+    if (!m_usb || !m_usb->HandleDeviceRemoval(path))
+        return false;
+    m_smartHome.tablesRead.store(0);
+    return true;
 }
 
 void DeviceLink::SetUsbCloser(std::function<void()> closer) {
@@ -57,10 +63,12 @@ void DeviceLink::SetUsbCloser(std::function<void()> closer) {
 
 ConnectResult DeviceLink::TcpConnect(const std::string& address, uint16_t port) {
     m_state.networkMode.store(1);
+    m_smartHome.tablesRead.store(0); // a new link has read nothing yet
     return m_tcp.TcpConnect(address, port);
 }
 
 void DeviceLink::CloseLink() {
+    m_smartHome.tablesRead.store(0);
     if (m_state.networkMode.load() == 1) {
         if (IsConnected()) {
             // Straight to the socket: queued, the notice would be thrown away with the queue that

@@ -11,7 +11,11 @@ inline constexpr uint32_t WM_DEV_SYNC_DONE = 1002;    // wParam: 0 read-all, 1 w
 inline constexpr uint32_t WM_DEV_LINK_TIMEOUT = 1006; // no TCP data for more than 3 s
 inline constexpr uint32_t WM_DEV_HOST_BUSY = 1007;    // the network host serves another editor
 inline constexpr uint32_t WM_DEV_ZWAVE_EVENT = 3024;  // wParam: Z-Wave function id, lParam: details
-inline constexpr uint32_t WM_DEV_REFRESH = 3025;      // wParam: 8 when the smart-home tables were read
+inline constexpr uint32_t WM_DEV_REFRESH = 3025;      // wParam: what was refreshed (below), lParam: its detail
+
+// The wParam codes of WM_DEV_REFRESH.
+inline constexpr uint32_t kRefreshSmartData = 8; // the smart-home read or reset ended; lParam 0
+inline constexpr uint32_t kRefreshLoadMode = 9;  // a scene run: lParam 0 when it starts, 1 when it ends
 
 // Where those messages leave the core. The GUI queues each call onto its own thread; tests
 // record them. Every method may be called from any link thread; none may block for long,
@@ -27,7 +31,7 @@ public:
     // The host ended the network link, or a receive failed, without the editor asking for it.
     virtual void OnLinkLost() {}
     virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
-    virtual void OnRefresh(uint32_t /*wParam*/) {}
+    virtual void OnRefresh(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
     // The processor refused a parameter (reply 0A with a non-zero error code). The decoder calls
     // this at most once per run; the GUI shows "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ".
     virtual void OnParameterError(uint8_t /*code*/, uint8_t /*cmd*/, uint8_t /*sub*/) {}

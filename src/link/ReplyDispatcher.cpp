@@ -36,6 +36,14 @@ struct MemorySlice {
     std::span<const uint8_t> data;
 };
 
+// Node ids the module may report: 1..232, and 2..232 for plugs (1 is the controller itself).
+bool NodeId(int node) {
+    return node >= kZWaveControllerNode && node < kZWaveNodeCount;
+}
+bool PlugNodeId(int node) {
+    return node > kZWaveControllerNode && node < kZWaveNodeCount;
+}
+
 bool ReadMemorySlice(std::span<const uint8_t> message, MemorySlice& slice) {
     if (message.size() < 5)
         return false;
@@ -234,9 +242,15 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
     switch (function) {
     case zwave::InitData: {
         m_smartHome.ClearNodes();
+        // The bitmap ends before the frame's checksum, by the relayed count (byte 2) and by the
+        // frame's own length byte, whichever is shorter, whatever the bitmap length claims: a USB
+        // report carries other bytes after the frame.
         const int length = at(9);
+        const size_t frameEnd =
+            std::min<size_t>(kFrame + message[2] - 1, message.size() > 4 ? kFrame + 1 + message[4] : 0);
         for (int i = 0; i < length; ++i) {
-            const int bits = at(10 + static_cast<size_t>(i));
+            const size_t offset = 10 + static_cast<size_t>(i);
+            const int bits = offset < frameEnd ? at(offset) : -1;
             if (bits < 0)
                 break;
             for (int j = 0; j < 8; ++j) {
@@ -251,7 +265,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
     case zwave::ApplicationCommand: {
         const int node = at(8);
         const int length = at(9);
-        if (node < 0 || length < 0)
+        if (!NodeId(node) || length < 0)
             break;
         const int value = at(9 + static_cast<size_t>(length));
         if (value < 0)
@@ -289,8 +303,10 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         if (status == 1 || status == 2 || status == 7) {
             PostZWave(function, static_cast<uint32_t>(status));
         } else if (status == 5) {
+            // Only a plug can be added: the controller's own record and ids past the table stay
+            // untouched.
             const int node = at(9);
-            if (node < 0)
+            if (!PlugNodeId(node))
                 break;
             m_smartHome.AdoptPendingPlug(node);
             PostZWave(function, static_cast<uint32_t>(node) << 16 | 5);
@@ -302,8 +318,9 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         if (status < 0)
             break;
         if (status == 6) {
+            // Node 0 is a plug that was not in this network; the controller itself is never removed.
             const int node = at(9);
-            if (node < 0)
+            if (node != 0 && !PlugNodeId(node))
                 break;
             DebugPrintf("REMOVE ID= %d\n", node);
             if (node != 0)

@@ -402,24 +402,30 @@ void Synchronizer::ReadSmartHomeTables() {
 }
 
 void Synchronizer::SynchronizeReadZWAVEThreadProc() {
+    // Paced like read-all: with the queue on, the reads would only be queued and the refresh below
+    // would reach the window before the plug and scene data.
+    const int32_t queue = m_link.queueEnabled.exchange(0);
     RequestInitData();
     const bool received =
         WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
     if (m_smartHome.NodePresent(1)) {
         if (received) {
             ReadSmartHomeTables();
-            m_smartHome.tablesRead.store(1);
+            // A read the link cut short has not read the tables.
+            m_smartHome.tablesRead.store(Down() ? 0 : 1);
         }
         Pause(m_pauses.zwaveEnd);
     } else {
         m_smartHome.tablesRead.store(0);
     }
+    m_link.queueEnabled.store(queue);
     if (m_events)
-        m_events->OnRefresh(8);
+        m_events->OnRefresh(kRefreshSmartData, 0);
     DebugOut("End thread: SynchronizeReadZWAVEThreadProc\n");
 }
 
 void Synchronizer::SynchronizeResetThreadProc() {
+    const int32_t queue = m_link.queueEnabled.exchange(0);
     m_smartHome.operationDone.store(0);
     const uint8_t callback = kZWaveSetDefaultCallback;
     m_commands.SendZWaveFrame(zwave::SetDefault, std::span(&callback, 1));
@@ -433,8 +439,9 @@ void Synchronizer::SynchronizeResetThreadProc() {
     WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
     ReadSmartHomeTables();
     Pause(m_pauses.zwaveEnd);
+    m_link.queueEnabled.store(queue);
     if (m_events)
-        m_events->OnRefresh(8);
+        m_events->OnRefresh(kRefreshSmartData, 0);
     DebugOut("End thread: SynchronizeResetThreadProc\n");
 }
 

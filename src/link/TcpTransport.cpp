@@ -1,6 +1,7 @@
 #include "link/TcpTransport.h"
 
 #include "link/DebugSink.h"
+#include "link/DeviceSender.h"
 #include "link/Frame.h"
 #include "link/Tick.h"
 #include "model/ParameterStore.h"
@@ -248,9 +249,15 @@ void TcpTransport::NetWriteThreadProc() {
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
         if (!entry)
             continue;
-        m_link.awaitingReply.store(1);
-        sentAt = TickNow();
-        SendFrame(entry->Payload());
+        // The acknowledge of a module frame is answered by nobody: waiting for a reply to it would
+        // hold every frame behind it for the full 2 s.
+        const std::span<const uint8_t> payload = entry->Payload();
+        const bool answered = !(payload.size() == 2 && payload[0] == kPrefixZWave && payload[1] == kZWaveAck);
+        if (answered) {
+            m_link.awaitingReply.store(1);
+            sentAt = TickNow();
+        }
+        SendFrame(payload);
     }
     DebugOut("End thread: NetWriteThreadProc \n");
 }

@@ -83,7 +83,10 @@ public:
     std::atomic<int32_t> nodeListReceived{0}; // the module's node bit map arrived
     std::atomic<int32_t> operationDone{0};    // a send-data, set-default or node command completed
     std::atomic<int32_t> valueSeen{0};        // a node reported a value or did not acknowledge
-    std::atomic<int32_t> tablesRead{0};       // the plug and scene tables were read since connecting
+    std::atomic<int32_t> tablesRead{0};       // the plug and scene tables were read since connecting;
+                                              // cleared whenever a link opens or closes
+    std::atomic<int32_t> addInProgress{0};    // the operation flag: 1 while a plug is being added
+                                              // (exclusion, then inclusion), 0 for a plain removal
 
 private:
     mutable std::mutex m_mutex;

@@ -53,11 +53,13 @@ void DeviceSession::CloseLink() {
 }
 
 void DeviceSession::CloseUsbWithoutNotice() {
+    m_link.SmartHome().tablesRead.store(0);
     if (!IsNetwork())
         Usb().UsbClose();
 }
 
 void DeviceSession::DropTcpWithoutNotice() {
+    m_link.SmartHome().tablesRead.store(0);
     if (IsNetwork() && IsConnected())
         m_link.Tcp().TcpClose();
 }
@@ -67,11 +69,15 @@ bool DeviceSession::UsbConnect() {
         return false;
     m_link.Sync().Join();
     m_link.State().networkMode.store(0);
+    m_link.SmartHome().tablesRead.store(0); // the smart-home tables are read once per link
     return Usb().UsbConnect() == 1;
 }
 
 bool DeviceSession::UsbRemoved(const std::string& path) {
-    return Usb().HandleDeviceRemoval(path);
+    if (!Usb().HandleDeviceRemoval(path))
+        return false;
+    m_link.SmartHome().tablesRead.store(0);
+    return true;
 }
 
 std::string DeviceSession::UsbDevicePath() const {

@@ -71,8 +71,8 @@ void CLinkEventRelay::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
     Post([wParam, lParam](COrvexv13View& view) { view.OnZWaveEvent(wParam, lParam); });
 }
 
-void CLinkEventRelay::OnRefresh(uint32_t wParam) {
-    Post([wParam](COrvexv13View& view) { view.OnRefresh(wParam); });
+void CLinkEventRelay::OnRefresh(uint32_t wParam, uint32_t lParam) {
+    Post([wParam, lParam](COrvexv13View& view) { view.OnRefresh(wParam, lParam); });
 }
 
 void CLinkEventRelay::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {

@@ -28,7 +28,7 @@ public:
     void OnHostBusy() override;
     void OnLinkLost() override;
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
-    void OnRefresh(uint32_t wParam) override;
+    void OnRefresh(uint32_t wParam, uint32_t lParam) override;
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) override;
     // The device watcher's report of a hidraw device coming or going.
     void OnUsbDeviceChange(UsbDeviceChange change, const std::string& path);

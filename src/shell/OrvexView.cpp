@@ -357,9 +357,9 @@ void COrvexv13View::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
         plug->OnZWaveEvent(wParam, lParam);
 }
 
-void COrvexv13View::OnRefresh(uint32_t wParam) {
+void COrvexv13View::OnRefresh(uint32_t wParam, uint32_t lParam) {
     if (CToolDialog* plug = m_app.ToolDialog(tmpl::SmartPlug))
-        plug->OnRefresh(wParam);
+        plug->OnRefresh(wParam, lParam);
 }
 
 void COrvexv13View::OnRemoteKey(uint32_t keyCode) {

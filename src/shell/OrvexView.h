@@ -60,7 +60,7 @@ public:
     // The host closed the network link or a receive failed.
     void OnLinkLost();
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam);
-    void OnRefresh(uint32_t wParam);
+    void OnRefresh(uint32_t wParam, uint32_t lParam);
     void OnRemoteKey(uint32_t keyCode);
     // The processor refused a parameter; the decoder reports this once per run.
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub);

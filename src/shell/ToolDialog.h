@@ -29,7 +29,7 @@ public:
     // The smart-home window's events from the device link (WM_DEV_ZWAVE_EVENT, WM_DEV_REFRESH),
     // with the message's own parameters.
     virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
-    virtual void OnRefresh(uint32_t /*wParam*/) {}
+    virtual void OnRefresh(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
     // A key of the processor's remote while the key-learning window is open (WM_DEV_REMOTE_KEY).
     virtual void OnRemoteKey(uint32_t /*keyCode*/) {}
     // The wait box of a key being learnt was aborted: that key is not learnt.

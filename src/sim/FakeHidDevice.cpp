@@ -10,6 +10,9 @@ namespace orvex::sim {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a waiting read looks into the processor's outbox.
+constexpr std::chrono::milliseconds kOutboxPoll{5};
+
 struct FakeHidBackend::Interface {
     std::string path;
     uint16_t vendorId = 0;
@@ -55,6 +58,16 @@ public:
         for (;;) {
             if (m_cancelled.load() || m_if->unplugged)
                 return -1;
+            if (m_if->IsProcessor()) {
+                // What the processor sends on its own arrives between replies, as on the wire.
+                lock.unlock();
+                const std::vector<Message> due = m_model.TakeDueMessages();
+                lock.lock();
+                if (!m_if->silent)
+                    for (const Message& m : due)
+                        m_if->Queue(m);
+            }
+            const auto poll = Clock::now() + kOutboxPoll;
             if (!m_if->pending.empty()) {
                 const auto due = m_if->pending.front().first;
                 if (Clock::now() >= due) {
@@ -64,9 +77,9 @@ public:
                     std::copy_n(next.begin(), n, report.begin());
                     return static_cast<int>(n);
                 }
-                m_if->cv.wait_until(lock, due);
+                m_if->cv.wait_until(lock, std::min(due, poll));
             } else {
-                m_if->cv.wait(lock);
+                m_if->cv.wait_until(lock, poll);
             }
         }
     }

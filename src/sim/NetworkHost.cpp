@@ -29,7 +29,7 @@ struct NetworkHost::Session {
 };
 
 NetworkHost::NetworkHost(ProcessorModel& model, HostOptions options)
-    : m_model(model), m_options(std::move(options)), m_acceptor(m_io), m_heartbeatTimer(m_io) {
+    : m_model(model), m_options(std::move(options)), m_acceptor(m_io), m_heartbeatTimer(m_io), m_outboxTimer(m_io) {
     m_replyDelayMs.store(m_options.replyDelayMs);
     m_silent.store(m_options.silent);
     m_busy.store(m_options.busy);
@@ -66,6 +66,7 @@ bool NetworkHost::Start(std::string* error) {
     m_boundPort.store(m_acceptor.local_endpoint().port());
     Accept();
     StartHeartbeat();
+    PumpOutbox();
     m_thread = std::thread([this] { m_io.run(); });
     return true;
 }
@@ -79,6 +80,7 @@ void NetworkHost::Stop() {
         asio::error_code ignored;
         m_acceptor.close(ignored);
         m_heartbeatTimer.cancel();
+        m_outboxTimer.cancel();
         if (m_active)
             EndSession(m_active);
         closed.set_value();
@@ -128,6 +130,26 @@ void NetworkHost::StartHeartbeat() {
             Write(m_active, std::vector<uint8_t>(kHeartbeat.begin(), kHeartbeat.end()));
         }
         StartHeartbeat();
+    });
+}
+
+void NetworkHost::PumpOutbox() {
+    m_outboxTimer.expires_after(std::chrono::milliseconds(5));
+    m_outboxTimer.async_wait([this](const asio::error_code& ec) {
+        if (ec)
+            return;
+        // Taken whether or not an editor listens: hardware does not wait for one either.
+        std::vector<Message> due = m_model.TakeDueMessages();
+        if (m_active && !m_silent.load()) {
+            for (Message& m : due) {
+                if (m.empty())
+                    continue;
+                const uint8_t prefix = m[0] == 0x12 ? kPrefixZWave : kPrefixProcessor;
+                m.insert(m.begin(), prefix);
+                QueueReply(m_active, std::move(m));
+            }
+        }
+        PumpOutbox();
     });
 }
 

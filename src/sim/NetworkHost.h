@@ -41,7 +41,8 @@ struct ReceivedMessage {
 
 // The network host in front of a processor model: accepts one editor on TCP, sends "$HB$"
 // about once a second, answers a second editor with "ISCONNECTED", and relays frames to the
-// model and its replies back. One I/O thread runs everything; the fault knobs may be turned
+// model and its replies back, and whatever the processor sends on its own (module reports,
+// learned keys) as it falls due. One I/O thread runs everything; the fault knobs may be turned
 // while it runs.
 class NetworkHost {
 public:
@@ -85,6 +86,7 @@ private:
 
     void Accept();
     void StartHeartbeat();
+    void PumpOutbox();
     void Read(const std::shared_ptr<Session>& session);
     void ParseStream(const std::shared_ptr<Session>& session);
     void HandlePayload(const std::shared_ptr<Session>& session, std::vector<uint8_t> payload);
@@ -101,6 +103,7 @@ private:
     asio::io_context m_io;
     asio::ip::tcp::acceptor m_acceptor;
     asio::steady_timer m_heartbeatTimer;
+    asio::steady_timer m_outboxTimer; // collects what the processor sends on its own
     std::thread m_thread;
     std::shared_ptr<Session> m_active; // only touched on the I/O thread
 

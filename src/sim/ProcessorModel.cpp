@@ -1,12 +1,12 @@
 #include "sim/ProcessorModel.h"
 
 #include "link/Bytes.h"
-#include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <tuple>
 
@@ -147,7 +147,18 @@ std::vector<uint32_t> FactoryWords(uint8_t cmd, uint8_t sub, uint8_t words) {
 } // namespace
 
 ProcessorModel::ProcessorModel(ProcessorOptions options) : m_options(std::move(options)) {
+    if (!m_options.clock) {
+        m_options.clock = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
+    }
     InitialiseMemory();
+}
+
+int64_t ProcessorModel::Now() const {
+    return m_options.clock();
 }
 
 void ProcessorModel::InitialiseMemory() {
@@ -184,10 +195,11 @@ void ProcessorModel::InitialiseMemory() {
         }
     }
 
-    // The smart-home module: the controller is node 1; two plugs are already included.
-    m_zwaveNodes.fill(false);
-    m_zwaveNodes[1] = m_zwaveNodes[2] = m_zwaveNodes[3] = true;
-    m_smartMemory.assign(kSmartMemoryEnd, 0);
+    // The smart-home module leaves the factory with a few plugs and scenes of its own.
+    m_outbox.Clear();
+    m_smart.reset();
+    if (m_options.smartModule)
+        m_smart = std::make_unique<SmartModule>(m_outbox, m_options.smart);
 }
 
 std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body) {
@@ -271,12 +283,24 @@ std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body
             const size_t count = std::min<size_t>(body[1], body.size() - 2);
             return HandleZWaveLocked(body.subspan(2, count));
         }
-        return {{0x31}};
+        return {};
     case 0x13:
-        SmartMemoryWrite(body);
+        if (m_smart)
+            m_smart->WriteMemory(body);
         return {{0x31}};
     case 0x14:
-        return {SmartMemoryRead(body)};
+        if (m_smart)
+            return {m_smart->ReadMemory(body)};
+        // No module, no plug memory: an empty answer, so the editor's pacing goes on.
+        return {{0x14, body.size() > 1 ? body[1] : uint8_t{0}, body.size() > 2 ? body[2] : uint8_t{0}, 0}};
+    case 0x60: // learn function n of the processor's remote
+        if (body.size() >= 2)
+            StartRemoteLearning(body[1]);
+        return {{0x31}};
+    case 0x61: // stop learning
+        m_remoteLearning = 0;
+        ++m_remoteLearnEpoch;
+        return {{0x31}};
     default:
         // Everything else is acknowledged so that the editor's pacing never stalls.
         return {{0x31}};
@@ -362,79 +386,109 @@ Message ProcessorModel::IdentityString(uint8_t code, const std::string& text) {
     return reply;
 }
 
-Message ProcessorModel::SmartMemoryRead(std::span<const uint8_t> body) const {
-    // 14, address high, address low, count -> 14, address, count, data
-    if (body.size() < 4)
-        return {0x14, 0xFF, 0xFF, 0};
-    const size_t address = ReadBe16(body.data() + 1);
-    size_t count = std::min<size_t>(body[3], 56);
-    count = address < m_smartMemory.size() ? std::min(count, m_smartMemory.size() - address) : 0;
-    Message reply{0x14, body[1], body[2], static_cast<uint8_t>(count)};
-    reply.insert(reply.end(), m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address),
-                 m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address + count));
-    return reply;
-}
-
-void ProcessorModel::SmartMemoryWrite(std::span<const uint8_t> body) {
-    // 13, address high, address low, count, data
-    if (body.size() < 4)
-        return;
-    const size_t address = ReadBe16(body.data() + 1);
-    const size_t count = std::min<size_t>(body[3], body.size() - 4);
-    if (address >= m_smartMemory.size())
-        return;
-    const size_t n = std::min(count, m_smartMemory.size() - address);
-    std::copy_n(body.begin() + 4, n, m_smartMemory.begin() + static_cast<std::ptrdiff_t>(address));
-}
-
 std::vector<Message> ProcessorModel::HandleZWaveFrame(std::span<const uint8_t> frame) {
     std::lock_guard lock(m_mutex);
     return HandleZWaveLocked(frame);
 }
 
-namespace {
-
-// A module frame as message 12: 12, count, frame.
-Message ZWaveMessage(std::span<const uint8_t> frame) {
-    Message m{0x12, static_cast<uint8_t>(frame.size())};
-    m.insert(m.end(), frame.begin(), frame.end());
-    return m;
-}
-
-} // namespace
-
 std::vector<Message> ProcessorModel::HandleZWaveLocked(std::span<const uint8_t> frame) {
     ++m_zwaveFrames;
-    // The editor's own acknowledge of one of our frames needs no answer.
-    if (frame.size() < 5 || frame[0] != 0x01)
-        return {{0x31}};
-    const uint8_t ack = 0x06;
-    std::vector<Message> replies{ZWaveMessage(std::span(&ack, 1))};
-    const uint8_t function = frame[3];
-    switch (function) {
-    case zwave::InitData: { // version, capabilities, bitmap length, node bitmap
-        std::vector<uint8_t> p{0x05, 0x08, 29};
-        std::array<uint8_t, 29> bitmap{};
-        for (int node = 1; node < static_cast<int>(m_zwaveNodes.size()); ++node) {
-            if (m_zwaveNodes[static_cast<size_t>(node)])
-                bitmap[static_cast<size_t>((node - 1) / 8)] |= static_cast<uint8_t>(1u << ((node - 1) % 8));
-        }
-        p.insert(p.end(), bitmap.begin(), bitmap.end());
-        replies.push_back(ZWaveMessage(BuildZWaveFrame(function, p, zwave::Response)));
-        break;
+    if (!m_smart)
+        return {}; // nobody to answer
+    return m_smart->HandleFrame(frame, Now());
+}
+
+void ProcessorModel::StartRemoteLearning(uint8_t function) {
+    ++m_remoteLearnEpoch;
+    m_remoteLearning = function >= 1 && function < static_cast<int>(m_remoteKeys.size()) ? function : 0;
+    if (m_remoteLearning == 0 || m_options.smart.remotePressAfterMs < 0)
+        return;
+    const int64_t press = Now() + m_options.smart.remotePressAfterMs;
+    const uint64_t epoch = m_remoteLearnEpoch;
+    m_outbox.Schedule(press, [this, epoch, press, function] {
+        if (epoch == m_remoteLearnEpoch)
+            RemoteKeyLocked(static_cast<uint8_t>(0x30 + function), false, press);
+    });
+}
+
+bool ProcessorModel::RemoteKeyLocked(uint8_t code, bool garbled, int64_t now) {
+    bool learned = false;
+    if (m_remoteLearning != 0 && !garbled) {
+        // The learn report: 60, 1 (a code was learned), the function, the code. The table keeps
+        // the report's first byte in its byte 0, as the editor does.
+        const uint8_t function = static_cast<uint8_t>(m_remoteLearning);
+        m_remoteKeys[0] = 1;
+        m_remoteKeys[function] = code;
+        m_outbox.Post(now, {0x60, 1, function, code});
+        m_remoteLearning = 0;
+        ++m_remoteLearnEpoch;
+        learned = true;
     }
-    case zwave::SetDefault: { // every node but the controller forgotten
-        m_zwaveNodes.fill(false);
-        m_zwaveNodes[1] = true;
-        std::fill(m_smartMemory.begin(), m_smartMemory.end(), 0);
-        const uint8_t callback = frame.size() > 5 ? frame[4] : 0;
-        replies.push_back(ZWaveMessage(BuildZWaveFrame(function, std::span(&callback, 1), zwave::Request)));
-        break;
-    }
-    default:
-        break;
-    }
-    return replies;
+    if (m_smart && m_smart->RemoteKeyReachesPlugs(code, garbled, now))
+        learned = true;
+    return learned;
+}
+
+std::vector<Message> ProcessorModel::TakeDueMessages() {
+    std::lock_guard lock(m_mutex);
+    return m_outbox.TakeDue(Now());
+}
+
+bool ProcessorModel::PressPlugButton(int node, PlugKind kind) {
+    std::lock_guard lock(m_mutex);
+    return m_smart && m_smart->PressPlugButton(node, kind, Now());
+}
+
+bool ProcessorModel::PressRemoteKey(uint8_t code, bool garbled) {
+    std::lock_guard lock(m_mutex);
+    return RemoteKeyLocked(code, garbled, Now());
+}
+
+bool ProcessorModel::ReportNodeValue(int node, uint8_t value) {
+    std::lock_guard lock(m_mutex);
+    return m_smart && m_smart->ReportNodeValue(node, value, Now());
+}
+
+void ProcessorModel::SetNodeDead(int node, bool dead) {
+    std::lock_guard lock(m_mutex);
+    if (m_smart)
+        m_smart->SetNodeDead(node, dead);
+}
+
+void ProcessorModel::SetNodeOperationsFail(bool fail) {
+    std::lock_guard lock(m_mutex);
+    if (m_smart)
+        m_smart->SetNodeOperationsFail(fail);
+}
+
+bool ProcessorModel::HasSmartModule() const {
+    std::lock_guard lock(m_mutex);
+    return m_smart != nullptr;
+}
+
+int ProcessorModel::RemoteLearningFunction() const {
+    std::lock_guard lock(m_mutex);
+    return m_remoteLearning;
+}
+
+bool ProcessorModel::SmartNodePresent(int node) const {
+    std::lock_guard lock(m_mutex);
+    return m_smart && m_smart->NodePresent(node);
+}
+
+uint8_t ProcessorModel::SmartNodeValue(int node) const {
+    std::lock_guard lock(m_mutex);
+    return m_smart ? m_smart->NodeValue(node) : 0;
+}
+
+bool ProcessorModel::PlugKeyLearned(int node, int key) const {
+    std::lock_guard lock(m_mutex);
+    return m_smart && m_smart->KeyLearned(node, key);
+}
+
+SmartModule::Operation ProcessorModel::SmartOperation() const {
+    std::lock_guard lock(m_mutex);
+    return m_smart ? m_smart->CurrentOperation() : SmartModule::Operation::None;
 }
 
 Message ProcessorModel::FrontPanelChange(uint8_t cmd, uint8_t sub, std::span<const uint32_t> words) {
@@ -454,13 +508,13 @@ std::array<uint8_t, kDeviceImageSize> ProcessorModel::ModeMemory(int mode) const
 
 void ProcessorModel::SetZWaveNodePresent(int node, bool present) {
     std::lock_guard lock(m_mutex);
-    if (node > 0 && node < static_cast<int>(m_zwaveNodes.size()))
-        m_zwaveNodes[static_cast<size_t>(node)] = present;
+    if (m_smart)
+        m_smart->SetNodePresent(node, present);
 }
 
 std::vector<uint8_t> ProcessorModel::SmartMemory() const {
     std::lock_guard lock(m_mutex);
-    return m_smartMemory;
+    return m_smart ? m_smart->Memory() : std::vector<uint8_t>{};
 }
 
 int ProcessorModel::ZWaveFramesHandled() const {

@@ -35,6 +35,19 @@ void PrintUsage() {
               "  --close-after N          drop the connection when the N-th message arrives\n"
               "  --silent                 send neither heartbeats nor replies\n"
               "  --busy                   answer every connection with ISCONNECTED\n"
+              "\n"
+              "The smart-home module (plugs 2 \"Floor lamp\", 3 \"Wall light\" and 4 \"TV\", six scenes):\n"
+              "  --no-smart-module        a processor without the module\n"
+              "  --plug-press-after MS    press the button of a plug waiting to be added or removed\n"
+              "                           MS ms after the module is ready\n"
+              "  --plug-kind KIND         what a plug added that way is: switch, dimmer or infrared\n"
+              "  --remove-node N          the plug pressed during a removal: node N while it is\n"
+              "                           included (default: a plug outside the network, as the\n"
+              "                           first press of an add needs)\n"
+              "  --remote-press-after MS  answer a learn request (the processor's remote or an\n"
+              "                           infrared plug) with a key MS ms after it started\n"
+              "  --node-ops-fail          adding and removing plugs fails when a button is pressed\n"
+              "  --dead-node N            node N stays listed but never answers (repeatable)\n"
               "  --help                   this text");
 }
 
@@ -91,6 +104,31 @@ int main(int argc, char** argv) {
             host.silent = true;
         } else if (arg == "--busy") {
             host.busy = true;
+        } else if (arg == "--no-smart-module") {
+            processor.smartModule = false;
+        } else if (arg == "--plug-press-after") {
+            intArg(0, 600000, processor.smart.plugPressAfterMs);
+        } else if (arg == "--remote-press-after") {
+            intArg(0, 600000, processor.smart.remotePressAfterMs);
+        } else if (arg == "--remove-node") {
+            intArg(0, 232, processor.smart.removeNode);
+        } else if (arg == "--node-ops-fail") {
+            processor.smart.nodeOperationsFail = true;
+        } else if (arg == "--dead-node") {
+            intArg(2, 232, value);
+            processor.smart.deadNodes.push_back(value);
+        } else if (arg == "--plug-kind" && hasValue) {
+            const std::string kind = argv[++i];
+            if (kind == "switch") {
+                processor.smart.newPlugKind = orvex::sim::PlugKind::Switch;
+            } else if (kind == "dimmer") {
+                processor.smart.newPlugKind = orvex::sim::PlugKind::Dimmer;
+            } else if (kind == "infrared") {
+                processor.smart.newPlugKind = orvex::sim::PlugKind::Infrared;
+            } else {
+                std::fprintf(stderr, "orvex-sim: --plug-kind is switch, dimmer or infrared\n");
+                return 1;
+            }
         } else {
             std::fprintf(stderr, "orvex-sim: unknown option '%s' (see --help)\n", arg.c_str());
             return 1;
@@ -106,8 +144,9 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    std::printf("orvex-sim: serving %s:%u (module %s, command set %u)\n", host.address.c_str(), server.Port(),
-                processor.moduleName.c_str(), processor.commandSetVersion);
+    std::printf("orvex-sim: serving %s:%u (module %s, command set %u%s)\n", host.address.c_str(), server.Port(),
+                processor.moduleName.c_str(), processor.commandSetVersion,
+                processor.smartModule ? "" : ", no smart module");
     std::fflush(stdout);
     while (!g_stop)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

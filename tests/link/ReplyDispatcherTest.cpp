@@ -454,9 +454,46 @@ TEST_F(ReplyTest, InitDataRebuildsTheNodeTable) {
     EXPECT_EQ(smart.PresentNodes(), (std::vector<int>{1, 2, 16}));
     EXPECT_EQ(smart.nodeListReceived.load(), 1);
     EXPECT_EQ(events.Count(WM_DEV_ZWAVE_EVENT), 0);
-    // a bitmap length of 29 with only 3 bytes present reads those 3
-    Decode("81 12 0A 01 08 01 02 05 00 1D 00 00 01");
+    // a bitmap length of 29 with only 3 bytes present reads those 3, not the checksum after them
+    Decode("81 12 0B 01 09 01 02 05 00 1D 00 00 01 EC");
     EXPECT_EQ(smart.PresentNodes(), std::vector<int>{17});
+}
+
+TEST_F(ReplyTest, NodeIdsOutsideTheirRangeAreIgnored) {
+    // An added "node" 0, 1 or past 232 would overwrite the controller's record or fall outside the
+    // plug table: nothing is adopted, marked or told.
+    smart.SetPendingPlug(MakePlugRecord(kPlugTypeSwitch, u"Lamp"));
+    smart.SetNodePresent(1, true);
+    for (const char* m : {"81 12 07 01 05 00 4A 01 05 00", "81 12 07 01 05 00 4A 01 05 01",
+                          "81 12 07 01 05 00 4A 01 05 E9", "81 12 07 01 05 00 4A 01 05 FF"})
+        Decode(m);
+    EXPECT_EQ(smart.Plug(0), PlugRecord{});
+    EXPECT_EQ(smart.Plug(1), PlugRecord{});
+    // The controller is never removed, and no id past 232 is reported.
+    Decode("81 12 07 01 05 00 4B 01 06 01");
+    Decode("81 12 07 01 05 00 4B 01 06 E9");
+    EXPECT_TRUE(smart.NodePresent(1));
+    // Node commands from ids 0 or past 232 are not a node's.
+    Decode("81 12 0A 01 08 00 04 00 00 03 20 03 63 00");
+    Decode("81 12 0A 01 08 00 04 00 F0 03 20 03 63 00");
+    EXPECT_EQ(smart.NodeValue(0), 0);
+    EXPECT_TRUE(events.Events().empty());
+    EXPECT_EQ(smart.valueSeen.load(), 0);
+    // A plug that was not in this network still ends an exclusion (as node 0).
+    Decode("81 12 07 01 05 00 4B 01 06 00");
+    ASSERT_EQ(events.Count(WM_DEV_ZWAVE_EVENT), 1);
+    EXPECT_EQ(events.Events()[0].lParam, 6u);
+}
+
+TEST_F(ReplyTest, TheNodeBitmapEndsWithTheRelayedFrame) {
+    // A USB report: the frame (count 0x0A) claims 29 bitmap bytes but carries 2; what follows it in
+    // the report is not part of it.
+    std::vector<uint8_t> report = Hex("02 12 0A 01 08 01 02 05 00 1D 03 80");
+    report.resize(61, 0);
+    report[12] = 0xFF;
+    report[20] = 0x01;
+    replies.DecodeReply(report);
+    EXPECT_EQ(smart.PresentNodes(), (std::vector<int>{1, 2, 16}));
 }
 
 TEST_F(ReplyTest, SetDefaultMarksDone) {

@@ -26,7 +26,7 @@ public:
         CToolDialog::CloseDialog();
     }
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override { zwave.emplace_back(wParam, lParam); }
-    void OnRefresh(uint32_t wParam) override { refreshEvents.push_back(wParam); }
+    void OnRefresh(uint32_t wParam, uint32_t lParam) override { refreshEvents.emplace_back(wParam, lParam); }
     void OnRemoteKey(uint32_t keyCode) override { keys.push_back(keyCode); }
     void OnKeyLearningAborted() override { ++learningAborts; }
 
@@ -35,7 +35,7 @@ public:
     std::shared_ptr<int> closes = std::make_shared<int>(0); // outlives the window
     int learningAborts = 0;
     std::vector<std::pair<uint32_t, uint32_t>> zwave;
-    std::vector<uint32_t> refreshEvents;
+    std::vector<std::pair<uint32_t, uint32_t>> refreshEvents;
     std::vector<uint32_t> keys;
 };
 
@@ -74,14 +74,16 @@ protected:
 TEST_F(ToolDialogTest, TheSmartPlugWindowGetsTheLinksZWaveAndRefreshEvents) {
     RecordingToolDialog* plugs = Show(tmpl::SmartPlug);
     View()->OnZWaveEvent(0x4A, 0xA1B2C3D4);
-    View()->OnRefresh(8);
+    View()->OnRefresh(kRefreshSmartData, 0);
     // The same events from a link thread, through the relay.
     app->LinkEventSink()->OnZWaveEvent(0x13, 0xFFFFFFFF);
-    app->LinkEventSink()->OnRefresh(9);
+    app->LinkEventSink()->OnRefresh(kRefreshLoadMode, 1); // the end of a scene run
     EXPECT_TRUE(PumpUntil([&] { return plugs->refreshEvents.size() == 2; }, 1000));
     const std::vector<std::pair<uint32_t, uint32_t>> zwave = {{0x4A, 0xA1B2C3D4}, {0x13, 0xFFFFFFFF}};
     EXPECT_EQ(plugs->zwave, zwave);
-    EXPECT_EQ(plugs->refreshEvents, (std::vector<uint32_t>{8, 9}));
+    const std::vector<std::pair<uint32_t, uint32_t>> refreshes = {{8, 0}, {kRefreshLoadMode, 1}};
+    EXPECT_EQ(plugs->refreshEvents, refreshes);
+    EXPECT_NE(kRefreshLoadMode, kRefreshSmartData);
     // Nothing reaches a window that is not the smart-plug one.
     EXPECT_TRUE(Show(tmpl::Features)->zwave.empty());
 }

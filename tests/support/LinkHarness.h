@@ -37,7 +37,7 @@ public:
     void OnLinkTimeout() override { Add({WM_DEV_LINK_TIMEOUT, 0, 0}); }
     void OnHostBusy() override { Add({WM_DEV_HOST_BUSY, 0, 0}); }
     void OnZWaveEvent(uint32_t w, uint32_t l) override { Add({WM_DEV_ZWAVE_EVENT, w, l}); }
-    void OnRefresh(uint32_t w) override { Add({WM_DEV_REFRESH, w, 0}); }
+    void OnRefresh(uint32_t w, uint32_t l) override { Add({WM_DEV_REFRESH, w, l}); }
 
     int Count(uint32_t message) const {
         std::lock_guard lock(m_mutex);
