@@ -1,5 +1,7 @@
 #include "app/Gallery.h"
 
+#include "editors/input/DialogEfx.h"
+#include "editors/input/EfxTitle.h"
 #include "editors/output/ControlsDemoPage.h"
 #include "model/ParameterStore.h"
 #include "settings/DialogIP.h"
@@ -90,6 +92,14 @@ public:
         return ok;
     }
 
+    bool SavePixmap(const QPixmap& pixmap, const QString& name) {
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        const bool ok = pixmap.save(path);
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+        m_failures += ok ? 0 : 1;
+        return ok;
+    }
+
     int Failures() const { return m_failures; }
 
 private:
@@ -119,6 +129,27 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
              {PageKind::Music, PageKind::Efx, PageKind::Output, PageKind::Delay, PageKind::Ssvc, PageKind::Comp}) {
             view->SwitchToPage(kind);
             out.Save(view->CurrentPage(), QStringLiteral("%1-%2").arg(PageTemplate(kind)).arg(lang));
+        }
+        // The effects page once per kind, at the smallest page area and at a large one, and its title
+        // banner at twice the scale.
+        for (int kind = 0; kind < CDialogEfx::kKindCount; ++kind) {
+            view->SwitchToPage(PageKind::Efx, kind);
+            auto* efx = qobject_cast<CDialogEfx*>(view->CurrentPage());
+            if (efx == nullptr)
+                break;
+            const QRect placed = efx->geometry();
+            for (QSize size : {QSize(1024, 520), QSize(1600, 900)}) {
+                efx->resize(size);
+                out.Save(efx, QStringLiteral("%1-kind%2-%3x%4-%5")
+                                  .arg(tmpl::Efx)
+                                  .arg(kind)
+                                  .arg(size.width())
+                                  .arg(size.height())
+                                  .arg(lang));
+            }
+            efx->setGeometry(placed);
+            out.SavePixmap(efx->Title()->Render(2.0),
+                           QStringLiteral("%1-title%2-%3-2x").arg(tmpl::Efx).arg(kind).arg(lang));
         }
         view->SwitchToPage(PageKind::Music);
 

@@ -1,6 +1,7 @@
 #include "pages/EditorPages.h"
 
 #include "editors/input/CloudnessDlg.h"
+#include "editors/input/DialogEfx.h"
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
 #include "editors/output/DelayDlg.h"
@@ -22,6 +23,7 @@ void RegisterEditorPages() {
     RegisterPageFactory(PageKind::Ssvc, [](QWidget* parent) {
         return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
     });
+    RegisterPageFactory(PageKind::Efx, [](QWidget* parent) { return new CDialogEfx(theApp().Session(), parent); });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
 }
 
