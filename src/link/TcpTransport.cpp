@@ -1,5 +1,7 @@
 #include "link/TcpTransport.h"
 
+#include <algorithm>
+
 #include "link/DebugSink.h"
 #include "link/DeviceSender.h"
 #include "link/Frame.h"
@@ -16,6 +18,7 @@ namespace orvex {
 
 namespace {
 constexpr std::chrono::milliseconds kIdleWriterWait{1000};
+constexpr int kMostChecksPerSleep = 5;
 } // namespace
 
 class TcpTransport::ReceiveSink final : public NetReceiveSink {
@@ -280,9 +283,11 @@ void TcpTransport::NetTimeoutThreadProc() {
             break;
         }
         // Asleep until the moment the link would time out if nothing arrived meanwhile (the host's
-        // heartbeat moves that moment on), at least the check period; a close wakes it at once.
+        // heartbeat moves that moment on): at least one check period and at most five, so a clock
+        // that jumps is noticed soon; a close wakes it at once.
         const int64_t remaining = static_cast<int64_t>(m_timings.linkTimeoutMs) - std::max<int32_t>(age, 0) + 1;
-        const auto wait = std::max(m_timings.timeoutCheck, std::chrono::milliseconds(remaining));
+        const auto wait = std::clamp(std::chrono::milliseconds(remaining), m_timings.timeoutCheck,
+                                     m_timings.timeoutCheck * kMostChecksPerSleep);
         std::unique_lock lock(m_stopMutex);
         m_stopWake.wait_for(lock, wait, [&] { return m_link.linkConnected.load() != 1; });
     }
