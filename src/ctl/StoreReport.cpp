@@ -116,8 +116,13 @@ std::vector<ReportEntry> StoreEntries(const ParameterStore& store, const ReportC
             continue;
         for (int i = 0; i < field.count; ++i) {
             std::string name(field.name);
-            if (field.count > 1)
-                name += "[" + std::to_string(i) + "]";
+            if (field.count > 1) {
+                // Appended piece by piece: "[" + std::to_string(i) makes GCC 12 at -O3 warn of an
+                // overlapping copy inside the temporary string, which cannot happen.
+                name += '[';
+                name += std::to_string(i);
+                name += ']';
+            }
             entries.push_back({name, SlotText(store, field, field.slot + i), SlotJson(store, field, field.slot + i)});
         }
     }
