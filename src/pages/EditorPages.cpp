@@ -9,6 +9,10 @@
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
+#include "smarthome/DialogHomeTheater.h"
+#include "smarthome/DlgZwaveEdit.h"
+#include "smarthome/DlgZwaveLight.h"
+#include "smarthome/DlgZwaveSwitch.h"
 
 namespace orvex {
 
@@ -23,6 +27,10 @@ void RegisterEditorPages() {
         return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
     });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
+    COrvexv13App::RegisterToolDialog(tmpl::SmartPlug, [] { return new CDialogHomeTheater(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugEdit, [] { return new CDlgZwaveEdit(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugSwitch, [] { return new CDlgZwaveSwitch(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugDimmer, [] { return new CDlgZwaveLight(theApp()); });
 }
 
 } // namespace orvex
