@@ -122,6 +122,9 @@ void CDlgZwaveLight::UpdateTitle() {
 
 void CDlgZwaveLight::Relabel() {
     CToolDialog::Relabel();
+    // The English table says it all in one line; the second line is Chinese only.
+    if (QLabel* second = FindCtrl<QLabel>(this, kWarningText2Id))
+        second->setVisible(languageIndex != kLanguageEnglish);
     m_value->setText(LevelText(m_slider->value()));
     UpdateTitle();
 }
