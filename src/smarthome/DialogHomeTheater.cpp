@@ -16,6 +16,7 @@
 #include "smarthome/HomeTheaterPage.h"
 #include "smarthome/PlugCommon.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QDir>
@@ -452,6 +453,9 @@ void CDialogHomeTheater::keyPressEvent(QKeyEvent* event) {
             button->click();
             return;
         }
+        // Enter on a listed item has opened it; the window stays.
+        if (auto* view = qobject_cast<QAbstractItemView*>(focusWidget()); view && view->currentIndex().isValid())
+            return;
         accept();
         return;
     case Qt::Key_Escape:

@@ -9,6 +9,9 @@
 #include "smarthome/DlgZwaveSwitch.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -342,8 +345,23 @@ TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {
     window->TabButton(CDialogHomeTheater::kPageLearn)->setFocus();
     window->ShowPage(CDialogHomeTheater::kPageLearn);
     EXPECT_EQ(window->CurrentPageIndex(), CDialogHomeTheater::kPageLearn);
-    window->PlugList()->List()->setFocus();
-    QTest::keyClick(window, Qt::Key_Return);
+    // Enter on a listed plug opens it and keeps the window; Enter elsewhere puts the window away.
+    AddPlug(4, kPlugTypeSwitch, u"tv");
+    window->ShowPage(CDialogHomeTheater::kPagePlugs);
+    window->RefreshFromStore();
+    QListWidget* list = window->PlugList()->List();
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    auto* sw = qobject_cast<CDlgZwaveSwitch*>(app->ToolDialog(tmpl::PlugSwitch));
+    ASSERT_NE(sw, nullptr);
+    EXPECT_EQ(sw->Node(), 4);
+    EXPECT_TRUE(window->isVisible());
+    window->activateWindow();
+    window->TabButton(CDialogHomeTheater::kPagePlugs)->setFocus();
+    list->setCurrentRow(-1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(app->ToolDialog(tmpl::SmartPlug), window);
     View()->OnCommand(cmd::SmartPlug);
@@ -353,6 +371,38 @@ TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(app->ToolDialog(tmpl::SmartPlug), nullptr);
     EXPECT_EQ(app->Session().State().pollEnabled.load(), 1);
+}
+
+TEST_F(SmartPlugTest, AResetThatWentThroughEmptiesTheKeyFolderButKeepsItsSubfolders) {
+    CDialogHomeTheater* window = OpenWindow();
+    QTemporaryDir keys;
+    CDialogHomeTheater::SetKeyDirectoryForTests(keys.path());
+    QDir(keys.path()).mkpath(QStringLiteral("sub"));
+    for (const char* name : {"/5.xml", "/sub/7.xml"}) {
+        QFile file(keys.path() + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    window->ResetPlugs(); // returns when its synchronisation dialog has closed
+    CDialogHomeTheater::SetKeyDirectoryForTests({});
+    EXPECT_TRUE(HostReceived({0x01, 0x04, 0x00, 0x42}));
+    EXPECT_FALSE(QFile::exists(keys.path() + QStringLiteral("/5.xml")));
+    EXPECT_FALSE(QFile::exists(keys.path() + QStringLiteral("/sub/7.xml")));
+    EXPECT_TRUE(QDir(keys.path() + QStringLiteral("/sub")).exists());
+}
+
+TEST_F(SmartPlugTest, AResetThatNeverFinishesLeavesTheKeyFilesAlone) {
+    CDialogHomeTheater* window = OpenWindow();
+    QTemporaryDir keys;
+    CDialogHomeTheater::SetKeyDirectoryForTests(keys.path());
+    QFile file(keys.path() + QStringLiteral("/5.xml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    // The link goes while the reset runs: its sequence stops and no refresh confirms it.
+    QTimer::singleShot(30, [&] { app->Session().CloseLink(); });
+    QTimer::singleShot(1500, [&] { app->EndSyncDialog(); });
+    window->ResetPlugs();
+    CDialogHomeTheater::SetKeyDirectoryForTests({});
+    EXPECT_TRUE(QFile::exists(keys.path() + QStringLiteral("/5.xml")));
 }
 
 } // namespace
