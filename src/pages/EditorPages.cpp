@@ -10,6 +10,7 @@
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
 #include "smarthome/DialogHomeTheater.h"
+#include "smarthome/DialogZwaveRemoter.h"
 #include "smarthome/DlgZwaveEdit.h"
 #include "smarthome/DlgZwaveLight.h"
 #include "smarthome/DlgZwaveSwitch.h"
@@ -28,6 +29,8 @@ void RegisterEditorPages() {
     });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::SmartPlug, [] { return new CDialogHomeTheater(theApp()); });
+    CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageScenes,
+                                       [](QWidget* parent) { return new CDialogZwaveRemoter(theApp(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugEdit, [] { return new CDlgZwaveEdit(theApp()); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugSwitch, [] { return new CDlgZwaveSwitch(theApp()); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugDimmer, [] { return new CDlgZwaveLight(theApp()); });

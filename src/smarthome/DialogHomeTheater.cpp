@@ -15,6 +15,7 @@
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/HomeTheaterPage.h"
 #include "smarthome/PlugCommon.h"
+#include "smarthome/SceneRunDlg.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
@@ -126,6 +127,15 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
     layout->addWidget(m_stack, 1);
 
     auto* buttons = new QHBoxLayout;
+    m_powerOn = new QPushButton(QString::fromUtf8("开机情景"), this);
+    SetCtrlId(m_powerOn, kPowerOnId);
+    m_powerOff = new QPushButton(QString::fromUtf8("关机情景"), this);
+    SetCtrlId(m_powerOff, kPowerOffId);
+    for (QPushButton* b : {m_powerOn, m_powerOff}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(100);
+        buttons->addWidget(b);
+    }
     buttons->addStretch(1);
     m_reset = new QPushButton(QString::fromUtf8("复位插座"), this);
     SetCtrlId(m_reset, kResetId);
@@ -141,6 +151,8 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
     connect(m_tabGroup, &QButtonGroup::idClicked, this, &CDialogHomeTheater::ShowPage);
     connect(m_list, &CDlgZwaveList::removeRequested, this, &CDialogHomeTheater::StartRemovePlug);
     connect(m_reset, &QPushButton::clicked, this, &CDialogHomeTheater::ResetPlugs);
+    connect(m_powerOn, &QPushButton::clicked, this, [this] { RunPowerScene(true); });
+    connect(m_powerOff, &QPushButton::clicked, this, [this] { RunPowerScene(false); });
     connect(m_help, &QPushButton::clicked, this, [this] {
         if (!m_app.helpFilePath.isEmpty())
             QDesktopServices::openUrl(QUrl::fromLocalFile(m_app.helpFilePath));
@@ -148,6 +160,8 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
 
     // The tab strip first, then the page, then the window's own buttons.
     setTabOrder(m_tabs[kPageLearn], m_stack);
+    setTabOrder(m_powerOn, m_powerOff);
+    setTabOrder(m_powerOff, m_reset);
     setTabOrder(m_reset, m_help);
 
     // No level polling while the window exists.
@@ -374,6 +388,13 @@ void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
         Finish(0);
         m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
     }
+}
+
+void CDialogHomeTheater::RunPowerScene(bool on) {
+    const int scene = on ? kPowerOnScene : kPowerOffScene;
+    CSceneRunDlg::RunScene(m_app, this, m_app.Session().Link().SmartHome().Scene(scene),
+                           on ? Tr2("调用开机情景……", "Power on ") : Tr2("调用关机情景……", "Power off"));
+    RefreshPages();
 }
 
 // ---- reset ----------------------------------------------------------------------------------------

@@ -33,6 +33,10 @@ public:
     static constexpr int kPageCount = 3;
     // The tab buttons, by page.
     static constexpr std::array<int, kPageCount> kTabIds{1074, 1077, 1080};
+    static constexpr int kPowerOnId = 1005;
+    static constexpr int kPowerOffId = 1007;
+    static constexpr int kPowerOnScene = 4;
+    static constexpr int kPowerOffScene = 5;
     static constexpr int kResetId = 1078;
     static constexpr int kHelpId = 1079;
     static constexpr int kPageAreaId = 1226;
@@ -63,6 +67,8 @@ public:
     void StartRemovePlug();
     // "Reset": the module forgets every plug and scene; key files go once that has succeeded.
     void ResetPlugs();
+    // "Power ON" and "Power OFF": run the power-on or power-off scene.
+    void RunPowerScene(bool on);
 
     void ShowPage(int page);
     int CurrentPageIndex() const { return m_current; }
@@ -106,6 +112,8 @@ private:
     CDlgZwaveList* m_list = nullptr;
     QButtonGroup* m_tabGroup = nullptr;
     QStackedWidget* m_stack = nullptr;
+    QPushButton* m_powerOn = nullptr;
+    QPushButton* m_powerOff = nullptr;
     QPushButton* m_reset = nullptr;
     QPushButton* m_help = nullptr;
     int m_current = kPagePlugs;
