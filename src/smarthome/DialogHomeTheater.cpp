@@ -158,8 +158,7 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
             QDesktopServices::openUrl(QUrl::fromLocalFile(m_app.helpFilePath));
     });
 
-    // The tab strip first, then the page, then the window's own buttons.
-    setTabOrder(m_tabs[kPageLearn], m_stack);
+    // The tab strip first, then the page (creation order), then the window's own buttons.
     setTabOrder(m_powerOn, m_powerOff);
     setTabOrder(m_powerOff, m_reset);
     setTabOrder(m_reset, m_help);

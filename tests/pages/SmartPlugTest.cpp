@@ -342,7 +342,12 @@ TEST_F(SmartPlugTest, TheSwitchSendsOnAndAFastCallbackNeverLeavesAWaitDialogBehi
 TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {
     CDialogHomeTheater* window = OpenWindow();
     EXPECT_EQ(app->Session().State().pollEnabled.load(), 0);
+    // Tab leads from the tab strip into the page.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     window->TabButton(CDialogHomeTheater::kPageLearn)->setFocus();
+    QTest::keyClick(window->TabButton(CDialogHomeTheater::kPageLearn), Qt::Key_Tab);
+    EXPECT_TRUE(window->PlugList()->isAncestorOf(QApplication::focusWidget()));
     window->ShowPage(CDialogHomeTheater::kPageLearn);
     EXPECT_EQ(window->CurrentPageIndex(), CDialogHomeTheater::kPageLearn);
     // Enter on a listed plug opens it and keeps the window; Enter elsewhere puts the window away.
@@ -358,7 +363,7 @@ TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {
     EXPECT_EQ(sw->Node(), 4);
     EXPECT_TRUE(window->isVisible());
     window->activateWindow();
-    window->TabButton(CDialogHomeTheater::kPagePlugs)->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     list->setCurrentRow(-1);
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
