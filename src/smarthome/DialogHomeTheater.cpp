@@ -382,7 +382,6 @@ void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
         if (status == 1)
             m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
         Finish(0);
-        RefreshPages();
     } else if (callback == zwave::CallbackQuiet && status == 1) {
         Finish(0);
         m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);

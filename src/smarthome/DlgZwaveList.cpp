@@ -4,6 +4,7 @@
 #include "model/SmartHomeTables.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
+#include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/Relabel.h"
 #include "smarthome/DlgZwaveEdit.h"
@@ -96,6 +97,7 @@ void CDlgZwaveList::RefreshFromStore() {
 
 void CDlgZwaveList::Relabel() {
     RelabelDialog(this, kTemplateId);
+    m_group->setTitle(Tr2("设备列表", "Device list"));
 }
 
 void CDlgZwaveList::OpenPlug(int node) {
