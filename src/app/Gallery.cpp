@@ -24,6 +24,11 @@
 #include "sim/FakeHidDevice.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
+#include "smarthome/DialogHomeTheater.h"
+#include "smarthome/DlgZwaveEdit.h"
+#include "smarthome/DlgZwaveLight.h"
+#include "smarthome/DlgZwaveList.h"
+#include "smarthome/DlgZwaveSwitch.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +38,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -109,6 +115,37 @@ private:
 
 QString LangSuffix() {
     return languageIndex == kLanguageEnglish ? QStringLiteral("en") : QStringLiteral("zh");
+}
+
+// The smart-plug window with each of its pages, then the plug dialogs on the first listed plug.
+void RenderSmartPlugs(COrvexv13App& app, GalleryWriter& out, const QString& lang) {
+    auto* window = qobject_cast<CDialogHomeTheater*>(app.ShowToolDialog(tmpl::SmartPlug));
+    if (!window)
+        return;
+    Settle(CDialogHomeTheater::kReadDelayMs + 400); // its smart-data read, when connected
+    for (int page = 0; page < CDialogHomeTheater::kPageCount; ++page) {
+        window->ShowPage(page);
+        out.Save(window, QStringLiteral("%1-page%2-%3").arg(tmpl::SmartPlug).arg(page).arg(lang));
+    }
+    window->ShowPage(CDialogHomeTheater::kPagePlugs);
+    const std::vector<int> nodes = window->PlugList()->ListedNodes();
+    const int node = nodes.empty() ? 2 : nodes.front();
+    if (auto* edit = qobject_cast<CDlgZwaveEdit*>(app.ShowToolDialog(tmpl::PlugEdit))) {
+        edit->StartAdd();
+        out.Save(edit, QStringLiteral("%1-add-%2").arg(tmpl::PlugEdit).arg(lang));
+        edit->StartModify(node);
+        out.Save(edit, QStringLiteral("%1-modify-%2").arg(tmpl::PlugEdit).arg(lang));
+    }
+    if (auto* sw = qobject_cast<CDlgZwaveSwitch*>(app.ShowToolDialog(tmpl::PlugSwitch))) {
+        sw->SetNode(node);
+        out.Save(sw, QStringLiteral("%1-%2").arg(tmpl::PlugSwitch).arg(lang));
+    }
+    if (auto* dimmer = qobject_cast<CDlgZwaveLight*>(app.ShowToolDialog(tmpl::PlugDimmer))) {
+        dimmer->SetNode(node);
+        dimmer->Slider()->setValue(35);
+        out.Save(dimmer, QStringLiteral("%1-%2").arg(tmpl::PlugDimmer).arg(lang));
+    }
+    app.DestroyToolDialog(tmpl::SmartPlug); // the plug dialogs go with it
 }
 
 void RenderAll(COrvexv13App& app, GalleryWriter& out) {
@@ -193,6 +230,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
                 out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
             app.DestroyToolDialog(t);
         }
+        RenderSmartPlugs(app, out, lang);
     }
 }
 

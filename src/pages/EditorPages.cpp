@@ -10,6 +10,11 @@
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
+#include "smarthome/DialogHomeTheater.h"
+#include "smarthome/DialogZwaveRemoter.h"
+#include "smarthome/DlgZwaveEdit.h"
+#include "smarthome/DlgZwaveLight.h"
+#include "smarthome/DlgZwaveSwitch.h"
 
 namespace orvex {
 
@@ -25,6 +30,12 @@ void RegisterEditorPages() {
     });
     RegisterPageFactory(PageKind::Efx, [](QWidget* parent) { return new CDialogEfx(theApp().Session(), parent); });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
+    COrvexv13App::RegisterToolDialog(tmpl::SmartPlug, [] { return new CDialogHomeTheater(theApp()); });
+    CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageScenes,
+                                       [](QWidget* parent) { return new CDialogZwaveRemoter(theApp(), parent); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugEdit, [] { return new CDlgZwaveEdit(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugSwitch, [] { return new CDlgZwaveSwitch(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::PlugDimmer, [] { return new CDlgZwaveLight(theApp()); });
 }
 
 } // namespace orvex

@@ -16,6 +16,7 @@
 #include "shell/SynDlg.h"
 #include "shell/Theme.h"
 #include "shell/ToolDialog.h"
+#include "shell/WaitDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -429,6 +430,21 @@ void COrvexv13View::RequestWaitDialog(const QString& text, uint8_t kind, uint8_t
     m_waitRequest = {text, kind, value1, value2};
     m_app.Session().StartZWaveOperation(kind, value1, value2);
     m_timer5.start(delayMs);
+}
+
+void COrvexv13View::SetWaitPrompt(const QString& text, const QColor& colour) {
+    if (CWaitDlg* wait = m_app.WaitDialog()) {
+        wait->SetText(text);
+        wait->SetTextColour(colour);
+        return;
+    }
+    m_waitRequest.text = text;
+}
+
+void COrvexv13View::FinishWaitDialog(int ms) {
+    m_timer5.stop();
+    if (CWaitDlg* wait = m_app.WaitDialog())
+        wait->Finish(ms);
 }
 
 void COrvexv13View::OnTimer5() {

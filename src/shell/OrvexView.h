@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+class QColor;
 class QLabel;
 class QSystemTrayIcon;
 
@@ -71,6 +72,11 @@ public:
     void OnDeviceConnected(bool usbArrival = false);
 
     void RequestWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, int delayMs);
+    // The smart-plug window's steps on the running operation: the prompt goes to the open wait dialog,
+    // or is kept for the one still to open; finishing also cancels a wait dialog still to open.
+    void SetWaitPrompt(const QString& text, const QColor& colour);
+    void FinishWaitDialog(int ms);
+    bool WaitDialogPending() const { return m_timer5.isActive(); }
     // A transient desktop notice (the tray balloon where a tray exists, else inside the window).
     void ShowBalloon(const QString& text, const QString& title, int milliseconds);
     QString BalloonText() const { return m_balloonText; }

@@ -1,0 +1,492 @@
+#include "smarthome/DialogHomeTheater.h"
+
+#include "editors/output/ControlId.h"
+#include "link/ZWaveFrames.h"
+#include "model/ParameterStore.h"
+#include "model/SmartHomeTables.h"
+#include "shell/ControlIds.h"
+#include "shell/DeviceSession.h"
+#include "shell/Language.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrvexApp.h"
+#include "shell/OrvexView.h"
+#include "shell/Relabel.h"
+#include "shell/WaitDlg.h"
+#include "smarthome/DlgZwaveList.h"
+#include "smarthome/HomeTheaterPage.h"
+#include "smarthome/PlugCommon.h"
+#include "smarthome/SceneRunDlg.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace orvex {
+
+namespace {
+
+std::map<int, CDialogHomeTheater::PageFactory>& PageFactories() {
+    static std::map<int, CDialogHomeTheater::PageFactory> factories;
+    return factories;
+}
+
+QString& KeyDirectoryOverride() {
+    static QString directory;
+    return directory;
+}
+
+const QColor kPromptColour{0, 0, 255};
+const QColor kFailureColour{255, 0, 0};
+const QColor kIncludeReadyColour{130, 0, 255};
+const QColor kFoundColour{255, 0, 210};
+
+constexpr uint8_t kStopExclusion = 0x05;
+
+// Node ids arrive in the high half of the event's detail; anything past the network's range is not a
+// node the window acts on.
+uint16_t High(uint32_t lParam) {
+    return static_cast<uint16_t>(lParam >> 16);
+}
+
+} // namespace
+
+void CDialogHomeTheater::SetPageFactory(int page, PageFactory factory) {
+    if (page == kPageScenes || page == kPageLearn)
+        PageFactories()[page] = std::move(factory);
+}
+
+QString CDialogHomeTheater::KeyDirectory() {
+    if (!KeyDirectoryOverride().isEmpty())
+        return KeyDirectoryOverride();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QDir::isAbsolutePath(documents))
+        return {};
+    return QDir::cleanPath(documents + QStringLiteral("/kvo/Plug"));
+}
+
+void CDialogHomeTheater::SetKeyDirectoryForTests(const QString& directory) {
+    KeyDirectoryOverride() = directory;
+}
+
+CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
+    : CToolDialog(tmpl::SmartPlug, parent), m_app(app) {
+    setWindowTitle(QString::fromUtf8("智能插座"));
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(240, 240, 240));
+    setPalette(palette);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(6);
+
+    auto* strip = new QHBoxLayout;
+    strip->setSpacing(2);
+    m_tabGroup = new QButtonGroup(this);
+    m_tabGroup->setExclusive(true);
+    static const char* const kTabTexts[kPageCount] = {"插座列表", "情景编辑", "遥控学习"};
+    for (int page = 0; page < kPageCount; ++page) {
+        auto* tab = new QPushButton(QString::fromUtf8(kTabTexts[page]), this);
+        SetCtrlId(tab, kTabIds[page]);
+        tab->setCheckable(true);
+        tab->setAutoDefault(false);
+        tab->setMinimumWidth(110);
+        m_tabGroup->addButton(tab, page);
+        strip->addWidget(tab);
+        m_tabs[page] = tab;
+    }
+    strip->addStretch(1);
+    layout->addLayout(strip);
+
+    m_stack = new QStackedWidget(this);
+    SetCtrlId(m_stack, kPageAreaId);
+    m_stack->setFrameShape(QFrame::StyledPanel);
+    m_list = new CDlgZwaveList(app, m_stack);
+    m_pages[kPagePlugs] = m_list;
+    for (int page : {kPageScenes, kPageLearn}) {
+        const auto factory = PageFactories().find(page);
+        CHomeTheaterPage* made =
+            factory != PageFactories().end() && factory->second ? factory->second(m_stack) : nullptr;
+        m_pages[page] = made ? made : new CHomeTheaterPage(m_stack);
+    }
+    for (CHomeTheaterPage* page : m_pages)
+        m_stack->addWidget(page);
+    layout->addWidget(m_stack, 1);
+
+    auto* buttons = new QHBoxLayout;
+    m_powerOn = new QPushButton(QString::fromUtf8("开机情景"), this);
+    SetCtrlId(m_powerOn, kPowerOnId);
+    m_powerOff = new QPushButton(QString::fromUtf8("关机情景"), this);
+    SetCtrlId(m_powerOff, kPowerOffId);
+    for (QPushButton* b : {m_powerOn, m_powerOff}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(100);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    m_reset = new QPushButton(QString::fromUtf8("复位插座"), this);
+    SetCtrlId(m_reset, kResetId);
+    m_help = new QPushButton(QString::fromUtf8("查看帮助"), this);
+    SetCtrlId(m_help, kHelpId);
+    for (QPushButton* b : {m_reset, m_help}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(100);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+
+    connect(m_tabGroup, &QButtonGroup::idClicked, this, &CDialogHomeTheater::ShowPage);
+    connect(m_list, &CDlgZwaveList::removeRequested, this, &CDialogHomeTheater::StartRemovePlug);
+    connect(m_reset, &QPushButton::clicked, this, &CDialogHomeTheater::ResetPlugs);
+    connect(m_powerOn, &QPushButton::clicked, this, [this] { RunPowerScene(true); });
+    connect(m_powerOff, &QPushButton::clicked, this, [this] { RunPowerScene(false); });
+    connect(m_help, &QPushButton::clicked, this, [this] {
+        if (!m_app.helpFilePath.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(m_app.helpFilePath));
+    });
+
+    // The tab strip first, then the page (creation order), then the window's own buttons.
+    setTabOrder(m_powerOn, m_powerOff);
+    setTabOrder(m_powerOff, m_reset);
+    setTabOrder(m_reset, m_help);
+
+    // No level polling while the window exists.
+    m_app.Session().State().pollEnabled.store(0);
+
+    m_tabs[kPagePlugs]->setChecked(true);
+    m_stack->setCurrentIndex(kPagePlugs);
+    UpdateTabColours();
+    resize(720, 480);
+    setMinimumSize(600, 400);
+    RefreshPages();
+
+    m_readTimer.setSingleShot(true);
+    connect(&m_readTimer, &QTimer::timeout, this, &CDialogHomeTheater::OnReadTimer);
+    m_readTimer.start(kReadDelayMs);
+}
+
+CDialogHomeTheater::~CDialogHomeTheater() = default;
+
+CHomeTheaterPage* CDialogHomeTheater::Page(int page) const {
+    return page >= 0 && page < kPageCount ? m_pages[page] : nullptr;
+}
+
+void CDialogHomeTheater::ShowPage(int page) {
+    if (page < 0 || page >= kPageCount)
+        return;
+    m_current = page;
+    m_tabs[page]->setChecked(true);
+    m_stack->setCurrentIndex(page);
+    UpdateTabColours();
+    if (page == kPageScenes)
+        m_pages[page]->RefreshFromStore();
+}
+
+void CDialogHomeTheater::UpdateTabColours() {
+    for (int page = 0; page < kPageCount; ++page) {
+        m_tabs[page]->setStyleSheet(page == m_current ? QStringLiteral("color: rgb(0, 0, 255); font-weight: bold;")
+                                                      : QStringLiteral("color: black;"));
+    }
+}
+
+void CDialogHomeTheater::RefreshPages() {
+    for (CHomeTheaterPage* page : m_pages)
+        page->RefreshFromStore();
+}
+
+void CDialogHomeTheater::RefreshFromStore() {
+    RefreshPages();
+}
+
+void CDialogHomeTheater::Relabel() {
+    CToolDialog::Relabel();
+    for (CHomeTheaterPage* page : m_pages)
+        page->Relabel();
+    // The plug dialogs belong to this window; a language switch reaches them through it.
+    for (int t : {tmpl::PlugEdit, tmpl::PlugSwitch, tmpl::PlugDimmer}) {
+        if (CToolDialog* dialog = m_app.ToolDialog(t))
+            dialog->Relabel();
+    }
+}
+
+void CDialogHomeTheater::OnReadTimer() {
+    SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    if (!m_app.Session().IsConnected() || tables.tablesRead.load() != 0)
+        return;
+    if (!m_app.Session().Sync().StartReadZWave())
+        return;
+    m_app.ShowSyncDialog(Tr2("同步插座数据，请稍等……", "synchronize data..."));
+}
+
+void CDialogHomeTheater::OnRefresh(uint32_t wParam) {
+    for (CHomeTheaterPage* page : m_pages)
+        page->OnRefresh(wParam);
+    if (wParam != kSmartDataRefresh)
+        return;
+    m_resetRefreshSeen = true;
+    m_app.EndSyncDialog();
+    RefreshPages();
+    if (m_app.Session().Link().SmartHome().tablesRead.load() != 0)
+        return;
+    const bool calyxon = QString::fromLatin1(m_app.Store().Identity().moduleName) == QLatin1String("Calyxon");
+    const QString text = calyxon ? Tr2("同步失败！该机型无此功能！", "Please don't try.")
+                                 : Tr2("同步失败！可能智能模块未就绪，请稍等片刻重试！", "Please try again later.");
+    OpenMessageBox(this, {QMessageBox::Warning, Tr2("提示", "Tip"), text, QMessageBox::Ok}, {});
+}
+
+// ---- adding and removing ------------------------------------------------------------------------
+
+void CDialogHomeTheater::StartAddPlug(uint8_t type, const QString& name) {
+    if (!PlugLinkReady(m_app))
+        return;
+    m_app.Session().Link().SmartHome().SetPendingPlug(MakePlugRecord(type, name.toStdU16String()));
+    m_operation = Operation::AddExcluding;
+    m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::RemoveNode, 0, 0, 0);
+}
+
+void CDialogHomeTheater::StartRemovePlug() {
+    if (!PlugLinkReady(m_app))
+        return;
+    m_operation = Operation::Removing;
+    m_app.View()->RequestWaitDialog(Tr2("删除设备", "Remove plug"), zwave::RemoveNode, 0, 0, 0);
+}
+
+void CDialogHomeTheater::ForgetEndedOperation() {
+    if (m_operation == Operation::Idle)
+        return;
+    if (!m_app.WaitDialog() && !m_app.View()->WaitDialogPending())
+        m_operation = Operation::Idle;
+}
+
+void CDialogHomeTheater::Prompt(const QString& text, const QColor& colour) {
+    m_app.View()->SetWaitPrompt(text, colour);
+}
+
+void CDialogHomeTheater::Finish(int ms) {
+    m_app.View()->FinishWaitDialog(ms);
+}
+
+void CDialogHomeTheater::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
+    const auto status = static_cast<uint16_t>(lParam & 0xFFFF);
+    switch (wParam) {
+    case zwave::RemoveNode:
+        OnRemoveEvent(status, High(lParam));
+        break;
+    case zwave::AddNode:
+        OnAddEvent(status, High(lParam));
+        break;
+    case zwave::SendData:
+        OnSendDataEvent(status, High(lParam));
+        break;
+    default:
+        break;
+    }
+    for (CHomeTheaterPage* page : m_pages)
+        page->OnZWaveEvent(wParam, lParam);
+}
+
+void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
+    ForgetEndedOperation();
+    const bool adding = OperationFlag() == 1;
+    if (status == 6) {
+        const uint8_t stop = kStopExclusion;
+        m_app.Session().Commands().SendZWaveFrame(zwave::RemoveNode, std::span(&stop, 1));
+        if (IsPlugNode(node)) {
+            const QString directory = KeyDirectory();
+            if (!directory.isEmpty())
+                QFile::remove(directory + QLatin1Char('/') + QString::number(node) + QStringLiteral(".xml"));
+        }
+        if (m_operation == Operation::AddExcluding) {
+            // The second press belongs to the dialog the user is still looking at; a closed one means
+            // the add was given up.
+            if (m_app.WaitDialog()) {
+                m_operation = Operation::AddIncluding;
+                m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::AddNode, 0, 0, 0);
+                // The open dialog now stands for the inclusion: its abort and time-out stop that.
+                DeviceSession& session = m_app.Session();
+                m_app.WaitDialog()->SetAbortHandler(
+                    [&session](uint8_t, uint8_t, uint8_t) { session.AbortZWaveOperation(zwave::AddNode); });
+            } else {
+                m_operation = Operation::Idle;
+            }
+        } else if (!adding) {
+            m_operation = Operation::Idle;
+            Finish(0);
+            RefreshPages();
+        }
+        return;
+    }
+    if (status == 7) {
+        Prompt(Tr2("删除失败，请重试", "Remove failed,please retry"), kFailureColour);
+        m_operation = Operation::Idle;
+        Finish(1000);
+        return;
+    }
+    Prompt(adding ? Tr2("请长按3秒第一次确认", "Press and hold 3 second")
+                  : Tr2("请长按3秒确认删除", "Press and hold 3 second"),
+           kPromptColour);
+}
+
+void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
+    ForgetEndedOperation();
+    const bool adding = OperationFlag() == 1;
+    switch (status) {
+    case 1:
+        Prompt(adding ? Tr2("请长按3秒第二次确认", "Press and hold 3 second")
+                      : Tr2("请长按3秒确认添加", "Press and hold 3 second"),
+               kIncludeReadyColour);
+        break;
+    case 2:
+        Prompt(Tr2("已确认，请稍等", "Confirmed! Please wait..."), kFoundColour);
+        break;
+    case 5: {
+        // A new node reported when no add of ours runs is not given the pending name.
+        if (m_operation != Operation::AddIncluding)
+            break;
+        m_operation = Operation::Idle;
+        if (IsPlugNode(node)) {
+            const PlugRecord record = m_app.Session().Link().SmartHome().Plug(node);
+            m_app.Session().Commands().WriteSceneMemory(static_cast<uint16_t>(node * kPlugRecordSize), record);
+        }
+        Finish(0);
+        RefreshPages();
+        break;
+    }
+    case 7:
+        if (m_app.WaitDialog()) {
+            Prompt(Tr2("添加失败，请重试", "Add failed,please retry"), kFailureColour);
+            Finish(1000);
+        }
+        m_operation = Operation::Idle;
+        break;
+    default:
+        break;
+    }
+}
+
+void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
+    if (callback == zwave::CallbackValue) {
+        if (status == 1)
+            m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
+        Finish(0);
+    } else if (callback == zwave::CallbackQuiet && status == 1) {
+        Finish(0);
+        m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
+    }
+}
+
+void CDialogHomeTheater::RunPowerScene(bool on) {
+    const int scene = on ? kPowerOnScene : kPowerOffScene;
+    CSceneRunDlg::RunScene(m_app, this, m_app.Session().Link().SmartHome().Scene(scene),
+                           on ? Tr2("调用开机情景……", "Power on ") : Tr2("调用关机情景……", "Power off"));
+    RefreshPages();
+}
+
+// ---- reset ----------------------------------------------------------------------------------------
+
+namespace {
+
+// Every file under `directory` goes; its sub-folders are emptied and kept. Nothing happens for an
+// empty or relative path.
+void DeleteKeyFiles(const QString& directory) {
+    if (directory.isEmpty() || !QDir::isAbsolutePath(directory))
+        return;
+    QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        QFile::remove(it.next());
+}
+
+} // namespace
+
+void CDialogHomeTheater::ResetPlugs() {
+    if (!PlugLinkReady(m_app))
+        return;
+    DeviceSession& session = m_app.Session();
+    SmartHomeTables& tables = session.Link().SmartHome();
+    m_resetRefreshSeen = false;
+    tables.operationDone.store(0);
+    tables.nodeListReceived.store(0);
+    if (!session.Sync().StartResetZWave())
+        return;
+    m_app.ShowSyncDialog(Tr2("正在复位，请稍等……", "Resetting, wait a moment"));
+    // The key files describe plugs the module has forgotten only when the reset really went through:
+    // the module confirmed the set-default and sent its new node list, and the run ended.
+    const bool succeeded = m_resetRefreshSeen && session.IsConnected() && tables.operationDone.load() != 0 &&
+                           tables.nodeListReceived.load() != 0;
+    if (succeeded)
+        DeleteKeyFiles(KeyDirectory());
+}
+
+// ---- lifetime -------------------------------------------------------------------------------------
+
+void CDialogHomeTheater::RestorePolling() {
+    if (m_pollingRestored)
+        return;
+    m_pollingRestored = true;
+    m_app.Session().State().pollEnabled.store(1);
+}
+
+void CDialogHomeTheater::DestroyPlugDialogs() {
+    for (int t : {tmpl::PlugEdit, tmpl::PlugSwitch, tmpl::PlugDimmer})
+        m_app.DestroyToolDialog(t);
+}
+
+void CDialogHomeTheater::CloseDialog() {
+    m_readTimer.stop();
+    RestorePolling();
+    DestroyPlugDialogs();
+    CToolDialog::CloseDialog();
+}
+
+void CDialogHomeTheater::accept() {
+    hide();
+}
+
+void CDialogHomeTheater::reject() {
+    m_readTimer.stop();
+    RestorePolling();
+    DestroyPlugDialogs();
+    hide();
+    deleteLater();
+}
+
+void CDialogHomeTheater::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused button takes Enter as its click; elsewhere Enter puts the window away.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+        // Enter on a listed item has opened it; the window stays.
+        if (auto* view = qobject_cast<QAbstractItemView*>(focusWidget()); view && view->currentIndex().isValid())
+            return;
+        accept();
+        return;
+    case Qt::Key_Escape:
+        reject();
+        return;
+    case Qt::Key_F1:
+        m_help->click();
+        return;
+    default:
+        CToolDialog::keyPressEvent(event);
+        return;
+    }
+}
+
+} // namespace orvex

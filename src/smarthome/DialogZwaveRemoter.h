@@ -1,0 +1,131 @@
+#pragma once
+
+#include "model/SmartHomeTables.h"
+#include "smarthome/HomeTheaterPage.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTreeWidget;
+
+namespace orvex {
+
+class COrvexv13App;
+
+// A remote key of a plug as the scene editor lists it.
+struct SceneKey {
+    int index = 0; // 0..63
+    QString name;
+    bool learned = false;
+};
+
+// The scene editor page: the six scenes of 28 commands, listed, edited, reordered, saved as one
+// memory write and tested. Commands the list does not show (HDMI selections, commands after the
+// first empty slot, commands for plugs the tables do not hold) are kept as they are when saving.
+class CDialogZwaveRemoter : public CHomeTheaterPage {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 482;
+    static constexpr int kSceneComboId = 1217;
+    static constexpr int kListId = 1223;
+    static constexpr int kPlugComboId = 1134;
+    static constexpr int kOnCheckId = 1045;
+    static constexpr int kLevelSliderId = 1014;
+    static constexpr int kLevelTextId = 1008;
+    static constexpr int kKeyComboId = 1135;
+    static constexpr int kShowLearnedId = 1238;
+    static constexpr int kDelaySliderId = 1237;
+    static constexpr int kDelayTextId = 1009;
+    static constexpr int kAddId = 1068, kAddKeyId = 1236, kAddDelayId = 1235;
+    static constexpr int kResetValueId = 1240, kResetKeyId = 1241, kResetDelayId = 1242;
+    static constexpr int kDeleteId = 1069, kUpId = 1075, kDownId = 1076, kClearId = 1077;
+    static constexpr int kSaveId = 1074, kTestId = 1081;
+    // A row's command: target | value << 8.
+    static constexpr int kCommandRole = Qt::UserRole + 1;
+
+    // The keys of a plug, from its key file; the remote-learning code provides it.
+    using KeyProvider = std::function<std::vector<SceneKey>(int node)>;
+    static void SetKeyProvider(KeyProvider provider);
+
+    CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent);
+
+    void RefreshFromStore() override;
+    void Relabel() override;
+
+    // The value texts of the scene list and the plug dialogs.
+    static QString ValueText(uint8_t value, const QString& keyName = {});
+    static QString SceneName(int scene);
+
+    int Scene() const { return m_scene; }
+    void SelectScene(int scene);
+    bool Changed() const { return m_changed; }
+    // The listed commands, in list order.
+    std::vector<uint16_t> Rows() const;
+    // The record Save writes: the listed commands with the hidden ones kept in place.
+    SceneRecord BuildRecord() const;
+
+    // The buttons' work.
+    void Add();
+    void AddKey();
+    void AddDelay();
+    void ResetValue();
+    void ResetKey();
+    void ResetDelay();
+    void DeleteRow();
+    void MoveUp();
+    void MoveDown();
+    void ClearRows();
+    bool Save();
+    void Test();
+
+    QTreeWidget* List() const { return m_list; }
+    QComboBox* SceneCombo() const { return m_sceneCombo; }
+    QComboBox* PlugCombo() const { return m_plugCombo; }
+    QComboBox* KeyCombo() const { return m_keyCombo; }
+    QCheckBox* OnCheck() const { return m_on; }
+    QSlider* LevelSlider() const { return m_level; }
+    QSlider* DelaySlider() const { return m_delay; }
+
+private:
+    void LoadScene();
+    void FillPlugs();
+    void OnPlugChosen();
+    void FillKeys();
+    // The value of "Add" for the chosen plug; false (after the notice) when there is none to add.
+    bool PlugCommand(uint16_t* command);
+    bool KeyCommand(uint16_t* command);
+    uint16_t DelayCommand() const;
+    bool RoomForOneMore();
+    int SelectedRow() const;
+    void AppendRow(uint16_t command);
+    void SetRow(int row, uint16_t command, int position);
+    void Notice(const QString& text);
+
+    COrvexv13App& m_app;
+    QComboBox* m_sceneCombo = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QComboBox* m_plugCombo = nullptr;
+    QCheckBox* m_on = nullptr;
+    QSlider* m_level = nullptr;
+    QLabel* m_levelText = nullptr;
+    QComboBox* m_keyCombo = nullptr;
+    QCheckBox* m_showLearned = nullptr;
+    QSlider* m_delay = nullptr;
+    QLabel* m_delayText = nullptr;
+    int m_scene = 0;
+    bool m_changed = false;
+    // The scene as loaded: which of its slots the list shows, and whether anything follows the first
+    // empty slot.
+    SceneRecord m_loaded{};
+    std::vector<bool> m_shown;
+    int m_firstEmpty = kSceneCommandCount;
+};
+
+} // namespace orvex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+#include <cstdint>
+
+namespace orvex {
+
+class COrvexv13App;
+
+// How long the smart-plug windows' transient notices stay up.
+inline constexpr int kPlugNoticeMs = 1100;
+// Plugs are nodes 2..232: node 1 is the controller itself.
+inline constexpr int kFirstPlugNode = 2;
+inline constexpr int kLastPlugNode = 232;
+
+inline bool IsPlugNode(int node) {
+    return node >= kFirstPlugNode && node <= kLastPlugNode;
+}
+
+// True when the link is up; otherwise the "Please connect device!" notice and false.
+bool PlugLinkReady(COrvexv13App& app);
+
+// The picture of a plug type (1 switch, 2 dimmer), drawn at `size` pixels.
+QIcon PlugTypeIcon(uint8_t type, int size);
+
+// The title-bar name of a plug: its record's name, or "Node n" for a nameless record.
+QString PlugDisplayName(COrvexv13App& app, int node);
+
+} // namespace orvex

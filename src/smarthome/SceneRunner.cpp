@@ -1,0 +1,128 @@
+#include "smarthome/SceneRunner.h"
+
+#include "link/CommandEncoder.h"
+#include "link/ZWaveFrames.h"
+#include "model/ParameterStore.h"
+#include "shell/DeviceSession.h"
+
+#include <algorithm>
+
+namespace orvex {
+
+std::atomic<bool> SceneRunner::s_running{false};
+
+namespace {
+
+bool IsPlug(uint8_t target) {
+    return target >= 2 && target <= 232;
+}
+
+} // namespace
+
+SceneRunner::SceneRunner(DeviceSession& session, Timing timing) : m_session(session), m_timing(timing) {}
+
+SceneRunner::~SceneRunner() {
+    m_cancel.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::chrono::milliseconds SceneRunner::PlanLimit(const SceneRecord& record, const Timing& timing) {
+    std::chrono::milliseconds limit{0};
+    for (int i = 0; i < kSceneCommandCount; ++i) {
+        const uint8_t target = record[static_cast<size_t>(2 * i)];
+        const uint8_t value = record[static_cast<size_t>(2 * i + 1)];
+        if (target == 0)
+            continue;
+        if (target == kTargetDelay)
+            limit += timing.second * value;
+        else if (IsPlug(target))
+            limit += timing.poll * timing.polls;
+        limit += timing.between;
+    }
+    return limit;
+}
+
+bool SceneRunner::Start(const SceneRecord& record) {
+    if (m_thread.joinable()) {
+        if (m_end.load() == End::Running)
+            return false;
+        m_thread.join();
+    }
+    bool expected = false;
+    if (!s_running.compare_exchange_strong(expected, true))
+        return false;
+    m_cancel.store(false);
+    m_done.store(0);
+    m_total = 0;
+    for (int i = 0; i < kSceneCommandCount; ++i)
+        m_total += record[static_cast<size_t>(2 * i)] != 0 ? 1 : 0;
+    m_limit = PlanLimit(record, m_timing);
+    m_end.store(End::Running);
+    m_thread = std::thread(&SceneRunner::Run, this, record);
+    return true;
+}
+
+bool SceneRunner::MustStop() {
+    if (m_cancel.load()) {
+        m_end.store(End::Cancelled);
+        return true;
+    }
+    if (!m_session.IsConnected()) {
+        m_end.store(End::LinkLost);
+        return true;
+    }
+    return false;
+}
+
+bool SceneRunner::Wait(std::chrono::milliseconds ms) {
+    // Long delays are slept in short steps so that cancelling or losing the link ends them.
+    const auto step = std::chrono::milliseconds(10);
+    while (ms.count() > 0) {
+        if (MustStop())
+            return false;
+        const auto now = std::min(ms, step);
+        std::this_thread::sleep_for(now);
+        ms -= now;
+    }
+    return !MustStop();
+}
+
+void SceneRunner::Run(SceneRecord record) {
+    SmartHomeTables& tables = m_session.Link().SmartHome();
+    for (int i = 0; i < kSceneCommandCount; ++i) {
+        const uint8_t target = record[static_cast<size_t>(2 * i)];
+        const uint8_t value = record[static_cast<size_t>(2 * i + 1)];
+        if (target == 0)
+            continue;
+        if (MustStop())
+            break;
+        if (target == kTargetHdmi) {
+            m_session.Commands().Set(fields::hdmiInput, value);
+        } else if (target == kTargetDelay) {
+            if (!Wait(m_timing.second * value))
+                break;
+        } else if (IsPlug(target) && tables.NodePresent(target)) {
+            tables.SetNodeValue(target, value);
+            // Cleared before the frame goes, so that an earlier command's confirmation is not taken
+            // for this one's.
+            tables.operationDone.store(0);
+            const std::vector<uint8_t> parameters = ZWaveSetValueParameters(target, value);
+            m_session.Commands().SendZWaveFrame(zwave::SendData, parameters);
+            for (int poll = 0; poll < m_timing.polls && tables.operationDone.load() == 0; ++poll) {
+                if (!Wait(m_timing.poll))
+                    break;
+            }
+            if (m_end.load() != End::Running)
+                break;
+        }
+        ++m_done;
+        if (!Wait(m_timing.between))
+            break;
+    }
+    if (m_end.load() == End::Running)
+        m_end.store(End::Finished);
+    s_running.store(false);
+}
+
+} // namespace orvex

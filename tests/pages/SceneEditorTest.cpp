@@ -1,0 +1,224 @@
+#include "PagesFixture.h"
+
+#include "link/ZWaveFrames.h"
+#include "model/SmartHomeTables.h"
+#include "smarthome/DialogHomeTheater.h"
+#include "smarthome/DialogZwaveRemoter.h"
+#include "smarthome/SceneRunDlg.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <chrono>
+
+namespace orvex::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+SceneRecord MakeScene(std::initializer_list<std::pair<uint8_t, uint8_t>> commands) {
+    SceneRecord record{};
+    size_t i = 0;
+    for (const auto& [target, value] : commands) {
+        record[i++] = target;
+        record[i++] = value;
+    }
+    return record;
+}
+
+class SceneEditorTest : public PagesSimTest {
+protected:
+    void SetUp() override {
+        PagesSimTest::SetUp();
+        StartConnected();
+        app->Session().Link().Replies().SetZWaveAckPause(0ms);
+    }
+
+    void TearDown() override {
+        CSceneRunDlg::SetTimingForTests(SceneRunner::Timing{});
+        PagesSimTest::TearDown();
+    }
+
+    SmartHomeTables& Tables() { return app->Session().Link().SmartHome(); }
+
+    CDialogZwaveRemoter* OpenScenes() {
+        View()->OnCommand(cmd::SmartPlug);
+        auto* window = qobject_cast<CDialogHomeTheater*>(app->ToolDialog(tmpl::SmartPlug));
+        EXPECT_NE(window, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return Tables().tablesRead.load() != 0 && !app->SyncDialog(); }, 4000));
+        for (int node = 2; node < kZWaveNodeCount; ++node)
+            Tables().SetNodePresent(node, false);
+        Tables().SetNodePresent(5, true);
+        Tables().SetPlug(5, MakePlugRecord(kPlugTypeSwitch, u"lamp"));
+        Tables().SetNodePresent(6, true);
+        Tables().SetPlug(6, MakePlugRecord(kPlugTypeDimmer, u"dim"));
+        window->ShowPage(CDialogHomeTheater::kPageScenes);
+        auto* page = qobject_cast<CDialogZwaveRemoter*>(window->Page(CDialogHomeTheater::kPageScenes));
+        EXPECT_NE(page, nullptr);
+        host->ClearReceived();
+        return page;
+    }
+
+    std::vector<QString> Column(CDialogZwaveRemoter* page, int column) {
+        std::vector<QString> out;
+        for (int row = 0; row < page->List()->topLevelItemCount(); ++row)
+            out.push_back(page->List()->topLevelItem(row)->text(column));
+        return out;
+    }
+};
+
+TEST_F(SceneEditorTest, SaveWritesTheListedCommandsAndKeepsTheOnesTheListCannotShow) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    // Switch 5 on, an HDMI selection, a plug the tables do not hold, a 3 s delay, the end of the list,
+    // and a command behind it.
+    Tables().SetScene(1, MakeScene({{5, 99}, {254, 2}, {9, 99}, {240, 3}, {0, 0}, {5, 0}}));
+    page->SelectScene(1);
+    EXPECT_EQ(Column(page, 0), (std::vector<QString>{QStringLiteral("1"), QStringLiteral("4")}));
+    EXPECT_EQ(Column(page, 1), (std::vector<QString>{QStringLiteral("lamp"), QString::fromUtf8("延时")}));
+    EXPECT_EQ(Column(page, 2), (std::vector<QString>{QString::fromUtf8("开"), QString::fromUtf8("3秒")}));
+
+    // A dimmer command of 50 reads as 51 in the list.
+    page->PlugCombo()->setCurrentIndex(page->PlugCombo()->findData(6));
+    page->LevelSlider()->setValue(50);
+    page->Add();
+    EXPECT_EQ(Column(page, 2).back(), QStringLiteral("51"));
+    EXPECT_TRUE(page->Changed());
+    // Up: the new row goes before the delay.
+    page->MoveUp();
+
+    ASSERT_TRUE(page->Save());
+    EXPECT_FALSE(page->Changed());
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("保存完成")));
+    // One write of 56 bytes at 6524 + 56.
+    const SceneRecord expected = MakeScene({{5, 99}, {254, 2}, {9, 99}, {6, 50}, {240, 3}, {0, 0}, {5, 0}});
+    std::vector<uint8_t> write{0x13, 0x19, 0xB4, 0x38};
+    write.insert(write.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(HostReceived(write));
+    EXPECT_EQ(Tables().Scene(1), expected);
+    int sceneWrites = 0;
+    for (const sim::ReceivedMessage& m : host->Received())
+        sceneWrites += m.payload.size() > 1 && m.payload[1] == 0x13 ? 1 : 0;
+    EXPECT_EQ(sceneWrites, 1);
+}
+
+TEST_F(SceneEditorTest, SaveIsRefusedWithoutTheTablesOrTheLinkAndSaysWhy) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    page->AddDelay();
+    Tables().tablesRead.store(0);
+    EXPECT_FALSE(page->Save());
+    EXPECT_FALSE(InfoShown(QString::fromUtf8("保存完成")));
+    Tables().tablesRead.store(1);
+    app->Session().CloseLink();
+    EXPECT_FALSE(page->Save());
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("请先连接设备!")));
+    EXPECT_FALSE(InfoShown(QString::fromUtf8("保存完成")));
+    EXPECT_TRUE(page->Changed());
+    for (const sim::ReceivedMessage& m : host->Received())
+        EXPECT_NE(m.payload.at(1), 0x13);
+}
+
+TEST_F(SceneEditorTest, AFullListRefusesEveryAddAndReplaceAndRowOneCannotMoveUp) {
+    SetLanguageIndex(kLanguageEnglish);
+    CDialogZwaveRemoter* page = OpenScenes();
+    page->List()->clearSelection();
+    page->MoveUp();
+    EXPECT_TRUE(InfoShown(QStringLiteral("Please select a item")));
+    for (int i = 0; i < kSceneCommandCount; ++i)
+        page->AddDelay();
+    ASSERT_EQ(page->Rows().size(), static_cast<size_t>(kSceneCommandCount));
+    infoMessages.clear();
+    page->List()->setCurrentItem(page->List()->topLevelItem(0));
+    page->Add();
+    page->AddKey();
+    page->AddDelay();
+    page->ResetValue();
+    page->ResetKey();
+    page->ResetDelay();
+    EXPECT_EQ(std::count(infoMessages.begin(), infoMessages.end(), QStringLiteral("command over range")), 6);
+    EXPECT_EQ(page->Rows().size(), static_cast<size_t>(kSceneCommandCount));
+    page->MoveUp();
+    EXPECT_TRUE(InfoShown(QStringLiteral("Already be first")));
+}
+
+TEST_F(SceneEditorTest, HiddenCommandsLeaveRoomAccordingly) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    // 27 HDMI selections the list does not show: one more command fits, the next does not.
+    SceneRecord record{};
+    for (int i = 0; i < kSceneCommandCount - 1; ++i) {
+        record[static_cast<size_t>(2 * i)] = 254;
+        record[static_cast<size_t>(2 * i + 1)] = 1;
+    }
+    Tables().SetScene(2, record);
+    page->SelectScene(2);
+    EXPECT_TRUE(page->Rows().empty());
+    page->AddDelay();
+    page->AddDelay();
+    EXPECT_EQ(page->Rows().size(), 1u);
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("情景指令已达最大数量")));
+    const SceneRecord saved = page->BuildRecord();
+    EXPECT_EQ(saved[2 * 27], 240);
+    EXPECT_EQ(saved[0], 254);
+}
+
+TEST_F(SceneEditorTest, ARunSendsItsCommandsInOrderSkipsAbsentPlugsAndEnds) {
+    SceneRunner::Timing timing;
+    timing.poll = 5ms;
+    timing.polls = 20;
+    timing.second = 50ms;
+    CSceneRunDlg::SetTimingForTests(timing);
+    CDialogZwaveRemoter* page = OpenScenes();
+    // The first slot is empty: the list shows nothing, yet the run plays the rest.
+    Tables().SetScene(0, MakeScene({{0, 0}, {254, 1}, {5, 99}, {240, 2}, {9, 40}, {6, 0x80}}));
+    page->SelectScene(0);
+    EXPECT_TRUE(page->Rows().empty());
+    const SceneRunner::End end = CSceneRunDlg::RunScene(*app, page, Tables().Scene(0), QStringLiteral("run"));
+    EXPECT_EQ(end, SceneRunner::End::Finished);
+    EXPECT_EQ(CSceneRunDlg::Current(), nullptr);
+    EXPECT_TRUE(HostReceived({0x09, 0x00, 0x04, 0x21}));
+    EXPECT_TRUE(HostReceived({0x01, 0x0A, 0x00, 0x13, 0x05, 0x03, 0x20, 0x01, 0x63, 0x25, 0x43}));
+    // A remote-key value goes with the quiet callback.
+    EXPECT_TRUE(HostReceived({0x01, 0x0A, 0x00, 0x13, 0x06, 0x03, 0x20, 0x01, 0x80, 0x25, 0x44}));
+    EXPECT_FALSE(HostReceived({0x01, 0x0A, 0x00, 0x13, 0x09}, 50));
+    EXPECT_EQ(Tables().NodeValue(5), 99);
+}
+
+TEST_F(SceneEditorTest, ALongSceneRunsBeyondTheSyncLimitUntilCancelledAndOnlyOneRunsAtATime) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    // 100 s of delay: far past the 30 s of the synchronisation dialog, so the run must have its own.
+    const SceneRecord record = MakeScene({{240, 100}, {5, 99}});
+    SceneRunner::End second = SceneRunner::End::Running;
+    bool cancelled = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        CSceneRunDlg* run = CSceneRunDlg::Current();
+        if (!run || cancelled)
+            return;
+        second = CSceneRunDlg::RunScene(*app, page, record, QStringLiteral("again"));
+        cancelled = true;
+        run->CancelButton()->click();
+    });
+    probe.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    const SceneRunner::End end = CSceneRunDlg::RunScene(*app, page, record, QStringLiteral("long"));
+    EXPECT_EQ(end, SceneRunner::End::Cancelled);
+    EXPECT_EQ(second, SceneRunner::End::Cancelled);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_FALSE(SceneRunner::AnyRunning());
+    EXPECT_FALSE(HostReceived({0x01, 0x0A, 0x00, 0x13, 0x05}, 50));
+}
+
+TEST_F(SceneEditorTest, ARunStopsWhenTheLinkGoes) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    QTimer::singleShot(150, [&] { app->Session().CloseLink(); });
+    const SceneRunner::End end =
+        CSceneRunDlg::RunScene(*app, page, MakeScene({{240, 100}, {5, 99}}), QStringLiteral("long"));
+    EXPECT_EQ(end, SceneRunner::End::LinkLost);
+    EXPECT_FALSE(SceneRunner::AnyRunning());
+}
+
+} // namespace
+} // namespace orvex::test
