@@ -9,6 +9,7 @@
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
 #include "shell/PageFactory.h"
+#include "smarthome/RemoteDlg.h"
 
 namespace orvex {
 
@@ -23,6 +24,7 @@ void RegisterEditorPages() {
         return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
     });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
+    COrvexv13App::RegisterToolDialog(tmpl::Remote, [] { return new CRemoteDlg(theApp()); });
 }
 
 } // namespace orvex
