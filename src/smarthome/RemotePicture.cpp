@@ -36,8 +36,8 @@ constexpr QRgb kTeal = 0xff2a8c82;
 const KeyArt kKeys[] = {
     {1587, "", Shape::Round, kRed, {30, 52, 46, 46}},
     {1616, "FN", Shape::Round, kGrey, {164, 52, 46, 46}},
-    {1600, "\u266D", Shape::Pill, kSteel, {30, 118, 78, 34}},
-    {1601, "\u266F", Shape::Pill, kSteel, {132, 118, 78, 34}},
+    {1600, "\u2212", Shape::Pill, kSteel, {30, 118, 78, 34}},
+    {1601, "+", Shape::Pill, kSteel, {132, 118, 78, 34}},
     {1602, "M1", Shape::Rounded, kBlue, {93, 180, 54, 42}},
     {1604, "M3", Shape::Rounded, kBlue, {41, 227, 48, 48}},
     {1606, "OK", Shape::Round, kTeal, {95, 226, 50, 50}},
