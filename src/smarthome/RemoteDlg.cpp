@@ -141,6 +141,9 @@ CRemoteDlg::CRemoteDlg(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::R
 }
 
 CRemoteDlg::~CRemoteDlg() {
+    // The window going with a learning still open (a device arrived, the program ends) gives it up.
+    if (m_study && m_study->isVisible() && !m_study->Learned())
+        m_app.Session().Commands().StopRemoteLearning();
     if (m_levelPollWasOn)
         m_app.Session().State().levelPollEnabled.store(1);
 }

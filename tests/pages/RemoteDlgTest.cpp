@@ -139,13 +139,17 @@ TEST_F(RemoteDlgTest, TheKeyboardReachesEveryKeyAndEscapeClosesTheWindowRestorin
     EXPECT_EQ(app->ToolDialog(tmpl::Remote), nullptr);
 }
 
-TEST_F(RemoteDlgTest, LevelPollingSwitchedOffBeforehandStaysOff) {
+TEST_F(RemoteDlgTest, LevelPollingSwitchedOffBeforehandStaysOffAndALearningLeftOpenIsStopped) {
     StartConnected();
     app->Session().State().levelPollEnabled.store(0);
     QPointer<CRemoteDlg> dialog = Open();
-    dialog->close();
+    QTest::mouseClick(dialog->Picture()->HotSpot(1610), Qt::LeftButton);
+    ASSERT_NE(dialog->StudyDialog(), nullptr);
+    app->DestroyToolDialog(tmpl::Remote);
     EXPECT_TRUE(PumpUntil([&] { return !dialog; }, 1000));
     EXPECT_EQ(app->Session().State().levelPollEnabled.load(), 0);
+    EXPECT_TRUE(HostReceived({0x61}));
+    EXPECT_EQ(RemoteMessages(), (std::vector<std::string>{"60 0C", "61"}));
 }
 
 TEST_F(RemoteDlgTest, ApplyAndLoadSendTheTableAndAShortFileChangesNothing) {
