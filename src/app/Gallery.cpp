@@ -29,6 +29,9 @@
 #include "smarthome/DlgZwaveLight.h"
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/DlgZwaveSwitch.h"
+#include "smarthome/RemoteDlg.h"
+#include "smarthome/RemoteLearnDlg.h"
+#include "smarthome/RemoteStudyDlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -231,6 +234,18 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
             app.DestroyToolDialog(t);
         }
         RenderSmartPlugs(app, out, lang);
+        // The remote's study dialog and the plugs' remote-learning page, each on its own.
+        {
+            CRemoteStudyDlg study(app.Session(), CRemoteDlg::LearnPrompt(5));
+            out.Save(&study, QStringLiteral("%1-%2").arg(CRemoteStudyDlg::kTemplateId).arg(lang));
+        }
+        {
+            CRemoteLearnDlg learn(app.Session(), nullptr);
+            learn.setWindowTitle(Tr2("遥控学习", "Learn"));
+            learn.resize(620, 420);
+            learn.RefreshFromStore();
+            out.Save(&learn, QStringLiteral("%1-%2").arg(CRemoteLearnDlg::kTemplateId).arg(lang));
+        }
     }
 }
 
@@ -273,6 +288,9 @@ int RunGallery(const QString& directory) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     qputenv("XDG_DATA_HOME", settingsDir.path().toLocal8Bit());
+    // Key files go to a documents folder of the same throw-away location.
+    qputenv("HOME", settingsDir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (settingsDir.path() + QStringLiteral("/.config")).toLocal8Bit());
 
     // Message boxes would wait for a user nobody is; they are answered and logged instead.
     SetMessageBoxHook([](const MessageBoxRequest& r) {

@@ -15,6 +15,10 @@
 #include "smarthome/DlgZwaveEdit.h"
 #include "smarthome/DlgZwaveLight.h"
 #include "smarthome/DlgZwaveSwitch.h"
+#include "smarthome/RemoteDlg.h"
+#include "smarthome/PlugKeyFolder.h"
+#include "smarthome/RemoteLearnDlg.h"
+#include "model/PlugKeyFile.h"
 
 namespace orvex {
 
@@ -33,9 +37,22 @@ void RegisterEditorPages() {
     COrvexv13App::RegisterToolDialog(tmpl::SmartPlug, [] { return new CDialogHomeTheater(theApp()); });
     CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageScenes,
                                        [](QWidget* parent) { return new CDialogZwaveRemoter(theApp(), parent); });
+    // The scene page names a plug's keys from its key file, as the learning page keeps it.
+    CDialogZwaveRemoter::SetKeyProvider([](int node) {
+        std::vector<SceneKey> keys;
+        std::vector<PlugKey> stored;
+        if (ReadKeyFile(PlugKeyFolder(), node, stored).ok()) {
+            for (const PlugKey& key : stored)
+                keys.push_back({key.index, QString::fromStdString(key.name), key.status != 0});
+        }
+        return keys;
+    });
+    CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageLearn,
+                                       [](QWidget* parent) { return new CRemoteLearnDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugEdit, [] { return new CDlgZwaveEdit(theApp()); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugSwitch, [] { return new CDlgZwaveSwitch(theApp()); });
     COrvexv13App::RegisterToolDialog(tmpl::PlugDimmer, [] { return new CDlgZwaveLight(theApp()); });
+    COrvexv13App::RegisterToolDialog(tmpl::Remote, [] { return new CRemoteDlg(theApp()); });
 }
 
 } // namespace orvex

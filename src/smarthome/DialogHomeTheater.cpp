@@ -231,7 +231,12 @@ void CDialogHomeTheater::OnReadTimer() {
     m_app.ShowSyncDialog(Tr2("同步插座数据，请稍等……", "synchronize data..."));
 }
 
-void CDialogHomeTheater::OnRefresh(uint32_t wParam) {
+void CDialogHomeTheater::OnKeyLearningAborted() {
+    for (CHomeTheaterPage* page : m_pages)
+        page->OnKeyLearningAborted();
+}
+
+void CDialogHomeTheater::OnRefresh(uint32_t wParam, uint32_t /*lParam*/) {
     for (CHomeTheaterPage* page : m_pages)
         page->OnRefresh(wParam);
     if (wParam != kSmartDataRefresh)

@@ -59,7 +59,8 @@ public:
     void Relabel() override;
     void CloseDialog() override;
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
-    void OnRefresh(uint32_t wParam) override;
+    void OnRefresh(uint32_t wParam, uint32_t lParam) override;
+    void OnKeyLearningAborted() override;
 
     // The plug dialog's Add: the pending record takes type and name, then the exclusion starts.
     void StartAddPlug(uint8_t type, const QString& name);

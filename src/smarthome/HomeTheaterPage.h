@@ -23,6 +23,8 @@ public:
     virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
     // WM_DEV_REFRESH with its own parameter (8: the smart-home tables were read).
     virtual void OnRefresh(uint32_t /*wParam*/) {}
+    // A key learning was given up from the wait dialog.
+    virtual void OnKeyLearningAborted() {}
 };
 
 } // namespace orvex
