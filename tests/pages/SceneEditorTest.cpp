@@ -55,6 +55,9 @@ protected:
         Tables().SetPlug(5, MakePlugRecord(kPlugTypeSwitch, u"lamp"));
         Tables().SetNodePresent(6, true);
         Tables().SetPlug(6, MakePlugRecord(kPlugTypeDimmer, u"dim"));
+        // The simulated module comes with scenes of its own; these tests start from empty ones.
+        for (int scene = 0; scene < kSceneCount; ++scene)
+            Tables().SetScene(scene, SceneRecord{});
         window->ShowPage(CDialogHomeTheater::kPageScenes);
         auto* page = qobject_cast<CDialogZwaveRemoter*>(window->Page(CDialogHomeTheater::kPageScenes));
         EXPECT_NE(page, nullptr);
