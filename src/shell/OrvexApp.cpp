@@ -441,6 +441,10 @@ bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
         } else if (type == QEvent::KeyRelease) {
             if (HandleKeyRelease(key->key(), key->modifiers(), key->isAutoRepeat()))
                 return true;
+        } else if (type == QEvent::KeyPress && !key->isAutoRepeat()) {
+            // The shortcuts act at key-up, but a quick hand (or a key sender) lets go of Ctrl before
+            // the digit: what counts is whether Ctrl was down when the key went down.
+            m_keysDownWithLeftCtrl[key->key()] = LeftCtrlHeld(key->modifiers());
         } else if (type == QEvent::KeyPress && key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F4 && m_frame &&
                    CurrentKeyScope() == KeyScope::MainWindow && m_session->IsConnected() && !m_synDlg &&
                    !ToolDialog(tmpl::SmartPlug)) {
@@ -457,7 +461,12 @@ bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bo
     const KeyScope scope = CurrentKeyScope();
     if (scope == KeyScope::None)
         return false;
-    const bool leftCtrl = LeftCtrlHeld(modifiers);
+    bool ctrlAtPress = false;
+    if (const auto it = m_keysDownWithLeftCtrl.find(key); it != m_keysDownWithLeftCtrl.end()) {
+        ctrlAtPress = it->second;
+        m_keysDownWithLeftCtrl.erase(it);
+    }
+    const bool leftCtrl = LeftCtrlHeld(modifiers) || ctrlAtPress;
 
     // The machine settings may be opened from a tool window too; the keys that change the
     // processor act only on the main window.

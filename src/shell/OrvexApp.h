@@ -154,6 +154,8 @@ private:
     QPointer<CWaitDlg> m_waitDlg;
     bool m_leftCtrlDown = false;
     bool m_rightCtrlDown = false;
+    // Keys now down, and whether the left Ctrl was held when each went down.
+    std::map<int, bool> m_keysDownWithLeftCtrl;
     Options m_options;
 };
 

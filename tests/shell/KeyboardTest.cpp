@@ -1,5 +1,7 @@
 #include "SimFixture.h"
 
+#include "shell/PlaceholderPage.h"
+
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -53,6 +55,22 @@ protected:
 
     std::vector<int> before;
 };
+
+TEST_F(KeyboardTest, CtrlLetGoBeforeTheDigitStillSelectsTheBand) {
+    // A key sender (and a quick hand) lets go of Ctrl before the digit; the band was chosen while
+    // both were down. Acting on the modifiers at key-up alone dropped it.
+    QWindow* window = Frame()->windowHandle();
+    auto* page = qobject_cast<CPlaceholderPage*>(View()->CurrentPage());
+    ASSERT_NE(page, nullptr);
+    QTest::keyPress(window, Qt::Key_Control);
+    QTest::keyPress(window, Qt::Key_3, Qt::ControlModifier);
+    QTest::keyRelease(window, Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyRelease(window, Qt::Key_3, Qt::NoModifier);
+    EXPECT_EQ(page->SelectedBand(), 3);
+    // A digit pressed without Ctrl after that is no band choice.
+    QTest::keyClick(window, Qt::Key_5);
+    EXPECT_EQ(page->SelectedBand(), 3);
+}
 
 TEST_F(KeyboardTest, TypingAFileNameInTheSaveDialogChangesNothing) {
     // Typing "movie" and Ctrl+A into the save dialog muted the reverb, raised the echo and lowered
