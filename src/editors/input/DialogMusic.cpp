@@ -666,7 +666,10 @@ void CDialogMusic::OnThumbnail(bool echo) {
     if (m_view == 2)
         return;
     const int kind = (echo ? 2 : 0) + EffectChannel();
-    emit pageRequested(PageKind::Efx, kind);
+    // The view destroys this page to show the effects page; the thumbnail's mouse event must be over
+    // by then, so the request leaves from the event loop.
+    QMetaObject::invokeMethod(
+        this, [this, kind] { emit pageRequested(PageKind::Efx, kind); }, Qt::QueuedConnection);
 }
 
 // ---- the equaliser --------------------------------------------------------------------------------------
