@@ -405,11 +405,9 @@ QWidget* CDialogMusic::BuildThumbnails() {
     m_echoTitle = title(1145);
     m_echoHint = hint(1189);
     m_echoThumb = thumb(1143, true);
-    const int hintHeight = 2 * m_reverbHint->fontMetrics().height() + 2;
     for (QLabel* label : {m_reverbHint, m_echoHint}) {
         label->setMinimumWidth(kThumbWidth);
-        label->setFixedHeight(hintHeight);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
     column->addWidget(m_reverbTitle, 0, 0);
     column->addWidget(m_reverbHint, 1, 0);
