@@ -16,6 +16,7 @@
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 #include "shell/Page.h"
+#include "shell/PageFactory.h"
 #include "shell/PlaceholderDialog.h"
 #include "shell/RibbonBar.h"
 #include "ui/IpAddressCtrl.h"
@@ -47,6 +48,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <tuple>
 
 namespace orvex {
 
@@ -192,6 +194,18 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
                            QStringLiteral("%1-title%2-%3-2x").arg(tmpl::Efx).arg(kind).arg(lang));
         }
         view->SwitchToPage(PageKind::Music);
+
+        // The first page at the smallest page area and a large one, and its music view.
+        for (const auto& [size, channelView, name] : {std::tuple{QSize(1024, 520), 0, "min"},
+                                                      {QSize(1600, 900), 1, "large"},
+                                                      {QSize(1024, 520), 2, "music-view"}}) {
+            std::unique_ptr<CPage> page(CreatePage(PageKind::Music, nullptr));
+            page->SetChannelView(channelView);
+            page->Relabel();
+            page->RefreshFromStore();
+            page->resize(size);
+            out.Save(page.get(), QStringLiteral("%1-%2-%3").arg(PageTemplate(PageKind::Music)).arg(name).arg(lang));
+        }
 
         {
             CInfoDlg info;

@@ -2,6 +2,7 @@
 
 #include "editors/input/CloudnessDlg.h"
 #include "editors/input/DialogEfx.h"
+#include "editors/input/DialogMusic.h"
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
 #include "editors/output/DelayDlg.h"
@@ -27,6 +28,7 @@ void RegisterEditorPages() {
     // keeps the shell's placeholder.
     COrvexv13App::RegisterToolDialog(tmpl::MusicInput, [] { return new CDialogMusicInput(theApp().Session()); });
     COrvexv13App::RegisterToolDialog(tmpl::Features, [] { return new CloudnessDlg(theApp().Session()); });
+    RegisterPageFactory(PageKind::Music, [](QWidget* parent) { return new CDialogMusic(theApp().Session(), parent); });
     RegisterPageFactory(PageKind::Delay, [](QWidget* parent) { return new CDelayDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::MachineSettings, [] { return new CSetDlg(theApp()); });
     RegisterPageFactory(PageKind::Ssvc, [](QWidget* parent) {
