@@ -4,6 +4,7 @@
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
 #include "editors/output/DelayDlg.h"
+#include "editors/output/DialogOutput.h"
 #include "editors/output/SSVCDlg.h"
 #include "settings/SetDlg.h"
 #include "shell/ControlIds.h"
@@ -22,6 +23,7 @@ void RegisterEditorPages() {
     RegisterPageFactory(PageKind::Ssvc, [](QWidget* parent) {
         return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
     });
+    RegisterPageFactory(PageKind::Output, [](QWidget* parent) { return new CDialogOutput(theApp(), parent); });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
 }
 
