@@ -407,7 +407,8 @@ TEST_F(OutputWireTest, LinkingSendsOnlyTheDifferencesAndTheSplit) {
     QTest::mouseClick(page->LinkBox(1), Qt::LeftButton);
     ASSERT_EQ(questions.asked.size(), 1u);
     EXPECT_EQ(questions.asked[0][1], QString::fromUtf8("以通道3为标准同步"));
-    const auto writes = WaitForWrites(4, 3000);
+    // One mix write, then a memory write and coefficients for each of three records.
+    const auto writes = WaitForWrites(7, 3000);
     std::set<std::pair<int, int>> params;
     std::set<int> records;
     for (const auto& w : writes) {

@@ -149,8 +149,6 @@ CDialogOutput::CDialogOutput(COrvexv13App& app, QWidget* parent) : CPage(PageKin
     m_tabs = new COutputTabRow(PageKind::Output, m_channel, this);
     connect(m_tabs, &COutputTabRow::requested, this, &CPage::pageRequested);
 
-    m_eq = new CEqSection(session.Store(), session.Eq(), 60, this);
-
     m_picture = new COutputChannelPicture(this);
     SetCtrlId(m_picture, kPictureId);
     m_picture->setFixedSize(112, 44);
@@ -159,6 +157,9 @@ CDialogOutput::CDialogOutput(COrvexv13App& app, QWidget* parent) : CPage(PageKin
     top->setSpacing(8);
     top->addWidget(m_picture, 0, Qt::AlignVCenter);
     top->addWidget(BuildStrip(), 1);
+
+    // Created in the order the keyboard walks them: tabs, strip, equaliser, then the channel's controls.
+    m_eq = new CEqSection(session.Store(), session.Eq(), 60, this);
 
     auto* controls = new QVBoxLayout;
     controls->setSpacing(2);

@@ -955,6 +955,9 @@ void CEqPanel::PaintStatus(QPainter& p) {
     const qreal titleLeft = PlotRect().right() - QFontMetrics(SongFont(13)).horizontalAdvance(Title()) - 8;
     if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
         text = text.simplified();
+    // Still too wide: the status of the band being edited wins over the title for as long as it shows.
+    if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
+        p.fillRect(QRect(0, 0, width(), PlotRect().top() - 1), kBackground);
     p.setPen(QColor(0, 255, 0));
     p.drawText(origin, text);
     p.setPen(gainColour);

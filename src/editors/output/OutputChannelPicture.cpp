@@ -66,7 +66,7 @@ void COutputChannelPicture::paintEvent(QPaintEvent*) {
     }
 
     // The channel's name to the right of the speaker.
-    const qreal textLeft = x0 + unit * 5.6;
+    const qreal textLeft = x0 + unit * 6.3;
     QFont font = m_english ? ArialFont(std::max(11.0, h * 0.36)) : HeiFont(std::max(12.0, h * 0.38));
     font.setBold(true);
     p.setFont(font);
