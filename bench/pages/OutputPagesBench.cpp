@@ -2,6 +2,7 @@
 
 #include "PagesBench.h"
 
+#include "editors/output/DialogOutput.h"
 #include "editors/output/SSVCDlg.h"
 #include "editors/output/SSVolumePanel.h"
 
@@ -26,6 +27,38 @@ void BM_RoomListenerDragStep(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RoomListenerDragStep)->Unit(benchmark::kMicrosecond);
+
+CDialogOutput* OutputPage(benchmark::State& state, int channel) {
+    View().SwitchToPage(PageKind::Output, channel);
+    auto* page = qobject_cast<CDialogOutput*>(View().CurrentPage());
+    if (page == nullptr)
+        state.SkipWithError("the output page is not registered");
+    return page;
+}
+
+// A full refresh of the output page from the store, as after a synchronisation or a mode load: the
+// equaliser's thirteen bands, the strip of eight channels, mixes, compressor and delay.
+void BM_OutputPageRefresh(benchmark::State& state) {
+    CDialogOutput* page = OutputPage(state, 0);
+    if (page == nullptr)
+        return;
+    for (auto _ : state)
+        page->RefreshFromStore();
+}
+BENCHMARK(BM_OutputPageRefresh)->Unit(benchmark::kMicrosecond);
+
+// A channel button on the output page: the page relabels and loads the next channel.
+void BM_OutputPageChannelSwitch(benchmark::State& state) {
+    CDialogOutput* page = OutputPage(state, 0);
+    if (page == nullptr)
+        return;
+    int channel = 0;
+    for (auto _ : state) {
+        channel = (channel + 1) % CDialogOutput::kChannels;
+        page->SetOutputChannel(channel);
+    }
+}
+BENCHMARK(BM_OutputPageChannelSwitch)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace orvex::bench

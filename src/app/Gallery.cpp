@@ -2,7 +2,11 @@
 
 #include "editors/input/DialogEfx.h"
 #include "editors/input/EfxTitle.h"
+#include "editors/EqSection.h"
 #include "editors/output/ControlsDemoPage.h"
+#include "editors/output/DialogOutput.h"
+#include "model/EqPaths.h"
+#include "model/FilterDesign.h"
 #include "model/ParameterStore.h"
 #include "settings/DialogIP.h"
 #include "shell/AboutDlg.h"
@@ -40,6 +44,7 @@
 #include <QLinearGradient>
 #include <QMessageBox>
 #include <QPainter>
+#include <QVBoxLayout>
 #include <QPixmap>
 #include <QSettings>
 #include <QSlider>
@@ -153,6 +158,51 @@ void RenderSmartPlugs(COrvexv13App& app, GalleryWriter& out, const QString& lang
     app.DestroyToolDialog(tmpl::SmartPlug); // the plug dialogs go with it
 }
 
+// The output page at the smallest page area and large: CH1 of the linked pair CH1+CH2, and CH5 with its
+// crossover band a Butterworth 24 dB low-pass, band 9 selected so that the family list shows. The crossover is
+// put into the store only for the picture and taken out again; nothing is sent.
+void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lang) {
+    ParameterStore& store = app.Store();
+    const QByteArray option = app.qtOption;
+    app.qtOption = option.leftJustified(8, '\0');
+    app.qtOption[0] = 1;
+    constexpr int kChannel = 4;
+    const int first = OutputChannelFirstRecord(kChannel);
+    std::vector<EqBand> saved;
+    for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b)
+        saved.push_back(store.GetEqBand(first + b));
+    const CrossoverCodes codes = ExpandCrossoverFamily(9, false);
+    for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b) {
+        EqBand band = store.GetEqBand(first + b);
+        band.type = codes[static_cast<size_t>(b - kOutputCrossoverBand)];
+        band.freqHz = 120;
+        band.gainDb = 0.0f;
+        band.q = 0.707f;
+        store.SetEqBand(first + b, band);
+    }
+    const struct {
+        QSize size;
+        const char* tag;
+    } sizes[] = {{QSize(1024, 520), "min"}, {QSize(1600, 900), "large"}};
+    for (const auto& view : sizes) {
+        QWidget holder;
+        holder.setWindowTitle(QStringLiteral("%1 x %2").arg(view.size.width()).arg(view.size.height()));
+        auto* layout = new QVBoxLayout(&holder);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* page = new CDialogOutput(app, &holder);
+        layout->addWidget(page);
+        holder.resize(view.size);
+        page->SetOutputChannel(0);
+        out.Save(&holder, QStringLiteral("%1-linked-%2-%3").arg(tmpl::Output).arg(view.tag).arg(lang));
+        page->SetOutputChannel(kChannel);
+        page->SelectEqBand(kOutputCrossoverBand);
+        out.Save(&holder, QStringLiteral("%1-crossover-%2-%3").arg(tmpl::Output).arg(view.tag).arg(lang));
+    }
+    for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b)
+        store.SetEqBand(first + b, saved[static_cast<size_t>(b - kOutputCrossoverBand)]);
+    app.qtOption = option;
+}
+
 void RenderAll(COrvexv13App& app, GalleryWriter& out) {
     CMainFrame* frame = app.MainFrame();
     COrvexv13View* view = app.View();
@@ -194,6 +244,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
                            QStringLiteral("%1-title%2-%3-2x").arg(tmpl::Efx).arg(kind).arg(lang));
         }
         view->SwitchToPage(PageKind::Music);
+        RenderOutputViews(app, out, lang);
 
         // The first page at the smallest page area and a large one, and its music view.
         for (const auto& [size, channelView, name] : {std::tuple{QSize(1024, 520), 0, "min"},

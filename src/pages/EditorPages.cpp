@@ -6,6 +6,7 @@
 #include "editors/input/DialogMusicInput.h"
 #include "editors/output/CompDlg.h"
 #include "editors/output/DelayDlg.h"
+#include "editors/output/DialogOutput.h"
 #include "editors/output/SSVCDlg.h"
 #include "settings/SetDlg.h"
 #include "shell/ControlIds.h"
@@ -35,6 +36,7 @@ void RegisterEditorPages() {
         return new CSSVCDlg(theApp().Session(), theApp().locateChannel, parent);
     });
     RegisterPageFactory(PageKind::Efx, [](QWidget* parent) { return new CDialogEfx(theApp().Session(), parent); });
+    RegisterPageFactory(PageKind::Output, [](QWidget* parent) { return new CDialogOutput(theApp(), parent); });
     RegisterPageFactory(PageKind::Comp, [](QWidget* parent) { return new CCompDlg(theApp().Session(), parent); });
     COrvexv13App::RegisterToolDialog(tmpl::SmartPlug, [] { return new CDialogHomeTheater(theApp()); });
     CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageScenes,

@@ -5,6 +5,7 @@
 #include "editors/output/CompressPanelPlus.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/GdipButton.h"
+#include "editors/output/OutputTabRow.h"
 #include "editors/output/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "model/ParameterStore.h"
@@ -59,24 +60,6 @@ constexpr CompSlider kSliders[] = {
 constexpr int kPartSlots[] = {fields::outCompThreshold.slot, fields::outCompRatio.slot, fields::outCompAttack.slot,
                               fields::outCompRelease.slot};
 
-// The tab row of the output area: channel buttons, then the sibling pages.
-struct TabSpec {
-    int id;
-    PageKind kind;
-    int channel;
-    const char* zh;
-    const char* en;
-};
-
-constexpr TabSpec kTabs[] = {
-    {1069, PageKind::Output, 0, "通道1", "CH 1"},      {1072, PageKind::Output, 1, "通道2", "CH 2"},
-    {1070, PageKind::Output, 2, "通道3", "CH 3"},      {1071, PageKind::Output, 3, "通道4", "CH 4"},
-    {1076, PageKind::Output, 4, "通道5", "CH 5"},      {1077, PageKind::Output, 5, "通道6", "CH 6"},
-    {1078, PageKind::Output, 6, "通道7", "CH 7"},      {1079, PageKind::Output, 7, "通道8", "CH 8"},
-    {1073, PageKind::Ssvc, 0, "声场定位", "Location"}, {1074, PageKind::Delay, 0, "延时调整", "Delay"},
-    {1075, PageKind::Comp, 0, "输出压限", "Comp"},
-};
-
 constexpr int kChannelSelectorId = 1134;
 constexpr int kChannelLabelId = 1220;
 constexpr int kSwitchId = 1045;
@@ -102,18 +85,8 @@ QString FormatValue(const CompSlider& spec, double value) {
 CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Comp, parent), m_session(session) {
     UsePageBackground(this);
 
-    auto* tabs = new QHBoxLayout;
-    tabs->setSpacing(4);
-    for (const TabSpec& t : kTabs) {
-        auto* button = new CGdipButton(t.id, this);
-        button->setFixedSize(82, 28);
-        button->UseAlternateImage(t.kind == PageKind::Comp);
-        const TabSpec* tab = &t;
-        connect(button, &QAbstractButton::clicked, this, [this, tab] { emit pageRequested(tab->kind, tab->channel); });
-        m_tabs.push_back({button, t.zh, t.en});
-        tabs->addWidget(button);
-    }
-    tabs->addStretch(1);
+    m_tabs = new COutputTabRow(PageKind::Comp, 0, this);
+    connect(m_tabs, &COutputTabRow::requested, this, &CPage::pageRequested);
 
     m_channelLabel = new QLabel(this);
     SetCtrlId(m_channelLabel, kChannelLabelId);
@@ -173,7 +146,7 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 16);
     layout->setSpacing(16);
-    layout->addLayout(tabs);
+    layout->addWidget(m_tabs);
     layout->addLayout(body, 1);
 
     connect(m_channelSelector, &QComboBox::activated, this, [this](int index) { SetOutputChannel(index); });
@@ -200,11 +173,7 @@ QLineEdit* CCompDlg::ValueBox(int sliderId) const {
 }
 
 CGdipButton* CCompDlg::TabButton(int id) const {
-    for (const TabWidgets& t : m_tabs) {
-        if (CtrlId(t.button) == id)
-            return t.button;
-    }
-    return nullptr;
+    return m_tabs->Button(id);
 }
 
 void CCompDlg::FillChannelSelector() {
@@ -216,8 +185,7 @@ void CCompDlg::FillChannelSelector() {
 
 void CCompDlg::Relabel() {
     // The texts of both languages first; the table's entries win where it has them.
-    for (const TabWidgets& t : m_tabs)
-        t.button->setText(Tr2(t.zh, t.en));
+    m_tabs->Relabel();
     m_channelLabel->setText(Tr2("选择通道", "Select CH"));
     m_switch->setText(Tr2("压限启用", "Comp ON"));
     for (const SliderWidgets& w : m_sliders)

@@ -14,6 +14,7 @@ namespace orvex {
 
 class CCompressPanelPlus;
 class CGdipButton;
+class COutputTabRow;
 class CXBmpSlider;
 class DeviceSession;
 struct CompSlider;
@@ -46,11 +47,6 @@ private:
         CXBmpSlider* slider = nullptr;
         QLineEdit* value = nullptr;
     };
-    struct TabWidgets {
-        CGdipButton* button = nullptr;
-        const char* zh = nullptr;
-        const char* en = nullptr;
-    };
 
     void FillChannelSelector();
     void LoadChannel();
@@ -64,7 +60,7 @@ private:
     QCheckBox* m_switch = nullptr;
     CCompressPanelPlus* m_graph = nullptr;
     std::vector<SliderWidgets> m_sliders;
-    std::vector<TabWidgets> m_tabs;
+    COutputTabRow* m_tabs = nullptr;
 };
 
 } // namespace orvex

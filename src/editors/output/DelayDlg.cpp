@@ -4,7 +4,7 @@
 #include "editors/output/ControlFonts.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/DelayPanel.h"
-#include "editors/output/GdipButton.h"
+#include "editors/output/OutputTabRow.h"
 #include "editors/output/XBmpSlider.h"
 #include "model/CoefficientEncoding.h"
 #include "model/EqPaths.h"
@@ -41,26 +41,6 @@ constexpr std::array<CDelayDlg::RowIds, CDelayDlg::kChannels> kRows = {{
     {1298, 1200, 1201, 1019, 1013, 1043, 1247, 1135},
     {1299, 1202, 1203, 1022, 1020, 1044, 1248, 1132},
     {1300, 1204, 1205, 1023, 1021, 1045, 1249, 1136},
-}};
-
-// The output area's tab row: control id, the page it opens and the channel of an output button.
-struct TabButton {
-    int id;
-    PageKind kind;
-    int channel;
-};
-constexpr std::array<TabButton, 11> kTabs = {{
-    {1069, PageKind::Output, 0},
-    {1072, PageKind::Output, 1},
-    {1070, PageKind::Output, 2},
-    {1071, PageKind::Output, 3},
-    {1076, PageKind::Output, 4},
-    {1077, PageKind::Output, 5},
-    {1078, PageKind::Output, 6},
-    {1079, PageKind::Output, 7},
-    {1073, PageKind::Ssvc, 0},
-    {1074, PageKind::Delay, 0},
-    {1075, PageKind::Comp, 0},
 }};
 
 constexpr int kModeHighFreq = 0;
@@ -104,7 +84,9 @@ CDelayDlg::CDelayDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 10, 16, 14);
     layout->setSpacing(12);
-    layout->addWidget(BuildTabRow());
+    m_tabs = new COutputTabRow(PageKind::Delay, 0, this);
+    connect(m_tabs, &COutputTabRow::requested, this, &CPage::pageRequested);
+    layout->addWidget(m_tabs);
 
     auto* body = new QHBoxLayout;
     body->setSpacing(16);
@@ -118,27 +100,6 @@ CDelayDlg::CDelayDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::
 
     Relabel();
     RefreshFromStore();
-}
-
-QWidget* CDelayDlg::BuildTabRow() {
-    auto* row = new QWidget(this);
-    auto* buttons = new QHBoxLayout(row);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(4);
-    for (const TabButton& tab : kTabs) {
-        auto* button = new CGdipButton(tab.id, row);
-        if (tab.kind == PageKind::Delay) {
-            // The page shown: its tab carries the alternate image and pressing it does nothing.
-            button->UseAlternateImage(true);
-            m_delayTab = button;
-        } else {
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, tab] { emit pageRequested(tab.kind, tab.channel); });
-        }
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    return row;
 }
 
 QWidget* CDelayDlg::BuildRows() {
@@ -237,6 +198,7 @@ QWidget* CDelayDlg::BuildRows() {
 
 void CDelayDlg::Relabel() {
     // Only the fixed texts come from the tables; the split labels and edits show values.
+    m_tabs->Relabel();
     CPage::Relabel();
 }
 

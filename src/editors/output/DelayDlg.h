@@ -15,7 +15,7 @@ class QWheelEvent;
 namespace orvex {
 
 class CDelayPanel;
-class CGdipButton;
+class COutputTabRow;
 class CXBmpSlider;
 class DeviceSession;
 
@@ -87,7 +87,6 @@ private:
         int position = kMinTenths + 1;
     };
 
-    QWidget* BuildTabRow();
     QWidget* BuildRows();
     void EnableRow(int channel);
     void RefreshRow(int channel);
@@ -102,7 +101,7 @@ private:
     DeviceSession& m_session;
     std::array<Row, kChannels> m_rows;
     CDelayPanel* m_panel = nullptr;
-    CGdipButton* m_delayTab = nullptr;
+    COutputTabRow* m_tabs = nullptr;
 };
 
 } // namespace orvex

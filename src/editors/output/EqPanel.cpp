@@ -936,11 +936,11 @@ void CEqPanel::PaintValueLabels(QPainter& p, int index) {
 
 void CEqPanel::PaintStatus(QPainter& p) {
     const CurveBand& b = m_bands[static_cast<size_t>(m_selected)];
-    const QString text = UiLanguageIndex() == 0
-                             ? QString::asprintf("EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", m_selected + 1,
-                                                 static_cast<double>(b.freqHz), static_cast<double>(b.q))
-                             : QString::asprintf("Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", m_selected + 1,
-                                                 static_cast<double>(b.freqHz), static_cast<double>(b.q));
+    QString text = UiLanguageIndex() == 0
+                       ? QString::asprintf("EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", m_selected + 1,
+                                           static_cast<double>(b.freqHz), static_cast<double>(b.q))
+                       : QString::asprintf("Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", m_selected + 1,
+                                           static_cast<double>(b.freqHz), static_cast<double>(b.q));
     const QString gain = QString::asprintf("%+-.1fdB ", static_cast<double>(b.gainDb));
     const float g = b.gainDb;
     const float mag = std::fabs(g);
@@ -951,6 +951,13 @@ void CEqPanel::PaintStatus(QPainter& p) {
     const QFontMetrics fm(font);
     p.setFont(font);
     const QPointF origin(36, 3 + fm.ascent());
+    // On a narrow panel the wide spacing would run into the title at the right: single spaces then.
+    const qreal titleLeft = PlotRect().right() - QFontMetrics(SongFont(13)).horizontalAdvance(Title()) - 8;
+    if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
+        text = text.simplified();
+    // Still too wide: the status of the band being edited wins over the title for as long as it shows.
+    if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
+        p.fillRect(QRect(0, 0, width(), PlotRect().top() - 1), kBackground);
     p.setPen(QColor(0, 255, 0));
     p.drawText(origin, text);
     p.setPen(gainColour);

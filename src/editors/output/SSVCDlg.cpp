@@ -4,6 +4,7 @@
 #include "editors/input/StoreToControl.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/GdipButton.h"
+#include "editors/output/OutputTabRow.h"
 #include "editors/output/SSVolumePanel.h"
 #include "editors/output/XBmpSlider.h"
 #include "link/CommandEncoder.h"
@@ -28,23 +29,6 @@
 namespace orvex {
 
 namespace {
-
-struct TabSpec {
-    int id;
-    PageKind kind;
-    int channel;
-    const char* zh;
-    const char* en;
-};
-
-constexpr TabSpec kTabs[] = {
-    {1069, PageKind::Output, 0, "通道1", "CH 1"},      {1072, PageKind::Output, 1, "通道2", "CH 2"},
-    {1070, PageKind::Output, 2, "通道3", "CH 3"},      {1071, PageKind::Output, 3, "通道4", "CH 4"},
-    {1076, PageKind::Output, 4, "通道5", "CH 5"},      {1077, PageKind::Output, 5, "通道6", "CH 6"},
-    {1078, PageKind::Output, 6, "通道7", "CH 7"},      {1079, PageKind::Output, 7, "通道8", "CH 8"},
-    {1073, PageKind::Ssvc, 0, "声场定位", "Location"}, {1074, PageKind::Delay, 0, "延时调整", "Delay"},
-    {1075, PageKind::Comp, 0, "输出压限", "Comp"},
-};
 
 constexpr int kChannelCount = 8;
 constexpr int kLocateIds[kChannelCount] = {1231, 1232, 1233, 1234, 1235, 1236, 1240, 1241};
@@ -117,18 +101,8 @@ CSSVCDlg::CSSVCDlg(DeviceSession& session, int& locateChannel, QWidget* parent)
     : CPage(PageKind::Ssvc, parent), m_session(session), m_locateChannel(locateChannel) {
     UsePageBackground(this);
 
-    auto* tabs = new QHBoxLayout;
-    tabs->setSpacing(4);
-    for (const TabSpec& t : kTabs) {
-        auto* button = new CGdipButton(t.id, this);
-        button->setFixedSize(82, 28);
-        button->UseAlternateImage(t.kind == PageKind::Ssvc);
-        const TabSpec* tab = &t;
-        connect(button, &QAbstractButton::clicked, this, [this, tab] { emit pageRequested(tab->kind, tab->channel); });
-        m_tabs.push_back({button, t.zh, t.en});
-        tabs->addWidget(button);
-    }
-    tabs->addStretch(1);
+    m_tabs = new COutputTabRow(PageKind::Ssvc, 0, this);
+    connect(m_tabs, &COutputTabRow::requested, this, &CPage::pageRequested);
 
     // The channel rows.
     auto* rows = new QGridLayout;
@@ -280,7 +254,7 @@ CSSVCDlg::CSSVCDlg(DeviceSession& session, int& locateChannel, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 16);
     layout->setSpacing(12);
-    layout->addLayout(tabs);
+    layout->addWidget(m_tabs);
     layout->addLayout(body, 1);
 
     CFocusedSliderWheel::Attach(this);
@@ -307,16 +281,11 @@ QLabel* CSSVCDlg::ValueText(int channel) const {
     return m_rows.at(static_cast<size_t>(channel)).value;
 }
 CGdipButton* CSSVCDlg::TabButton(int id) const {
-    for (const TabWidgets& t : m_tabs) {
-        if (CtrlId(t.button) == id)
-            return t.button;
-    }
-    return nullptr;
+    return m_tabs->Button(id);
 }
 
 void CSSVCDlg::Relabel() {
-    for (const TabWidgets& t : m_tabs)
-        t.button->setText(Tr2(t.zh, t.en));
+    m_tabs->Relabel();
     m_unitLabel->setText(Tr2("长度单位:米(m)", "Unit:m"));
     m_roomLabel->setText(Tr2("房间大小", "Room size"));
     m_widthLabel->setText(Tr2("宽(m)", "Width(m)"));

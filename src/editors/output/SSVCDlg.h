@@ -15,6 +15,7 @@ class QSpinBox;
 namespace orvex {
 
 class CGdipButton;
+class COutputTabRow;
 class CSSVolumePanel;
 class CXBmpSlider;
 class DeviceSession;
@@ -61,11 +62,6 @@ private:
         QLineEdit* field[2] = {nullptr, nullptr};
         QSpinBox* spin[2] = {nullptr, nullptr};
     };
-    struct TabWidgets {
-        CGdipButton* button = nullptr;
-        const char* zh = nullptr;
-        const char* en = nullptr;
-    };
 
     void LoadGeometry();
     void UpdateRoleTexts();
@@ -88,7 +84,7 @@ private:
     bool m_loading = false;
     std::vector<Row> m_rows;
     std::array<Coord, 1 + kRoomSpeakerCount> m_coords{};
-    std::vector<TabWidgets> m_tabs;
+    COutputTabRow* m_tabs = nullptr;
     QLabel* m_unitLabel = nullptr;
     QLabel* m_roomLabel = nullptr;
     QLabel* m_widthLabel = nullptr;
