@@ -63,8 +63,10 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     m_strip->Bind(m_panel, m_grid);
     m_side->addWidget(m_grid);
     m_side->addWidget(m_strip);
-    const int gridWidth = 30 + typeColumnWidth + 60 + 60 + 50 + 22;
-    m_side->setFixedWidth(std::max(gridWidth, m_strip->sizeHint().width()));
+    // The column is as wide as what it shows: the graph gets the room the grid does not need.
+    m_gridWidth = 30 + typeColumnWidth + 60 + 60 + 50 + 22;
+    m_stripWidth = std::max(m_gridWidth, m_strip->sizeHint().width());
+    m_side->setFixedWidth(m_gridWidth);
     side->addWidget(m_side, 1);
     row->addLayout(side);
 
@@ -147,6 +149,7 @@ bool CEqSection::StripShown() const {
 }
 
 void CEqSection::ShowStrip(bool strip) {
+    m_side->setFixedWidth(strip ? m_stripWidth : m_gridWidth);
     m_side->setCurrentWidget(strip ? static_cast<QWidget*>(m_strip) : static_cast<QWidget*>(m_grid));
 }
 

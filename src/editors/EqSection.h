@@ -99,6 +99,8 @@ private:
     QWidget* m_crossoverRow = nullptr;
     QLabel* m_crossoverLabel = nullptr;
     QComboBox* m_crossover = nullptr;
+    int m_gridWidth = 0;
+    int m_stripWidth = 0;
 };
 
 } // namespace orvex

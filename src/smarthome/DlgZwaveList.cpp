@@ -34,7 +34,6 @@ CDlgZwaveList::CDlgZwaveList(COrvexv13App& app, QWidget* parent) : CHomeTheaterP
     m_list->setResizeMode(QListView::Adjust);
     m_list->setMovement(QListView::Static);
     m_list->setWordWrap(true);
-    m_list->setUniformItemSizes(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     inner->addWidget(m_list);
     layout->addWidget(m_group, 1);

@@ -16,6 +16,16 @@
 
 namespace orvex {
 
+namespace {
+// The page style gives fonts in pixels (pointSizeF is then -1): scale whichever unit the font has.
+void ScaleFont(QFont& font, double factor) {
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    else if (font.pixelSize() > 0)
+        font.setPixelSize(static_cast<int>(font.pixelSize() * factor + 0.5));
+}
+} // namespace
+
 CRemoteStudyDlg::CRemoteStudyDlg(DeviceSession& session, const QString& prompt, QWidget* parent)
     : QDialog(parent), m_session(session) {
     SetTemplateId(this, kTemplateId);
@@ -27,7 +37,7 @@ CRemoteStudyDlg::CRemoteStudyDlg(DeviceSession& session, const QString& prompt, 
     m_prompt = new QLabel(prompt, this);
     SetCtrlId(m_prompt, kPromptId);
     QFont strong = m_prompt->font();
-    strong.setPointSizeF(strong.pointSizeF() * 1.15);
+    ScaleFont(strong, 1.15);
     strong.setBold(true);
     m_prompt->setFont(strong);
     m_prompt->setStyleSheet(QStringLiteral("color: #1d4f91;"));
@@ -41,7 +51,7 @@ CRemoteStudyDlg::CRemoteStudyDlg(DeviceSession& session, const QString& prompt, 
     m_code->setFixedWidth(90);
     m_code->setFocusPolicy(Qt::NoFocus);
     QFont mono = m_code->font();
-    mono.setPointSizeF(mono.pointSizeF() * 1.4);
+    ScaleFont(mono, 1.4);
     mono.setBold(true);
     m_code->setFont(mono);
 
