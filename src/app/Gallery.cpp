@@ -195,7 +195,7 @@ void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lan
         page->SetOutputChannel(0);
         out.Save(&holder, QStringLiteral("%1-linked-%2-%3").arg(tmpl::Output).arg(view.tag).arg(lang));
         page->SetOutputChannel(kChannel);
-        page->SelectEqBand(kOutputCrossoverBand);
+        page->SelectEqBand(kOutputCrossoverBand + 1); // as Ctrl+0 does
         out.Save(&holder, QStringLiteral("%1-crossover-%2-%3").arg(tmpl::Output).arg(view.tag).arg(lang));
     }
     for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b)

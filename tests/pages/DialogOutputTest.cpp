@@ -100,7 +100,7 @@ TEST_F(OutputPageTest, ALinkedPairTakesChannelEditsButNotTheStripOfItsPartner) {
     EXPECT_EQ(Store().Get(fields::outPhaseInvert, 1), 0);
 
     // An equaliser edit reaches both channels of the pair.
-    page->SelectEqBand(2);
+    page->SelectEqBand(3); // Ctrl+3: band index 2
     CXBmpSlider* gain = page->Eq()->Strip()->GainSlider();
     MoveSlider(gain, gain->GetSliderPos() + 10);
     const EqBand shown = Store().GetEqPathBand(eqid::FirstOutput, 2);
@@ -236,7 +236,7 @@ TEST_F(OutputPageTest, SplitAndDelayLabelsAndTheirEnablingRules) {
 
 TEST_F(OutputPageTest, TheQSlidersTopDependsOnTheBandType) {
     CDialogOutput* page = Open(4);
-    page->SelectEqBand(3);
+    page->SelectEqBand(4); // Ctrl+4: band index 3
     CBandStrip* strip = page->Eq()->Strip();
     MoveSlider(strip->QSlider(), strip->QSlider()->GetSliderMax());
     EXPECT_EQ(strip->QEdit()->text(), QStringLiteral("30.00"));
@@ -252,7 +252,7 @@ TEST_F(OutputPageTest, ACrossoverFamilyOnRowNineNamesItsKindAndReachesThePartner
     CDialogOutput* page = Open(0);
     CEqSection* eq = page->Eq();
     for (int radio : {1, 2}) {
-        page->SelectEqBand(9);
+        page->SelectEqBand(0 + 10); // Ctrl+0: the crossover band
         eq->Strip()->TypeRadio(radio)->click();
         ASSERT_TRUE(eq->CrossoverCombo()->isVisible());
         eq->CrossoverCombo()->setFocus();

@@ -381,7 +381,8 @@ void CDialogOutput::ResetEq() {
 }
 
 void CDialogOutput::SelectEqBand(int band) {
-    m_eq->SelectBand(band);
+    // The keys number bands from 1 (Ctrl+0 is band 10); the section counts from 0.
+    m_eq->SelectBand(band - 1);
 }
 
 // ---- texts ---------------------------------------------------------------------------------------------------
