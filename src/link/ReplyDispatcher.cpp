@@ -308,7 +308,12 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
             const int node = at(9);
             if (!PlugNodeId(node))
                 break;
-            m_smartHome.AdoptPendingPlug(node);
+            // The pending name and type belong to an add the user is running; a plug that joins
+            // after that add was given up is in the network, but nameless.
+            if (m_smartHome.addInProgress.load() != 0)
+                m_smartHome.AdoptPendingPlug(node);
+            else
+                m_smartHome.SetNodePresent(node, true);
             PostZWave(function, static_cast<uint32_t>(node) << 16 | 5);
         }
         break;

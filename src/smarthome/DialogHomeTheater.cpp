@@ -258,22 +258,29 @@ void CDialogHomeTheater::StartAddPlug(uint8_t type, const QString& name) {
     if (!PlugLinkReady(m_app))
         return;
     m_app.Session().Link().SmartHome().SetPendingPlug(MakePlugRecord(type, name.toStdU16String()));
-    m_operation = Operation::AddExcluding;
+    SetOperation(Operation::AddExcluding);
     m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::RemoveNode, 0, 0, 0);
 }
 
 void CDialogHomeTheater::StartRemovePlug() {
     if (!PlugLinkReady(m_app))
         return;
-    m_operation = Operation::Removing;
+    SetOperation(Operation::Removing);
     m_app.View()->RequestWaitDialog(Tr2("删除设备", "Remove plug"), zwave::RemoveNode, 0, 0, 0);
+}
+
+void CDialogHomeTheater::SetOperation(Operation operation) {
+    m_operation = operation;
+    // The link's decoder names a newly included plug only while an add runs.
+    const bool adding = operation == Operation::AddExcluding || operation == Operation::AddIncluding;
+    m_app.Session().Link().SmartHome().addInProgress.store(adding ? 1 : 0);
 }
 
 void CDialogHomeTheater::ForgetEndedOperation() {
     if (m_operation == Operation::Idle)
         return;
     if (!m_app.WaitDialog() && !m_app.View()->WaitDialogPending())
-        m_operation = Operation::Idle;
+        SetOperation(Operation::Idle);
 }
 
 void CDialogHomeTheater::Prompt(const QString& text, const QColor& colour) {
@@ -318,17 +325,17 @@ void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
             // The second press belongs to the dialog the user is still looking at; a closed one means
             // the add was given up.
             if (m_app.WaitDialog()) {
-                m_operation = Operation::AddIncluding;
+                SetOperation(Operation::AddIncluding);
                 m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::AddNode, 0, 0, 0);
                 // The open dialog now stands for the inclusion: its abort and time-out stop that.
                 DeviceSession& session = m_app.Session();
                 m_app.WaitDialog()->SetAbortHandler(
                     [&session](uint8_t, uint8_t, uint8_t) { session.AbortZWaveOperation(zwave::AddNode); });
             } else {
-                m_operation = Operation::Idle;
+                SetOperation(Operation::Idle);
             }
         } else if (!adding) {
-            m_operation = Operation::Idle;
+            SetOperation(Operation::Idle);
             Finish(0);
             RefreshPages();
         }
@@ -336,7 +343,7 @@ void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
     }
     if (status == 7) {
         Prompt(Tr2("删除失败，请重试", "Remove failed,please retry"), kFailureColour);
-        m_operation = Operation::Idle;
+        SetOperation(Operation::Idle);
         Finish(1000);
         return;
     }
@@ -361,7 +368,7 @@ void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
         // A new node reported when no add of ours runs is not given the pending name.
         if (m_operation != Operation::AddIncluding)
             break;
-        m_operation = Operation::Idle;
+        SetOperation(Operation::Idle);
         if (IsPlugNode(node)) {
             const PlugRecord record = m_app.Session().Link().SmartHome().Plug(node);
             m_app.Session().Commands().WriteSceneMemory(static_cast<uint16_t>(node * kPlugRecordSize), record);
@@ -375,7 +382,7 @@ void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
             Prompt(Tr2("添加失败，请重试", "Add failed,please retry"), kFailureColour);
             Finish(1000);
         }
-        m_operation = Operation::Idle;
+        SetOperation(Operation::Idle);
         break;
     default:
         break;

@@ -99,6 +99,7 @@ private:
     void OnAddEvent(uint16_t status, uint16_t node);
     void OnSendDataEvent(uint16_t status, uint16_t callback);
     // The operation ends by itself when its wait dialog was aborted or timed out.
+    void SetOperation(Operation operation);
     void ForgetEndedOperation();
     void Prompt(const QString& text, const QColor& colour);
     void Finish(int ms);

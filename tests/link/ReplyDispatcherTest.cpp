@@ -394,6 +394,7 @@ TEST_F(ReplyTest, AddNodeStatuses) {
     EXPECT_EQ(events.Count(WM_DEV_ZWAVE_EVENT), 0);
     Decode("81 12 07 01 05 00 4A 01 01 00");
     smart.SetPendingPlug(MakePlugRecord(kPlugTypeDimmer, u"Lamp"));
+    smart.addInProgress.store(1);
     Decode("81 12 07 01 05 00 4A 01 05 07");
     const auto ev = events.Events();
     ASSERT_EQ(ev.size(), 2u);
@@ -403,6 +404,16 @@ TEST_F(ReplyTest, AddNodeStatuses) {
     EXPECT_TRUE(smart.NodePresent(7));
     EXPECT_EQ(PlugRecordName(smart.Plug(7)), u"Lamp");
     EXPECT_EQ(smart.Plug(7)[0], kPlugTypeDimmer);
+}
+
+TEST_F(ReplyTest, APlugThatJoinsOutsideAnAddIsPresentButNotGivenThePendingName) {
+    // The user gave up the add; the plug's button pressed afterwards still joins it to the network.
+    smart.SetPendingPlug(MakePlugRecord(kPlugTypeDimmer, u"Lamp"));
+    smart.addInProgress.store(0);
+    Decode("81 12 07 01 05 00 4A 01 05 09");
+    EXPECT_TRUE(smart.NodePresent(9));
+    EXPECT_EQ(smart.Plug(9)[0], 0);
+    EXPECT_EQ(events.Count(WM_DEV_ZWAVE_EVENT), 1);
 }
 
 TEST_F(ReplyTest, RemoveNodeStatuses) {
