@@ -99,9 +99,12 @@ CtlSession::CtlSession(ParameterStore& store, ConnectTarget target, std::chrono:
     TcpTimings timings;
     timings.connectTimeout = m_timeout;
     // The caller's time-out is how long a silent processor is waited for; the link's own watchdog
-    // would otherwise give up after its 3 s whatever the caller asked for.
+    // would otherwise give up after its 3 s whatever the caller asked for. It is set a second beyond
+    // the caller's, so that the command's own deadline is what reports a silent processor.
+    constexpr int64_t kWatchdogMargin = 1000;
     timings.linkTimeoutMs =
-        std::max(timings.linkTimeoutMs, static_cast<uint32_t>(std::min<int64_t>(m_timeout.count(), UINT32_MAX)));
+        std::max(timings.linkTimeoutMs,
+                 static_cast<uint32_t>(std::min<int64_t>(m_timeout.count() + kWatchdogMargin, UINT32_MAX)));
     m_link = std::make_unique<DeviceLink>(store, &m_events, timings, m_target.usb ? hid : nullptr);
 }
 

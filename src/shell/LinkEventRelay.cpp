@@ -2,6 +2,8 @@
 
 #include "shell/OrvexView.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 
 #include <chrono>
@@ -18,13 +20,33 @@ CLinkEventRelay::CLinkEventRelay(ViewGetter view, QObject* parent) : QObject(par
 
 template <class F>
 void CLinkEventRelay::Post(F&& call) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, call = std::forward<F>(call)] {
-            if (COrvexv13View* view = m_view())
-                call(*view);
-        },
-        Qt::QueuedConnection);
+    // The call waits in our own queue, under our own lock, and only an empty event crosses into Qt:
+    // a functor handed to Qt would be freed by whichever thread drops Qt's last reference to it.
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_pending.emplace_back(std::forward<F>(call));
+    }
+    QCoreApplication::postEvent(this, new QEvent(kDeliverEvent));
+}
+
+void CLinkEventRelay::DeliverPending() {
+    std::deque<std::function<void(COrvexv13View&)>> calls;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        calls.swap(m_pending);
+    }
+    for (auto& call : calls) {
+        if (COrvexv13View* view = m_view())
+            call(*view);
+    }
+}
+
+bool CLinkEventRelay::event(QEvent* event) {
+    if (event->type() == kDeliverEvent) {
+        DeliverPending();
+        return true;
+    }
+    return QObject::event(event);
 }
 
 void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {
@@ -41,13 +63,10 @@ void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {
     // (closing the link), an unbounded wait would hold both for good.
     auto taken = std::make_shared<std::promise<void>>();
     std::future<void> done = taken->get_future();
-    QMetaObject::invokeMethod(
-        this,
-        [deliver, taken] {
-            deliver();
-            taken->set_value();
-        },
-        Qt::QueuedConnection);
+    Post([keyCode, taken](COrvexv13View& view) {
+        view.OnRemoteKey(keyCode);
+        taken->set_value();
+    });
     done.wait_for(kRemoteKeyWait);
 }
 
