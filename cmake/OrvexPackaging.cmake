@@ -9,9 +9,9 @@ set(ORVEX_PACKAGE_MAINTAINER "Orvex developers <maintainers@orvex.org>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${ORVEX_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor and remote control for a karaoke and home-theatre audio processor")
+# The summary is the package's one-line synopsis; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-The editor reaches the multi-channel audio processor over USB HID or through its
+    "The editor reaches the multi-channel audio processor over USB HID or through its
 network host, reads its whole parameter image, shows it on editing pages and
 sends every change at once. orvexctl is the command-line remote control and
 preset tool; orvex-sim simulates the processor and its network host on loopback.")
