@@ -2,13 +2,15 @@
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Debian packages the build, the tests and the fuzzers need.
+# Debian packages the build, the tests, the fuzzers and the Debian package (its dependencies and
+# the validators of its desktop entry and software-centre record) need.
 ORVEX_PACKAGES=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config clang-format
     libasio-dev libhidapi-dev libudev-dev libpugixml-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     fonts-wqy-microhei qt6-translations-l10n
+    dpkg-dev desktop-file-utils appstream
 )
 
 # Installs whatever is missing, quietly; does nothing when everything is present.

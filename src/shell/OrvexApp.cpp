@@ -68,7 +68,8 @@ COrvexv13App::COrvexv13App() {
     Q_ASSERT(!g_app);
     g_app = this;
     InitOrvexResources();
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvex"));
+    // The window system matches the window to its desktop entry (name and icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.Orvex"));
     m_settings = std::make_unique<AppSettings>();
     m_store = std::make_unique<ParameterStore>();
 }
