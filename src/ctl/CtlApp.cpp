@@ -73,6 +73,9 @@ Commands:
                         (default 40-10000), boost at most DB (default 6); prints the filter list,
                         writes it to FILE or applies it; the residual goes to the error output
   file show FILE.kvom   print a mode file's fields (no processor needed)
+  file import FILE.kvom PATH FILTERS
+                        put a filter list into a path of a mode file, as eq import does
+                        (no processor needed; the file is rewritten as version 29)
   file diff A.kvom B.kvom
                         print the fields and bands that differ, or that the files are
                         equal (no processor needed)
@@ -286,7 +289,9 @@ public:
                 return w.size() == 3 ? FileShow(w[2]) : Usage("file show takes one FILE.kvom");
             if (w.size() >= 2 && w[1] == "diff")
                 return w.size() == 4 ? FileDiff(w[2], w[3]) : Usage("file diff takes two files");
-            return Usage("file needs show or diff (see --help)");
+            if (w.size() >= 2 && w[1] == "import")
+                return w.size() == 5 ? FileImport(w[2], w[3], w[4]) : Usage("file import takes FILE.kvom PATH FILTERS");
+            return Usage("file needs show, diff or import (see --help)");
         }
         return Usage("unknown command '" + command + "' (see --help)");
     }
@@ -716,6 +721,27 @@ private:
         }
         m_out << text;
         m_err << figures;
+        return std::nullopt;
+    }
+
+    // A filter list into a mode file's path, offline. The file is rewritten in the current format only
+    // when the list is good.
+    Outcome FileImport(const std::string& modeFile, const std::string& pathName, const std::string& filters) {
+        int identity = -1;
+        if (Outcome failure = FilterPath(pathName, identity))
+            return failure;
+        std::string text;
+        if (Outcome failure = ReadText(filters, text))
+            return failure;
+        m_store.ResetStoreDefaults();
+        if (Outcome failure = ReadModeFile(modeFile, m_store))
+            return failure;
+        const std::vector<FilterTextError> errors = ImportFilterTextIntoStore(m_store, identity, text);
+        if (!errors.empty())
+            return BadLines(filters, errors);
+        const ModeFileResult result = SaveModeFile(modeFile, m_store);
+        if (!result.ok())
+            return Failure{kExitFile, "cannot write " + modeFile + ": " + std::strerror(result.errorCode)};
         return std::nullopt;
     }
 

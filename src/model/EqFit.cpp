@@ -149,7 +149,6 @@ FitResult FitEqualiser(const Measurement& measurement, const Measurement& target
     };
     std::vector<Band> chosen;
     std::vector<double> current(grid.freq.size(), 0.0);
-    const double qHi = std::min(o.maxQ, o.allowShelves ? o.maxQ : o.maxQ);
 
     // Greedy: a band at the largest remaining deviation, shaped by its width, refined on its own.
     for (int k = 0; k < o.bandCount; ++k) {
@@ -184,7 +183,7 @@ FitResult FitEqualiser(const Measurement& measurement, const Measurement& target
         Band band{type, {std::log2(grid.freq[peak]), std::clamp(peakErr, -o.maxCutDb, o.maxBoostDb), std::log(q)}};
         Problem p{&grid, {type}, current, {}};
         std::vector<double> x(band.x, band.x + 3);
-        const double qMax = std::min(qHi, BandQLimit(type));
+        const double qMax = std::min(o.maxQ, BandQLimit(type));
         Bounds b{{std::log2(lo), -o.maxCutDb, std::log(o.minQ)},
                  {std::log2(hi), o.maxBoostDb, std::log(std::max(o.minQ, qMax))}};
         Optimise(p, x, b, 200, o.maxSeconds / 4.0);
@@ -201,7 +200,7 @@ FitResult FitEqualiser(const Measurement& measurement, const Measurement& target
         for (const Band& band : chosen) {
             p.types.push_back(band.type);
             x.insert(x.end(), band.x, band.x + 3);
-            const double qMax = std::min(qHi, BandQLimit(band.type));
+            const double qMax = std::min(o.maxQ, BandQLimit(band.type));
             b.lo.insert(b.lo.end(), {std::log2(lo), -o.maxCutDb, std::log(o.minQ)});
             b.hi.insert(b.hi.end(), {std::log2(hi), o.maxBoostDb, std::log(std::max(o.minQ, qMax))});
         }

@@ -659,3 +659,25 @@ TEST_F(CtlTest, EqFitPrintsOrAppliesTheFittedBands) {
     ASSERT_EQ(applied.code, 0) << applied.err;
     EXPECT_EQ(BodiesAfterReadAll().size(), 18u);
 }
+
+// Offline: a good list lands in the mode file's path; a bad one leaves the file as it was.
+TEST_F(CtlTest, FileImportPutsAListIntoAModeFile) {
+    ParameterStore store;
+    store.ResetStoreDefaults();
+    const std::string file = PathIn("preset.kvom");
+    ASSERT_TRUE(SaveModeFile(file, store).ok());
+    WriteFile(dir / "good.txt", "Filter: ON PK Fc 250 Hz Gain -4.5 dB Q 3.000\n");
+    WriteFile(dir / "bad.txt", "Filter: ON PK Fc 250 Hz Gain -4.5 dB Q 3.000\nFilter: ON BP Fc 1 Hz\n");
+
+    EXPECT_EQ(RunArgs({"file", "import", file, "reverbA", (dir / "bad.txt").string()}).code, ctl::kExitFile);
+    ParameterStore loaded;
+    ASSERT_TRUE(LoadModeFile(file, loaded).ok());
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 0), store.GetEqPathBand(eqid::ReverbA, 0));
+
+    const CtlResult result = RunArgs({"file", "import", file, "reverbA", (dir / "good.txt").string()});
+    ASSERT_EQ(result.code, 0) << result.err;
+    ASSERT_TRUE(LoadModeFile(file, loaded).ok());
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 0), (EqBand{-4.5f, 250, 3.0f, eqtype::Peaking}));
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 1).type, eqtype::Off);
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbB, 0), store.GetEqPathBand(eqid::ReverbB, 0));
+}
