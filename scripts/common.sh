@@ -6,7 +6,7 @@ ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # the validators of its desktop entry and software-centre record) need.
 ORVEX_PACKAGES=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config clang-format
-    libasio-dev libhidapi-dev libudev-dev libpugixml-dev
+    libasio-dev libhidapi-dev libudev-dev libpugixml-dev libnlopt-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     fonts-wqy-microhei qt6-translations-l10n

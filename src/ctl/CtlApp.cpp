@@ -4,6 +4,8 @@
 #include "ctl/FieldAddress.h"
 #include "ctl/StoreReport.h"
 #include "link/ConnectResult.h"
+#include "link/EqImport.h"
+#include "model/EqFit.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
 
@@ -14,7 +16,11 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -57,7 +63,19 @@ Commands:
   mode load|save|select|reset N
                         the processor's mode memories M1..M4 (N = 1..4); load and reset
                         wait until the processor's new parameters are read back
+  eq export PATH [FILE] the path's free bands as a filter list (to FILE or the output)
+  eq import PATH FILE   put a filter list into the path's free bands (bands 1..9 of an output;
+                        the crossover stays); the bands the list does not use are turned off.
+                        A file with any bad line is refused and nothing is sent
+  eq fit PATH MEASUREMENT [--target FILE] [--range LO-HI] [--max-boost DB] [--apply | --out FILE]
+                        fit the path's free bands so that the measured response (frequency and
+                        level columns) follows the target (flat by default) between LO and HI Hz
+                        (default 40-10000), boost at most DB (default 6); prints the filter list,
+                        writes it to FILE or applies it; the residual goes to the error output
   file show FILE.kvom   print a mode file's fields (no processor needed)
+  file import FILE.kvom PATH FILTERS
+                        put a filter list into a path of a mode file, as eq import does
+                        (no processor needed; the file is rewritten as version 29)
   file diff A.kvom B.kvom
                         print the fields and bands that differ, or that the files are
                         equal (no processor needed)
@@ -95,6 +113,12 @@ struct Options {
     long retry = 0;
     bool help = false;
     std::vector<std::string> words;
+    // eq fit
+    std::optional<std::string> fitTarget;
+    std::optional<std::string> fitOut;
+    std::optional<std::string> fitRange;
+    std::optional<std::string> fitMaxBoost;
+    bool fitApply = false;
 };
 
 Failure Usage(std::string message) {
@@ -159,6 +183,16 @@ Outcome ParseOptions(std::span<const std::string> args, Options& options) {
             if (!hasValue || !ParseLong(args[++i], 1, 100000000, count))
                 return Usage("--count needs a number from 1 to 100000000");
             options.count = count;
+        } else if (arg == "--target" || arg == "--range" || arg == "--max-boost" || arg == "--out") {
+            if (!hasValue)
+                return Usage(arg + " needs a value");
+            std::optional<std::string>& slot = arg == "--target"  ? options.fitTarget
+                                               : arg == "--range" ? options.fitRange
+                                               : arg == "--out"   ? options.fitOut
+                                                                  : options.fitMaxBoost;
+            slot = args[++i];
+        } else if (arg == "--apply") {
+            options.fitApply = true;
         } else if (arg.starts_with("--")) {
             return Usage("unknown option '" + arg + "' (see --help)");
         } else {
@@ -240,12 +274,24 @@ public:
             return Arity(2) ? Arity(2) : Mode(w[1], w[2]);
         if (command == "levels")
             return Arity(0) ? Arity(0) : Levels();
+        if (command == "eq") {
+            if (w.size() >= 2 && w[1] == "export")
+                return w.size() == 3 || w.size() == 4 ? EqExport(w[2], w.size() == 4 ? w[3] : std::string())
+                                                      : Usage("eq export takes PATH [FILE]");
+            if (w.size() >= 2 && w[1] == "import")
+                return w.size() == 4 ? EqImport(w[2], w[3]) : Usage("eq import takes PATH FILE");
+            if (w.size() >= 2 && w[1] == "fit")
+                return w.size() == 4 ? EqFit(w[2], w[3]) : Usage("eq fit takes PATH MEASUREMENT");
+            return Usage("eq needs export, import or fit (see --help)");
+        }
         if (command == "file") {
             if (w.size() >= 2 && w[1] == "show")
                 return w.size() == 3 ? FileShow(w[2]) : Usage("file show takes one FILE.kvom");
             if (w.size() >= 2 && w[1] == "diff")
                 return w.size() == 4 ? FileDiff(w[2], w[3]) : Usage("file diff takes two files");
-            return Usage("file needs show or diff (see --help)");
+            if (w.size() >= 2 && w[1] == "import")
+                return w.size() == 5 ? FileImport(w[2], w[3], w[4]) : Usage("file import takes FILE.kvom PATH FILTERS");
+            return Usage("file needs show, diff or import (see --help)");
         }
         return Usage("unknown command '" + command + "' (see --help)");
     }
@@ -532,6 +578,170 @@ private:
             while (std::chrono::steady_clock::now() < next && !stopped())
                 std::this_thread::sleep_for(10ms);
         }
+        return std::nullopt;
+    }
+
+    // An equaliser path that filter lists address (every one but the music low-frequency filter).
+    static Outcome FilterPath(const std::string& name, int& identity) {
+        const EqPathName* path = FindEqPath(name);
+        if (path == nullptr || path->identity < 0)
+            return Usage("unknown equaliser path '" + name +
+                         "' (micA, micB, echoA, echoB, reverbA, reverbB, music, "
+                         "out1..out8)");
+        identity = path->identity;
+        return std::nullopt;
+    }
+
+    static Outcome ReadText(const std::string& path, std::string& text) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
+        std::ostringstream buffer;
+        buffer << in.rdbuf();
+        text = buffer.str();
+        return std::nullopt;
+    }
+
+    static Outcome WriteText(const std::string& path, const std::string& text) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (out)
+            out << text;
+        if (!out.flush())
+            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(errno)};
+        return std::nullopt;
+    }
+
+    static Failure BadLines(const std::string& path, const std::vector<FilterTextError>& errors) {
+        std::string message = path + " cannot be used:";
+        for (const FilterTextError& e : errors)
+            message += "\n  " + FormatFilterTextError(e);
+        return Failure{kExitFile, message};
+    }
+
+    Outcome EqExport(const std::string& pathName, const std::string& file) {
+        int identity = -1;
+        if (Outcome failure = FilterPath(pathName, identity))
+            return failure;
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        const std::string text = ExportFilterText(m_store, identity);
+        if (file.empty()) {
+            m_out << text;
+            return std::nullopt;
+        }
+        return WriteText(file, text);
+    }
+
+    Outcome EqImport(const std::string& pathName, const std::string& file) {
+        int identity = -1;
+        if (Outcome failure = FilterPath(pathName, identity))
+            return failure;
+        std::string text;
+        if (Outcome failure = ReadText(file, text))
+            return failure;
+        // A bad file is refused before the processor is asked for anything.
+        std::vector<FilterTextError> errors;
+        if (!PlanFilterTextImport(m_store, identity, text, errors))
+            return BadLines(file, errors);
+        if (Outcome failure = OpenAndReadAll())
+            return failure;
+        errors = ImportFilterText(m_session->Link().Eq(), m_store, identity, text);
+        if (!errors.empty())
+            return BadLines(file, errors);
+        return m_session->Settle();
+    }
+
+    static Outcome ReadResponse(const std::string& path, Measurement& response) {
+        std::string text;
+        if (Outcome failure = ReadText(path, text))
+            return failure;
+        MeasurementParseResult parsed = ParseMeasurementText(text);
+        if (!parsed.Ok())
+            return BadLines(path, parsed.errors);
+        response = std::move(parsed.response);
+        return std::nullopt;
+    }
+
+    Outcome EqFit(const std::string& pathName, const std::string& file) {
+        int identity = -1;
+        if (Outcome failure = FilterPath(pathName, identity))
+            return failure;
+        if (m_options.fitApply && m_options.fitOut)
+            return Usage("use either --apply or --out, not both");
+        FitOptions fit;
+        fit.bandCount = FreeEqBandCount(identity);
+        if (m_options.fitRange) {
+            const std::string& range = *m_options.fitRange;
+            const size_t dash = range.find('-');
+            long lo = 0, hi = 0;
+            if (dash == std::string::npos || !ParseLong(std::string_view(range).substr(0, dash), 20, 20000, lo) ||
+                !ParseLong(std::string_view(range).substr(dash + 1), 20, 20000, hi) || lo >= hi)
+                return Usage("--range needs LO-HI in hertz, 20 <= LO < HI <= 20000");
+            fit.loHz = static_cast<double>(lo);
+            fit.hiHz = static_cast<double>(hi);
+        }
+        if (m_options.fitMaxBoost) {
+            char* end = nullptr;
+            const double boost = std::strtod(m_options.fitMaxBoost->c_str(), &end);
+            if (end == m_options.fitMaxBoost->c_str() || *end != '\0' || !(boost >= 0.0) || boost > 15.0)
+                return Usage("--max-boost needs a level from 0 to 15 dB");
+            fit.maxBoostDb = boost;
+        }
+        Measurement measurement;
+        if (Outcome failure = ReadResponse(file, measurement))
+            return failure;
+        Measurement target;
+        if (m_options.fitTarget) {
+            if (Outcome failure = ReadResponse(*m_options.fitTarget, target))
+                return failure;
+            target = NormaliseMeasurement(target);
+        }
+        const FitResult result = FitEqualiser(NormaliseMeasurement(measurement), target, fit);
+        if (!result.ok)
+            return Usage(result.message);
+        char figures[160];
+        std::snprintf(figures, sizeof figures,
+                      "residual before: rms %.2f dB, peak %.2f dB; after: rms %.2f dB, peak %.2f dB\n",
+                      result.before.rmsDb, result.before.peakDb, result.after.rmsDb, result.after.peakDb);
+        const std::string text = FormatFilterText(result.bands);
+        if (m_options.fitApply) {
+            if (Outcome failure = OpenAndReadAll())
+                return failure;
+            ApplyFreeEqBands(m_session->Link().Eq(), identity, result.bands);
+            if (Outcome failure = m_session->Settle())
+                return failure;
+            m_err << figures;
+            return std::nullopt;
+        }
+        if (m_options.fitOut) {
+            if (Outcome failure = WriteText(*m_options.fitOut, text))
+                return failure;
+            m_err << figures;
+            return std::nullopt;
+        }
+        m_out << text;
+        m_err << figures;
+        return std::nullopt;
+    }
+
+    // A filter list into a mode file's path, offline. The file is rewritten in the current format only
+    // when the list is good.
+    Outcome FileImport(const std::string& modeFile, const std::string& pathName, const std::string& filters) {
+        int identity = -1;
+        if (Outcome failure = FilterPath(pathName, identity))
+            return failure;
+        std::string text;
+        if (Outcome failure = ReadText(filters, text))
+            return failure;
+        m_store.ResetStoreDefaults();
+        if (Outcome failure = ReadModeFile(modeFile, m_store))
+            return failure;
+        const std::vector<FilterTextError> errors = ImportFilterTextIntoStore(m_store, identity, text);
+        if (!errors.empty())
+            return BadLines(filters, errors);
+        const ModeFileResult result = SaveModeFile(modeFile, m_store);
+        if (!result.ok())
+            return Failure{kExitFile, "cannot write " + modeFile + ": " + std::strerror(result.errorCode)};
         return std::nullopt;
     }
 

@@ -7,6 +7,8 @@
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
 #include "link/UsbTransport.h"
+#include "model/EqFit.h"
+#include "model/FilterText.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
 #include "sim/FakeHidDevice.h"
@@ -20,6 +22,7 @@
 #include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -582,3 +585,99 @@ TEST_F(CtlTest, FileCommandsNeedNoProcessor) {
 }
 
 } // namespace
+
+// ---- eq export / import / fit ---------------------------------------------------------------------------------
+
+namespace {
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+} // namespace
+
+// Import sends what the band sender sends for the same bands; export gives the file's bands back.
+TEST_F(CtlTest, EqImportSendsTheBandsAndExportGivesThemBack) {
+    const std::string text = "Filter 1: ON PK Fc 63 Hz Gain -5.0 dB Q 4.000\n"
+                             "Filter 2: ON HSC Fc 6000 Hz Gain 2.0 dB Q 0.700\n";
+    WriteFile(dir / "room.txt", text);
+    const CtlResult imported = Run({"eq", "import", "out3", (dir / "room.txt").string()});
+    ASSERT_EQ(imported.code, 0) << imported.err;
+    const auto sent = BodiesAfterReadAll();
+    ASSERT_EQ(sent.size(), 18u); // nine free bands, each a record write and its coefficients
+
+    const CtlResult exported = Run({"eq", "export", "out3", (dir / "back.txt").string()});
+    ASSERT_EQ(exported.code, 0) << exported.err;
+    std::ifstream in(dir / "back.txt");
+    std::stringstream back;
+    back << in.rdbuf();
+    EXPECT_TRUE(back.str().starts_with(text)) << back.str();
+    EXPECT_NE(back.str().find("Filter 9: OFF"), std::string::npos);
+    EXPECT_EQ(back.str().find("Filter 10"), std::string::npos);
+}
+
+// A bad file is a file error listing its lines, and nothing reaches the processor; a bad path is a
+// usage error.
+TEST_F(CtlTest, EqImportOfABadFileSendsNothing) {
+    WriteFile(dir / "bad.txt", "Filter 1: ON NO Fc 100 Hz\nFilter 2: ON PK Fc 100 Hz Gain 40 dB Q 1\n");
+    const CtlResult result = Run({"eq", "import", "music", (dir / "bad.txt").string()});
+    EXPECT_EQ(result.code, ctl::kExitFile);
+    EXPECT_NE(result.err.find("line 1: notch filters are not supported"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("line 2: gain 40.0 dB"), std::string::npos) << result.err;
+    EXPECT_TRUE(Bodies().empty());
+    EXPECT_EQ(Run({"eq", "import", "musicLow", (dir / "bad.txt").string()}).code, ctl::kExitUsage);
+    EXPECT_EQ(Run({"eq", "import", "out1", (dir / "missing.txt").string()}).code, ctl::kExitFile);
+}
+
+// A fit without --apply needs no processor and prints a list that brings the response near flat;
+// --apply sends the fitted bands.
+TEST_F(CtlTest, EqFitPrintsOrAppliesTheFittedBands) {
+    std::string response = "* measured\nFreq SPL\n";
+    const std::vector<EqBand> room = {{6.0f, 80, 4.0f, eqtype::Peaking}, {-4.0f, 900, 1.0f, eqtype::Peaking}};
+    for (double f = 20.0; f <= 20000.0; f *= std::exp2(1.0 / 24.0))
+        response += std::to_string(f) + ", " + std::to_string(70.0 + EqResponseDb(room, f)) + "\n";
+    WriteFile(dir / "m.txt", response);
+
+    const CtlResult printed = RunArgs({"eq", "fit", "out1", (dir / "m.txt").string(), "--range", "30-12000"});
+    ASSERT_EQ(printed.code, 0) << printed.err;
+    FilterParseResult parsed = ParseFilterText(printed.out);
+    ASSERT_TRUE(parsed.Ok());
+    ASSERT_EQ(parsed.list.entries.size(), 9u);
+    std::vector<EqBand> bands;
+    for (const FilterEntry& e : parsed.list.entries)
+        bands.push_back(e.band);
+    // Flat up to the level the response is normalised to, which the dip pulls down.
+    auto result = [&](double f) { return EqResponseDb(bands, f) + EqResponseDb(room, f); };
+    for (double f : {80.0, 900.0})
+        EXPECT_NEAR(result(f), result(5000.0), 1.0) << f;
+    EXPECT_NE(printed.err.find("residual before"), std::string::npos);
+
+    EXPECT_EQ(RunArgs({"eq", "fit", "out1", (dir / "m.txt").string(), "--range", "9-5"}).code, ctl::kExitUsage);
+    EXPECT_EQ(RunArgs({"eq", "fit", "out1", (dir / "m.txt").string(), "--apply", "--out", "x"}).code, ctl::kExitUsage);
+
+    const CtlResult applied = Run({"eq", "fit", "out1", (dir / "m.txt").string(), "--apply"});
+    ASSERT_EQ(applied.code, 0) << applied.err;
+    EXPECT_EQ(BodiesAfterReadAll().size(), 18u);
+}
+
+// Offline: a good list lands in the mode file's path; a bad one leaves the file as it was.
+TEST_F(CtlTest, FileImportPutsAListIntoAModeFile) {
+    ParameterStore store;
+    store.ResetStoreDefaults();
+    const std::string file = PathIn("preset.kvom");
+    ASSERT_TRUE(SaveModeFile(file, store).ok());
+    WriteFile(dir / "good.txt", "Filter: ON PK Fc 250 Hz Gain -4.5 dB Q 3.000\n");
+    WriteFile(dir / "bad.txt", "Filter: ON PK Fc 250 Hz Gain -4.5 dB Q 3.000\nFilter: ON BP Fc 1 Hz\n");
+
+    EXPECT_EQ(RunArgs({"file", "import", file, "reverbA", (dir / "bad.txt").string()}).code, ctl::kExitFile);
+    ParameterStore loaded;
+    ASSERT_TRUE(LoadModeFile(file, loaded).ok());
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 0), store.GetEqPathBand(eqid::ReverbA, 0));
+
+    const CtlResult result = RunArgs({"file", "import", file, "reverbA", (dir / "good.txt").string()});
+    ASSERT_EQ(result.code, 0) << result.err;
+    ASSERT_TRUE(LoadModeFile(file, loaded).ok());
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 0), (EqBand{-4.5f, 250, 3.0f, eqtype::Peaking}));
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbA, 1).type, eqtype::Off);
+    EXPECT_EQ(loaded.GetEqPathBand(eqid::ReverbB, 0), store.GetEqPathBand(eqid::ReverbB, 0));
+}
