@@ -234,7 +234,9 @@ void TcpTransport::RecvThreadProc() {
 }
 
 void TcpTransport::NetWriteThreadProc() {
-    uint32_t sentAt = 0; // the tick at which the outstanding frame went out
+    // The tick at which the outstanding frame went out. It starts at the thread's start, so an
+    // outstanding reply is waited for its full time even before this writer has sent anything.
+    uint32_t sentAt = TickNow();
     while (m_link.linkConnected.load() == 1) {
         // Asleep until something is queued: an idle link costs no wake-ups here. The limit only
         // bounds a wake that a close might race past.
