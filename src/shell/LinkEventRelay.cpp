@@ -2,8 +2,6 @@
 
 #include "shell/OrvexView.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QThread>
 
 #include <chrono>
@@ -20,13 +18,15 @@ CLinkEventRelay::CLinkEventRelay(ViewGetter view, QObject* parent) : QObject(par
 
 template <class F>
 void CLinkEventRelay::Post(F&& call) {
-    // The call waits in our own queue, under our own lock, and only an empty event crosses into Qt:
-    // a functor handed to Qt would be freed by whichever thread drops Qt's last reference to it.
+    // The call waits in our own queue, under our own lock; what crosses into Qt is a queued call of a
+    // method by name, which Qt allocates and frees itself. (A functor handed to Qt would be freed by
+    // whichever thread drops Qt's last reference to it, and an event we allocate here would be read
+    // by the window thread with only Qt's own lock between: both ordered where nothing can check them.)
     {
         std::lock_guard lock(m_pendingMutex);
         m_pending.emplace_back(std::forward<F>(call));
     }
-    QCoreApplication::postEvent(this, new QEvent(kDeliverEvent));
+    QMetaObject::invokeMethod(this, "DeliverPending", Qt::QueuedConnection);
 }
 
 void CLinkEventRelay::DeliverPending() {
@@ -39,14 +39,6 @@ void CLinkEventRelay::DeliverPending() {
         if (COrvexv13View* view = m_view())
             call(*view);
     }
-}
-
-bool CLinkEventRelay::event(QEvent* event) {
-    if (event->type() == kDeliverEvent) {
-        DeliverPending();
-        return true;
-    }
-    return QObject::event(event);
 }
 
 void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {

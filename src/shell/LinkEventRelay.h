@@ -3,7 +3,6 @@
 #include "link/DeviceWatcher.h"
 #include "link/LinkEvents.h"
 
-#include <QEvent>
 #include <QObject>
 
 #include <deque>
@@ -36,16 +35,11 @@ public:
     // The device watcher's report of a hidraw device coming or going.
     void OnUsbDeviceChange(UsbDeviceChange change, const std::string& path);
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
-    static constexpr QEvent::Type kDeliverEvent = static_cast<QEvent::Type>(QEvent::User + 71);
-
     template <class F>
     void Post(F&& call);
     // Runs the calls queued so far, in order, on the user-interface thread.
-    void DeliverPending();
+    Q_INVOKABLE void DeliverPending();
 
     ViewGetter m_view;
     std::mutex m_pendingMutex;
