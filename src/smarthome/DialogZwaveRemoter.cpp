@@ -454,52 +454,36 @@ namespace {
 constexpr int kFullList = kSceneCommandCount;
 } // namespace
 
-void CDialogZwaveRemoter::ResetValue() {
+void CDialogZwaveRemoter::ReplaceSelected(const std::function<bool(uint16_t*)>& makeCommand) {
     if (m_list->topLevelItemCount() >= kFullList) {
         Notice(Tr2("情景指令已达最大数量", "command over range"));
         return;
     }
     const int row = SelectedRow();
-    uint16_t command = 0;
     if (row < 0) {
         Notice(Tr2("请选择列表项", "Please select a item"));
         return;
     }
-    if (!PlugCommand(&command))
+    uint16_t command = 0;
+    if (!makeCommand(&command))
         return;
     SetRow(row, command, 0);
     m_changed = true;
+}
+
+void CDialogZwaveRemoter::ResetValue() {
+    ReplaceSelected([this](uint16_t* command) { return PlugCommand(command); });
 }
 
 void CDialogZwaveRemoter::ResetKey() {
-    if (m_list->topLevelItemCount() >= kFullList) {
-        Notice(Tr2("情景指令已达最大数量", "command over range"));
-        return;
-    }
-    const int row = SelectedRow();
-    uint16_t command = 0;
-    if (row < 0) {
-        Notice(Tr2("请选择列表项", "Please select a item"));
-        return;
-    }
-    if (!KeyCommand(&command))
-        return;
-    SetRow(row, command, 0);
-    m_changed = true;
+    ReplaceSelected([this](uint16_t* command) { return KeyCommand(command); });
 }
 
 void CDialogZwaveRemoter::ResetDelay() {
-    if (m_list->topLevelItemCount() >= kFullList) {
-        Notice(Tr2("情景指令已达最大数量", "command over range"));
-        return;
-    }
-    const int row = SelectedRow();
-    if (row < 0) {
-        Notice(Tr2("请选择列表项", "Please select a item"));
-        return;
-    }
-    SetRow(row, DelayCommand(), 0);
-    m_changed = true;
+    ReplaceSelected([this](uint16_t* command) {
+        *command = DelayCommand();
+        return true;
+    });
 }
 
 void CDialogZwaveRemoter::DeleteRow() {

@@ -102,6 +102,9 @@ private:
     bool PlugCommand(uint16_t* command);
     bool KeyCommand(uint16_t* command);
     uint16_t DelayCommand() const;
+    // The selected row takes the command `makeCommand` gives (false: none); a full list or no
+    // selection is said instead.
+    void ReplaceSelected(const std::function<bool(uint16_t*)>& makeCommand);
     bool RoomForOneMore();
     int SelectedRow() const;
     void AppendRow(uint16_t command);
