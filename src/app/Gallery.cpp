@@ -2,11 +2,16 @@
 
 #include "editors/input/DialogEfx.h"
 #include "editors/input/EfxTitle.h"
+#include "editors/EqFitDlg.h"
 #include "editors/EqSection.h"
+#include "editors/output/BandGrid.h"
+#include "editors/output/EqOverlay.h"
+#include "editors/output/EqPanel.h"
 #include "editors/output/ControlsDemoPage.h"
 #include "editors/output/DialogOutput.h"
 #include "model/EqPaths.h"
 #include "model/FilterDesign.h"
+#include "model/Measurement.h"
 #include "model/ParameterStore.h"
 #include "settings/DialogIP.h"
 #include "shell/AboutDlg.h"
@@ -51,6 +56,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <tuple>
@@ -203,6 +210,57 @@ void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lan
     app.qtOption = option;
 }
 
+// A speaker measured in a room, 1/24 octave from 20 Hz to 20 kHz: its low-frequency roll-off, three
+// room modes, a dip from a boundary, a slightly rising treble and a little ripple.
+Measurement SampleRoomMeasurement() {
+    const std::vector<EqBand> room = {{0.0f, 38, 0.707f, eqtype::HighPass}, {8.0f, 52, 5.0f, eqtype::Peaking},
+                                      {5.5f, 110, 4.0f, eqtype::Peaking},   {-7.0f, 180, 3.0f, eqtype::Peaking},
+                                      {3.5f, 310, 2.5f, eqtype::Peaking},   {-3.0f, 2600, 1.2f, eqtype::Peaking},
+                                      {2.5f, 9000, 0.8f, eqtype::HighShelf}};
+    Measurement m;
+    int i = 0;
+    for (double f = 20.0; f <= 20000.0; f *= std::exp2(1.0 / 24.0), ++i) {
+        m.freqHz.push_back(f);
+        m.levelDb.push_back(82.0 + EqResponseDb(room, f) + 0.4 * std::sin(i * 1.3) * std::sin(i * 0.31));
+    }
+    return NormaliseMeasurement(m);
+}
+
+// An output page with a room measurement on CH3: the measured and predicted curves, then the fit
+// dialog with its proposal drawn on the graph. Nothing is sent: the dialog is cancelled.
+void RenderRoomCorrection(COrvexv13App& app, GalleryWriter& out, const QString& lang) {
+    constexpr int kChannel = 2;
+    const int identity = eqid::FirstOutput + kChannel;
+    CEqOverlays::Instance().SetMeasurement(identity, SampleRoomMeasurement(), QStringLiteral("CH3.txt"));
+    QWidget holder;
+    holder.setWindowTitle(QStringLiteral("1280 x 640"));
+    auto* layout = new QVBoxLayout(&holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* page = new CDialogOutput(app, &holder);
+    layout->addWidget(page);
+    holder.resize(1280, 640);
+    page->SetOutputChannel(kChannel);
+    out.Save(&holder, QStringLiteral("%1-measurement-%2").arg(tmpl::Output).arg(lang));
+    page->Eq()->FitToMeasurement();
+    if (CEqFitDlg* fit = page->Eq()->FitDialog()) {
+        Settle();
+        out.Save(&holder, QStringLiteral("%1-fit-proposal-%2").arg(tmpl::Output).arg(lang));
+        out.Save(fit, QStringLiteral("fit-dialog-%1").arg(lang));
+        // Both together, the dialog where it opens: over the band list beside the graph.
+        QPixmap scene = holder.grab();
+        const QPixmap dialog = WithTitleBar(fit, fit->grab());
+        QPoint at = page->Eq()->Grid()->mapTo(&holder, QPoint(0, 0));
+        at.setX(std::min(at.x(), holder.width() - dialog.width()));
+        at.setY(std::max(0, std::min(at.y(), holder.height() - dialog.height())));
+        QPainter painter(&scene);
+        painter.drawPixmap(at, dialog);
+        painter.end();
+        out.SavePixmap(scene, QStringLiteral("room-correction-%1").arg(lang));
+        fit->reject();
+    }
+    CEqOverlays::Instance().ClearAll();
+}
+
 void RenderAll(COrvexv13App& app, GalleryWriter& out) {
     CMainFrame* frame = app.MainFrame();
     COrvexv13View* view = app.View();
@@ -245,6 +303,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         }
         view->SwitchToPage(PageKind::Music);
         RenderOutputViews(app, out, lang);
+        RenderRoomCorrection(app, out, lang);
 
         // The first page at the smallest page area and a large one, and its music view.
         for (const auto& [size, channelView, name] : {std::tuple{QSize(1024, 520), 0, "min"},

@@ -696,7 +696,15 @@ private:
                 return failure;
             target = NormaliseMeasurement(target);
         }
-        const FitResult result = FitEqualiser(NormaliseMeasurement(measurement), target, fit);
+        // Fitting for the processor, the bands a fit leaves alone (an output's crossover) are part of
+        // what it starts from; offline they are not known.
+        std::vector<EqBand> kept;
+        if (m_options.fitApply) {
+            if (Outcome failure = OpenAndReadAll())
+                return failure;
+            kept = FixedEqBands(m_store, identity);
+        }
+        const FitResult result = FitEqualiser(PredictResponse(NormaliseMeasurement(measurement), kept), target, fit);
         if (!result.ok)
             return Usage(result.message);
         char figures[160];
@@ -705,8 +713,6 @@ private:
                       result.before.rmsDb, result.before.peakDb, result.after.rmsDb, result.after.peakDb);
         const std::string text = FormatFilterText(result.bands);
         if (m_options.fitApply) {
-            if (Outcome failure = OpenAndReadAll())
-                return failure;
             ApplyFreeEqBands(m_session->Link().Eq(), identity, result.bands);
             if (Outcome failure = m_session->Settle())
                 return failure;

@@ -1,8 +1,12 @@
 // One drag step of the equaliser graph on a 13-band output path at 1000 x 420 pixels: the band update
-// from a mouse move, the curve recomputation and a full repaint into an offscreen image.
+// from a mouse move, the curve recomputation and a full repaint into an offscreen image. With argument 1
+// the path carries a room measurement (1/48 octave), so the step also redraws the measured and the
+// predicted curve.
 
+#include "editors/output/EqOverlay.h"
 #include "editors/output/EqPanel.h"
 #include "model/EqPaths.h"
+#include "model/Measurement.h"
 
 #include <QApplication>
 #include <QImage>
@@ -11,11 +15,26 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+
 using namespace orvex;
 
 namespace {
 
 void BM_EqPanelDragStep(benchmark::State& state) {
+    if (state.range(0) != 0) {
+        const std::vector<EqBand> room = {{8.0f, 50, 5.0f, eqtype::Peaking},
+                                          {-6.0f, 180, 3.0f, eqtype::Peaking},
+                                          {-3.0f, 2500, 1.2f, eqtype::Peaking}};
+        Measurement m;
+        for (double f = 20.0; f <= 20000.0; f *= std::exp2(1.0 / 48.0)) {
+            m.freqHz.push_back(f);
+            m.levelDb.push_back(80.0 + EqResponseDb(room, f));
+        }
+        CEqOverlays::Instance().SetMeasurement(eqid::FirstOutput, NormaliseMeasurement(m), QStringLiteral("bench"));
+    } else {
+        CEqOverlays::Instance().ClearAll();
+    }
     CEqPanel panel;
     panel.resize(1000, 420);
     panel.SetEqIdentity(eqid::FirstOutput);
@@ -50,8 +69,17 @@ void BM_EqPanelDragStep(benchmark::State& state) {
     if (panel.Band(4).freqHz == startHz) {
         state.SkipWithError("the drag did not move band 4");
     }
+    if (panel.HasOverlay() != (state.range(0) != 0)) {
+        state.SkipWithError("the overlay is not what the case asks for");
+    }
 }
-BENCHMARK(BM_EqPanelDragStep)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_EqPanelDragStep)
+    ->ArgName("overlay")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

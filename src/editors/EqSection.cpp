@@ -1,23 +1,34 @@
 #include "editors/EqSection.h"
 
+#include "editors/EqFitDlg.h"
 #include "editors/output/BandGrid.h"
 #include "editors/output/BandStrip.h"
 #include "editors/output/ControlId.h"
+#include "editors/output/EqOverlay.h"
 #include "editors/output/EqPanel.h"
 #include "editors/output/UiLanguage.h"
+#include "link/EqImport.h"
 #include "link/EqSender.h"
+#include "model/AtomicFile.h"
 #include "model/EqPaths.h"
 #include "model/FilterDesign.h"
+#include "model/FilterText.h"
+#include "model/Measurement.h"
 #include "model/ParameterStore.h"
+#include "shell/MessageBoxes.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace orvex {
 
@@ -26,6 +37,12 @@ namespace {
 // The highest type byte an output band is taken with: crossover and split sections reach 21, and the
 // processor keeps codes up to 31 for sections it may add; anything above is noise and shows as off.
 constexpr int kHighestOutputTypeCode = 31;
+
+const QString& FilterFileTypes() {
+    static const QString zh = QStringLiteral("滤波器列表 (*.txt);;所有文件 (*)");
+    static const QString en = QStringLiteral("Filter lists (*.txt);;All files (*)");
+    return UiLanguageIndex() == 0 ? zh : en;
+}
 
 } // namespace
 
@@ -73,15 +90,21 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     connect(m_panel, &CEqPanel::bandChanged, this, &CEqSection::OnBandChanged);
     connect(m_panel, &CEqPanel::bandPicked, this, &CEqSection::OnBandPicked);
     connect(m_panel, &CEqPanel::clickEmpty, this, &CEqSection::OnClickEmpty);
+    connect(m_panel, &CEqPanel::released, this, [this] {
+        if (m_pendingSide != 0)
+            ShowStrip(m_pendingSide == 2);
+    });
     connect(m_panel, &CEqPanel::copyPaste, this, [this](int action, int identity) {
         HandleEqCopyPaste(
             action, identity,
             [this](int source, int destination) {
                 m_eq.CopyEqPath(source, destination);
-                emit pathPasted();
+                emit pathReplaced();
             },
             [this] { Reload(); });
     });
+    m_panel->SetCorrectionMenu(true);
+    connect(m_panel, &CEqPanel::correctionCommand, this, &CEqSection::OnCorrectionCommand);
     connect(m_grid, &CBandGrid::bandEdited, this, &CEqSection::OnEdited);
     connect(m_grid, &QTableWidget::cellClicked, this, [this](int r, int) { OnGridRowClicked(r); });
     connect(m_strip, &CBandStrip::bandEdited, this, &CEqSection::OnEdited);
@@ -149,6 +172,13 @@ bool CEqSection::StripShown() const {
 }
 
 void CEqSection::ShowStrip(bool strip) {
+    // The strip is wider than the grid; while a band is held the graph keeps its width, or the marker
+    // would move away from the pointer in the middle of a drag. The change follows the release.
+    if (m_panel->IsHeld()) {
+        m_pendingSide = strip ? 2 : 1;
+        return;
+    }
+    m_pendingSide = 0;
     m_side->setFixedWidth(strip ? m_stripWidth : m_gridWidth);
     m_side->setCurrentWidget(strip ? static_cast<QWidget*>(m_strip) : static_cast<QWidget*>(m_grid));
 }
@@ -269,6 +299,182 @@ void CEqSection::OnCrossoverChosen(int listIndex) {
     SendBand(band);
     if (m_panel->SelectedBand() == band)
         m_strip->ShowBand(band);
+}
+
+// ---- Room correction ------------------------------------------------------------------------------
+
+void CEqSection::OnCorrectionCommand(int commandId) {
+    switch (commandId) {
+    case CEqPanel::ID_IMPORT_FILTERS:
+        ImportFilters();
+        break;
+    case CEqPanel::ID_EXPORT_FILTERS:
+        ExportFilters();
+        break;
+    case CEqPanel::ID_SHOW_MEASUREMENT:
+        ShowMeasurement();
+        break;
+    case CEqPanel::ID_FIT_MEASUREMENT:
+        FitToMeasurement();
+        break;
+    case CEqPanel::ID_CLEAR_MEASUREMENT:
+        ClearMeasurement();
+        break;
+    default:
+        break;
+    }
+}
+
+bool CEqSection::ImportFilters(const QString& path) {
+    if (m_identity < 0)
+        return false;
+    const QString caption = UiText("导入滤波器", "Import filters");
+    const QString file = path.isEmpty() ? AskFileName(this, {false, caption, {}, FilterFileTypes(), {}}) : path;
+    if (file.isEmpty())
+        return false;
+    QString error;
+    const std::optional<std::string> text = ReadUserTextFile(file, error);
+    if (!text) {
+        ShowErrorBox(this, UiText("无法读取 ", "Cannot read ") + file + QStringLiteral(": ") + error, caption);
+        return false;
+    }
+    // Every identity is planned before anything is sent: a linked partner never ends up half imported.
+    std::vector<std::pair<int, std::vector<EqBand>>> plans;
+    for (int identity : m_apply) {
+        std::vector<FilterTextError> errors;
+        std::optional<std::vector<EqBand>> plan = PlanFilterTextImport(m_store, identity, *text, errors);
+        if (!plan) {
+            ShowErrorBox(this,
+                         UiText("滤波器未导入，文件中有错误：\n", "Nothing was imported; the file has errors:\n") +
+                             ListTextErrors(errors),
+                         caption);
+            return false;
+        }
+        plans.emplace_back(identity, std::move(*plan));
+    }
+    for (const auto& [identity, bands] : plans)
+        ApplyFreeEqBands(m_eq, identity, bands);
+    Reload();
+    emit pathReplaced();
+    return true;
+}
+
+bool CEqSection::ExportFilters(const QString& path) {
+    if (m_identity < 0)
+        return false;
+    const QString caption = UiText("导出滤波器", "Export filters");
+    QString file = path;
+    if (file.isEmpty()) {
+        const QString name = m_panel->Title() + QStringLiteral(".txt");
+        file = AskFileName(this, {true, caption, name, FilterFileTypes(), QStringLiteral("txt")});
+        if (file.isEmpty())
+            return false;
+    }
+    const std::string text = ExportFilterText(m_store, m_identity);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const int failure = WriteFileAtomically(QFileInfo(file).filesystemAbsoluteFilePath(), {bytes, text.size()});
+    if (failure != 0) {
+        ShowErrorBox(this,
+                     UiText("无法写入 ", "Cannot write ") + file + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(failure)),
+                     caption);
+        return false;
+    }
+    return true;
+}
+
+bool CEqSection::ShowMeasurement(const QString& path) {
+    if (m_identity < 0)
+        return false;
+    const QString caption = UiText("显示测量曲线", "Show measurement");
+    const QString file = path.isEmpty()
+                             ? AskFileName(this, {false,
+                                                  caption,
+                                                  {},
+                                                  UiText("测量响应 (*.txt *.frd *.csv);;所有文件 (*)",
+                                                         "Measured responses (*.txt *.frd *.csv);;All files (*)"),
+                                                  {}})
+                             : path;
+    if (file.isEmpty())
+        return false;
+    QString error;
+    const std::optional<std::string> text = ReadUserTextFile(file, error);
+    if (!text) {
+        ShowErrorBox(this, UiText("无法读取 ", "Cannot read ") + file + QStringLiteral(": ") + error, caption);
+        return false;
+    }
+    const MeasurementParseResult parsed = ParseMeasurementText(*text);
+    if (!parsed.Ok()) {
+        ShowErrorBox(
+            this,
+            UiText("测量曲线未载入，文件中有错误：\n", "The measurement was not loaded; the file has errors:\n") +
+                ListTextErrors(parsed.errors),
+            caption);
+        return false;
+    }
+    CEqOverlays::Instance().SetMeasurement(m_identity, NormaliseMeasurement(parsed.response),
+                                           QFileInfo(file).fileName());
+    return true;
+}
+
+void CEqSection::ClearMeasurement() {
+    if (m_fitDialog)
+        m_fitDialog->reject();
+    CEqOverlays::Instance().Clear(m_identity);
+}
+
+CEqFitDlg* CEqSection::FitDialog() const {
+    return m_fitDialog;
+}
+
+void CEqSection::FitToMeasurement() {
+    if (m_identity < 0 || m_fitDialog)
+        return;
+    if (!CEqOverlays::Instance().Find(m_identity) && !ShowMeasurement())
+        return;
+    const EqOverlay* overlay = CEqOverlays::Instance().Find(m_identity);
+    if (!overlay)
+        return;
+    CEqFitDlg::Input input;
+    input.eqIdentity = m_identity;
+    input.measurement = overlay->measurement;
+    input.current = FreeEqBands(m_store, m_identity);
+    // What the fit cannot change still plays: an output's crossover shapes the result it aims at.
+    input.kept = FixedEqBands(m_store, m_identity);
+    auto* dialog = new CEqFitDlg(std::move(input), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_fitDialog = dialog;
+    const int identity = m_identity;
+    connect(dialog, &QDialog::finished, this, [this, dialog, identity](int result) {
+        const std::optional<std::vector<EqBand>> bands = dialog->Proposal();
+        CEqOverlays::Instance().SetProposal(identity, std::nullopt);
+        if (result == QDialog::Accepted && bands)
+            ApplyFit(identity, *bands);
+    });
+    dialog->open();
+    // Beside the graph rather than over it: the proposal is drawn there.
+    dialog->adjustSize();
+    const QRect screen = this->screen()->availableGeometry();
+    QPoint at = m_side->mapToGlobal(QPoint(0, 0));
+    at.setX(std::max(screen.left(), std::min(at.x(), screen.right() - dialog->width())));
+    at.setY(std::max(screen.top(), std::min(at.y(), screen.bottom() - dialog->height())));
+    dialog->move(at);
+    // The first fit runs with the defaults as soon as the dialog is up.
+    QTimer::singleShot(0, dialog, [dialog] {
+        if (!dialog->Proposal())
+            dialog->RunFit();
+    });
+}
+
+void CEqSection::ApplyFit(int eqIdentity, const std::vector<EqBand>& bands) {
+    // The page cannot change path while the dialog is open; should it have, only the fitted path gets them.
+    const std::vector<int> identities = eqIdentity == m_identity ? m_apply : std::vector<int>{eqIdentity};
+    for (int identity : identities)
+        ApplyFreeEqBands(m_eq, identity, bands);
+    if (eqIdentity == m_identity) {
+        Reload();
+        emit pathReplaced();
+    }
 }
 
 } // namespace orvex

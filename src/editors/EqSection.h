@@ -1,6 +1,9 @@
 #pragma once
 
+#include "model/EqBandRecord.h"
+
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -13,6 +16,7 @@ namespace orvex {
 
 class CBandGrid;
 class CBandStrip;
+class CEqFitDlg;
 class CEqPanel;
 class EqSender;
 class ParameterStore;
@@ -57,6 +61,18 @@ public:
     // Sets the shown path flat (each identity of the apply set) and reloads it.
     void ResetPath();
 
+    // Room correction, offered on the graph's path menu. Imports and fits go to every identity of the
+    // apply set, all bands or none, through EqSender as a band edit sends them; the measurement
+    // overlay belongs to the shown path. An empty `path` asks with a file dialog.
+    bool ImportFilters(const QString& path = {});
+    bool ExportFilters(const QString& path = {});
+    bool ShowMeasurement(const QString& path = {});
+    // Opens the fit dialog (asking for a measurement first when the path has none); the dialog's
+    // bands are applied when it is accepted.
+    void FitToMeasurement();
+    void ClearMeasurement();
+    CEqFitDlg* FitDialog() const;
+
     void SetGridColours(const QColor& text, const QColor& background);
     // Texts and type names in the current language; the rows are rewritten.
     void Retranslate();
@@ -70,8 +86,8 @@ public:
 signals:
     // A band went to the store and the processor (after every edit of the panel, grid or strip).
     void bandSent(int band);
-    // A paste replaced the shown path in the store.
-    void pathPasted();
+    // A paste, a filter import or an accepted fit replaced the shown path in the store.
+    void pathReplaced();
 
 private:
     void LoadFromStore();
@@ -87,6 +103,8 @@ private:
     // is a low-pass or high-pass kind.
     void UpdateCrossover(int band);
     bool IsOutput() const;
+    void OnCorrectionCommand(int commandId);
+    void ApplyFit(int eqIdentity, const std::vector<EqBand>& bands);
 
     ParameterStore& m_store;
     EqSender& m_eq;
@@ -101,6 +119,9 @@ private:
     QComboBox* m_crossover = nullptr;
     int m_gridWidth = 0;
     int m_stripWidth = 0;
+    // The side column's change waiting for the panel's release (0: none, 1: grid, 2: strip).
+    int m_pendingSide = 0;
+    QPointer<CEqFitDlg> m_fitDialog;
 };
 
 } // namespace orvex

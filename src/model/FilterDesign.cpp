@@ -206,27 +206,32 @@ EqBand EqBandFromCurveBand(const CurveBand& band) {
     return out;
 }
 
-bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis) {
-    if (band.type == eqtype::Off || axis.widthPx <= 0) {
-        return false;
-    }
-    const SectionCoefficients c = DesignSection(band.type, band.gainDb, band.freqHz, band.q, 0.0, kDspSampleRate);
-
+double CurveGridFrequency(int i, const CurveAxis& axis) {
     // The grid is stepped in single precision as the panel has always drawn it, so a marker's grid
     // point lands where the user expects.
     const float width = static_cast<float>(axis.widthPx);
     const float decades = static_cast<float>(std::log10(axis.fMax / axis.fMin));
     const float step = width * 0.001953125f;
+    const float x = static_cast<float>(i) * step;
+    const float exponent = x / width * decades;
+    return static_cast<float>(axis.fMin * std::pow(10.0, static_cast<double>(exponent)));
+}
+
+bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis) {
+    if (band.type == eqtype::Off || axis.widthPx <= 0) {
+        return false;
+    }
+    const SectionCoefficients c = DesignSection(band.type, band.gainDb, band.freqHz, band.q, 0.0, kDspSampleRate);
     for (int i = 0; i < kCurvePoints; ++i) {
-        const float x = static_cast<float>(i) * step;
-        const float exponent = x / width * decades;
-        const float f = static_cast<float>(axis.fMin * std::pow(10.0, static_cast<double>(exponent)));
-        band.curve[static_cast<size_t>(i)] = static_cast<float>(SectionMagnitudeDb(c, f, kDspSampleRate));
+        band.curve[static_cast<size_t>(i)] =
+            static_cast<float>(SectionMagnitudeDb(c, CurveGridFrequency(i, axis), kDspSampleRate));
     }
 
     if (band.type == eqtype::Peaking) {
         // The drawn peak passes through the point the user dragged: the grid point under the marker
         // holds the band's gain exactly.
+        const float width = static_cast<float>(axis.widthPx);
+        const float step = width * 0.001953125f;
         const float fMin = static_cast<float>(axis.fMin);
         const float p = std::log10(band.freqHz / fMin) / std::log10(static_cast<float>(axis.fMax) / fMin);
         const float k = std::trunc(std::trunc(p * width) / step);

@@ -73,6 +73,10 @@ CurveBand CurveBandFromEqBand(const EqBand& band);
 // Frequency truncated to whole hertz, as the store keeps it.
 EqBand EqBandFromCurveBand(const CurveBand& band);
 
+// The frequency of grid point i (0..kCurvePoints-1) on an axis with a width; the curves below are
+// sampled there.
+double CurveGridFrequency(int i, const CurveAxis& axis);
+
 // Fills band.curve from the band's settings. Returns false and leaves the old curve in place for an off
 // band (type 0) or when the axis has no width.
 bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis);

@@ -206,10 +206,8 @@ LineResult ParseFilterLine(std::string_view body, int lineNo) {
     if (enabled) {
         if (hz < kMinBandFreqHz || hz > kMaxBandFreqHz)
             return {std::nullopt, "frequency " + Fixed(*fc, 1) + " Hz is outside 20..20000 Hz"};
-        if (hasGain && (*gain < kMinBandGainDb || *gain > kMaxBandGainDb))
+        if (gain && (*gain < kMinBandGainDb || *gain > kMaxBandGainDb))
             return {std::nullopt, "gain " + Fixed(*gain, 1) + " dB is outside -15..+15 dB"};
-        if (!hasGain && gain && *gain != 0.0)
-            return {std::nullopt, "a pass filter has no gain"};
         const double qMax = BandQLimit(info.type);
         if (*q < kMinBandQ || *q > qMax)
             return {std::nullopt, "Q " + Fixed(*q, 3) + " is outside 0.1.." + Fixed(qMax, 0)};
@@ -218,7 +216,8 @@ LineResult ParseFilterLine(std::string_view body, int lineNo) {
         return {std::nullopt, "a value is outside what a band holds"};
     }
     entry.band.freqHz = static_cast<int>(hz);
-    entry.band.gainDb = hasGain || !enabled ? static_cast<float>(gain.value_or(0.0)) : 0.0f;
+    // A pass filter's gain is its pass-band level: rarely given, but the processor plays it.
+    entry.band.gainDb = static_cast<float>(gain.value_or(0.0));
     entry.band.q = static_cast<float>(*q);
     entry.band.type = enabled ? info.type : eqtype::Off;
     return {entry, {}};
@@ -295,7 +294,8 @@ std::string FormatFilterText(std::span<const EqBand> bands) {
         const double q = std::trunc(static_cast<double>(band.q * 1000.0f)) / 1000.0;
         out += "Filter " + std::to_string(n) + ": " + (on ? "ON " : "OFF ") + KindName(kindType) + " Fc " +
                std::to_string(band.freqHz) + " Hz";
-        if (BandGainEditable(kindType))
+        // Pass filters carry a gain only when they have one, as other programs write them.
+        if (BandGainEditable(kindType) || gain != 0.0)
             out += " Gain " + Fixed(gain, 1) + " dB";
         out += " Q " + Fixed(q, 3) + "\n";
     }
@@ -340,6 +340,17 @@ std::vector<EqBand> FreeEqBands(const ParameterStore& store, int eqIdentity) {
     const int count = FreeEqBandCount(eqIdentity);
     for (int band = 0; band < count; ++band)
         bands.push_back(store.GetEqBand(EqIdentityRecord(eqIdentity, band)));
+    return bands;
+}
+
+std::vector<EqBand> FixedEqBands(const ParameterStore& store, int eqIdentity) {
+    std::vector<EqBand> bands;
+    const int count = EqPathForIdentity(eqIdentity).bandCount;
+    for (int band = std::max(0, FreeEqBandCount(eqIdentity)); band < count; ++band) {
+        const EqBand stored = store.GetEqBand(EqIdentityRecord(eqIdentity, band));
+        if (stored.type != eqtype::Off)
+            bands.push_back(stored);
+    }
     return bands;
 }
 

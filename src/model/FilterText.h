@@ -75,6 +75,10 @@ class ParameterStore;
 // The free bands of an identity as the store holds them.
 std::vector<EqBand> FreeEqBands(const ParameterStore& store, int eqIdentity);
 
+// The bands of an identity that play but that a list or a fit never changes (an output's crossover
+// sections), off bands left out.
+std::vector<EqBand> FixedEqBands(const ParameterStore& store, int eqIdentity);
+
 // Parses and plans against the store (no sending). The planned bands, or nullopt with `errors` filled.
 std::optional<std::vector<EqBand>> PlanFilterTextImport(const ParameterStore& store, int eqIdentity,
                                                         std::string_view text, std::vector<FilterTextError>& errors);

@@ -32,12 +32,13 @@ TEST(FilterTextTest, ReadsTheCommonVariants) {
                        "Filter 10: ON LSC Fc 105 Hz Gain 3 dB Q 0.71\n"
                        "Filter 11: ON HS Fc 8 kHz Gain -2 dB Q 0.9\n"
                        "Filter 12: ON HP Fc 30 Hz\n"
-                       "Filter 13: ON LPQ Fc 16000 Hz Q 1.2\n";
+                       "Filter 13: ON LPQ Fc 16000 Hz Q 1.2\n"
+                       "Filter 14: ON HPQ Fc 80 Hz Gain -3 dB Q 0.707\n";
     const FilterParseResult r = ParseFilterText(text);
     ASSERT_TRUE(r.Ok()) << Messages(r.errors)[0];
     ASSERT_TRUE(r.list.preampDb);
     EXPECT_DOUBLE_EQ(*r.list.preampDb, -6.5);
-    ASSERT_EQ(r.list.entries.size(), 7u);
+    ASSERT_EQ(r.list.entries.size(), 8u);
     EXPECT_EQ(r.list.entries[0].band, (EqBand{-5.0f, 63, 4.0f, eqtype::Peaking}));
     EXPECT_EQ(r.list.entries[0].line, 5);
     EXPECT_EQ(r.list.entries[1].band, (EqBand{2.5f, 1000, 1.41f, eqtype::Peaking}));
@@ -47,6 +48,7 @@ TEST(FilterTextTest, ReadsTheCommonVariants) {
     EXPECT_EQ(r.list.entries[4].band, (EqBand{-2.0f, 8000, 0.9f, eqtype::HighShelf}));
     EXPECT_EQ(r.list.entries[5].band, (EqBand{0.0f, 30, 0.707f, eqtype::HighPass}));
     EXPECT_EQ(r.list.entries[6].band, (EqBand{0.0f, 16000, 1.2f, eqtype::LowPass}));
+    EXPECT_EQ(r.list.entries[7].band, (EqBand{-3.0f, 80, 0.707f, eqtype::HighPass})); // a pass-band level
 }
 
 // Every bad line is reported with its number and its reason, and no entry is taken from a bad line.
@@ -128,9 +130,8 @@ TEST(FilterTextTest, ExportThenImportReproducesEveryPathBitForBit) {
             band.freqHz = 20 + static_cast<int>(rng() % 19981);
             band.q =
                 static_cast<float>((100 + rng() % (static_cast<unsigned>(BandQLimit(band.type) * 1000) - 99)) / 1000.0);
-            band.gainDb = BandGainEditable(band.type) || band.type == eqtype::Off
-                              ? EqGainFromCode(static_cast<uint16_t>(rng() % 301))
-                              : 0.0f;
+            // Pass filters too: the processor plays their gain as a pass-band level.
+            band.gainDb = EqGainFromCode(static_cast<uint16_t>(rng() % 301));
             store.SetEqBand(EqIdentityRecord(id, b), band);
         }
     }

@@ -162,7 +162,7 @@ TEST_F(EqSectionTest, CopyOnOnePathAndPasteOnAnotherReplacesTheShownPath) {
     section.Panel()->OnMenuCommand(CEqPanel::ID_COPY_EQ);
     section.ShowPath(eqid::Music);
     int pasted = 0;
-    QObject::connect(&section, &CEqSection::pathPasted, [&] { ++pasted; });
+    QObject::connect(&section, &CEqSection::pathReplaced, [&] { ++pasted; });
     section.Panel()->OnMenuCommand(CEqPanel::ID_PASTE_EQ);
     EXPECT_EQ(pasted, 1);
     EXPECT_EQ(store.GetEqPathBand(eqid::Music, 1).freqHz, 180);
@@ -182,6 +182,35 @@ TEST_F(EqSectionTest, ResetSetsTheShownPathFlatInTheStore) {
         EXPECT_EQ(band.type, eqtype::Peaking);
         ExpectStoredAsShown(eqid::EchoA, b);
     }
+}
+
+} // namespace
+} // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// The strip beside the graph is wider than the grid. Were it to take its room at the press, the graph
+// would narrow under the pointer and the first move would carry the band to another frequency.
+TEST_F(EqSectionTest, AHeldBandKeepsTheGraphsWidthUntilReleaseSoAVerticalDragKeepsItsFrequency) {
+    section.ShowPath(eqid::MicA);
+    CEqPanel* panel = section.Panel();
+    const int width = panel->width();
+    const EqPanelBand b = panel->Band(5);
+    const QPoint from = panel->PlotRect().topLeft() + QPoint(qRound(b.markerX), qRound(b.markerY));
+    QTest::mousePress(panel, Qt::LeftButton, {}, from);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->width(), width);
+    EXPECT_FALSE(section.StripShown());
+    QTest::mouseMove(panel, from + QPoint(0, -30));
+    QCoreApplication::processEvents();
+    QTest::mouseMove(panel, from + QPoint(0, -60));
+    EXPECT_NEAR(panel->Band(5).freqHz, b.freqHz, b.freqHz * 0.01f);
+    EXPECT_GT(panel->Band(5).gainDb, 3.0f);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, from + QPoint(0, -60));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(section.StripShown()); // the band's strip once the band is let go
+    EXPECT_NEAR(panel->Band(5).freqHz, b.freqHz, b.freqHz * 0.01f);
 }
 
 } // namespace

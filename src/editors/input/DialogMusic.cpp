@@ -239,7 +239,7 @@ CDialogMusic::CDialogMusic(DeviceSession& session, QWidget* parent)
     m_eq = new CEqSection(session.Store(), session.Eq(), 55, this);
     // Rows as tight as the parameter grid's, so that all ten bands fit the smallest page.
     m_eq->Grid()->verticalHeader()->setDefaultSectionSize(m_eq->Grid()->fontMetrics().height() + 2);
-    connect(m_eq, &CEqSection::pathPasted, this, [this] { LoadEq(); });
+    connect(m_eq, &CEqSection::pathReplaced, this, [this] { LoadEq(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 6, 12, 6);

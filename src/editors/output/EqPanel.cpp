@@ -1,9 +1,12 @@
 #include "editors/output/EqPanel.h"
 
 #include "editors/output/ControlFonts.h"
+#include "editors/output/EqOverlay.h"
 #include "editors/output/UiLanguage.h"
 #include "model/EqPaths.h"
+#include "model/FilterText.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -43,6 +46,10 @@ const QColor kGridPen(64, 64, 64);
 const QColor kGridLabel(128, 128, 128);
 const QColor kTotalCurve(0, 200, 255);
 const QColor kLabelText(180, 180, 180);
+const QColor kMeasuredCurve(255, 140, 0);
+const QColor kPredictedCurve(255, 255, 255);
+const QColor kTargetCurve(150, 150, 150);
+const QColor kProposalCurve(255, 80, 200);
 const QColor kValueText(16, 255, 16);
 
 constexpr std::array<QRgb, 35> kPalette = {
@@ -130,6 +137,20 @@ void HandleEqCopyPaste(int action, int eqIdentity, const std::function<void(int,
     }
 }
 
+QColor CEqPanel::OverlayColour(OverlayCurve curve) {
+    switch (curve) {
+    case OverlayCurve::Measured:
+        return kMeasuredCurve;
+    case OverlayCurve::Predicted:
+        return kPredictedCurve;
+    case OverlayCurve::Target:
+        return kTargetCurve;
+    case OverlayCurve::Proposal:
+        return kProposalCurve;
+    }
+    return kPredictedCurve;
+}
+
 CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -138,6 +159,12 @@ CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < kEqPanelSlots; ++i) {
         m_extras[static_cast<size_t>(i)].index = i;
     }
+    connect(&CEqOverlays::Instance(), &CEqOverlays::changed, this, [this](int identity) {
+        if (identity == m_eqIdentity) {
+            RefreshOverlay();
+            update();
+        }
+    });
 }
 
 CEqPanel::~CEqPanel() = default;
@@ -145,7 +172,54 @@ CEqPanel::~CEqPanel() = default;
 void CEqPanel::SetEqIdentity(int eqIdentity) {
     m_eqIdentity = eqIdentity;
     m_staticKey.clear();
+    RefreshOverlay();
     update();
+}
+
+void CEqPanel::RefreshOverlay() {
+    const EqOverlay* overlay = CEqOverlays::Instance().Find(m_eqIdentity);
+    const CurveAxis axis = Axis();
+    m_overlay.shown = overlay != nullptr && !overlay->measurement.Empty() && axis.widthPx > 0;
+    if (!m_overlay.shown) {
+        m_overlay.proposal = false;
+        return;
+    }
+    const Measurement& m = overlay->measurement;
+    const double lo = m.freqHz.front();
+    const double hi = m.freqHz.back();
+    m_overlay.targetFromFile = !overlay->target.Empty();
+    for (int i = 0; i < kCurvePoints; ++i) {
+        const double f = CurveGridFrequency(i, axis);
+        const auto at = static_cast<size_t>(i);
+        m_overlay.measured[at] =
+            f < lo || f > hi ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(InterpolateLevelDb(m, f));
+        m_overlay.target[at] =
+            m_overlay.targetFromFile ? static_cast<float>(InterpolateLevelDb(overlay->target, f)) : 0.0f;
+    }
+    m_overlay.proposal = overlay->proposal.has_value();
+    if (m_overlay.proposal) {
+        m_overlay.proposalEq.fill(0.0f);
+        for (const EqBand& band : *overlay->proposal) {
+            CurveBand curve = CurveBandFromEqBand(band);
+            if (!ComputeBandCurve(curve, axis)) {
+                continue;
+            }
+            for (size_t i = 0; i < curve.curve.size(); ++i) {
+                m_overlay.proposalEq[i] += curve.curve[i];
+            }
+        }
+    }
+}
+
+BandCurve CEqPanel::PredictedCurve() const {
+    BandCurve predicted = m_overlay.measured;
+    if (!m_bypass) {
+        const BandCurve total = TotalCurve();
+        for (size_t i = 0; i < predicted.size(); ++i) {
+            predicted[i] += total[i];
+        }
+    }
+    return predicted;
 }
 
 bool CEqPanel::IsOutputPath() const {
@@ -523,7 +597,10 @@ void CEqPanel::mouseReleaseEvent(QMouseEvent* event) {
             }
         }
         update();
+    } else {
+        return;
     }
+    emit released();
 }
 
 void CEqPanel::mouseDoubleClickEvent(QMouseEvent*) {
@@ -667,6 +744,16 @@ void CEqPanel::PopupMenu(bool typeMenu, QPoint at) {
     } else {
         add(UiText("复制均衡", "Copy EQ"), ID_COPY_EQ);
         add(UiText("粘贴均衡", "Paste EQ"), ID_PASTE_EQ);
+        if (m_correctionMenu) {
+            menu->addSeparator();
+            add(UiText("导入滤波器…", "Import filters…"), ID_IMPORT_FILTERS);
+            add(UiText("导出滤波器…", "Export filters…"), ID_EXPORT_FILTERS);
+            menu->addSeparator();
+            add(UiText("显示测量曲线…", "Show measurement…"), ID_SHOW_MEASUREMENT);
+            add(UiText("按测量曲线拟合…", "Fit to measurement…"), ID_FIT_MEASUREMENT);
+            add(UiText("清除测量曲线", "Clear measurement"), ID_CLEAR_MEASUREMENT);
+            menu->actions().constLast()->setEnabled(CEqOverlays::Instance().Find(m_eqIdentity) != nullptr);
+        }
     }
     m_menu = menu;
     // Not exec(): the panel keeps running its event loop and the choice arrives through OnMenuCommand.
@@ -683,7 +770,26 @@ void CEqPanel::OnMenuCommand(int commandId) {
         update();
     } else if (commandId >= ID_COPY_EQ && commandId <= ID_COPYPASTE_OTHER) {
         emit copyPaste(commandId - ID_COPY_EQ, m_eqIdentity);
+    } else if (commandId >= ID_IMPORT_FILTERS && commandId <= ID_CLEAR_MEASUREMENT) {
+        emit correctionCommand(commandId);
     }
+}
+
+void CEqPanel::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse opens the menus on release (above); the menu key and Shift+F10 open the same menu the
+    // right button would: the type menu at the selected marker, the path menu in the plot otherwise.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        event->accept();
+        return;
+    }
+    const QRect plot = PlotRect();
+    QPoint at = plot.center();
+    if (m_selected >= 0 && m_selected < VisibleBandCount()) {
+        const BandExtras& e = m_extras[static_cast<size_t>(m_selected)];
+        at = QPoint(plot.left() + static_cast<int>(e.markerX), plot.top() + static_cast<int>(e.markerY));
+    }
+    PopupMenu(m_selected >= 0, at);
+    event->accept();
 }
 
 // ---- Painting ------------------------------------------------------------------------------------------
@@ -692,6 +798,7 @@ void CEqPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // The display grid depends on the plot width.
     RecomputeAll();
+    RefreshOverlay();
     m_staticKey.clear();
 }
 
@@ -729,7 +836,14 @@ void CEqPanel::Render(QPainter& p) {
     if (m_selected >= 0) {
         PaintSelectedArea(p);
     }
-    PaintTotal(p);
+    const BandCurve total = TotalCurve();
+    if (m_overlay.shown) {
+        PaintOverlay(p, total);
+    }
+    PaintTotal(p, total);
+    if (m_overlay.shown) {
+        PaintOverlayLegend(p);
+    }
     PaintMarkers(p);
     const int labelled = m_hover >= 0 ? m_hover : m_selected;
     if (labelled >= 0 && labelled < VisibleBandCount()) {
@@ -828,8 +942,7 @@ void CEqPanel::PaintSelectedArea(QPainter& p) {
     p.restore();
 }
 
-void CEqPanel::PaintTotal(QPainter& p) {
-    const BandCurve total = TotalCurve();
+void CEqPanel::PaintTotal(QPainter& p, const BandCurve& total) {
     const QRect plot = PlotRect();
     const double step = plot.width() / 512.0;
     std::array<QPointF, kCurvePoints> pts;
@@ -856,6 +969,93 @@ void CEqPanel::PaintTotal(QPainter& p) {
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.drawPath(path);
+    p.restore();
+}
+
+void CEqPanel::PaintOverlay(QPainter& p, const BandCurve& total) {
+    const QRect plot = PlotRect();
+    const double step = plot.width() / 512.0;
+    // A curve in straight segments between grid points; NaN points (outside the measurement) break it.
+    auto draw = [&](const auto& valueAt, const QPen& pen) {
+        QPainterPath path;
+        bool open = false;
+        for (int i = 0; i < kCurvePoints; ++i) {
+            const float db = valueAt(static_cast<size_t>(i));
+            if (std::isnan(db)) {
+                open = false;
+                continue;
+            }
+            const QPointF pt(plot.left() + i * step, YForGain(DrawableDb(db)));
+            if (open) {
+                path.lineTo(pt);
+            } else {
+                path.moveTo(pt);
+                open = true;
+            }
+        }
+        p.setPen(pen);
+        p.drawPath(path);
+    };
+    const BandCurve& measured = m_overlay.measured;
+    p.save();
+    p.setClipRect(plot.adjusted(0, -1, 1, 1));
+    p.setBrush(Qt::NoBrush);
+    draw([&](size_t i) { return m_overlay.target[i]; }, QPen(kTargetCurve, 1.0, Qt::DashLine));
+    // The bands the fit leaves alone (an output's crossover) play under a proposal as well.
+    const int free = std::min(FreeEqBandCount(m_eqIdentity), m_bandCount);
+    const BandCurve kept =
+        m_overlay.proposal
+            ? SumBandCurves(std::span<const CurveBand>(m_bands).subspan(static_cast<size_t>(free)), m_bandCount - free)
+            : BandCurve{};
+    draw([&](size_t i) { return m_bypass ? measured[i] : measured[i] + total[i]; },
+         QPen(kPredictedCurve, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    // The measurement over the prediction: where the bands are flat the two coincide and both show.
+    draw([&](size_t i) { return measured[i]; }, QPen(kMeasuredCurve, 1.5));
+    if (m_overlay.proposal) {
+        draw([&](size_t i) { return measured[i] + m_overlay.proposalEq[i] + kept[i]; },
+             QPen(kProposalCurve, 2.0, Qt::DashLine));
+    }
+    p.restore();
+}
+
+void CEqPanel::PaintOverlayLegend(QPainter& p) {
+    struct Entry {
+        QColor colour;
+        Qt::PenStyle style;
+        QString text;
+    };
+    std::vector<Entry> entries = {
+        {kMeasuredCurve, Qt::SolidLine, UiText("测量", "Measured")},
+        {kPredictedCurve, Qt::SolidLine, UiText("预测", "Predicted")},
+        {kTargetCurve, Qt::DashLine,
+         m_overlay.targetFromFile ? UiText("目标", "Target") : UiText("目标(平直)", "Target (flat)")}};
+    if (m_overlay.proposal) {
+        entries.push_back({kProposalCurve, Qt::DashLine, UiText("拟合结果", "Fit result")});
+    }
+    const QFont font = ArialFont(PointsToPixels(8.0));
+    const QFontMetrics fm(font);
+    int textWidth = 0;
+    for (const Entry& e : entries) {
+        textWidth = std::max(textWidth, fm.horizontalAdvance(e.text));
+    }
+    const int lineHeight = fm.height() + 1;
+    const QRect plot = PlotRect();
+    const QRect box(plot.left() + 6, plot.top() + 6, 6 + 22 + 5 + textWidth + 6,
+                    4 + lineHeight * static_cast<int>(entries.size()) + 2);
+    p.save();
+    p.setPen(QPen(kGridPen, 1.0));
+    p.setBrush(WithAlpha(kBackground, 0xD0));
+    p.drawRect(box);
+    p.setFont(font);
+    int y = box.top() + 4;
+    for (const Entry& e : entries) {
+        const double mid = y + lineHeight / 2.0;
+        p.setPen(QPen(e.colour, 2.0, e.style));
+        p.drawLine(QPointF(box.left() + 6, mid), QPointF(box.left() + 28, mid));
+        p.setPen(kLabelText);
+        p.drawText(QRect(box.left() + 33, y, textWidth + 2, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, e.text);
+        y += lineHeight;
+    }
     p.restore();
 }
 

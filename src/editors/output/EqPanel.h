@@ -50,6 +50,16 @@ public:
     static constexpr int ID_COPY_EQ = 3025;
     static constexpr int ID_PASTE_EQ = 3026;
     static constexpr int ID_COPYPASTE_OTHER = 3027; // routed as action 2; no menu offers it
+    // Room correction, offered on the path menu once the owner takes them (SetCorrectionMenu).
+    static constexpr int ID_IMPORT_FILTERS = 3030;
+    static constexpr int ID_EXPORT_FILTERS = 3031;
+    static constexpr int ID_SHOW_MEASUREMENT = 3032;
+    static constexpr int ID_FIT_MEASUREMENT = 3033;
+    static constexpr int ID_CLEAR_MEASUREMENT = 3034;
+
+    // The curves of a room-measurement overlay, each in a colour of its own.
+    enum class OverlayCurve { Measured, Predicted, Target, Proposal };
+    static QColor OverlayColour(OverlayCurve curve);
 
     static constexpr int kCopyAction = 0;
     static constexpr int kPasteAction = 1;
@@ -97,6 +107,8 @@ public:
     int SelectedBand() const { return m_selected; }
     void SetSelectedBand(int index);
     int HoverBand() const { return m_hover; }
+    // A mouse button holds a band (or the plot) from its press to its release.
+    bool IsHeld() const { return m_leftDown || m_rightDown; }
     void SetBypass(bool bypass);
     bool IsBypass() const { return m_bypass; }
 
@@ -113,6 +125,15 @@ public:
     void OnMenuCommand(int commandId);
     // The context menu on screen, if any (tests pick from it).
     QMenu* ActiveMenu() const { return m_menu; }
+    // Whether the path menu offers the room-correction commands (reported with correctionCommand).
+    void SetCorrectionMenu(bool offered) { m_correctionMenu = offered; }
+
+    // The path's measurement overlay (CEqOverlays) sampled on the curve grid: NaN where the
+    // measurement does not reach. HasOverlay is false when the path has none.
+    bool HasOverlay() const { return m_overlay.shown; }
+    const BandCurve& OverlayMeasured() const { return m_overlay.measured; }
+    // Measurement plus every band the path plays (nothing while bypassed), as drawn.
+    BandCurve PredictedCurve() const;
 
     QSize sizeHint() const override;
 
@@ -121,6 +142,8 @@ signals:
     void clickEmpty();                          // EQN_CLICKEMPTY
     void copyPaste(int action, int eqIdentity); // EQN_COPYPASTE: 0 copy, 1 paste, 2 the unused third command
     void bandPicked(int index);                 // EQN_BANDPICKED
+    void correctionCommand(int commandId);      // ID_IMPORT_FILTERS .. ID_CLEAR_MEASUREMENT
+    void released();                            // the button that held the panel went up
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -132,6 +155,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     struct BandExtras {
@@ -155,10 +179,14 @@ private:
 
     void PaintStatic(QPainter& p, qreal dpr);
     void PaintSelectedArea(QPainter& p);
-    void PaintTotal(QPainter& p);
+    void PaintTotal(QPainter& p, const BandCurve& total);
     void PaintMarkers(QPainter& p);
     void PaintValueLabels(QPainter& p, int index);
     void PaintStatus(QPainter& p);
+    void PaintOverlay(QPainter& p, const BandCurve& total);
+    void PaintOverlayLegend(QPainter& p);
+    // Samples the path's overlay on the current grid (after a path, size or overlay change).
+    void RefreshOverlay();
 
     std::array<CurveBand, kEqPanelSlots> m_bands{};
     std::array<BandExtras, kEqPanelSlots> m_extras{};
@@ -180,6 +208,17 @@ private:
     int m_previousX = 0;
 
     QPointer<QMenu> m_menu;
+    bool m_correctionMenu = false;
+
+    struct OverlayCache {
+        bool shown = false;
+        bool targetFromFile = false;
+        bool proposal = false;
+        BandCurve measured{};   // NaN outside the measurement
+        BandCurve target{};     // 0 dB when flat
+        BandCurve proposalEq{}; // the proposed free bands' sum
+    };
+    OverlayCache m_overlay;
     QPixmap m_staticLayer;
     QString m_staticKey;
 };
