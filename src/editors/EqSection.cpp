@@ -452,12 +452,16 @@ void CEqSection::FitToMeasurement() {
             ApplyFit(identity, *bands);
     });
     dialog->open();
-    // Beside the graph rather than over it: the proposal is drawn there.
+    // Beside the graph rather than over it (the proposal is drawn there), inside the window where it
+    // fits and on the screen in any case.
     dialog->adjustSize();
-    const QRect screen = this->screen()->availableGeometry();
     QPoint at = m_side->mapToGlobal(QPoint(0, 0));
-    at.setX(std::max(screen.left(), std::min(at.x(), screen.right() - dialog->width())));
-    at.setY(std::max(screen.top(), std::min(at.y(), screen.bottom() - dialog->height())));
+    for (const QRect& bounds : {window()->frameGeometry(), screen()->availableGeometry()}) {
+        if (dialog->height() <= bounds.height())
+            at.setY(std::max(bounds.top(), std::min(at.y(), bounds.bottom() - dialog->height())));
+        if (dialog->width() <= bounds.width())
+            at.setX(std::max(bounds.left(), std::min(at.x(), bounds.right() - dialog->width())));
+    }
     dialog->move(at);
     // The first fit runs with the defaults as soon as the dialog is up.
     QTimer::singleShot(0, dialog, [dialog] {

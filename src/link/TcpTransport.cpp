@@ -251,6 +251,10 @@ void TcpTransport::NetWriteThreadProc() {
         while (m_link.awaitingReply.load() != 0 && m_link.linkConnected.load() == 1 &&
                TicksSince(sentAt) < m_timings.lostReplyMs)
             std::this_thread::sleep_for(m_timings.writerPoll);
+        // A close ends the wait too: the goodbye notice is the last thing the processor hears, so a
+        // queued frame never follows it out before the socket is shut.
+        if (m_link.linkConnected.load() != 1)
+            break;
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
         if (!entry)
             continue;

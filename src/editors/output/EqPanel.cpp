@@ -842,7 +842,7 @@ void CEqPanel::Render(QPainter& p) {
     }
     PaintTotal(p, total);
     if (m_overlay.shown) {
-        PaintOverlayLegend(p);
+        PaintOverlayLegend(p, total);
     }
     PaintMarkers(p);
     const int labelled = m_hover >= 0 ? m_hover : m_selected;
@@ -1018,7 +1018,7 @@ void CEqPanel::PaintOverlay(QPainter& p, const BandCurve& total) {
     p.restore();
 }
 
-void CEqPanel::PaintOverlayLegend(QPainter& p) {
+void CEqPanel::PaintOverlayLegend(QPainter& p, const BandCurve& total) {
     struct Entry {
         QColor colour;
         Qt::PenStyle style;
@@ -1040,8 +1040,33 @@ void CEqPanel::PaintOverlayLegend(QPainter& p) {
     }
     const int lineHeight = fm.height() + 1;
     const QRect plot = PlotRect();
-    const QRect box(plot.left() + 6, plot.top() + 6, 6 + 22 + 5 + textWidth + 6,
-                    4 + lineHeight * static_cast<int>(entries.size()) + 2);
+    const QSize size(6 + 22 + 5 + textWidth + 6, 4 + lineHeight * static_cast<int>(entries.size()) + 2);
+    // In the corner of the plot the curves cross least, top left when they leave it free.
+    const std::array<QRect, 4> corners = {
+        QRect(QPoint(plot.left() + 6, plot.top() + 6), size),
+        QRect(QPoint(plot.right() - 6 - size.width(), plot.top() + 6), size),
+        QRect(QPoint(plot.left() + 6, plot.bottom() - 6 - size.height()), size),
+        QRect(QPoint(plot.right() - 6 - size.width(), plot.bottom() - 6 - size.height()), size)};
+    const double step = plot.width() / 512.0;
+    QRect box = corners[0];
+    int fewest = std::numeric_limits<int>::max();
+    for (const QRect& corner : corners) {
+        int crossing = 0;
+        for (int i = 0; i < kCurvePoints; ++i) {
+            const double x = plot.left() + i * step;
+            if (x < corner.left() || x > corner.right())
+                continue;
+            const float measured = m_overlay.measured[static_cast<size_t>(i)];
+            for (float db : {measured, m_bypass ? measured : measured + total[static_cast<size_t>(i)]}) {
+                const double y = YForGain(DrawableDb(db));
+                crossing += !std::isnan(db) && y >= corner.top() && y <= corner.bottom() ? 1 : 0;
+            }
+        }
+        if (crossing < fewest) {
+            fewest = crossing;
+            box = corner;
+        }
+    }
     p.save();
     p.setPen(QPen(kGridPen, 1.0));
     p.setBrush(WithAlpha(kBackground, 0xD0));

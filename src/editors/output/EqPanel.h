@@ -184,7 +184,7 @@ private:
     void PaintValueLabels(QPainter& p, int index);
     void PaintStatus(QPainter& p);
     void PaintOverlay(QPainter& p, const BandCurve& total);
-    void PaintOverlayLegend(QPainter& p);
+    void PaintOverlayLegend(QPainter& p, const BandCurve& total);
     // Samples the path's overlay on the current grid (after a path, size or overlay change).
     void RefreshOverlay();
 
