@@ -60,6 +60,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <tuple>
 
 namespace orvex {
@@ -256,7 +257,15 @@ void RenderRoomCorrection(COrvexv13App& app, GalleryWriter& out, const QString& 
         painter.drawPixmap(at, dialog);
         painter.end();
         out.SavePixmap(scene, QStringLiteral("room-correction-%1").arg(lang));
+        const std::optional<std::vector<EqBand>> bands = fit->Proposal();
         fit->reject();
+        // The graph as it is once the fit is applied, shown on the graph alone (the store keeps its bands).
+        if (bands) {
+            CEqPanel* panel = page->Eq()->Panel();
+            for (size_t b = 0; b < bands->size(); ++b)
+                panel->LoadBand(static_cast<int>(b), (*bands)[b]);
+            out.Save(&holder, QStringLiteral("%1-fit-applied-%2").arg(tmpl::Output).arg(lang));
+        }
     }
     CEqOverlays::Instance().ClearAll();
 }

@@ -179,6 +179,7 @@ void CEqPanel::SetEqIdentity(int eqIdentity) {
 void CEqPanel::RefreshOverlay() {
     const EqOverlay* overlay = CEqOverlays::Instance().Find(m_eqIdentity);
     const CurveAxis axis = Axis();
+    ++m_overlayGeneration;
     m_overlay.shown = overlay != nullptr && !overlay->measurement.Empty() && axis.widthPx > 0;
     if (!m_overlay.shown) {
         m_overlay.proposal = false;
@@ -972,50 +973,83 @@ void CEqPanel::PaintTotal(QPainter& p, const BandCurve& total) {
     p.restore();
 }
 
-void CEqPanel::PaintOverlay(QPainter& p, const BandCurve& total) {
+QPainterPath CEqPanel::OverlayPath(const std::function<float(size_t)>& valueAt) const {
+    // Straight segments between grid points; NaN points (outside the measurement) break the curve.
     const QRect plot = PlotRect();
     const double step = plot.width() / 512.0;
-    // A curve in straight segments between grid points; NaN points (outside the measurement) break it.
-    auto draw = [&](const auto& valueAt, const QPen& pen) {
-        QPainterPath path;
-        bool open = false;
-        for (int i = 0; i < kCurvePoints; ++i) {
-            const float db = valueAt(static_cast<size_t>(i));
-            if (std::isnan(db)) {
-                open = false;
-                continue;
-            }
-            const QPointF pt(plot.left() + i * step, YForGain(DrawableDb(db)));
-            if (open) {
-                path.lineTo(pt);
-            } else {
-                path.moveTo(pt);
-                open = true;
-            }
+    QPainterPath path;
+    bool open = false;
+    for (int i = 0; i < kCurvePoints; ++i) {
+        const float db = valueAt(static_cast<size_t>(i));
+        if (std::isnan(db)) {
+            open = false;
+            continue;
         }
-        p.setPen(pen);
-        p.drawPath(path);
-    };
+        const QPointF pt(plot.left() + i * step, YForGain(DrawableDb(db)));
+        if (open) {
+            path.lineTo(pt);
+        } else {
+            path.moveTo(pt);
+            open = true;
+        }
+    }
+    return path;
+}
+
+void CEqPanel::PaintOverlay(QPainter& p, const BandCurve& total) {
+    const QRect plot = PlotRect();
     const BandCurve& measured = m_overlay.measured;
+    // Only the prediction moves with the bands; the rest of the overlay is drawn once into a layer.
+    BandCurve kept{};
+    QString key = QStringLiteral("%1x%2@%3/%4")
+                      .arg(width())
+                      .arg(height())
+                      .arg(p.device() ? p.device()->devicePixelRatioF() : 1.0)
+                      .arg(m_overlayGeneration);
+    if (m_overlay.proposal) {
+        // The bands the fit leaves alone (an output's crossover) play under a proposal as well.
+        const int free = std::min(FreeEqBandCount(m_eqIdentity), m_bandCount);
+        kept =
+            SumBandCurves(std::span<const CurveBand>(m_bands).subspan(static_cast<size_t>(free)), m_bandCount - free);
+        double sum = 0.0;
+        for (float v : kept) {
+            sum += v;
+        }
+        key += QLatin1Char('/') + QString::number(sum, 'g', 17);
+    }
+    if (key != m_overlayKey || m_overlayLayer.isNull()) {
+        const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+        m_overlayLayer = QPixmap(size() * dpr);
+        m_overlayLayer.setDevicePixelRatio(dpr);
+        m_overlayLayer.fill(Qt::transparent);
+        QPainter lp(&m_overlayLayer);
+        lp.setRenderHint(QPainter::Antialiasing, true);
+        lp.setClipRect(plot.adjusted(0, -1, 1, 1));
+        lp.setBrush(Qt::NoBrush);
+        lp.setPen(QPen(kTargetCurve, 1.0, Qt::DashLine));
+        lp.drawPath(OverlayPath([&](size_t i) { return m_overlay.target[i]; }));
+        // The measurement over the prediction: where the bands are flat the two coincide and both show.
+        lp.setPen(QPen(kMeasuredCurve, 1.5));
+        lp.drawPath(OverlayPath([&](size_t i) { return measured[i]; }));
+        if (m_overlay.proposal) {
+            lp.setPen(QPen(kProposalCurve, 2.0, Qt::DashLine));
+            lp.drawPath(OverlayPath([&](size_t i) { return measured[i] + m_overlay.proposalEq[i] + kept[i]; }));
+        }
+        m_overlayKey = key;
+    }
     p.save();
     p.setClipRect(plot.adjusted(0, -1, 1, 1));
     p.setBrush(Qt::NoBrush);
-    draw([&](size_t i) { return m_overlay.target[i]; }, QPen(kTargetCurve, 1.0, Qt::DashLine));
-    // The bands the fit leaves alone (an output's crossover) play under a proposal as well.
-    const int free = std::min(FreeEqBandCount(m_eqIdentity), m_bandCount);
-    const BandCurve kept =
-        m_overlay.proposal
-            ? SumBandCurves(std::span<const CurveBand>(m_bands).subspan(static_cast<size_t>(free)), m_bandCount - free)
-            : BandCurve{};
-    draw([&](size_t i) { return m_bypass ? measured[i] : measured[i] + total[i]; },
-         QPen(kPredictedCurve, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    // The measurement over the prediction: where the bands are flat the two coincide and both show.
-    draw([&](size_t i) { return measured[i]; }, QPen(kMeasuredCurve, 1.5));
-    if (m_overlay.proposal) {
-        draw([&](size_t i) { return measured[i] + m_overlay.proposalEq[i] + kept[i]; },
-             QPen(kProposalCurve, 2.0, Qt::DashLine));
-    }
+    // Redrawn at every drag step: two one-pixel strokes a little apart read as a bold line and cost a
+    // tenth of one wide antialiased stroke along a ragged measurement.
+    const QPainterPath predicted =
+        OverlayPath([&](size_t i) { return m_bypass ? measured[i] : measured[i] + total[i]; });
+    p.setPen(QPen(kPredictedCurve, 1.0));
+    p.drawPath(predicted);
+    p.translate(0, 0.8);
+    p.drawPath(predicted);
     p.restore();
+    p.drawPixmap(0, 0, m_overlayLayer);
 }
 
 void CEqPanel::PaintOverlayLegend(QPainter& p, const BandCurve& total) {

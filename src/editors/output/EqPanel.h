@@ -13,6 +13,8 @@
 
 #include <QMenu>
 
+class QPainterPath;
+
 namespace orvex {
 
 inline constexpr int kEqPanelSlots = 40;
@@ -184,6 +186,7 @@ private:
     void PaintValueLabels(QPainter& p, int index);
     void PaintStatus(QPainter& p);
     void PaintOverlay(QPainter& p, const BandCurve& total);
+    QPainterPath OverlayPath(const std::function<float(size_t)>& valueAt) const;
     void PaintOverlayLegend(QPainter& p, const BandCurve& total);
     // Samples the path's overlay on the current grid (after a path, size or overlay change).
     void RefreshOverlay();
@@ -219,6 +222,10 @@ private:
         BandCurve proposalEq{}; // the proposed free bands' sum
     };
     OverlayCache m_overlay;
+    // Target, measurement and proposal, which a band drag does not change, drawn once per change.
+    QPixmap m_overlayLayer;
+    QString m_overlayKey;
+    int m_overlayGeneration = 0;
     QPixmap m_staticLayer;
     QString m_staticKey;
 };
