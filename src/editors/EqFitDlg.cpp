@@ -44,8 +44,6 @@ QString Db(double value) {
     return QString::asprintf("%.2f dB", value);
 }
 
-} // namespace
-
 std::optional<std::string> ReadUserTextFile(const QString& path, QString& error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -74,6 +72,39 @@ std::optional<std::string> ReadUserTextFile(const QString& path, QString& error)
         return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
     }
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+} // namespace
+
+std::optional<std::string> ReadUserText(QWidget* parent, const QString& path, const QString& caption) {
+    QString error;
+    std::optional<std::string> text = ReadUserTextFile(path, error);
+    if (!text)
+        ShowErrorBox(parent, UiText("无法读取 ", "Cannot read ") + path + QStringLiteral(": ") + error, caption);
+    return text;
+}
+
+std::optional<Measurement> ReadResponseFile(QWidget* parent, const QString& path, const QString& caption,
+                                            const QString& notLoaded, QString& name) {
+    const QString file = path.isEmpty() ? AskFileName(parent, {false,
+                                                               caption,
+                                                               {},
+                                                               UiText("响应曲线 (*.txt *.frd *.csv);;所有文件 (*)",
+                                                                      "Responses (*.txt *.frd *.csv);;All files (*)"),
+                                                               {}})
+                                        : path;
+    if (file.isEmpty())
+        return std::nullopt;
+    const std::optional<std::string> text = ReadUserText(parent, file, caption);
+    if (!text)
+        return std::nullopt;
+    const MeasurementParseResult parsed = ParseMeasurementText(*text);
+    if (!parsed.Ok()) {
+        ShowErrorBox(parent, notLoaded + QLatin1Char('\n') + ListTextErrors(parsed.errors), caption);
+        return std::nullopt;
+    }
+    name = QFileInfo(file).fileName();
+    return NormaliseMeasurement(parsed.response);
 }
 
 QString ListTextErrors(const std::vector<FilterTextError>& errors, int limit) {
@@ -305,32 +336,14 @@ bool CEqFitDlg::RunFit() {
 }
 
 bool CEqFitDlg::LoadTarget(const QString& path) {
-    QString file = path;
-    if (file.isEmpty()) {
-        file = AskFileName(
-            this, {false,
-                   UiText("载入目标曲线", "Load target curve"),
-                   {},
-                   UiText("响应曲线 (*.txt *.frd *.csv);;所有文件 (*)", "Responses (*.txt *.frd *.csv);;All files (*)"),
-                   {}});
-        if (file.isEmpty())
-            return false;
-    }
-    QString error;
-    const std::optional<std::string> text = ReadUserTextFile(file, error);
-    if (!text) {
-        ShowErrorBox(this, UiText("无法读取 ", "Cannot read ") + file + QStringLiteral(": ") + error, windowTitle());
+    QString name;
+    // Normalised like the measurement, so that the two levels compare.
+    std::optional<Measurement> target = ReadResponseFile(
+        this, path, UiText("载入目标曲线", "Load target curve"),
+        UiText("目标曲线未载入，文件中有错误：", "The target was not loaded; the file has errors:"), name);
+    if (!target)
         return false;
-    }
-    const MeasurementParseResult parsed = ParseMeasurementText(*text);
-    if (!parsed.Ok()) {
-        ShowErrorBox(this, UiText("目标曲线未载入：\n", "The target was not loaded:\n") + ListTextErrors(parsed.errors),
-                     windowTitle());
-        return false;
-    }
-    const QString name = QFileInfo(file).fileName();
-    // Levels compare with the measurement's: both sit at 0 dB on average between 200 Hz and 2 kHz.
-    CEqOverlays::Instance().SetTarget(m_input.eqIdentity, NormaliseMeasurement(parsed.response), name);
+    CEqOverlays::Instance().SetTarget(m_input.eqIdentity, std::move(*target), name);
     m_targetName->setText(name);
     Invalidate();
     return true;

@@ -97,8 +97,14 @@ private:
 };
 
 // Reads a text file a user picked: at most 4 MiB, UTF-8 or (by its byte-order mark) UTF-16/32, given
-// back as UTF-8. nullopt with `error` set when it cannot be read.
-std::optional<std::string> ReadUserTextFile(const QString& path, QString& error);
+// back as UTF-8. When it cannot be read a box titled `caption` says why and nullopt is returned.
+std::optional<std::string> ReadUserText(QWidget* parent, const QString& path, const QString& caption);
+
+// A measured or target response from a file (asked for with a file dialog when `path` is empty),
+// normalised to 0 dB on average between 200 Hz and 2 kHz; its file name in `name`. nullopt when the
+// user cancels or the file is bad; a bad file's lines are listed in a box after `notLoaded`.
+std::optional<Measurement> ReadResponseFile(QWidget* parent, const QString& path, const QString& caption,
+                                            const QString& notLoaded, QString& name);
 
 // The errors of a filter or measurement text as a message box lists them: one line each, at most
 // `limit`, then how many more there are.

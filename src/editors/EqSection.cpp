@@ -332,12 +332,9 @@ bool CEqSection::ImportFilters(const QString& path) {
     const QString file = path.isEmpty() ? AskFileName(this, {false, caption, {}, FilterFileTypes(), {}}) : path;
     if (file.isEmpty())
         return false;
-    QString error;
-    const std::optional<std::string> text = ReadUserTextFile(file, error);
-    if (!text) {
-        ShowErrorBox(this, UiText("无法读取 ", "Cannot read ") + file + QStringLiteral(": ") + error, caption);
+    const std::optional<std::string> text = ReadUserText(this, file, caption);
+    if (!text)
         return false;
-    }
     // Every identity is planned before anything is sent: a linked partner never ends up half imported.
     std::vector<std::pair<int, std::vector<EqBand>>> plans;
     for (int identity : m_apply) {
@@ -386,34 +383,13 @@ bool CEqSection::ExportFilters(const QString& path) {
 bool CEqSection::ShowMeasurement(const QString& path) {
     if (m_identity < 0)
         return false;
-    const QString caption = UiText("显示测量曲线", "Show measurement");
-    const QString file = path.isEmpty()
-                             ? AskFileName(this, {false,
-                                                  caption,
-                                                  {},
-                                                  UiText("测量响应 (*.txt *.frd *.csv);;所有文件 (*)",
-                                                         "Measured responses (*.txt *.frd *.csv);;All files (*)"),
-                                                  {}})
-                             : path;
-    if (file.isEmpty())
+    QString name;
+    std::optional<Measurement> measurement = ReadResponseFile(
+        this, path, UiText("显示测量曲线", "Show measurement"),
+        UiText("测量曲线未载入，文件中有错误：", "The measurement was not loaded; the file has errors:"), name);
+    if (!measurement)
         return false;
-    QString error;
-    const std::optional<std::string> text = ReadUserTextFile(file, error);
-    if (!text) {
-        ShowErrorBox(this, UiText("无法读取 ", "Cannot read ") + file + QStringLiteral(": ") + error, caption);
-        return false;
-    }
-    const MeasurementParseResult parsed = ParseMeasurementText(*text);
-    if (!parsed.Ok()) {
-        ShowErrorBox(
-            this,
-            UiText("测量曲线未载入，文件中有错误：\n", "The measurement was not loaded; the file has errors:\n") +
-                ListTextErrors(parsed.errors),
-            caption);
-        return false;
-    }
-    CEqOverlays::Instance().SetMeasurement(m_identity, NormaliseMeasurement(parsed.response),
-                                           QFileInfo(file).fileName());
+    CEqOverlays::Instance().SetMeasurement(m_identity, std::move(*measurement), name);
     return true;
 }
 

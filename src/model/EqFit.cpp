@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace orvex {
 
@@ -75,7 +76,8 @@ struct Bounds {
     std::vector<double> lo, hi;
 };
 
-void Optimise(Problem& p, std::vector<double>& x, const Bounds& bounds, int maxEval, double maxSeconds) {
+// Refines x within the bounds; returns the objective at the result.
+double Optimise(Problem& p, std::vector<double>& x, const Bounds& bounds, int maxEval, double maxSeconds) {
     nlopt_opt opt = nlopt_create(NLOPT_LN_BOBYQA, static_cast<unsigned>(x.size()));
     nlopt_set_lower_bounds(opt, bounds.lo.data());
     nlopt_set_upper_bounds(opt, bounds.hi.data());
@@ -91,9 +93,12 @@ void Optimise(Problem& p, std::vector<double>& x, const Bounds& bounds, int maxE
         x[i] = std::clamp(x[i], bounds.lo[i], bounds.hi[i]);
     double value = 0.0;
     std::vector<double> start = x;
-    if (nlopt_optimize(opt, x.data(), &value) < 0)
+    if (nlopt_optimize(opt, x.data(), &value) < 0) {
         x = start; // a failed run keeps the start, which lies within the bounds
+        value = Objective(static_cast<unsigned>(x.size()), x.data(), nullptr, &p);
+    }
     nlopt_destroy(opt);
+    return value;
 }
 
 EqBand Quantise(int type, double f, double gain, double q, const FitOptions& o) {
@@ -174,22 +179,31 @@ FitResult FitEqualiser(const Measurement& measurement, const Measurement& target
             ++right;
         const double octaves = std::max(std::log2(grid.freq[right] / grid.freq[left]), 0.05);
         const double span = std::exp2(octaves);
-        double q = std::sqrt(span) / (span - 1.0);
-        int type = eqtype::Peaking;
-        if (o.allowShelves && (left == 0 || right + 1 == grid.freq.size()) && octaves > 2.0) {
-            type = left == 0 ? eqtype::LowShelf : eqtype::HighShelf;
-            q = 0.707;
+        const double gain = std::clamp(peakErr, -o.maxCutDb, o.maxBoostDb);
+        // A peaking band centred on the deviation; where the deviation runs into an end of the range a
+        // shelf cornered at its inner edge is tried as well, and the better of the two is kept.
+        std::vector<Band> candidates = {
+            {eqtype::Peaking, {std::log2(grid.freq[peak]), gain, std::log(std::sqrt(span) / (span - 1.0))}}};
+        if (o.allowShelves && left == 0)
+            candidates.push_back({eqtype::LowShelf, {std::log2(grid.freq[right]), gain, std::log(0.707)}});
+        if (o.allowShelves && right + 1 == grid.freq.size())
+            candidates.push_back({eqtype::HighShelf, {std::log2(grid.freq[left]), gain, std::log(0.707)}});
+        Band best{};
+        double bestValue = std::numeric_limits<double>::infinity();
+        for (Band& band : candidates) {
+            Problem p{&grid, {band.type}, current, {}};
+            std::vector<double> x(band.x, band.x + 3);
+            const double qMax = std::min(o.maxQ, BandQLimit(band.type));
+            Bounds b{{std::log2(lo), -o.maxCutDb, std::log(o.minQ)},
+                     {std::log2(hi), o.maxBoostDb, std::log(std::max(o.minQ, qMax))}};
+            const double value = Optimise(p, x, b, 200, o.maxSeconds / 4.0 / static_cast<double>(candidates.size()));
+            if (value < bestValue) {
+                bestValue = value;
+                best = {band.type, {x[0], x[1], x[2]}};
+            }
         }
-        Band band{type, {std::log2(grid.freq[peak]), std::clamp(peakErr, -o.maxCutDb, o.maxBoostDb), std::log(q)}};
-        Problem p{&grid, {type}, current, {}};
-        std::vector<double> x(band.x, band.x + 3);
-        const double qMax = std::min(o.maxQ, BandQLimit(type));
-        Bounds b{{std::log2(lo), -o.maxCutDb, std::log(o.minQ)},
-                 {std::log2(hi), o.maxBoostDb, std::log(std::max(o.minQ, qMax))}};
-        Optimise(p, x, b, 200, o.maxSeconds / 4.0);
-        std::copy(x.begin(), x.end(), band.x);
-        AddBand(current, grid, type, std::exp2(x[0]), x[1], std::exp(x[2]));
-        chosen.push_back(band);
+        AddBand(current, grid, best.type, std::exp2(best.x[0]), best.x[1], std::exp(best.x[2]));
+        chosen.push_back(best);
     }
 
     // Joint refinement of every chosen band.

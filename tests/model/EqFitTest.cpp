@@ -138,3 +138,30 @@ TEST(EqFitTest, FollowsAGivenTarget) {
     for (const EqBand& b : r.bands)
         EXPECT_EQ(b.type, eqtype::Off);
 }
+
+// A broad tilt at either end is a shelf's work: with shelves allowed the fit uses them there and does
+// better with the same bands than peaking bands alone; without, it uses none.
+TEST(EqFitTest, ShelvesAreUsedAtTheEndsOnlyWhenAllowed) {
+    const std::vector<EqBand> room = {{5.0f, 120, 0.7f, eqtype::LowShelf},
+                                      {-4.0f, 4000, 0.7f, eqtype::HighShelf},
+                                      {6.0f, 700, 4.0f, eqtype::Peaking}};
+    const Measurement m = NormaliseMeasurement(Synthetic(room, 0.1, 2));
+    FitOptions o;
+    o.bandCount = 3;
+    o.allowShelves = true;
+    const FitResult shelved = FitEqualiser(m, {}, o);
+    ASSERT_TRUE(shelved.ok);
+    ExpectWithinLimits(shelved, o);
+    int shelves = 0;
+    for (const EqBand& b : shelved.bands)
+        shelves += b.type == eqtype::LowShelf || b.type == eqtype::HighShelf ? 1 : 0;
+    EXPECT_GE(shelves, 1);
+    EXPECT_LT(shelved.after.rmsDb, shelved.before.rmsDb / 3);
+
+    o.allowShelves = false;
+    const FitResult peaking = FitEqualiser(m, {}, o);
+    ASSERT_TRUE(peaking.ok);
+    for (const EqBand& b : peaking.bands)
+        EXPECT_TRUE(b.type == eqtype::Peaking || b.type == eqtype::Off) << b.type;
+    EXPECT_LT(shelved.after.rmsDb, peaking.after.rmsDb);
+}
