@@ -353,6 +353,19 @@ bool CEqSection::ImportFilters(const QString& path) {
         ApplyFreeEqBands(m_eq, identity, bands);
     Reload();
     emit pathReplaced();
+    // The bands play as the list says, but a path has no level of its own for the list's preamp.
+    const std::optional<double> preamp = ParseFilterText(*text).list.preampDb;
+    if (preamp && std::abs(*preamp) >= 0.05) {
+        const QString level = QString::asprintf("%+.1f dB", *preamp);
+        ShowInformationBox(
+            this,
+            UiLanguageIndex() == 0
+                ? QStringLiteral("滤波器已导入。文件中的前级增益 %1 未应用：请相应调整该通道的音量。").arg(level)
+                : QStringLiteral("The filters were imported. The file's preamp of %1 was not applied: "
+                                 "set the channel's level by that much instead.")
+                      .arg(level),
+            caption);
+    }
     return true;
 }
 
