@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStringConverter>
 #include <QVBoxLayout>
@@ -107,12 +108,64 @@ std::optional<Measurement> ReadResponseFile(QWidget* parent, const QString& path
     return NormaliseMeasurement(parsed.response);
 }
 
+QString TextErrorReason(const std::string& message) {
+    const QString english = QString::fromStdString(message);
+    if (UiLanguageIndex() != 0)
+        return english;
+    // The readers word their reasons in English; in Chinese each known reason is given in Chinese with
+    // the values it quotes, and an unknown one stands as it is.
+    struct Reason {
+        const char* pattern;
+        const char* chinese; // %1, %2: the pattern's captures
+    };
+    static const Reason kReasons[] = {
+        {"notch filters are not supported", "不支持陷波滤波器"},
+        {"all-pass filters are not supported", "不支持全通滤波器"},
+        {"band-pass filters are not supported", "不支持带通滤波器"},
+        {"first-order pass filters are not supported", "不支持一阶高通或低通滤波器"},
+        {"shelves given by slope are not supported; give the shelf a Q", "不支持以斜率给出的架式滤波器，请给出 Q 值"},
+        {"bandwidth is not supported; give a Q", "不支持以带宽给出，请给出 Q 值"},
+        {"the filter line is empty", "滤波器行是空的"},
+        {"the filter kind is missing", "缺少滤波器类型"},
+        {"the frequency \\(Fc\\) is missing", "缺少频率 (Fc)"},
+        {"the gain is missing", "缺少增益"},
+        {"the Q is missing", "缺少 Q 值"},
+        {"the preamp line needs a level in dB", "前级增益行需要一个以 dB 表示的数值"},
+        {"a value is outside what a band holds", "数值超出频段能保存的范围"},
+        {"no such equaliser path", "没有这个均衡通道"},
+        {"expected a frequency and a level", "应为频率和电平两列"},
+        {"the frequency must be above 0 Hz", "频率必须大于 0 Hz"},
+        {"the frequency does not rise", "频率没有逐行升高"},
+        {"the file holds fewer than two points", "文件中的数据点少于两个"},
+        {"expected ON or OFF, found '(.*)'", "应为 ON 或 OFF，却是“%1”"},
+        {"unknown filter kind '(.*)'", "未知的滤波器类型“%1”"},
+        {"unexpected '(.*)'", "无法识别“%1”"},
+        {"'(.*)' has no value", "“%1”后面缺少数值"},
+        {"'(.*)' is not a number", "“%1”不是数字"},
+        {"frequency (\\S+) Hz is outside (\\S+) Hz", "频率 %1 Hz 超出 %2 Hz"},
+        {"gain (\\S+) dB is outside (\\S+) dB", "增益 %1 dB 超出 %2 dB"},
+        {"Q (\\S+) is outside (\\S+)", "Q 值 %1 超出 %2"},
+        {"more filters than the (\\d+) bands this path has free", "滤波器多于该通道可用的 %1 个频段"},
+    };
+    for (const Reason& reason : kReasons) {
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromLatin1(reason.pattern)));
+        const QRegularExpressionMatch match = pattern.match(english);
+        if (!match.hasMatch())
+            continue;
+        QString chinese = QString::fromUtf8(reason.chinese);
+        for (int i = 1; i <= pattern.captureCount(); ++i)
+            chinese = chinese.arg(match.captured(i));
+        return chinese;
+    }
+    return english;
+}
+
 QString ListTextErrors(const std::vector<FilterTextError>& errors, int limit) {
     QStringList lines;
     const int shown = std::min(static_cast<int>(errors.size()), limit);
     for (int i = 0; i < shown; ++i) {
         const FilterTextError& e = errors[static_cast<size_t>(i)];
-        const QString message = QString::fromStdString(e.message);
+        const QString message = TextErrorReason(e.message);
         if (e.line <= 0)
             lines << message;
         else

@@ -106,6 +106,9 @@ std::optional<std::string> ReadUserText(QWidget* parent, const QString& path, co
 std::optional<Measurement> ReadResponseFile(QWidget* parent, const QString& path, const QString& caption,
                                             const QString& notLoaded, QString& name);
 
+// A reader's reason for refusing a line, in the interface's language.
+QString TextErrorReason(const std::string& message);
+
 // The errors of a filter or measurement text as a message box lists them: one line each, at most
 // `limit`, then how many more there are.
 QString ListTextErrors(const std::vector<FilterTextError>& errors, int limit = 12);

@@ -236,6 +236,53 @@ TEST_F(RoomCorrectionTest, ABadFileListsItsBadLinesAndChangesNothing) {
     EXPECT_TRUE(sender.Bodies().empty());
 }
 
+// The readers' reasons are English; the Chinese interface gives every one of them in Chinese.
+TEST_F(RoomCorrectionTest, EveryReasonForABadLineReadsInChinese) {
+    const char* filters = "Filter 1: ON NO Fc 100 Hz\n"
+                          "Filter 2: ON AP Fc 100 Hz Q 1\n"
+                          "Filter 3: ON BP Fc 100 Hz Q 1\n"
+                          "Filter 4: ON LS 6dB Fc 100 Hz Gain 3 dB\n"
+                          "Filter 5: ON LP1 Fc 100 Hz\n"
+                          "Filter 6: ON PK Fc 10 Hz Gain 3 dB Q 1\n"
+                          "Filter 7: ON PK Fc 100 Hz Gain 16 dB Q 1\n"
+                          "Filter 8: ON PK Fc 100 Hz Gain 1 dB Q 31\n"
+                          "Filter 9: ON PK Fc abc Hz Gain 1 dB Q 1\n"
+                          "Filter 10: ON PK Fc 100 Hz Q 1\n"
+                          "Filter 11: MAYBE PK Fc 100 Hz Gain 1 dB Q 1\n"
+                          "Filter 12: ON XYZ Fc 100 Hz\n"
+                          "Filter 13: ON PK Fc 100 Hz Gain 1 dB BW 0.5\n"
+                          "Preamp: loud\n"
+                          "Filter 15: ON PK Gain 1 dB Q 1\n"
+                          "Filter 16: ON PK Fc 100 Hz Gain 1 dB Q\n"
+                          "Filter 17: ON PK Fc 100 Hz Gain 1 dB Q 1 Extra\n"
+                          "Filter 18: ON PK Fc 100 Hz Gain 1 dB\n"
+                          "Filter 19: ON\n"
+                          "Filter 20:\n";
+    std::vector<FilterTextError> errors = ParseFilterText(filters).errors;
+    ASSERT_GE(errors.size(), 19u);
+    std::string tooMany;
+    for (int i = 0; i < 8; ++i)
+        tooMany += "Filter: ON PK Fc 1000 Hz Gain 1 dB Q 1\n";
+    std::vector<FilterTextError> planErrors;
+    EXPECT_FALSE(PlanFilterTextImport(store, eqid::ReverbA, tooMany, planErrors));
+    errors.insert(errors.end(), planErrors.begin(), planErrors.end());
+    for (const char* bad : {"20 70\n10 71\n30 x\n-5 3\n", "20 70\n"})
+        for (const FilterTextError& e : ParseMeasurementText(bad).errors)
+            errors.push_back(e);
+    SetUiLanguageIndex(0);
+    for (const FilterTextError& e : errors) {
+        const QString reason = TextErrorReason(e.message);
+        EXPECT_NE(reason, QString::fromStdString(e.message)) << "not in Chinese: " << e.message;
+    }
+    EXPECT_EQ(TextErrorReason("gain 16.0 dB is outside -15..+15 dB"),
+              QString::fromUtf8("增益 16.0 dB 超出 -15..+15 dB"));
+    EXPECT_EQ(TextErrorReason("'abc' is not a number"), QString::fromUtf8("“abc”不是数字"));
+    EXPECT_TRUE(
+        ListTextErrors({{7, "notch filters are not supported"}}).startsWith(QString::fromUtf8("第 7 行：不支持")));
+    SetUiLanguageIndex(1);
+    EXPECT_EQ(TextErrorReason("the Q is missing"), QStringLiteral("the Q is missing"));
+}
+
 TEST_F(RoomCorrectionTest, ExportThenImportReproducesThePath) {
     section.ShowPath(eqid::ReverbB);
     std::mt19937 rng(11);
