@@ -206,15 +206,27 @@ EqBand EqBandFromCurveBand(const CurveBand& band) {
     return out;
 }
 
-double CurveGridFrequency(int i, const CurveAxis& axis) {
+namespace {
+
+// The axis span in decades, taken once per curve: the grid is walked on every drag step.
+float GridDecades(const CurveAxis& axis) {
+    return static_cast<float>(std::log10(axis.fMax / axis.fMin));
+}
+
+double GridFrequency(int i, const CurveAxis& axis, float decades) {
     // The grid is stepped in single precision as the panel has always drawn it, so a marker's grid
     // point lands where the user expects.
     const float width = static_cast<float>(axis.widthPx);
-    const float decades = static_cast<float>(std::log10(axis.fMax / axis.fMin));
     const float step = width * 0.001953125f;
     const float x = static_cast<float>(i) * step;
     const float exponent = x / width * decades;
     return static_cast<float>(axis.fMin * std::pow(10.0, static_cast<double>(exponent)));
+}
+
+} // namespace
+
+double CurveGridFrequency(int i, const CurveAxis& axis) {
+    return GridFrequency(i, axis, GridDecades(axis));
 }
 
 bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis) {
@@ -222,9 +234,10 @@ bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis) {
         return false;
     }
     const SectionCoefficients c = DesignSection(band.type, band.gainDb, band.freqHz, band.q, 0.0, kDspSampleRate);
+    const float decades = GridDecades(axis);
     for (int i = 0; i < kCurvePoints; ++i) {
         band.curve[static_cast<size_t>(i)] =
-            static_cast<float>(SectionMagnitudeDb(c, CurveGridFrequency(i, axis), kDspSampleRate));
+            static_cast<float>(SectionMagnitudeDb(c, GridFrequency(i, axis, decades), kDspSampleRate));
     }
 
     if (band.type == eqtype::Peaking) {
