@@ -264,6 +264,7 @@ void RenderRoomCorrection(COrvexv13App& app, GalleryWriter& out, const QString& 
             CEqPanel* panel = page->Eq()->Panel();
             for (size_t b = 0; b < bands->size(); ++b)
                 panel->LoadBand(static_cast<int>(b), (*bands)[b]);
+            page->Eq()->Grid()->Reload(); // the band list reads the graph
             out.Save(&holder, QStringLiteral("%1-fit-applied-%2").arg(tmpl::Output).arg(lang));
         }
     }

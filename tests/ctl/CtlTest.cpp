@@ -508,6 +508,8 @@ TEST_F(CtlTest, IdentifyOnASilentHostEndsAtItsTimeout) {
     EXPECT_GE(quickMs, 450.0);
     EXPECT_LT(quickMs, 2000.0);
 
+    // The host serves one editor at a time: the next run starts once it has let the first one go.
+    ASSERT_TRUE(Eventually([&] { return !host->ClientConnected(); }));
     // Longer than the link's own 3 s watchdog and the 2 s reply waits together.
     start = std::chrono::steady_clock::now();
     const CtlResult slow = RunArgs({"--connect", Address(), "--timeout", "6000", "identify"});
