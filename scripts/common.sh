@@ -1,6 +1,9 @@
 # Shared by scripts/demo, scripts/test and .ci/run. Source it; do not run it.
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The compiler cache hashes paths relative to the tree, so a fresh clone elsewhere (CI's) reuses
+# what an earlier build compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ORVEX_ROOT}"
 
 # Debian packages the build, the tests, the fuzzers and the Debian package (its dependencies and
 # the validators of its desktop entry and software-centre record) need.

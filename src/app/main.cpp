@@ -1,6 +1,5 @@
 // orvex: the editor and remote control of the audio processor.
 
-#include "app/Gallery.h"
 #include "pages/EditorPages.h"
 #include "shell/OrvexApp.h"
 #include "shell/SingleInstance.h"
@@ -10,15 +9,8 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv) {
-    // The gallery renders without a display; the platform must be chosen before the application exists.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--gallery") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
     QApplication::setApplicationVersion(QStringLiteral("2.2.2"));
@@ -32,17 +24,11 @@ int main(int argc, char** argv) {
                                QStringLiteral("HOST:PORT"));
     QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Use this language for this run only."),
                             QStringLiteral("zh|en"));
-    QCommandLineOption gallery(QStringLiteral("gallery"),
-                               QStringLiteral("Render every page and dialog to PNG files in DIR, then exit."),
-                               QStringLiteral("DIR"));
     parser.addOption(connect);
     parser.addOption(lang);
-    parser.addOption(gallery);
     parser.process(application);
 
     orvex::RegisterEditorPages();
-    if (parser.isSet(gallery))
-        return orvex::RunGallery(parser.value(gallery));
 
     orvex::COrvexv13App::Options options;
     if (parser.isSet(lang)) {

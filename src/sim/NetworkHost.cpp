@@ -349,6 +349,16 @@ std::vector<ReceivedMessage> NetworkHost::Received() const {
     return {m_received.begin(), m_received.end()};
 }
 
+std::vector<ReceivedMessage> NetworkHost::ReceivedFrom(size_t first, size_t& end, size_t& skipped) const {
+    std::lock_guard lock(m_receivedMutex);
+    end = m_receivedCount;
+    const size_t firstKept = m_receivedCount - m_received.size();
+    first = std::min(first, end); // a clear restarted the count
+    skipped = first < firstKept ? firstKept - first : 0;
+    const size_t from = std::max(first, firstKept) - firstKept;
+    return {m_received.begin() + static_cast<long>(from), m_received.end()};
+}
+
 size_t NetworkHost::ReceivedCount() const {
     std::lock_guard lock(m_receivedMutex);
     return m_receivedCount;

@@ -72,6 +72,9 @@ public:
     // kept; the count covers every message since the last clear.
     std::vector<ReceivedMessage> Received() const;
     size_t ReceivedCount() const;
+    // The kept messages from number `first` on (counting from the last clear), and the count they
+    // end at, taken together; `skipped` says how many from `first` were no longer kept.
+    std::vector<ReceivedMessage> ReceivedFrom(size_t first, size_t& end, size_t& skipped) const;
     void ClearReceived();
     // Waits until `count` messages have arrived since the last clear.
     bool WaitForMessages(size_t count, std::chrono::milliseconds timeout) const;

@@ -3,12 +3,14 @@
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -35,6 +37,8 @@ void PrintUsage() {
               "  --close-after N          drop the connection when the N-th message arrives\n"
               "  --silent                 send neither heartbeats nor replies\n"
               "  --busy                   answer every connection with ISCONNECTED\n"
+              "  --trace                  print every message the editor sends on standard error,\n"
+              "                           in hex with its carrier prefix, one line each\n"
               "\n"
               "The smart-home module (plugs 2 \"Floor lamp\", 3 \"Wall light\" and 4 \"TV\", six scenes):\n"
               "  --no-smart-module        a processor without the module\n"
@@ -51,6 +55,28 @@ void PrintUsage() {
               "  --help                   this text");
 }
 
+// Prints the messages received since the first `printed` ones; returns the new count. Messages that
+// fell out of the host's window before they were printed are reported as a gap.
+size_t TraceReceived(const orvex::sim::NetworkHost& server, size_t printed) {
+    size_t end = 0;
+    size_t skipped = 0;
+    const std::vector<orvex::sim::ReceivedMessage> messages = server.ReceivedFrom(printed, end, skipped);
+    if (skipped > 0)
+        std::fprintf(stderr, "(%zu messages not shown)\n", skipped);
+    for (const orvex::sim::ReceivedMessage& message : messages) {
+        std::string line;
+        for (const uint8_t byte : message.payload) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, line.empty() ? "%02X" : " %02X", byte);
+            line += hex;
+        }
+        std::fprintf(stderr, "rx %s\n", line.c_str());
+    }
+    if (!messages.empty() || skipped > 0)
+        std::fflush(stderr);
+    return end;
+}
+
 bool ParseInt(const char* text, int min, int max, int& out) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
@@ -65,6 +91,7 @@ bool ParseInt(const char* text, int min, int max, int& out) {
 int main(int argc, char** argv) {
     orvex::sim::ProcessorOptions processor;
     orvex::sim::HostOptions host;
+    bool trace = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -104,6 +131,8 @@ int main(int argc, char** argv) {
             host.silent = true;
         } else if (arg == "--busy") {
             host.busy = true;
+        } else if (arg == "--trace") {
+            trace = true;
         } else if (arg == "--no-smart-module") {
             processor.smartModule = false;
         } else if (arg == "--plug-press-after") {
@@ -148,8 +177,12 @@ int main(int argc, char** argv) {
                 processor.moduleName.c_str(), processor.commandSetVersion,
                 processor.smartModule ? "" : ", no smart module");
     std::fflush(stdout);
-    while (!g_stop)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    size_t traced = 0;
+    while (!g_stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(trace ? 20 : 100));
+        if (trace)
+            traced = TraceReceived(server, traced);
+    }
     server.Stop();
     return 0;
 }

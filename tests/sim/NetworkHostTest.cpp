@@ -41,8 +41,25 @@ TEST(NetworkHostTest, KeepsOnlyTheNewestMessagesButCountsEveryOne) {
     EXPECT_EQ(ToHex(kept.front().payload), "81 07 2A");
     EXPECT_EQ(ToHex(kept.back().payload), "81 07 31");
 
+    // A tracer that stopped at message 40 gets the two it missed counted and the eight kept.
+    size_t end = 0;
+    size_t skipped = 0;
+    auto since = host.ReceivedFrom(40, end, skipped);
+    EXPECT_EQ(end, 50u);
+    EXPECT_EQ(skipped, 2u);
+    ASSERT_EQ(since.size(), 8u);
+    EXPECT_EQ(ToHex(since.front().payload), "81 07 2A");
+    since = host.ReceivedFrom(48, end, skipped);
+    EXPECT_EQ(skipped, 0u);
+    ASSERT_EQ(since.size(), 2u);
+    EXPECT_EQ(ToHex(since.front().payload), "81 07 30");
+    EXPECT_TRUE(host.ReceivedFrom(50, end, skipped).empty());
+
     host.ClearReceived();
     EXPECT_EQ(host.ReceivedCount(), 0u);
+    // After a clear the count starts again; a tracer ahead of it gets nothing until it is passed.
+    EXPECT_TRUE(host.ReceivedFrom(50, end, skipped).empty());
+    EXPECT_EQ(end, 0u);
     EXPECT_TRUE(host.Received().empty());
     host.Stop();
 }
