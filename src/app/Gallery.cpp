@@ -353,10 +353,9 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         }
         {
             // The save prompt at closing: its buttons are Qt's own texts, in the interface's language.
-            QMessageBox prompt(QMessageBox::Question, Tr2("保存?", "Save?"),
-                               Tr2("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
-                                   "parameter value is changed, do you want save it ?"),
+            QMessageBox prompt(QMessageBox::Question, Tr2("保存?", "Save?"), CMainFrame::SavePromptText(),
                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            prompt.setDefaultButton(QMessageBox::No);
             out.Save(&prompt, QStringLiteral("save-prompt-%1").arg(lang));
         }
         // The modeless tool dialogs that exist; placeholders are skipped.

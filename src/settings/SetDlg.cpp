@@ -8,6 +8,7 @@
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"
+#include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 #include "shell/VolumeControls.h"
@@ -388,15 +389,15 @@ void CSetDlg::OnStartMoved(size_t row, int value) {
 void CSetDlg::OnMaxMoved(size_t row, int value) {
     const VolumeLimitIds& ids = kVolumeLimits[row];
     VolumeLimitWidgets& w = m_limits[row];
-    uint8_t start = 0;
-    EditWorking([&](MachineSettingsRecord& r) {
-        r[static_cast<size_t>(ids.maxByte)] = static_cast<uint8_t>(value);
-        start = r[static_cast<size_t>(ids.startByte)];
-    });
+    EditWorking([&](MachineSettingsRecord& r) { r[static_cast<size_t>(ids.maxByte)] = static_cast<uint8_t>(value); });
     w.maxValue->setText(QString::number(value));
+    // The start slider as the user sees it decides, not the record: a start volume the processor
+    // sent above its own maximum shows cut to it, and raising the maximum must not move it.
+    const int start = w.startSlider->GetSliderPos();
     w.startSlider->SetSliderRange(0, value);
-    // A start volume above the new maximum comes down to it, and so does what the user hears.
-    if (start != kStartVolumeNotSet && start > value) {
+    // A start volume above the new maximum comes down to it, and so does what the user hears. An
+    // unset start volume (its slider disabled at the minimum) stays unset.
+    if (w.startSlider->IsSliderEnabled() && start > value) {
         w.startSlider->SetSliderPos(value);
         OnStartMoved(row, value);
     }
@@ -448,6 +449,12 @@ void CSetDlg::OnRestoreMode(int mode) {
     if (!session.IsConnected())
         return;
     const int index = std::clamp(mode - 1, 0, kDeviceModeCount - 1);
+    // The memory goes back to its factory content for good, and the processor loads it at once.
+    const QString text = Tr2("确定要将机器模式%1恢复为出厂设置吗？该模式中保存的参数将丢失。",
+                             "Restore machine mode %1 to its factory settings? What is stored in M%1 is lost.")
+                             .arg(ModeNumeral(index + 1));
+    if (AskQuestion(this, text, Tr2("信息", "Information")) != QMessageBox::Yes)
+        return;
     m_app.Store().SetDeviceMode(index);
     MarkCurrentMode();
     session.Commands().ResetDeviceMode(index);
@@ -459,7 +466,13 @@ void CSetDlg::OnClearPlugs() {
     DeviceSession& session = m_app.Session();
     if (!session.IsConnected())
         return;
-    session.Sync().StartResetZWave();
+    // Only one sequence runs at a time: during a synchronisation the clearing does not start.
+    if (!session.Sync().StartResetZWave()) {
+        m_app.ShowInfoMessage(Tr2("插座数据未能清除，机器正忙，请稍后重试。",
+                                  "The plug data was not cleared: the machine is busy. Try again shortly."),
+                              kClearPlugsNoticeMs);
+        return;
+    }
     m_app.ShowInfoMessage(Tr2("正在清除插座数据，请稍等……", "Resetting, wait a moment"), kClearPlugsNoticeMs);
 }
 

@@ -477,15 +477,18 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+QString CMainFrame::SavePromptText() {
+    return Tr2("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
+               "Parameters have changed. Do you want to save them?\r\nNote: they are saved to a file on the "
+               "computer and also into the machine's current mode.");
+}
+
 bool CMainFrame::ConfirmClose() {
     ParameterStore& store = m_app.Store();
     if (!store.ModifiedFlag())
         return true;
-    const QMessageBox::StandardButton answer =
-        AskQuestion(this,
-                    Tr2("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
-                        "parameter value is changed, do you want save it ?"),
-                    Tr2("保存?", "Save?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const QMessageBox::StandardButton answer = AskQuestion(this, SavePromptText(), Tr2("保存?", "Save?"),
+                                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes) {

@@ -61,6 +61,10 @@ public:
     // The frame's message pre-translation: the wheel over the ribbon and double clicks on tabs.
     bool HandleRibbonWheel(const QPoint& globalPos, int delta);
 
+    // The question on closing with changes, in the current language. Its Yes writes the current
+    // device mode as well as a file, and both languages say so.
+    static QString SavePromptText();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,6 +16,8 @@ NonBlockingBoxHook g_nonBlockingHook;
 QMessageBox* MakeBox(QWidget* parent, const MessageBoxRequest& request) {
     auto* box = new QMessageBox(request.icon, request.caption, request.text, request.buttons, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (request.defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(request.defaultButton);
     return box;
 }
 } // namespace
@@ -42,7 +44,9 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const MessageBoxRequ
 
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& text, const QString& caption,
                                         QMessageBox::StandardButtons buttons) {
-    return ShowMessageBox(parent, {QMessageBox::Question, caption, text, buttons});
+    const QMessageBox::StandardButton defaultButton =
+        buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::NoButton;
+    return ShowMessageBox(parent, {QMessageBox::Question, caption, text, buttons, defaultButton});
 }
 
 void ShowErrorBox(QWidget* parent, const QString& text, const QString& caption) {

@@ -16,12 +16,16 @@ struct MessageBoxRequest {
     QString caption;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // The button Enter presses; NoButton leaves the choice to the platform.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Returns the button pressed.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const MessageBoxRequest& request);
 
-// Shorthands for the program's three kinds of box.
+// Shorthands for the program's three kinds of box. A question that offers No has No as its default
+// button: the questions ask before overwriting a memory, a file or the user's edits, and a
+// reflexive Enter must not do that.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& text, const QString& caption,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
 void ShowErrorBox(QWidget* parent, const QString& text, const QString& caption);

@@ -404,9 +404,19 @@ void COrvexv13App::StartReconnecting() {
 // ---- keyboard --------------------------------------------------------------------------------------
 
 bool COrvexv13App::LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const {
-    // Qt reports "a" Ctrl; the key events of the Ctrl keys themselves tell left from right.
-    // Synthesised events carry no native key, so a Ctrl modifier without a known right Ctrl counts.
-    return m_leftCtrlDown || ((modifiers & Qt::ControlModifier) && !m_rightCtrlDown);
+    // The event's own modifiers say whether a Ctrl is down at all; a Ctrl press seen earlier whose
+    // release went to another window must not make a plain key a Ctrl key. Qt reports "a" Ctrl:
+    // the key events of the Ctrl keys themselves tell left from right. Synthesised events carry no
+    // native key, so a Ctrl without a known right Ctrl counts as the left one.
+    if (!(modifiers & Qt::ControlModifier))
+        return false;
+    return m_leftCtrlDown || !m_rightCtrlDown;
+}
+
+void COrvexv13App::ForgetCtrlKeys() {
+    m_leftCtrlDown = false;
+    m_rightCtrlDown = false;
+    m_keysDownWithLeftCtrl.clear();
 }
 
 namespace {
@@ -432,6 +442,10 @@ COrvexv13App::KeyScope COrvexv13App::CurrentKeyScope() const {
 
 bool COrvexv13App::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if ((type == QEvent::WindowDeactivate && watched == m_frame.data()) ||
+        (type == QEvent::Show && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() &&
+         static_cast<QWidget*>(watched)->isModal()))
+        ForgetCtrlKeys();
     // Every key reaches the application's window object first; reacting there sees each
     // keystroke once, whatever widget has the focus.
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWindowType()) {
@@ -474,7 +488,15 @@ bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bo
     if (key == Qt::Key_F7) {
         if (m_synDlg)
             return false;
-        ShowToolDialog(tmpl::MachineSettings);
+        // An open window comes to the front as it is: reloading it would drop the unapplied edits.
+        if (CToolDialog* open = ToolDialog(tmpl::MachineSettings); open && open->isVisible()) {
+            if (open->isMinimized())
+                open->showNormal();
+            open->raise();
+            open->activateWindow();
+        } else {
+            ShowToolDialog(tmpl::MachineSettings);
+        }
         return true;
     }
     if (scope != KeyScope::MainWindow)

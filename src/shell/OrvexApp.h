@@ -138,6 +138,9 @@ private:
     void ExtractHelpFile();
     bool RaiseMainWindow();
     bool LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const;
+    // What the Ctrl keys' own events told is forgotten when the keyboard may go elsewhere (the main
+    // window loses activation, a modal dialog opens): their release may never come back here.
+    void ForgetCtrlKeys();
 
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<ParameterStore> m_store;

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
@@ -311,6 +312,80 @@ TEST_F(SetDlgTest, ClearAllPlugsResetsTheSmartModuleOnlyWhileConnected) {
             return false;
         },
         2000));
+    app->Session().Sync().Join();
+}
+
+TEST_F(SetDlgTest, ARestoreButtonAsksBeforeTheModeIsOverwrittenAndNoKeepsIt) {
+    // One click on M3 reset machine mode 3 to its factory content and loaded it, with no way back.
+    ConnectWithSettings(kDeviceSettings);
+    CSetDlg* dialog = Open();
+    const int mode = Store().DeviceMode();
+    answer = QMessageBox::No;
+    Click(dialog->RestoreButton(2));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes.back().text, QString::fromUtf8("确定要将机器模式三恢复为出厂设置吗？该模式中保存的参数将丢失。"));
+    EXPECT_EQ(boxes.back().defaultButton, QMessageBox::No);
+    EXPECT_FALSE(HostReceived({0x06}, 300));
+    EXPECT_EQ(Store().DeviceMode(), mode);
+
+    SetLanguageIndex(kLanguageEnglish);
+    app->ApplyLanguage();
+    EXPECT_EQ(Child<QGroupBox>(dialog, 1183)->title(), QStringLiteral("Factory reset"));
+    Click(dialog->RestoreButton(3));
+    EXPECT_EQ(boxes.back().text,
+              QStringLiteral("Restore machine mode 4 to its factory settings? What is stored in M4 is lost."));
+    EXPECT_FALSE(HostReceived({0x06}, 300));
+}
+
+TEST_F(SetDlgTest, F7WithTheWindowOpenKeepsItsUnappliedEdits) {
+    StartApp();
+    Key(Qt::Key_F7);
+    auto* dialog = qobject_cast<CSetDlg*>(app->ToolDialog(tmpl::MachineSettings));
+    ASSERT_NE(dialog, nullptr);
+    Step(dialog->Slider(1016), -3);
+    Click(Child<QRadioButton>(dialog, 1191));
+    const MachineSettingsRecord edited = Store().WorkingMachineSettings();
+    ASSERT_NE(edited, Store().CommittedMachineSettings());
+    Key(Qt::Key_F7);
+    EXPECT_EQ(app->ToolDialog(tmpl::MachineSettings), dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Store().WorkingMachineSettings(), edited);
+    EXPECT_EQ(dialog->Slider(1016)->GetSliderPos(), 96);
+    EXPECT_TRUE(Child<QRadioButton>(dialog, 1191)->isChecked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; }, 2000));
+}
+
+TEST_F(SetDlgTest, RaisingAMaximumLeavesAStartVolumeShownCutToItAlone) {
+    // The processor keeps a mic start volume of 90 above its maximum 50: the slider shows 50. Raising
+    // the maximum compared the stored 90, so the start slider and the live mic volume jumped up.
+    ConnectWithSettings({0, 0, 0, 90, 10, 50, 99, 0, 0, 0, 0, 0, 0, 0});
+    CSetDlg* dialog = Open();
+    ASSERT_EQ(dialog->Slider(1014)->GetSliderPos(), 50);
+    const int mic = LiveVolume(VolumeControl::Mic);
+    Step(dialog->Slider(1016), 20);
+    EXPECT_EQ(dialog->Slider(1016)->GetSliderPos(), 70);
+    EXPECT_EQ(dialog->Slider(1014)->GetSliderPos(), 50);
+    EXPECT_EQ(dialog->Slider(1014)->GetSliderMax(), 70);
+    EXPECT_EQ(LiveVolume(VolumeControl::Mic), mic);
+    EXPECT_FALSE(HostReceived({0x09}, 300));
+    // Lowering it below the slider still brings the start down with it.
+    Step(dialog->Slider(1016), -30);
+    EXPECT_EQ(dialog->Slider(1014)->GetSliderPos(), 40);
+    EXPECT_EQ(LiveVolume(VolumeControl::Mic), 40);
+}
+
+TEST_F(SetDlgTest, ClearAllPlugsSaysSoWhenTheResetCannotStart) {
+    ConnectWithSettings(kDeviceSettings);
+    CSetDlg* dialog = Open();
+    // A synchronisation is under way; only one sequence runs at a time.
+    app->Session().Sync().Join(); // the read-all of the connect
+    Synchronizer::Pauses pauses;
+    pauses.start = std::chrono::milliseconds(1000);
+    app->Session().Sync().SetPauses(pauses);
+    ASSERT_TRUE(app->Session().Sync().StartReadAll());
+    Click(Child<QAbstractButton>(dialog, CSetDlg::kClearPlugsId));
+    EXPECT_FALSE(InfoShown(QString::fromUtf8("正在清除插座数据，请稍等……")));
+    EXPECT_TRUE(InfoShown(QString::fromUtf8("插座数据未能清除，机器正忙，请稍后重试。")));
     app->Session().Sync().Join();
 }
 

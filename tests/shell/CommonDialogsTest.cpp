@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -127,6 +128,33 @@ TEST_F(CommonDialogsTest, ThreeChoiceBoxReturnsOneTwoOrZero) {
     CDlgMsgBox box(QStringLiteral("which?"), QStringLiteral("A"), QStringLiteral("B"));
     EXPECT_EQ(FindCtrl<QPushButton>(&box, CDlgMsgBox::kCancelId)->text(), QStringLiteral("Cancel"));
     LoadEmbeddedLabelTable(kLanguageChinese);
+}
+
+TEST_F(CommonDialogsTest, EnterOnAQuestionAnswersNo) {
+    // The questions ask before a memory, a file or the edits are overwritten; Enter pressed Yes.
+    SetMessageBoxHook({});
+    for (const QMessageBox::StandardButtons buttons :
+         {QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) {
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(AskQuestion(Frame(), QStringLiteral("Overwrite?"), QStringLiteral("Q"), buttons), QMessageBox::No);
+    }
+}
+
+TEST_F(CommonDialogsTest, TheEnglishQuitPromptSaysYesAlsoWritesTheCurrentMode) {
+    SetLanguageIndex(kLanguageEnglish);
+    Store().SetModifiedFlag(true);
+    answer = QMessageBox::Cancel;
+    EXPECT_FALSE(Frame()->close());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes.back().text.contains(QStringLiteral("machine's current mode")))
+        << boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.back().buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(boxes.back().defaultButton, QMessageBox::No);
+    Store().SetModifiedFlag(false);
 }
 
 TEST_F(CommonDialogsTest, AboutBoxWithoutALinkShowsOnlyTheBuildDate) {

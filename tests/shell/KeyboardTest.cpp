@@ -2,9 +2,12 @@
 
 #include "shell/PlaceholderPage.h"
 
+#include <QDialog>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace orvex::test {
@@ -53,8 +56,85 @@ protected:
             ms);
     }
 
+    // A key event as the window system delivers it; a Ctrl key's native key tells left from right.
+    // (QTest's clicks with a modifier press a Ctrl of their own first, one without a native key.)
+    static void Send(QWindow* window, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+                     quint32 nativeKey = 0) {
+        QKeyEvent event(type, key, modifiers, 0, nativeKey, 0);
+        QApplication::sendEvent(window, &event);
+        QApplication::processEvents();
+    }
+
+    // F3 on the main window with the Ctrl modifier as given; the load's synchronisation dialog,
+    // if one opens, is ended by the processor's answer or here.
+    void F3(Qt::KeyboardModifiers modifiers) {
+        // A closed window hands the activation back only once the window system's events are in.
+        Pump(50);
+        Frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == Frame(); }, 2000));
+        QTimer::singleShot(1500, Frame(), [this] {
+            if (app && app->SyncDialog())
+                app->EndSyncDialog();
+        });
+        QWindow* window = Frame()->windowHandle();
+        Send(window, QEvent::KeyPress, Qt::Key_F3, modifiers);
+        Send(window, QEvent::KeyRelease, Qt::Key_F3, modifiers);
+    }
+
+    static constexpr quint32 kLeftCtrl = 0xffe3;
+    static constexpr quint32 kRightCtrl = 0xffe4;
     std::vector<int> before;
 };
+
+TEST_F(KeyboardTest, ACtrlReleaseTakenByAnotherWindowLeavesF3ALoadAndTheVolumeStepsWhole) {
+    // Ctrl+O and Escape in the file dialog: the left Ctrl's release went to the dialog (on a desktop,
+    // to another program's dialog) and never came here. Plain F3 then asked to overwrite mode 3, Yes
+    // being the default, and W stepped by 1. The keyboard leaves the main window either way.
+    const std::vector<std::function<void()>> takeTheKeyboard = {
+        [&] {
+            QDialog modal(Frame());
+            modal.open();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == &modal; }, 2000));
+            modal.reject();
+        },
+        [&] {
+            QDialog other(Frame());
+            other.show();
+            other.activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &other; }, 2000));
+        },
+    };
+    const QString saveThree = QString::fromUtf8("确定要保存至机器模式三?");
+    for (size_t way = 0; way < takeTheKeyboard.size(); ++way) {
+        SCOPED_TRACE(way);
+        host->ClearReceived();
+        Send(Frame()->windowHandle(), QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, kLeftCtrl);
+        takeTheKeyboard[way]();
+        F3(Qt::NoModifier);
+        EXPECT_EQ(CountBoxes(saveThree), 0);
+        EXPECT_TRUE(HostReceived({0x05, 0x02}));
+
+        // The right Ctrl is no left Ctrl either, whatever went before.
+        host->ClearReceived();
+        Send(Frame()->windowHandle(), QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, kRightCtrl);
+        F3(Qt::ControlModifier);
+        Send(Frame()->windowHandle(), QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, kRightCtrl);
+        EXPECT_EQ(CountBoxes(saveThree), 0);
+        EXPECT_TRUE(HostReceived({0x05, 0x02}));
+
+        const int mic = Store().Get(fields::micMasterVolume);
+        Key(Qt::Key_W);
+        EXPECT_EQ(Store().Get(fields::micMasterVolume), mic + (mic < 50 ? 5 : 2));
+    }
+
+    // A left Ctrl really held still saves, after a question whose Enter answers No.
+    answer = QMessageBox::No;
+    Send(Frame()->windowHandle(), QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, kLeftCtrl);
+    F3(Qt::ControlModifier);
+    ASSERT_EQ(CountBoxes(saveThree), 1);
+    EXPECT_EQ(boxes.back().defaultButton, QMessageBox::No);
+    EXPECT_FALSE(HostReceived({0x04}, 200));
+}
 
 TEST_F(KeyboardTest, CtrlLetGoBeforeTheDigitStillSelectsTheBand) {
     // A key sender (and a quick hand) lets go of Ctrl before the digit; the band was chosen while
