@@ -100,8 +100,8 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
             [this](int source, int destination) {
                 // A paste is an edit like any other: it reaches every path of the apply set (a linked pair).
                 const std::vector<int> targets = destination == m_identity ? m_apply : std::vector<int>{destination};
-                for (int identity : targets)
-                    m_eq.CopyEqPath(source, identity);
+                for (int target : targets)
+                    m_eq.CopyEqPath(source, target);
                 emit pathReplaced();
             },
             [this] { Reload(); });

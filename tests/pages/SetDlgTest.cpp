@@ -252,7 +252,9 @@ TEST_F(SetDlgTest, TheWheelTurnsTheFocusedSliderOnlyWithThePointerOverIt) {
     StartApp();
     CSetDlg* dialog = Open();
     CXBmpSlider* slider = dialog->Slider(1019);
+    dialog->activateWindow();
     slider->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slider->hasFocus(); }, 2000));
     // A wheel turned over a caption reaches the window (a label does not take it) and changes nothing.
     const QPointF at = Child<QLabel>(dialog, 1005)->geometry().center();
     QWheelEvent wheel(at, dialog->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,

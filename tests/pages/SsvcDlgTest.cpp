@@ -249,7 +249,7 @@ TEST_F(SsvcWireTest, LocateSendsTheRoleAndClearingSendsEight) {
     host->ClearReceived();
     d->LocateBox(5)->click();
     EXPECT_EQ(HexList(WaitForWrites(1)), HexList({ParamWrite(0x04, 34, {"00000008"})}));
-    EXPECT_TRUE(d->LocateBox(5)->isChecked());
+    EXPECT_FALSE(d->LocateBox(5)->isChecked()); // nothing is located: the box does not stay ticked
 }
 
 TEST_F(SsvcWireTest, SliderAndSpeakerEditsPutTheirFramesOnTheWire) {

@@ -11,6 +11,7 @@
 #include "smarthome/DialogHomeTheater.h"
 #include "smarthome/DialogZwaveRemoter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
@@ -65,6 +66,7 @@ TEST_F(WheelWireTest, TheOutputPagesListsAndSlidersTakeNoWheelWithoutTheFocus) {
     ASSERT_TRUE(Focus(page->Slider(1043))); // the echo mix holds the focus
     const int role = Store().Get(fields::outRole, 0);
     const int direct = Store().Get(fields::outMixDirect, 0);
+    WaitForLinkIdle(); // the crossover's own sections are out before the count starts
     host->ClearReceived();
 
     Wheel(page->RoleCombo(0), -3);
