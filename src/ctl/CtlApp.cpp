@@ -430,7 +430,7 @@ private:
                              std::to_string(field.count - 1) + "]");
             if (field.slot == fields::micBassBoostOnCopy.slot)
                 return Usage("micBassBoostOnCopy follows micBassBoostOn: set micBassBoostOn");
-            word = ParseFieldValue(field, name, value, error);
+            word = ParseFieldValue(field, target->index, name, value, error);
             if (!word)
                 return Usage(error);
             slot = field.slot + std::max(0, target->index);

@@ -2,6 +2,7 @@
 
 #include "model/EqPaths.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -138,15 +139,16 @@ std::optional<FieldTarget> ParseTarget(std::string_view text, std::string& error
     return target;
 }
 
-std::optional<uint32_t> ParseFieldValue(const StoreField& field, std::string_view nameAsTyped, std::string_view text,
-                                        std::string& error) {
+std::optional<uint32_t> ParseFieldValue(const StoreField& field, int index, std::string_view nameAsTyped,
+                                        std::string_view text, std::string& error) {
     const std::optional<double> number = ParseNumber(text);
     if (!number) {
         error = "value '" + std::string(text) + "' is not a number for " + std::string(nameAsTyped);
         return std::nullopt;
     }
-    if (*number < field.minValue || *number > field.maxValue) {
-        error = "value " + std::string(text) + " out of range " + RangeText(field.minValue, field.maxValue) + " for " +
+    const ValueRange range = FieldValueRange(field, std::max(0, index));
+    if (*number < range.minValue || *number > range.maxValue) {
+        error = "value " + std::string(text) + " out of range " + RangeText(range.minValue, range.maxValue) + " for " +
                 std::string(nameAsTyped);
         return std::nullopt;
     }

@@ -40,10 +40,11 @@ struct FieldTarget {
 // report's names). Returns nullopt with a one-line reason for a malformed index or an unknown path.
 std::optional<FieldTarget> ParseTarget(std::string_view text, std::string& error);
 
-// The store word for a field's value as typed, in the field's own units; refuses text that is not
-// a number, a fraction for a whole-number field and anything outside the field's range.
-std::optional<uint32_t> ParseFieldValue(const StoreField& field, std::string_view nameAsTyped, std::string_view text,
-                                        std::string& error);
+// The store word for element `index` of a field (0 for a single field) as typed, in the field's own
+// units; refuses text that is not a number, a fraction for a whole-number field and anything outside
+// the element's range.
+std::optional<uint32_t> ParseFieldValue(const StoreField& field, int index, std::string_view nameAsTyped,
+                                        std::string_view text, std::string& error);
 
 // "GAIN_DB,FREQ_HZ,Q,TYPE" within the limits the band editors keep: gain -15..15 dB,
 // frequency 20..20000 Hz, Q 0.1..30 (0.1..2 for the pass and shelf types), type 0..5

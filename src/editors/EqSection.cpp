@@ -98,7 +98,10 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
         HandleEqCopyPaste(
             action, identity,
             [this](int source, int destination) {
-                m_eq.CopyEqPath(source, destination);
+                // A paste is an edit like any other: it reaches every path of the apply set (a linked pair).
+                const std::vector<int> targets = destination == m_identity ? m_apply : std::vector<int>{destination};
+                for (int target : targets)
+                    m_eq.CopyEqPath(source, target);
                 emit pathReplaced();
             },
             [this] { Reload(); });
@@ -277,12 +280,12 @@ void CEqSection::UpdateCrossover(int band) {
         const std::optional<CrossoverMatch> match = MatchCrossoverCodes(codes);
         const int code = codes[0];
         const bool passKind = code == eqtype::LowPass || code == eqtype::HighPass || code > eqtype::HighShelf;
-        if (passKind && match && (match->menuType == eqtype::LowPass || match->menuType == eqtype::HighPass)) {
+        // Shown only with a family to select: sections that match none would show the family last
+        // selected as if it were the one in use.
+        if (passKind && match && (match->menuType == eqtype::LowPass || match->menuType == eqtype::HighPass) &&
+            match->familyIndex >= 0) {
             show = true;
-            if (match->familyIndex >= 0)
-                m_crossover->setCurrentIndex(match->familyIndex);
-        } else if (passKind && !match) {
-            show = true; // a family the table does not know: offer the list to put it right
+            m_crossover->setCurrentIndex(match->familyIndex);
         }
     }
     m_crossoverRow->setVisible(show);

@@ -127,7 +127,7 @@ struct StoreField {
     X(hdmi2Volume,          196, 1, Int,   Percent,      0, 100)                     \
     X(hdmi3Volume,          197, 1, Int,   Percent,      0, 100)                     \
     X(hdmi4Volume,          198, 1, Int,   Percent,      0, 100)                     \
-    X(outSurroundVolume,    199, 8, Int,   Percent,      0, 100)                     \
+    X(outSurroundVolume,    199, 8, Int,   Percent,      0, 100) /* CH6: 0..500 */  \
     X(micBassBoostOn,       207, 1, Int,   Switch,       0, 1)                       \
     X(micBassBoostOnCopy,   208, 1, Int,   Switch,       0, 1) /* setter only */     \
     X(musicLowDelay,        209, 1, Int,   Milliseconds, 0, 1000)                    \
@@ -188,5 +188,27 @@ ORVEX_PARAM_FIELDS(ORVEX_FIELD_CONSTANT)
 
 #undef ORVEX_FIELD_CONSTANT
 } // namespace fields
+
+struct ValueRange {
+    double minValue;
+    double maxValue;
+};
+
+// Single elements of an array field whose range is not the field's: the sixth output's surround volume
+// goes up to 500 %.
+struct ElementRange {
+    int slot;
+    ValueRange range;
+};
+inline constexpr ElementRange kElementRanges[] = {{fields::outSurroundVolume.slot + 5, {0, 500}}};
+
+// The range a user or tool may enter for element `index` (0 for a single field) of `field`.
+constexpr ValueRange FieldValueRange(const StoreField& field, int index) {
+    for (const ElementRange& e : kElementRanges) {
+        if (e.slot == field.slot + index)
+            return e.range;
+    }
+    return {field.minValue, field.maxValue};
+}
 
 } // namespace orvex

@@ -1,5 +1,6 @@
 #include "shell/OrvexApp.h"
 
+#include "editors/output/WheelFocusGuard.h"
 #include "link/DebugSink.h"
 #include "link/DeviceWatcher.h"
 #include "model/ParameterStore.h"
@@ -164,6 +165,7 @@ bool COrvexv13App::InitInstance(const Options& options) {
 
     if (options.keyboardShortcuts)
         qApp->installEventFilter(this);
+    CWheelFocusGuard::Install();
 
     // The frame creates the view (which resets the store and reads the language) before it
     // builds the ribbon in that language.

@@ -194,6 +194,13 @@ TEST_F(CtlTest, SetPrintsWhatTheStoreHoldsAfterTheSettersClamp) {
     EXPECT_EQ(result.out, "2\n");
 }
 
+// The sixth output's surround volume goes to 500 % on the room page; the tool refused anything above 100.
+TEST_F(CtlTest, TheSixthSurroundVolumeTakesTheRoomPagesWiderRange) {
+    const CtlResult result = Run({"set", "outSurroundVolume[5]", "500"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "500\n");
+}
+
 TEST_F(CtlTest, SetBandWritesTheRecordAndItsCoefficientsLikeTheBandEditors) {
     const CtlResult result = Run({"set", "eq.reverbB[4]", "-3.5,2500,2.25,1"});
     ASSERT_EQ(result.code, 0) << result.err;
@@ -418,6 +425,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{{"set", "echoLevelC", "1"}, 1, "unknown field 'echoLevelC'"},
         ErrorCase{{"get", "echoLevelC"}, 1, "unknown field 'echoLevelC'"},
         ErrorCase{{"set", "outCompThreshold[1]", "-61"}, 1, "value -61 out of range -60..0 for outCompThreshold[1]"},
+        ErrorCase{{"set", "outSurroundVolume[4]", "101"}, 1, "value 101 out of range 0..100 for outSurroundVolume[4]"},
+        ErrorCase{{"set", "outSurroundVolume[5]", "501"}, 1, "value 501 out of range 0..500 for outSurroundVolume[5]"},
         ErrorCase{{"set", "echoLevelA", "5.5"}, 1, "value 5.5 is not a whole number for echoLevelA"},
         ErrorCase{{"set", "echoLevelA", "loud"}, 1, "value 'loud' is not a number for echoLevelA"},
         ErrorCase{{"set", "outDelayMs[8]", "1"}, 1, "index 8 out of range 0..7 for outDelayMs"},

@@ -6,6 +6,7 @@
 #include "editors/output/XBmpSlider.h"
 #include "shell/Language.h"
 #include "shell/Relabel.h"
+#include "shell/VolumeControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -172,18 +173,56 @@ TEST_F(CompPageTest, TheStartUpStoreShowsOneToOneAndAFiniteCurve) {
     EXPECT_EQ(Box(d, kReleaseId), QStringLiteral("1ms"));
 }
 
-TEST_F(CompPageTest, TheWheelOverTheGraphMovesTheFocusedSlider) {
+TEST_F(CompPageTest, TheWheelMovesTheFocusedSliderOnlyWithThePointerOverIt) {
     Store().Set(fields::outCompAttack, 0, 50.0f);
     CCompDlg* d = Open();
-    d->Slider(kAttackId)->setFocus();
-    // A turn over the graph, which takes no wheel of its own, reaches the page.
-    const QPointF at = d->Graph()->geometry().center();
-    QWheelEvent wheel(at, d->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                      false);
-    QApplication::sendEvent(d, &wheel);
-    EXPECT_NE(Pos(d, kAttackId), 50);
+    CXBmpSlider* slider = d->Slider(kAttackId);
+    slider->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slider->hasFocus(); }, 1000));
+    const auto turn = [](QWidget* receiver, QPointF at) {
+        QWheelEvent wheel(at, receiver->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(receiver, &wheel);
+    };
+    // Over the graph, which takes no wheel of its own, the turn changes nothing.
+    turn(d, d->Graph()->geometry().center());
+    EXPECT_EQ(Pos(d, kAttackId), 50);
+    turn(slider, QPointF(slider->rect().center()));
+    EXPECT_EQ(Pos(d, kAttackId), 51);
     EXPECT_EQ(Box(d, kAttackId), QString::asprintf("%dms", Pos(d, kAttackId)));
     EXPECT_FLOAT_EQ(Store().Get(fields::outCompAttack, 0), static_cast<float>(Pos(d, kAttackId)));
+}
+
+// The boxes looked editable but never took the focus: Ctrl+A typed there lowered the music.
+TEST_F(CompPageTest, AValueTypedIntoABoxIsAppliedWithinTheSlidersRangeAndKeysStayInTheBox) {
+    SetChannel(0, -10.0f, 2.0f, 10.0f, 200.0f, 0);
+    CCompDlg* d = Open();
+    QLineEdit* release = d->ValueBox(kReleaseId);
+    QTest::mouseClick(release, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return release->hasFocus(); }, 1000));
+    const int music = Store().Get(Info(VolumeControl::Music).field);
+    QTest::keyClick(release->window()->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Store().Get(Info(VolumeControl::Music).field), music);
+    TypeValue(release, QStringLiteral("50ms"));
+    QTest::keyClick(release, Qt::Key_Return);
+    EXPECT_FLOAT_EQ(Store().Get(fields::outCompRelease, 0), 50.0f);
+    EXPECT_EQ(Pos(d, kReleaseId), 50);
+    EXPECT_EQ(Box(d, kReleaseId), QStringLiteral("50ms"));
+
+    // Beyond the slider's range it is held to the end; leaving the box applies it too.
+    QLineEdit* ratio = d->ValueBox(kRatioId);
+    TypeValue(ratio, QStringLiteral("45"));
+    d->Slider(kAttackId)->setFocus();
+    EXPECT_FLOAT_EQ(Store().Get(fields::outCompRatio, 0), 30.0f);
+    EXPECT_EQ(Box(d, kRatioId), QStringLiteral("30.0:1"));
+    EXPECT_FLOAT_EQ(Store().Get(fields::outCompRelease, 0), 50.0f);
+
+    // Nothing usable typed: the stored value comes back.
+    QLineEdit* threshold = d->ValueBox(kThresholdId);
+    TypeValue(threshold, QStringLiteral("loud"));
+    QTest::keyClick(threshold, Qt::Key_Return);
+    EXPECT_EQ(Box(d, kThresholdId), QStringLiteral("-10dB"));
+    EXPECT_FLOAT_EQ(Store().Get(fields::outCompThreshold, 0), -10.0f);
 }
 
 TEST_F(CompPageTest, TheChannelSelectorShowsThatChannelsValues) {
@@ -344,8 +383,7 @@ TEST_F(CompWireTest, TheSwitchSendsTheOffFlagAndTheGraphShowsIt) {
     CCompDlg* d = OpenConnected();
     Store().Set(fields::outCompOff, 1, 0);
     ChooseChannel(d, 1);
-    Pump(100);
-    EXPECT_TRUE(Writes().empty()) << "choosing a channel sends nothing";
+    EXPECT_TRUE(SettledWrites().empty()) << "choosing a channel sends nothing";
     ASSERT_TRUE(d->Switch()->isChecked());
     QTest::mouseClick(d->Switch(), Qt::LeftButton, {}, QPoint(8, d->Switch()->height() / 2));
     EXPECT_FALSE(d->Graph()->IsOn());

@@ -156,13 +156,21 @@ TEST_F(DelayPageTest, RelabelsFromTheTablesInBothLanguages) {
 
 TEST_F(DelayPageTest, WheelAndArrowKeysStepTheFocusedDelay) {
     Store().Set(fields::outDelayMs, 5, 10.0f);
+    Store().Set(fields::outDelayMs, 4, 10.0f);
     CDelayDlg* page = Open();
     page->DelayEdit(5)->setFocus();
-    // Over the graph, away from the edit: the turn still goes to the focused delay.
-    const QPointF at(page->Panel()->geometry().center());
-    QWheelEvent up(at, page->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                   false);
-    QApplication::sendEvent(page, &up);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DelayEdit(5)->hasFocus(); }, 1000));
+    const auto turn = [](QWidget* receiver, QPointF at) {
+        QWheelEvent up(at, receiver->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(receiver, &up);
+    };
+    // Over the graph or another delay's edit the turn changes nothing; over the focused edit it steps.
+    turn(page, page->Panel()->geometry().center());
+    turn(page->DelayEdit(4), page->DelayEdit(4)->rect().center());
+    EXPECT_EQ(page->DelayEdit(5)->text(), QStringLiteral("10.0ms"));
+    EXPECT_EQ(page->DelayEdit(4)->text(), QStringLiteral("10.0ms"));
+    turn(page->DelayEdit(5), page->DelayEdit(5)->rect().center());
     EXPECT_EQ(page->DelayEdit(5)->text(), QStringLiteral("10.1ms"));
     EXPECT_FLOAT_EQ(Store().Get(fields::outDelayMs, 5), 10.1f);
     QTest::keyClick(page->DelayEdit(5), Qt::Key_Down);
@@ -215,7 +223,7 @@ TEST_F(DelayPageSimTest, OpeningAndRefreshingSendNothing) {
     SetSplitFrequency(Store(), 4, 1500);
     View()->SwitchToPage(PageKind::Delay);
     View()->CurrentPage()->RefreshFromStore();
-    EXPECT_TRUE(WaitForWrites(1, 300).empty());
+    EXPECT_TRUE(SettledWrites().empty());
 }
 
 TEST_F(DelayPageSimTest, TypedDelaysAreHeldToOneAndAHalfToAHundredMilliseconds) {
@@ -234,7 +242,7 @@ TEST_F(DelayPageSimTest, TypedDelaysAreHeldToOneAndAHalfToAHundredMilliseconds) 
     host->ClearReceived();
     TypeDelay(page->DelayEdit(2), QStringLiteral("abc"));
     EXPECT_EQ(page->DelayEdit(2)->text(), QStringLiteral("12.5ms"));
-    EXPECT_TRUE(WaitForWrites(1, 200).empty());
+    EXPECT_TRUE(SettledWrites().empty());
 }
 
 // Stepping used the text's 1 .. 1000 tenths: down from 1.5 ms the edit showed 1.4 ms while 1.5 ms was

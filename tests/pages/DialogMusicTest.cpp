@@ -114,6 +114,36 @@ TEST_F(MusicPageTest, ReverbTimeTextsAndStoredValuesNoControlCanHold) {
     EXPECT_EQ(page->ValueEdit()->text(), QStringLiteral("40ms"));
 }
 
+// The box under the value slider looked editable but never took the focus: digits typed there jumped
+// to grid rows.
+TEST_F(MusicPageTest, AValueTypedUnderTheSliderIsAppliedInTheRowsUnitsAndRange) {
+    CDialogMusic* page = Page();
+    ClickRow(page, kEchoTime);
+    QLineEdit* box = page->ValueEdit();
+    QTest::mouseClick(box, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }, 1000));
+    TypeValue(box, QStringLiteral("120ms"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(page->SelectedParamRow(), kEchoTime);
+    EXPECT_FLOAT_EQ(Store().Get(fields::echoTimeA), 120.0f);
+    EXPECT_EQ(page->ValueSlider()->GetSliderPos(), 120);
+    EXPECT_EQ(Cell(page, kEchoTime), QStringLiteral("120ms"));
+
+    // A reverb time is typed in the milliseconds the box shows; beyond the range it is held to the end.
+    ClickRow(page, kReverbTime);
+    TypeValue(box, QStringLiteral("2520"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(page->ValueSlider()->GetSliderPos(), 50);
+    EXPECT_EQ(Cell(page, kReverbTime), QStringLiteral("2520ms"));
+    ClickRow(page, kShift);
+    TypeValue(box, QStringLiteral("99"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(Store().Get(fields::shiftFreqA), 8);
+    TypeValue(box, QStringLiteral("Off"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(Store().Get(fields::shiftFreqA), 1);
+}
+
 TEST_F(MusicPageTest, ArrowKeysAndTheWheelOnTheGridStepTheSelectedRowWithinItsRange) {
     Store().Set(fields::echoStartA, 99);
     CDialogMusic* page = Page();
@@ -156,7 +186,7 @@ TEST_F(MusicPageTest, TheMusicViewGreysTheEffectsAndItsThumbnailsOpenNothing) {
     EXPECT_FALSE(page->EchoThumb()->isEnabled());
     QTest::mouseClick(page->EchoThumb(), Qt::LeftButton);
     emit page->ReverbThumb()->clicked(); // even a click that gets through
-    Pump(20);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(requests.empty());
     EXPECT_EQ(View()->CurrentPage(), page);
 
@@ -298,7 +328,7 @@ TEST_F(MusicWireTest, ADraggedBandOfEachEqualiserSendsItsRecordAndCoefficients) 
     CDialogMusic* page = Page();
     ASSERT_NE(page, nullptr);
     page->window()->resize(1300, 900);
-    Pump(50);
+    QCoreApplication::processEvents(); // the layout follows the new size
     struct Path {
         int view;
         int identity;

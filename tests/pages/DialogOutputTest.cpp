@@ -325,6 +325,21 @@ TEST_F(OutputPageTest, StoredValuesReachTheControlsClampedAndRounded) {
     EXPECT_EQ(Store().Get(fields::outRole, 2), 0);
 }
 
+// The labels showed the sliders' positions: a 50 ms release read "100ms", 1.5 ms read "1.6ms" and a
+// mix of 250 read "100%".
+TEST_F(OutputPageTest, LabelsShowTheStoredValuesBeyondTheSlidersReach) {
+    Store().Set(fields::outCompRelease, 4, 50.0f);
+    Store().Set(fields::outDelayMs, 4, 1.5f);
+    Store().Set(fields::outMixMusic, 4, 250);
+    CDialogOutput* page = Open(4);
+    EXPECT_EQ(page->Slider(1018)->GetSliderPos(), 100);
+    EXPECT_EQ(page->ValueLabel(1018)->text(), QStringLiteral("50ms"));
+    EXPECT_EQ(page->Slider(kDelayId)->GetSliderPos(), 16);
+    EXPECT_EQ(page->ValueLabel(kDelayId)->text(), QStringLiteral("1.5ms"));
+    EXPECT_EQ(page->Slider(1044)->GetSliderPos(), 100);
+    EXPECT_EQ(page->ValueLabel(1044)->text(), QStringLiteral("250%"));
+}
+
 TEST_F(OutputPageTest, ChannelButtonsSwitchTheChannelAndTheOtherButtonsOpenTheirPages) {
     CDialogOutput* page = Open(0);
     EXPECT_TRUE(page->Tabs()->Button(1069)->IsAlternate());
@@ -359,7 +374,7 @@ protected:
         View()->SwitchToPage(PageKind::Output, channel);
         auto* page = qobject_cast<CDialogOutput*>(View()->CurrentPage());
         EXPECT_NE(page, nullptr);
-        Pump(50);
+        WaitForLinkIdle();
         host->ClearReceived();
         return page;
     }
@@ -368,7 +383,7 @@ protected:
 
 TEST_F(OutputWireTest, ASliderPutsItsExactFrameOnTheWireAndOpeningSendsNothing) {
     CDialogOutput* page = OpenConnected(4);
-    EXPECT_TRUE(WaitForWrites(1, 200).empty());
+    EXPECT_TRUE(SettledWrites().empty());
     MoveSlider(page->Slider(kEchoId), 40);
     EXPECT_EQ(HexList(WaitForWrites(1)), HexList({ParamWrite(5 + 4, 22, {WordHex(0.4f)})}));
 }

@@ -170,6 +170,36 @@ TEST_F(EqSectionTest, CopyOnOnePathAndPasteOnAnotherReplacesTheShownPath) {
     EXPECT_EQ(section.Grid()->CellText(1, CBandGrid::kGainColumn), QStringLiteral("-6.0dB"));
 }
 
+// Pasting onto CH1 of the linked CH1+CH2 wrote CH1 only.
+TEST_F(EqSectionTest, APasteReachesEveryPathOfTheApplySet) {
+    store.SetEqPathBand(eqid::FirstOutput + 4, 3, EqBand{4.5f, 777, 2.0f, eqtype::Peaking});
+    section.ShowPath(eqid::FirstOutput + 4);
+    section.Panel()->OnMenuCommand(CEqPanel::ID_COPY_EQ);
+    section.ShowPath(eqid::FirstOutput);
+    section.SetApplyIdentities({eqid::FirstOutput + 1});
+    section.Panel()->OnMenuCommand(CEqPanel::ID_PASTE_EQ);
+    for (int identity : {eqid::FirstOutput, eqid::FirstOutput + 1})
+        EXPECT_EQ(store.GetEqPathBand(identity, 3), (EqBand{4.5f, 777, 2.0f, eqtype::Peaking})) << identity;
+    EXPECT_NE(store.GetEqPathBand(eqid::FirstOutput + 2, 3).freqHz, 777);
+}
+
+// Sections 9..12 of no known family showed the list with the family chosen before selected.
+TEST_F(EqSectionTest, TheCrossoverListIsHiddenWhileTheSectionsMatchNoFamily) {
+    section.ShowPath(eqid::FirstOutput + 3);
+    section.SelectBand(9);
+    section.Strip()->TypeRadio(2)->click(); // HP, a family of the list
+    ASSERT_TRUE(section.CrossoverCombo()->isVisible());
+    const CrossoverCodes unknown = {8, 20, 1, 1};
+    for (int b = 9; b <= 12; ++b)
+        store.SetEqPathBand(eqid::FirstOutput + 3, b, EqBand{0.0f, 1000, 0.707f, unknown[static_cast<size_t>(b - 9)]});
+    section.Reload();
+    section.SelectBand(9);
+    EXPECT_FALSE(section.CrossoverCombo()->isVisible());
+    section.Grid()->selectRow(9);
+    emit section.Grid()->cellClicked(9, 0);
+    EXPECT_FALSE(section.CrossoverCombo()->isVisible());
+}
+
 TEST_F(EqSectionTest, ResetSetsTheShownPathFlatInTheStore) {
     store.SetEqPathBand(eqid::EchoA, 5, EqBand{5.0f, 3000, 4.0f, eqtype::HighShelf});
     section.ShowPath(eqid::EchoA);

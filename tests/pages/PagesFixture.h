@@ -3,11 +3,13 @@
 #include "shell/SimFixture.h"
 
 #include "editors/output/XBmpSlider.h"
+#include "link/LinkState.h"
 #include "pages/EditorPages.h"
 #include "support/Hex.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
 
 #include <bit>
 #include <cstdio>
@@ -41,6 +43,13 @@ inline void MoveSlider(CXBmpSlider* slider, int position) {
     QTest::keyClick(slider, fromBelow ? Qt::Key_Right : Qt::Key_Left);
 }
 
+// A user typing `text` over the whole of a value box that has the focus.
+inline void TypeValue(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, text);
+}
+
 // The editor with the editing pages and tool dialogs registered, as the program starts it.
 class PagesTest : public ShellTest {
 protected:
@@ -71,11 +80,37 @@ protected:
         return out;
     }
 
-    // Waits until `count` writes have arrived and returns them.
+    // True while the editor has nothing on its way to the host: its queue is empty and no frame waits
+    // for its reply (a frame answered is a frame the host has).
+    bool LinkIdle() {
+        const LinkState& state = app->Session().State();
+        return state.writeQueue.Empty() && state.awaitingReply.load() == 0;
+    }
+
+    // Waits until everything the editor has sent so far has reached the host. Idle is required on two
+    // checks in a row, a few milliseconds apart: a frame just taken off the queue is marked outstanding
+    // a moment later.
+    void WaitForLinkIdle(int ms = 3000) {
+        int idleChecks = 0;
+        PumpUntil(
+            [&] {
+                idleChecks = LinkIdle() ? idleChecks + 1 : 0;
+                return idleChecks >= 2;
+            },
+            ms);
+    }
+
+    // The writes the host has received once the link is idle.
+    std::vector<std::vector<uint8_t>> SettledWrites() {
+        WaitForLinkIdle();
+        return Writes();
+    }
+
+    // Waits until `count` writes have arrived and returns them with anything sent after them, so that a
+    // write beyond the expected count shows up as a failure, not as silence.
     std::vector<std::vector<uint8_t>> WaitForWrites(size_t count, int ms = 2000) {
         PumpUntil([&] { return Writes().size() >= count; }, ms);
-        Pump(50); // anything beyond the expected count shows up as a failure, not as silence
-        return Writes();
+        return SettledWrites();
     }
 };
 

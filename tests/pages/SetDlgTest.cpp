@@ -249,16 +249,23 @@ TEST_F(SetDlgTest, CancelDropsTheEditsButTheLiveVolumeStaysAndTheRibbonShowsIt) 
     EXPECT_EQ(Store().WorkingMachineSettings()[5], 99);
 }
 
-TEST_F(SetDlgTest, TheWheelAnywhereInTheWindowTurnsTheFocusedSlider) {
+TEST_F(SetDlgTest, TheWheelTurnsTheFocusedSliderOnlyWithThePointerOverIt) {
     StartApp();
     CSetDlg* dialog = Open();
     CXBmpSlider* slider = dialog->Slider(1019);
+    dialog->activateWindow();
     slider->setFocus();
-    // A wheel turned over a caption reaches the window (a label does not take it).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slider->hasFocus(); }, 2000));
+    // A wheel turned over a caption reaches the window (a label does not take it) and changes nothing.
     const QPointF at = Child<QLabel>(dialog, 1005)->geometry().center();
     QWheelEvent wheel(at, dialog->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(dialog, &wheel);
+    EXPECT_EQ(slider->GetSliderPos(), 99);
+    const QPointF over = slider->rect().center();
+    QWheelEvent onSlider(over, slider->mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+    QApplication::sendEvent(slider, &onSlider);
     EXPECT_EQ(slider->GetSliderPos(), 98);
     EXPECT_EQ(Store().WorkingMachineSettings()[6], 98);
     EXPECT_EQ(Text(dialog, 1150), QStringLiteral("98"));

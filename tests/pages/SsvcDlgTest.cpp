@@ -181,6 +181,21 @@ TEST_F(SsvcPageTest, TheLocateMarkSurvivesAPageSwitch) {
         EXPECT_FALSE(d->LocateBox(k)->isChecked()) << k;
 }
 
+// A channel whose role is outside the speaker list sent "none" but kept its box ticked.
+TEST_F(SsvcPageTest, LocatingAChannelWithoutASpeakerRoleLeavesItsBoxUnticked) {
+    SetRoles({0, 1, 9, 3, 4, 5, 6, 7});
+    Store().Set(fields::outRole, 4, -1);
+    CSSVCDlg* d = Open();
+    d->LocateBox(1)->click();
+    ASSERT_TRUE(d->LocateBox(1)->isChecked());
+    for (int k : {2, 4}) {
+        d->LocateBox(k)->click();
+        EXPECT_FALSE(d->LocateBox(k)->isChecked()) << k;
+        EXPECT_FALSE(d->LocateBox(1)->isChecked()) << k; // the speaker located before is told to stop
+        EXPECT_EQ(app->locateChannel, 0) << k;
+    }
+}
+
 TEST_F(SsvcPageTest, DraggingTheListenerMovesItsFieldsAndGains) {
     SetRoles({0, 1, 2, 3, 4, 5, 6, 7});
     CSSVCDlg* d = Open();
@@ -234,7 +249,7 @@ TEST_F(SsvcWireTest, LocateSendsTheRoleAndClearingSendsEight) {
     host->ClearReceived();
     d->LocateBox(5)->click();
     EXPECT_EQ(HexList(WaitForWrites(1)), HexList({ParamWrite(0x04, 34, {"00000008"})}));
-    EXPECT_TRUE(d->LocateBox(5)->isChecked());
+    EXPECT_FALSE(d->LocateBox(5)->isChecked()); // nothing is located: the box does not stay ticked
 }
 
 TEST_F(SsvcWireTest, SliderAndSpeakerEditsPutTheirFramesOnTheWire) {

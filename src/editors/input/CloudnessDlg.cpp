@@ -1,6 +1,5 @@
 #include "editors/input/CloudnessDlg.h"
 
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/input/StoreToControl.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/XBmpSlider.h"
@@ -269,7 +268,6 @@ CloudnessDlg::CloudnessDlg(DeviceSession& session, QWidget* parent)
     for (Group g : {Group::MusicBass, Group::AutoSub, Group::AutoLevel})
         boxes[g]->setFixedWidth(400);
 
-    CFocusedSliderWheel::Attach(this);
     RefreshFromStore();
 }
 

@@ -2,7 +2,6 @@
 
 #include "editors/EqSection.h"
 #include "editors/input/EfxTitle.h"
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/EqPanel.h"
 #include "editors/output/GdipButton.h"
@@ -63,7 +62,6 @@ CDialogEfx::CDialogEfx(DeviceSession& session, QWidget* parent) : CPage(PageKind
 
     setTabOrder(m_back, m_section->Panel());
 
-    CFocusedSliderWheel::Attach(this);
     // A page made by the view is told its kind before it is shown; until then it shows kind 0.
     SetEfxKind(0);
     PlaceChildren();

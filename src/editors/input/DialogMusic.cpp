@@ -2,7 +2,6 @@
 
 #include "editors/EqSection.h"
 #include "editors/output/BandGrid.h"
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/input/StoreToControl.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/EqPanel.h"
@@ -251,7 +250,6 @@ CDialogMusic::CDialogMusic(DeviceSession& session, QWidget* parent)
     connect(&m_levelTimer, &QTimer::timeout, this, &CDialogMusic::UpdateLiveDisplay);
     m_levelTimer.start(kLevelPeriodMs);
 
-    CFocusedSliderWheel::Attach(this);
     // The texts, both grids and the first refresh.
     Relabel();
 }
@@ -356,9 +354,9 @@ QWidget* CDialogMusic::BuildParameters() {
     connect(m_valueSlider, &CXBmpSlider::posChanged, this, [this](int, int position) { ApplyParamValue(position); });
     m_valueEdit = new QLineEdit(box);
     SetCtrlId(m_valueEdit, 1038);
-    m_valueEdit->setReadOnly(true);
-    m_valueEdit->setFocusPolicy(Qt::NoFocus);
+    // An exact value may be typed in: applied on Enter or when the box loses the focus.
     m_valueEdit->setAlignment(Qt::AlignCenter);
+    connect(m_valueEdit, &QLineEdit::editingFinished, this, &CDialogMusic::OnValueTyped);
     m_valueEdit->setFixedWidth(m_valueEdit->fontMetrics().horizontalAdvance(QStringLiteral("5000ms")) + 20);
     side->addWidget(m_rowName);
     side->addWidget(m_valueSlider, 1, Qt::AlignHCenter);
@@ -633,6 +631,28 @@ void CDialogMusic::ApplyParamValue(int position) {
         commands.SetSlotWord(predelaySlot, std::bit_cast<uint32_t>(static_cast<float>(value * 10)));
         ShowRow(kReverbPredelayRow, RowPosition(kReverbPredelayRow));
     }
+}
+
+void CDialogMusic::OnValueTyped() {
+    if (!m_valueEdit->isModified() || m_view == 2)
+        return;
+    m_valueEdit->setModified(false);
+    const ParamRow& row = kRows[m_row];
+    const QString text = m_valueEdit->text().trimmed();
+    std::optional<double> typed = TypedNumber(text);
+    if (row.format == RowFormat::Hertz &&
+        (text.compare(QStringLiteral("Off"), Qt::CaseInsensitive) == 0 || text == QStringLiteral("关闭")))
+        typed = row.lo; // the shift's lowest step is "off"
+    if (!typed) {
+        // Nothing usable typed: the box shows the stored value again.
+        m_valueEdit->setText(FormatRowValue(row, m_valueSlider->GetSliderPos()));
+        return;
+    }
+    // A reverb time is typed in milliseconds, as the box shows it; the slider counts 49.6 ms steps from 40.
+    const double steps = row.format == RowFormat::ReverbTime ? (*typed - 40.0) / 49.6 : *typed;
+    const int position = ScaledSliderPosition(steps, 1.0, row.lo, row.hi);
+    m_valueSlider->SetSliderPos(position);
+    ApplyParamValue(position);
 }
 
 void CDialogMusic::StepParamValue(int delta) {

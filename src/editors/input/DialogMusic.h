@@ -98,6 +98,7 @@ private:
     void ShowRow(int row, int position);
     void FillParamGrid();
     void ApplyParamValue(int position);
+    void OnValueTyped();
     void StepParamValue(int delta);
     void OnRoute(int mic, bool toA);
     void OnViewButton(int view);

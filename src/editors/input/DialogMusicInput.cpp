@@ -1,6 +1,5 @@
 #include "editors/input/DialogMusicInput.h"
 
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/XBmpSlider.h"
 #include "link/CommandEncoder.h"
@@ -134,7 +133,6 @@ CDialogMusicInput::CDialogMusicInput(DeviceSession& session, QWidget* parent)
     m_rows[kAux2Index].value->hide();
     m_rows[0].radio->setChecked(true);
 
-    CFocusedSliderWheel::Attach(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     RefreshFromStore();
 }

@@ -1,5 +1,8 @@
 #include "editors/input/StoreToControl.h"
 
+#include <QRegularExpression>
+#include <QString>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -25,6 +28,20 @@ int TruncatedForText(double value, int nanValue) {
     constexpr double lo = std::numeric_limits<int>::min();
     constexpr double hi = std::numeric_limits<int>::max();
     return static_cast<int>(std::clamp(value, lo, hi));
+}
+
+std::optional<double> TypedNumber(const QString& text) {
+    static const QRegularExpression typed(
+        QStringLiteral(R"(^\s*([+-]?(?:\d+\.?\d*|\.\d+))\s*(?:ms|db|hz|%|:\s*1)?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = typed.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = match.captured(1).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 } // namespace orvex

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+class QString;
+
 namespace orvex {
 
 // How a stored value reaches an integer control. The store holds raw words from the processor or a
@@ -17,5 +21,9 @@ int ScaledSliderPosition(double value, double scale, int lo, int hi);
 // A stored value truncated toward zero for a "%d" text: NaN gives `nanValue`, anything beyond int's
 // range saturates.
 int TruncatedForText(double value, int nanValue);
+
+// The number a user typed into a value box, with or without the unit the box shows ("12.5", "12.5ms",
+// "-20dB", "4.5:1", "80 %", "300Hz"); nullopt when there is no finite number.
+std::optional<double> TypedNumber(const QString& text);
 
 } // namespace orvex

@@ -1,6 +1,5 @@
 #include "editors/output/CompDlg.h"
 
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/input/StoreToControl.h"
 #include "editors/output/CompressPanelPlus.h"
 #include "editors/output/ControlId.h"
@@ -117,9 +116,7 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
         w.slider->setMinimumWidth(180);
         w.value = new QLineEdit(this);
         SetCtrlId(w.value, s.valueId);
-        // The boxes only show the value; what is typed there is not applied.
-        w.value->setReadOnly(true);
-        w.value->setFocusPolicy(Qt::NoFocus);
+        // An exact value may be typed into the box: it is applied on Enter or when the box loses the focus.
         w.value->setAlignment(Qt::AlignRight);
         w.value->setFixedWidth(w.value->fontMetrics().horizontalAdvance(QStringLiteral("-8888ms")) + 14);
         const int row = grid->rowCount();
@@ -129,6 +126,7 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
         const CompSlider* spec = &s;
         connect(w.slider, &CXBmpSlider::posChanged, this,
                 [this, spec](int, int position) { OnSliderMoved(*spec, position); });
+        connect(w.value, &QLineEdit::editingFinished, this, [this, spec] { OnValueTyped(*spec); });
         m_sliders.push_back(w);
     }
     grid->setRowStretch(grid->rowCount(), 1);
@@ -151,7 +149,6 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
 
     connect(m_channelSelector, &QComboBox::activated, this, [this](int index) { SetOutputChannel(index); });
 
-    CFocusedSliderWheel::Attach(this);
     Relabel();
     LoadChannel();
 }
@@ -247,6 +244,24 @@ void CCompDlg::OnSliderMoved(const CompSlider& spec, int position) {
     values[spec.part] = static_cast<float>(value);
     m_session.Commands().SetCompressor(fields::outCompThreshold.slot + m_channel, values[kThreshold], values[kRatio],
                                        values[kAttack], values[kRelease]);
+}
+
+void CCompDlg::OnValueTyped(const CompSlider& spec) {
+    for (const SliderWidgets& w : m_sliders) {
+        if (w.spec != &spec || !w.value->isModified())
+            continue;
+        const std::optional<double> typed = TypedNumber(w.value->text());
+        if (!typed) {
+            // Nothing usable typed: the box shows the stored value again.
+            LoadChannel();
+            return;
+        }
+        // Held to the slider's range and steps, and sent as a slider move would send it.
+        const int position = ScaledSliderPosition(*typed, spec.scale, spec.lo, spec.hi);
+        w.value->setModified(false);
+        w.slider->SetSliderPos(position);
+        OnSliderMoved(spec, position);
+    }
 }
 
 void CCompDlg::OnSwitchClicked(bool checked) {

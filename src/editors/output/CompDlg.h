@@ -51,6 +51,7 @@ private:
     void FillChannelSelector();
     void LoadChannel();
     void OnSliderMoved(const CompSlider& spec, int position);
+    void OnValueTyped(const CompSlider& spec);
     void OnSwitchClicked(bool checked);
 
     DeviceSession& m_session;

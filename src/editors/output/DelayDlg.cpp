@@ -1,6 +1,5 @@
 #include "editors/output/DelayDlg.h"
 
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/output/ControlFonts.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/DelayPanel.h"
@@ -96,7 +95,6 @@ CDelayDlg::CDelayDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::
     layout->addLayout(body, 1);
 
     connect(m_panel, &CDelayPanel::delayDragged, this, &CDelayDlg::OnDelayDragged);
-    CFocusedSliderWheel::Attach(this);
 
     Relabel();
     RefreshFromStore();
@@ -322,23 +320,16 @@ bool CDelayDlg::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (channel >= 0 && event->type() == QEvent::Wheel) {
-        wheelEvent(static_cast<QWheelEvent*>(event));
+        // The wheel steps a delay only in its focused edit, as the sliders take it only with the focus;
+        // over any other edit it does nothing.
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y();
+        if (m_rows[static_cast<size_t>(channel)].edit->hasFocus() && delta != 0)
+            StepDelay(channel, delta > 0 ? 1 : -1);
+        wheel->accept();
         return true;
     }
     return CPage::eventFilter(watched, event);
-}
-
-void CDelayDlg::wheelEvent(QWheelEvent* event) {
-    // Over the page the wheel steps the delay whose edit has the focus (the sliders take theirs
-    // through the focused-slider filter).
-    const int channel = RowOfEdit(focusWidget());
-    const int delta = event->angleDelta().y();
-    if (channel < 0 || delta == 0) {
-        event->ignore();
-        return;
-    }
-    StepDelay(channel, delta > 0 ? 1 : -1);
-    event->accept();
 }
 
 } // namespace orvex

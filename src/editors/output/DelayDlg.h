@@ -10,7 +10,6 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QToolButton;
-class QWheelEvent;
 
 namespace orvex {
 
@@ -68,7 +67,6 @@ public:
     QToolButton* DownButton(int channel) const { return m_rows[static_cast<size_t>(channel)].down; }
 
 protected:
-    void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -1,7 +1,6 @@
 #include "editors/output/DialogOutput.h"
 
 #include "editors/EqSection.h"
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/input/StoreToControl.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/OutputChannelPicture.h"
@@ -123,8 +122,8 @@ QString SplitText(int index) {
     return QStringLiteral("%1Hz").arg(BandSplitPairAt(index).highHz);
 }
 
-QString DelayText(int tenths) {
-    return QString::asprintf("%.1fms", tenths / 10.0);
+QString DelayText(double ms) {
+    return QString::asprintf("%.1fms", ms);
 }
 
 CDialogOutput::LinkQuestionHook& QuestionHook() {
@@ -179,8 +178,6 @@ CDialogOutput::CDialogOutput(COrvexv13App& app, QWidget* parent) : CPage(PageKin
     layout->addWidget(m_tabs);
     layout->addLayout(top);
     layout->addLayout(body, 1);
-
-    CFocusedSliderWheel::Attach(this);
 }
 
 // ---- building -------------------------------------------------------------------------------------------
@@ -445,9 +442,10 @@ void CDialogOutput::LoadMix() {
     const ParameterStore& store = m_app.Store();
     for (const MixSpec& m : kMixes) {
         const SliderRow* row = Row(m.id);
-        const int percent = std::clamp(store.Get(m.field, m_channel), 0, 100);
-        row->slider->SetSliderPos(percent);
-        row->value->setText(QStringLiteral("%1%").arg(percent));
+        // The slider stops at its ends; the label says what the processor holds.
+        const int stored = store.Get(m.field, m_channel);
+        row->slider->SetSliderPos(std::clamp(stored, 0, 100));
+        row->value->setText(QStringLiteral("%1%").arg(stored));
     }
 }
 
@@ -478,7 +476,8 @@ void CDialogOutput::LoadCompressor() {
             value = UsableRatio(value);
         const int position = ScaledSliderPosition(value, c.scale, c.lo, c.hi);
         row->slider->SetSliderPos(position);
-        row->value->setText(QString::asprintf(c.format, position / c.scale));
+        // The compressor page allows wider ranges than these sliders: the label keeps the stored value.
+        row->value->setText(QString::asprintf(c.format, std::isfinite(value) ? value : position / c.scale));
     }
 }
 
@@ -487,10 +486,10 @@ void CDialogOutput::LoadDelay() {
     const int index = SplitIndexOf(store, m_channel);
     Row(kSplitSliderId)->slider->SetSliderPos(index);
     Row(kSplitSliderId)->value->setText(SplitText(index));
-    const int tenths =
-        ScaledSliderPosition(store.Get(fields::outDelayMs, m_channel), 10.0, kDelayMinTenths, kDelayMaxTenths);
+    const float ms = store.Get(fields::outDelayMs, m_channel);
+    const int tenths = ScaledSliderPosition(ms, 10.0, kDelayMinTenths, kDelayMaxTenths);
     Row(kDelaySliderId)->slider->SetSliderPos(tenths);
-    Row(kDelaySliderId)->value->setText(DelayText(tenths));
+    Row(kDelaySliderId)->value->setText(DelayText(std::isfinite(ms) ? ms : tenths / 10.0));
     m_delaySwitch->setChecked(store.Get(fields::outDelayOff, m_channel) == 0);
     (store.Get(fields::outDelayMode, m_channel) == kModeWholeChannel ? m_wholeChannel : m_highFreq)->setChecked(true);
     EnableDelay();
@@ -566,7 +565,7 @@ void CDialogOutput::OnSplitMoved(int index) {
 }
 
 void CDialogOutput::OnDelayMoved(int position) {
-    Row(kDelaySliderId)->value->setText(DelayText(position));
+    Row(kDelaySliderId)->value->setText(DelayText(position / 10.0));
     for (int channel : ApplySet())
         m_app.Session().Commands().Set(fields::outDelayMs, channel, static_cast<float>(position / 10.0));
 }

@@ -1,6 +1,5 @@
 #include "editors/output/SSVCDlg.h"
 
-#include "editors/input/FocusedSliderWheel.h"
 #include "editors/input/StoreToControl.h"
 #include "editors/output/ControlId.h"
 #include "editors/output/GdipButton.h"
@@ -35,7 +34,6 @@ constexpr int kLocateIds[kChannelCount] = {1231, 1232, 1233, 1234, 1235, 1236, 1
 constexpr int kRoleTextId = 1123;
 constexpr int kSliderId = 1041;
 constexpr int kValueTextId = 1131;
-constexpr int kWideSliderRow = 5; // channel 6 goes up to 500 %
 constexpr int kLocateNone = 8;
 
 // The speaker role each room point 1..8 stands for.
@@ -116,7 +114,8 @@ CSSVCDlg::CSSVCDlg(DeviceSession& session, int& locateChannel, QWidget* parent)
         SetCtrlId(r.role, kRoleTextId + k);
         r.role->setMinimumWidth(r.role->fontMetrics().horizontalAdvance(QStringLiteral("(后环绕左)")) + 4);
         r.slider = new CXBmpSlider(kSliderId + k, CXBmpSlider::Orientation::Horizontal, this);
-        r.slider->SetSliderRange(0, k == kWideSliderRow ? 500 : 100);
+        const ValueRange range = FieldValueRange(*FindStoreFieldBySlot(fields::outSurroundVolume.slot), k);
+        r.slider->SetSliderRange(static_cast<int>(range.minValue), static_cast<int>(range.maxValue));
         r.slider->setMinimumWidth(150);
         r.value = new QLabel(this);
         SetCtrlId(r.value, kValueTextId + k);
@@ -257,7 +256,6 @@ CSSVCDlg::CSSVCDlg(DeviceSession& session, int& locateChannel, QWidget* parent)
     layout->addWidget(m_tabs);
     layout->addLayout(body, 1);
 
-    CFocusedSliderWheel::Attach(this);
     Relabel();
     RefreshFromStore();
 }
@@ -377,8 +375,11 @@ void CSSVCDlg::WriteCoordFields(int point, RoomPoint value) {
 }
 
 void CSSVCDlg::OnLocate(int channel, bool checked) {
-    if (checked) {
-        m_session.Commands().SpeakerLocate(m_session.Store().Get(fields::outRole, channel));
+    const int role = m_session.Store().Get(fields::outRole, channel);
+    // A channel without a speaker role has nothing to locate: the processor is told "none" and the box
+    // does not stay ticked.
+    if (checked && role >= 0 && role < kLocateNone) {
+        m_session.Commands().SpeakerLocate(role);
         m_locateChannel = channel + 1;
     } else {
         m_session.Commands().SpeakerLocate(kLocateNone);
