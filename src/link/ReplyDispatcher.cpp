@@ -271,6 +271,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         if (value < 0)
             break;
         m_smartHome.SetNodeValue(node, static_cast<uint8_t>(value));
+        m_smartHome.NoteNodeReport(node);
         PostZWave(function, static_cast<uint32_t>(node) << 16 | static_cast<uint32_t>(value));
         m_smartHome.valueSeen.store(1);
         m_smartHome.operationDone.store(1);
@@ -282,6 +283,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         if (callback < 0 || status < 0)
             break;
         const uint32_t high = static_cast<uint32_t>(callback) << 16;
+        m_smartHome.NoteSendDataCallback(static_cast<uint8_t>(callback), static_cast<uint8_t>(status));
         if (status == 0) {
             // A remote-key value is confirmed by the node's own report, not by this callback.
             if (callback != zwave::CallbackQuiet)
@@ -295,6 +297,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         break;
     }
     case zwave::SetDefault:
+        m_smartHome.setDefaultDone.store(1);
         m_smartHome.operationDone.store(1);
         PostZWave(function, 0);
         break;

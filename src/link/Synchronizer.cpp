@@ -426,18 +426,27 @@ void Synchronizer::SynchronizeReadZWAVEThreadProc() {
 
 void Synchronizer::SynchronizeResetThreadProc() {
     const int32_t queue = m_link.queueEnabled.exchange(0);
+    // Whatever was read before, the tables are not known once the reset has begun; they are again
+    // only when it went through.
+    m_smartHome.tablesRead.store(0);
     m_smartHome.operationDone.store(0);
+    m_smartHome.setDefaultDone.store(0);
     const uint8_t callback = kZWaveSetDefaultCallback;
     m_commands.SendZWaveFrame(zwave::SetDefault, std::span(&callback, 1));
-    WaitForFlag(m_smartHome.operationDone, m_pauses.zwaveDonePoll, m_pauses.zwaveDonePolls);
+    // Only the set-default's own answer counts: a plug's report arriving meanwhile is no reset.
+    const bool reset = WaitForFlag(m_smartHome.setDefaultDone, m_pauses.zwaveDonePoll, m_pauses.zwaveDonePolls);
     m_smartHome.ClearScenes();
     const std::vector<uint8_t> empty(kSceneRecordSize, 0);
     for (int scene = 0; scene < kSceneCount; ++scene)
         m_commands.WriteSceneMemory(
             static_cast<uint16_t>(static_cast<int>(kSceneMemoryAddress) + kSceneRecordSize * scene), empty);
     RequestInitData();
-    WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
+    const bool received =
+        WaitForFlag(m_smartHome.nodeListReceived, m_pauses.zwaveNodeListPoll, m_pauses.zwaveNodeListPolls);
     ReadSmartHomeTables();
+    // A reset that went through leaves the tables read, as a plain read would.
+    if (reset && received && m_smartHome.NodePresent(kZWaveControllerNode) && !Down())
+        m_smartHome.tablesRead.store(1);
     Pause(m_pauses.zwaveEnd);
     m_link.queueEnabled.store(queue);
     if (m_events)

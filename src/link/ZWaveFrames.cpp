@@ -29,15 +29,13 @@ std::vector<uint8_t> BuildZWaveFrame(uint8_t function, std::span<const uint8_t> 
     return frame;
 }
 
-std::vector<uint8_t> ZWaveSetValueParameters(uint8_t node, uint8_t value) {
+uint8_t ZWaveSetValueCallback(uint8_t value) {
     const bool remoteKey = value >= 0x80 && value != 0xFF;
-    return {node,
-            0x03,
-            kBasicCommandClass,
-            kBasicSet,
-            value,
-            kTransmitOptions,
-            remoteKey ? zwave::CallbackQuiet : zwave::CallbackValue};
+    return remoteKey ? zwave::CallbackQuiet : zwave::CallbackValue;
+}
+
+std::vector<uint8_t> ZWaveSetValueParameters(uint8_t node, uint8_t value) {
+    return {node, 0x03, kBasicCommandClass, kBasicSet, value, kTransmitOptions, ZWaveSetValueCallback(value)};
 }
 
 std::optional<std::vector<uint8_t>> ZWaveOperationParameters(uint8_t function, uint8_t node, uint8_t value) {

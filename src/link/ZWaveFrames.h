@@ -32,6 +32,9 @@ inline constexpr uint8_t Response = 0x01;
 std::vector<uint8_t> BuildZWaveFrame(uint8_t function, std::span<const uint8_t> parameters,
                                      uint8_t type = zwave::Request);
 
+// The send-data callback id that goes with a plug value: the quiet one for a remote key (0x80..0xFE).
+uint8_t ZWaveSetValueCallback(uint8_t value);
+
 // The parameters of the send-data that sets `value` on `node`: a Basic Set with transmit options
 // 0x25 and the callback id that belongs to the value.
 std::vector<uint8_t> ZWaveSetValueParameters(uint8_t node, uint8_t value);

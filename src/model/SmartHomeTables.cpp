@@ -129,6 +129,75 @@ void SmartHomeTables::ClearScenes() {
     m_scenes.fill(0);
 }
 
+int SmartHomeTables::RemoveSceneTarget(uint8_t target) {
+    std::lock_guard lock(m_mutex);
+    int removed = 0;
+    for (int scene = 0; scene < kSceneCount; ++scene) {
+        const auto begin = m_scenes.begin() + scene * kSceneRecordSize;
+        SceneRecord record{};
+        std::copy_n(begin, kSceneRecordSize, record.begin());
+        int n = 0;
+        record = WithoutSceneTarget(record, target, &n);
+        std::copy(record.begin(), record.end(), begin);
+        removed += n;
+    }
+    return removed;
+}
+
+int SmartHomeTables::SceneCommandsFor(uint8_t target) const {
+    std::lock_guard lock(m_mutex);
+    int count = 0;
+    for (size_t i = 0; i < m_scenes.size(); i += 2)
+        count += target != 0 && m_scenes[i] == target ? 1 : 0;
+    return count;
+}
+
+void SmartHomeTables::ExpectConfirmation(int node, uint8_t callback, bool delivered) {
+    std::lock_guard lock(m_mutex);
+    m_expectNode = node;
+    m_expectCallback = callback;
+    m_deliveryConfirms = delivered;
+    m_confirmed = false;
+}
+
+bool SmartHomeTables::Confirmed() const {
+    std::lock_guard lock(m_mutex);
+    return m_confirmed;
+}
+
+void SmartHomeTables::NoteSendDataCallback(uint8_t callback, uint8_t status) {
+    std::lock_guard lock(m_mutex);
+    if (m_expectNode < 0 || callback != m_expectCallback)
+        return;
+    if (status == 1 || (status == 0 && m_deliveryConfirms))
+        m_confirmed = true;
+}
+
+void SmartHomeTables::NoteNodeReport(int node) {
+    std::lock_guard lock(m_mutex);
+    if (m_expectNode >= 0 && node == m_expectNode)
+        m_confirmed = true;
+}
+
+SceneRecord WithoutSceneTarget(const SceneRecord& record, uint8_t target, int* removed) {
+    SceneRecord out{};
+    size_t next = 0;
+    int gone = 0;
+    for (size_t i = 0; i < record.size(); i += 2) {
+        if (record[i] == target && target != 0) {
+            ++gone;
+            continue;
+        }
+        if (record[i] == 0)
+            continue; // an empty slot in the middle closes up too
+        out[next++] = record[i];
+        out[next++] = record[i + 1];
+    }
+    if (removed != nullptr)
+        *removed = gone;
+    return gone > 0 ? out : record;
+}
+
 SmartMemoryTarget SmartHomeTables::WriteMemory(uint32_t address, std::span<const uint8_t> bytes, size_t* copied) {
     if (copied != nullptr)
         *copied = 0;
@@ -163,6 +232,8 @@ void SmartHomeTables::Clear() {
     m_plugs.fill(0);
     m_scenes.fill(0);
     m_pending.fill(0);
+    m_expectNode = -1;
+    m_confirmed = false;
 }
 
 } // namespace orvex

@@ -71,6 +71,21 @@ public:
     SceneRecord Scene(int scene) const;
     void SetScene(int scene, const SceneRecord& record);
     void ClearScenes();
+    // Every scene without its commands for `target`; the remaining commands close up in their order.
+    // Returns how many commands went.
+    int RemoveSceneTarget(uint8_t target);
+    // How many commands of all six scenes are for `target`.
+    int SceneCommandsFor(uint8_t target) const;
+
+    // ---- confirmation of one plug value -----------------------------------------------------------
+    // A value sent to `node` with send-data callback id `callback` counts as done when the module
+    // reports that callback with status 1 (no acknowledgement), or with status 0 when `delivered` says
+    // delivery is enough (a remote key waits for the plug's own report), or when `node` itself sends a
+    // command. Reports for other callbacks or other nodes say nothing about it.
+    void ExpectConfirmation(int node, uint8_t callback, bool delivered);
+    bool Confirmed() const;
+    void NoteSendDataCallback(uint8_t callback, uint8_t status);
+    void NoteNodeReport(int node);
 
     // A smart-home memory reply: an address up to 6523 fills the plug record containing it from its
     // start, 6524..6859 the scene containing it from its start. The copy stops at the end of its table.
@@ -85,6 +100,7 @@ public:
     std::atomic<int32_t> valueSeen{0};        // a node reported a value or did not acknowledge
     std::atomic<int32_t> tablesRead{0};       // the plug and scene tables were read since connecting;
                                               // cleared whenever a link opens or closes
+    std::atomic<int32_t> setDefaultDone{0};   // the module confirmed the set-default (reset)
     std::atomic<int32_t> addInProgress{0};    // the operation flag: 1 while a plug is being added
                                               // (exclusion, then inclusion), 0 for a plain removal
 
@@ -94,6 +110,14 @@ private:
     std::array<uint8_t, kPlugTableBytes> m_plugs{};
     std::array<uint8_t, kSceneTableBytes> m_scenes{};
     PlugRecord m_pending{};
+    int m_expectNode = -1; // -1: nothing awaited
+    uint8_t m_expectCallback = 0;
+    bool m_deliveryConfirms = false;
+    bool m_confirmed = false;
 };
+
+// A scene record without the commands for `target`, the others closed up in their order and the
+// slots after them empty.
+SceneRecord WithoutSceneTarget(const SceneRecord& record, uint8_t target, int* removed = nullptr);
 
 } // namespace orvex

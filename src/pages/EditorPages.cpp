@@ -42,10 +42,13 @@ void RegisterEditorPages() {
     CDialogHomeTheater::SetPageFactory(CDialogHomeTheater::kPageScenes,
                                        [](QWidget* parent) { return new CDialogZwaveRemoter(theApp(), parent); });
     // The scene page names a plug's keys from its key file, as the learning page keeps it.
-    CDialogZwaveRemoter::SetKeyProvider([](int node) {
+    CDialogZwaveRemoter::SetKeyProvider([](int node, bool create) {
         std::vector<SceneKey> keys;
         std::vector<PlugKey> stored;
-        if (ReadKeyFile(PlugKeyFolder(), node, stored).ok()) {
+        const std::filesystem::path folder = PlugKeyFolder();
+        const KeyFileResult read = create && CreateKeyDirectory(folder) ? ReadOrCreateKeyFile(folder, node, stored)
+                                                                        : ReadKeyFile(folder, node, stored);
+        if (read.ok()) {
             for (const PlugKey& key : stored)
                 keys.push_back({key.index, QString::fromStdString(key.name), key.status != 0});
         }

@@ -134,6 +134,9 @@ void DeviceSession::StartZWaveOperation(uint8_t function, uint8_t node, uint8_t 
 }
 
 void DeviceSession::AbortZWaveOperation(uint8_t function) {
+    // An add given up (in its exclusion or its inclusion step) names no plug that joins late.
+    if (function == zwave::AddNode || function == zwave::RemoveNode)
+        m_link.SmartHome().addInProgress.store(0);
     if (const auto parameters = ZWaveAbortParameters(function))
         Commands().SendZWaveFrame(function, *parameters);
 }

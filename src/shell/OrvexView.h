@@ -77,6 +77,9 @@ public:
     void SetWaitPrompt(const QString& text, const QColor& colour);
     void FinishWaitDialog(int ms);
     bool WaitDialogPending() const { return m_timer5.isActive(); }
+    // What the last requested wait dialog stands for: its operation and the value it sends.
+    uint8_t WaitKind() const { return m_waitRequest.kind; }
+    uint8_t WaitValue() const { return m_waitRequest.value2; }
     // A transient desktop notice (the tray balloon where a tray exists, else inside the window).
     void ShowBalloon(const QString& text, const QString& title, int milliseconds);
     QString BalloonText() const { return m_balloonText; }

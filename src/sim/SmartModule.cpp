@@ -536,7 +536,7 @@ void SmartModule::SetDefault(std::span<const uint8_t> p, int64_t now) {
         Forget(node);
     std::fill(m_memory.begin(), m_memory.end(), 0);
     const uint8_t callback = p.empty() ? 0 : p[0];
-    if (callback != 0)
+    if (callback != 0 && !m_options.setDefaultSilent)
         PostFrame(now + SmartModuleTimings::kSetDefault, zwave::SetDefault, std::span(&callback, 1));
 }
 

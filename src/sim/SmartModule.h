@@ -58,6 +58,8 @@ struct SmartModuleOptions {
     bool nodeOperationsFail = false;
     // Included nodes that never answer anything.
     std::vector<int> deadNodes;
+    // A set-default resets the module but is never confirmed.
+    bool setDefaultSilent = false;
 };
 
 // The module's pace: how long after a request or a press each report follows.

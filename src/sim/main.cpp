@@ -52,6 +52,7 @@ void PrintUsage() {
               "                           infrared plug) with a key MS ms after it started\n"
               "  --node-ops-fail          adding and removing plugs fails when a button is pressed\n"
               "  --dead-node N            node N stays listed but never answers (repeatable)\n"
+              "  --set-default-silent     the module resets but never confirms it\n"
               "  --help                   this text");
 }
 
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
             intArg(0, 232, processor.smart.removeNode);
         } else if (arg == "--node-ops-fail") {
             processor.smart.nodeOperationsFail = true;
+        } else if (arg == "--set-default-silent") {
+            processor.smart.setDefaultSilent = true;
         } else if (arg == "--dead-node") {
             intArg(2, 232, value);
             processor.smart.deadNodes.push_back(value);

@@ -3,6 +3,7 @@
 #include "editors/output/ControlId.h"
 #include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
+#include "model/PlugKeyFile.h"
 #include "model/SmartHomeTables.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
@@ -15,20 +16,16 @@
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/HomeTheaterPage.h"
 #include "smarthome/PlugCommon.h"
+#include "smarthome/PlugKeyFolder.h"
 #include "smarthome/SceneRunDlg.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QDesktopServices>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -41,11 +38,6 @@ namespace {
 std::map<int, CDialogHomeTheater::PageFactory>& PageFactories() {
     static std::map<int, CDialogHomeTheater::PageFactory> factories;
     return factories;
-}
-
-QString& KeyDirectoryOverride() {
-    static QString directory;
-    return directory;
 }
 
 const QColor kPromptColour{0, 0, 255};
@@ -66,19 +58,6 @@ uint16_t High(uint32_t lParam) {
 void CDialogHomeTheater::SetPageFactory(int page, PageFactory factory) {
     if (page == kPageScenes || page == kPageLearn)
         PageFactories()[page] = std::move(factory);
-}
-
-QString CDialogHomeTheater::KeyDirectory() {
-    if (!KeyDirectoryOverride().isEmpty())
-        return KeyDirectoryOverride();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (documents.isEmpty() || !QDir::isAbsolutePath(documents))
-        return {};
-    return QDir::cleanPath(documents + QStringLiteral("/kvo/Plug"));
-}
-
-void CDialogHomeTheater::SetKeyDirectoryForTests(const QString& directory) {
-    KeyDirectoryOverride() = directory;
 }
 
 CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
@@ -316,11 +295,8 @@ void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
     if (status == 6) {
         const uint8_t stop = kStopExclusion;
         m_app.Session().Commands().SendZWaveFrame(zwave::RemoveNode, std::span(&stop, 1));
-        if (IsPlugNode(node)) {
-            const QString directory = KeyDirectory();
-            if (!directory.isEmpty())
-                QFile::remove(directory + QLatin1Char('/') + QString::number(node) + QStringLiteral(".xml"));
-        }
+        if (IsPlugNode(node))
+            DeletePlugKeyFile(PlugKeyFolder(), node);
         if (m_operation == Operation::AddExcluding) {
             // The second press belongs to the dialog the user is still looking at; a closed one means
             // the add was given up.
@@ -338,6 +314,8 @@ void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
             SetOperation(Operation::Idle);
             Finish(0);
             RefreshPages();
+            if (IsPlugNode(node))
+                OfferToRemoveSceneCommands(node);
         }
         return;
     }
@@ -390,6 +368,12 @@ void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
 }
 
 void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
+    // Only the set-value the wait dialog stands for (open, or about to open) ends it: a late callback
+    // of an aborted one must not close the dialog of an add or a removal that followed.
+    COrvexv13View* view = m_app.View();
+    const bool running = m_app.WaitDialog() != nullptr || view->WaitDialogPending();
+    if (!running || view->WaitKind() != zwave::SendData || ZWaveSetValueCallback(view->WaitValue()) != callback)
+        return;
     if (callback == zwave::CallbackValue) {
         if (status == 1)
             m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
@@ -398,6 +382,34 @@ void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
         Finish(0);
         m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
     }
+}
+
+void CDialogHomeTheater::OfferToRemoveSceneCommands(int node) {
+    SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    const auto target = static_cast<uint8_t>(node);
+    const int count = tables.SceneCommandsFor(target);
+    // Left in place they would drive whichever plug is given this node id next. Scenes that were
+    // never read from the module are not written back over it.
+    if (count == 0 || tables.tablesRead.load() == 0)
+        return;
+    const QString text = Tr2("插座%1已删除。是否同时从所有情景中删除它的%2条指令？",
+                             "Plug %1 has been removed. Remove its %2 commands from all scenes too?")
+                             .arg(node)
+                             .arg(count);
+    if (AskQuestion(this, text, Tr2("信息", "Information")) != QMessageBox::Yes)
+        return;
+    std::array<SceneRecord, kSceneCount> before{};
+    for (int scene = 0; scene < kSceneCount; ++scene)
+        before[static_cast<size_t>(scene)] = tables.Scene(scene);
+    tables.RemoveSceneTarget(target);
+    for (int scene = 0; scene < kSceneCount; ++scene) {
+        const SceneRecord after = tables.Scene(scene);
+        if (after == before[static_cast<size_t>(scene)] || !m_app.Session().IsConnected())
+            continue;
+        m_app.Session().Commands().WriteSceneMemory(
+            static_cast<uint16_t>(kSceneMemoryAddress + static_cast<uint32_t>(kSceneRecordSize * scene)), after);
+    }
+    RefreshPages();
 }
 
 void CDialogHomeTheater::RunPowerScene(bool on) {
@@ -409,37 +421,21 @@ void CDialogHomeTheater::RunPowerScene(bool on) {
 
 // ---- reset ----------------------------------------------------------------------------------------
 
-namespace {
-
-// Every file under `directory` goes; its sub-folders are emptied and kept. Nothing happens for an
-// empty or relative path.
-void DeleteKeyFiles(const QString& directory) {
-    if (directory.isEmpty() || !QDir::isAbsolutePath(directory))
-        return;
-    QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        QFile::remove(it.next());
-}
-
-} // namespace
-
 void CDialogHomeTheater::ResetPlugs() {
     if (!PlugLinkReady(m_app))
         return;
     DeviceSession& session = m_app.Session();
     SmartHomeTables& tables = session.Link().SmartHome();
     m_resetRefreshSeen = false;
-    tables.operationDone.store(0);
-    tables.nodeListReceived.store(0);
     if (!session.Sync().StartResetZWave())
         return;
     m_app.ShowSyncDialog(Tr2("正在复位，请稍等……", "Resetting, wait a moment"));
     // The key files describe plugs the module has forgotten only when the reset really went through:
-    // the module confirmed the set-default and sent its new node list, and the run ended.
-    const bool succeeded = m_resetRefreshSeen && session.IsConnected() && tables.operationDone.load() != 0 &&
-                           tables.nodeListReceived.load() != 0;
+    // the run ended and marked the tables read (the module confirmed the set-default itself and sent
+    // its new node list).
+    const bool succeeded = m_resetRefreshSeen && session.IsConnected() && tables.tablesRead.load() != 0;
     if (succeeded)
-        DeleteKeyFiles(KeyDirectory());
+        DeleteAllKeyFiles(PlugKeyFolder());
 }
 
 // ---- lifetime -------------------------------------------------------------------------------------

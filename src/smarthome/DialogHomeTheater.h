@@ -83,11 +83,6 @@ public:
         return m_operation == Operation::AddExcluding || m_operation == Operation::AddIncluding ? 1 : 0;
     }
 
-    // The folder of the plugs' key files ("kvo/Plug" under the user's documents); empty when it cannot
-    // be resolved to an absolute path. Tests point it elsewhere.
-    static QString KeyDirectory();
-    static void SetKeyDirectoryForTests(const QString& directory);
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void accept() override; // Enter: put away, the ribbon command shows it again
@@ -98,6 +93,9 @@ private:
     void OnRemoveEvent(uint16_t status, uint16_t node);
     void OnAddEvent(uint16_t status, uint16_t node);
     void OnSendDataEvent(uint16_t status, uint16_t callback);
+    // A plug has left: its scene commands would drive the next plug given its id, so the user is asked
+    // whether they go from all six scenes.
+    void OfferToRemoveSceneCommands(int node);
     // The operation ends by itself when its wait dialog was aborted or timed out.
     void SetOperation(Operation operation);
     void ForgetEndedOperation();

@@ -267,7 +267,8 @@ void CDialogZwaveRemoter::FillKeys() {
     const int node = m_plugCombo->currentData().toInt();
     if (!IsPlugNode(node) || !Keys())
         return;
-    for (const SceneKey& key : Keys()(node)) {
+    // The key list is where a plug's keys are first used: its default key file is made here.
+    for (const SceneKey& key : Keys()(node, true)) {
         if (m_showLearned->isChecked() && !key.learned)
             continue;
         m_keyCombo->addItem(key.name, key.index);
@@ -275,45 +276,50 @@ void CDialogZwaveRemoter::FillKeys() {
 }
 
 void CDialogZwaveRemoter::LoadScene() {
-    const SmartHomeTables& tables = m_app.Session().Link().SmartHome();
-    m_loaded = tables.Scene(m_scene);
-    m_shown.assign(kSceneCommandCount, false);
-    m_firstEmpty = kSceneCommandCount;
+    // Every command the scene holds is listed, whatever its target, so that nothing runs that the
+    // user cannot see and delete; empty slots are skipped wherever they are.
+    const SceneRecord record = m_app.Session().Link().SmartHome().Scene(m_scene);
     m_list->clear();
     for (int i = 0; i < kSceneCommandCount; ++i) {
-        const uint8_t target = m_loaded[static_cast<size_t>(2 * i)];
-        const uint8_t value = m_loaded[static_cast<size_t>(2 * i + 1)];
-        if (target == 0) {
-            m_firstEmpty = i;
-            break;
-        }
-        const bool plug = IsPlugNode(target) && tables.NodePresent(target);
-        if (!plug && target != SceneRunner::kTargetDelay)
+        const uint8_t target = record[static_cast<size_t>(2 * i)];
+        if (target == 0)
             continue;
-        m_shown[static_cast<size_t>(i)] = true;
         auto* item = new QTreeWidgetItem(m_list);
-        SetRow(m_list->indexOfTopLevelItem(item), Command(target, value), i + 1);
+        SetRow(m_list->indexOfTopLevelItem(item), Command(target, record[static_cast<size_t>(2 * i + 1)]));
     }
+    Renumber();
     m_changed = false;
 }
 
-void CDialogZwaveRemoter::SetRow(int row, uint16_t command, int position) {
+void CDialogZwaveRemoter::Renumber() {
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        m_list->topLevelItem(row)->setText(0, QString::number(row + 1));
+}
+
+void CDialogZwaveRemoter::SetRow(int row, uint16_t command) {
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     if (!item)
         return;
     const uint8_t target = Target(command);
     const uint8_t value = Value(command);
     item->setData(kRowCommand, kCommandRole, command);
-    if (position > 0)
-        item->setText(0, QString::number(position));
     if (target == SceneRunner::kTargetDelay) {
         item->setText(1, Tr2("延时", "Delay"));
         item->setText(2, QStringLiteral("%1%2").arg(value).arg(Tr2("秒", "s")));
+    } else if (target == SceneRunner::kTargetHdmi) {
+        // The processor numbers its HDMI inputs from 0.
+        item->setText(1, Tr2("HDMI输入", "HDMI input"));
+        item->setText(2, value <= 3 ? QStringLiteral("HDMI %1").arg(value + 1) : QString::number(value));
+    } else if (!IsPlugNode(target)) {
+        item->setText(1, Tr2("目标%1", "Target %1").arg(int{target}));
+        item->setText(2, QString::number(value));
     } else {
-        item->setText(1, PlugDisplayName(m_app, target));
+        item->setText(1, m_app.Session().Link().SmartHome().NodePresent(target)
+                             ? PlugDisplayName(m_app, target)
+                             : Tr2("已删除插座%1", "Removed plug %1").arg(int{target}));
         QString keyName;
         if (value >= 128 && value <= 191 && Keys()) {
-            for (const SceneKey& key : Keys()(target)) {
+            for (const SceneKey& key : Keys()(target, false)) {
                 if (key.index == value - 128)
                     keyName = key.name;
             }
@@ -331,33 +337,12 @@ std::vector<uint16_t> CDialogZwaveRemoter::Rows() const {
 }
 
 SceneRecord CDialogZwaveRemoter::BuildRecord() const {
+    // Exactly the rows, in list order; the slots after them are empty.
     const std::vector<uint16_t> rows = Rows();
-    std::vector<uint16_t> out;
-    size_t next = 0;
-    // Before the first empty slot: hidden commands stay in their slots, the list fills the others.
-    for (int i = 0; i < m_firstEmpty; ++i) {
-        if (!m_shown[static_cast<size_t>(i)])
-            out.push_back(Command(m_loaded[static_cast<size_t>(2 * i)], m_loaded[static_cast<size_t>(2 * i + 1)]));
-        else if (next < rows.size())
-            out.push_back(rows[next++]);
-    }
-    while (next < rows.size())
-        out.push_back(rows[next++]);
-    // After the first empty slot: kept behind an empty slot of their own, as they were.
-    int last = -1;
-    for (int i = m_firstEmpty + 1; i < kSceneCommandCount; ++i) {
-        if (m_loaded[static_cast<size_t>(2 * i)] != 0)
-            last = i;
-    }
-    if (last >= 0) {
-        out.push_back(0);
-        for (int i = m_firstEmpty + 1; i <= last; ++i)
-            out.push_back(Command(m_loaded[static_cast<size_t>(2 * i)], m_loaded[static_cast<size_t>(2 * i + 1)]));
-    }
     SceneRecord record{};
-    for (size_t i = 0; i < out.size() && i < static_cast<size_t>(kSceneCommandCount); ++i) {
-        record[2 * i] = Target(out[i]);
-        record[2 * i + 1] = Value(out[i]);
+    for (size_t i = 0; i < rows.size() && i < static_cast<size_t>(kSceneCommandCount); ++i) {
+        record[2 * i] = Target(rows[i]);
+        record[2 * i + 1] = Value(rows[i]);
     }
     return record;
 }
@@ -369,18 +354,7 @@ void CDialogZwaveRemoter::Notice(const QString& text) {
 }
 
 bool CDialogZwaveRemoter::RoomForOneMore() {
-    // The hidden commands take slots of the record too.
-    int used = m_list->topLevelItemCount();
-    for (int i = 0; i < m_firstEmpty; ++i)
-        used += m_shown[static_cast<size_t>(i)] ? 0 : 1;
-    int last = -1;
-    for (int i = m_firstEmpty + 1; i < kSceneCommandCount; ++i) {
-        if (m_loaded[static_cast<size_t>(2 * i)] != 0)
-            last = i;
-    }
-    if (last >= 0)
-        used += last - m_firstEmpty + 1;
-    if (used < kSceneCommandCount)
+    if (m_list->topLevelItemCount() < kSceneCommandCount)
         return true;
     Notice(Tr2("情景指令已达最大数量", "command over range"));
     return false;
@@ -428,7 +402,8 @@ uint16_t CDialogZwaveRemoter::DelayCommand() const {
 
 void CDialogZwaveRemoter::AppendRow(uint16_t command) {
     auto* item = new QTreeWidgetItem(m_list);
-    SetRow(m_list->indexOfTopLevelItem(item), command, m_list->topLevelItemCount());
+    SetRow(m_list->indexOfTopLevelItem(item), command);
+    Renumber();
     m_list->setCurrentItem(item);
     m_changed = true;
 }
@@ -467,7 +442,7 @@ void CDialogZwaveRemoter::ReplaceSelected(const std::function<bool(uint16_t*)>& 
     uint16_t command = 0;
     if (!makeCommand(&command))
         return;
-    SetRow(row, command, 0);
+    SetRow(row, command);
     m_changed = true;
 }
 
@@ -493,6 +468,7 @@ void CDialogZwaveRemoter::DeleteRow() {
         return;
     }
     delete m_list->takeTopLevelItem(row);
+    Renumber();
     m_changed = true;
 }
 
@@ -508,6 +484,7 @@ void CDialogZwaveRemoter::MoveUp() {
     }
     QTreeWidgetItem* item = m_list->takeTopLevelItem(row);
     m_list->insertTopLevelItem(row - 1, item);
+    Renumber();
     m_list->setCurrentItem(item);
     m_list->setFocus();
     m_changed = true;
@@ -525,6 +502,7 @@ void CDialogZwaveRemoter::MoveDown() {
     }
     QTreeWidgetItem* item = m_list->takeTopLevelItem(row);
     m_list->insertTopLevelItem(row + 1, item);
+    Renumber();
     m_list->setCurrentItem(item);
     m_list->setFocus();
     m_changed = true;
@@ -541,7 +519,8 @@ bool CDialogZwaveRemoter::Save() {
         return false;
     }
     SmartHomeTables& tables = m_app.Session().Link().SmartHome();
-    // Without the module's tables the hidden commands are unknown and would be overwritten.
+    // Without the module's tables the list does not show what the module holds; saving it would
+    // overwrite the scene unseen.
     if (tables.tablesRead.load() == 0) {
         Notice(Tr2("插座数据未同步，无法保存", "Plug data not synchronized, cannot save"));
         return false;
@@ -550,7 +529,6 @@ bool CDialogZwaveRemoter::Save() {
     tables.SetScene(m_scene, record);
     m_app.Session().Commands().WriteSceneMemory(
         static_cast<uint16_t>(kSceneMemoryAddress + static_cast<uint32_t>(kSceneRecordSize * m_scene)), record);
-    m_loaded = record;
     LoadScene();
     Notice(Tr2("保存完成", "Save finished"));
     return true;

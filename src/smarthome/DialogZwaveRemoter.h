@@ -27,8 +27,9 @@ struct SceneKey {
 };
 
 // The scene editor page: the six scenes of 28 commands, listed, edited, reordered, saved as one
-// memory write and tested. Commands the list does not show (HDMI selections, commands after the
-// first empty slot, commands for plugs the tables do not hold) are kept as they are when saving.
+// memory write and tested. The list shows every command the scene holds (HDMI selections, delays,
+// plugs, also plugs that have gone and unknown targets), numbered 1..n; saving writes exactly the
+// listed rows.
 class CDialogZwaveRemoter : public CHomeTheaterPage {
     Q_OBJECT
 public:
@@ -50,8 +51,9 @@ public:
     // A row's command: target | value << 8.
     static constexpr int kCommandRole = Qt::UserRole + 1;
 
-    // The keys of a plug, from its key file; the remote-learning code provides it.
-    using KeyProvider = std::function<std::vector<SceneKey>(int node)>;
+    // The keys of a plug, from its key file; the remote-learning code provides it. With `create` a plug
+    // without a key file is given its default one first.
+    using KeyProvider = std::function<std::vector<SceneKey>(int node, bool create)>;
     static void SetKeyProvider(KeyProvider provider);
 
     CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent);
@@ -68,7 +70,7 @@ public:
     bool Changed() const { return m_changed; }
     // The listed commands, in list order.
     std::vector<uint16_t> Rows() const;
-    // The record Save writes: the listed commands with the hidden ones kept in place.
+    // The record Save writes: the listed commands in order, the rest empty.
     SceneRecord BuildRecord() const;
 
     // The buttons' work.
@@ -108,7 +110,9 @@ private:
     bool RoomForOneMore();
     int SelectedRow() const;
     void AppendRow(uint16_t command);
-    void SetRow(int row, uint16_t command, int position);
+    void SetRow(int row, uint16_t command);
+    // The index column reads 1..n in list order.
+    void Renumber();
     void Notice(const QString& text);
 
     COrvexv13App& m_app;
@@ -124,11 +128,6 @@ private:
     QLabel* m_delayText = nullptr;
     int m_scene = 0;
     bool m_changed = false;
-    // The scene as loaded: which of its slots the list shows, and whether anything follows the first
-    // empty slot.
-    SceneRecord m_loaded{};
-    std::vector<bool> m_shown;
-    int m_firstEmpty = kSceneCommandCount;
 };
 
 } // namespace orvex

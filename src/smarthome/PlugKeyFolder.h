@@ -5,7 +5,11 @@
 namespace orvex {
 
 // The folder of the plugs' key files: "kvo/Plug" under the user's documents folder. Empty when the
-// platform names no documents folder; then no key file is read, written or deleted anywhere.
+// platform names no documents folder; then no key file is read, written or deleted anywhere. Every
+// window that reads, writes or deletes key files goes through this one folder.
 std::filesystem::path PlugKeyFolder();
+
+// Tests put the documents folder elsewhere; an empty path restores the user's own.
+void SetDocumentsFolderForTests(const std::filesystem::path& documents);
 
 } // namespace orvex

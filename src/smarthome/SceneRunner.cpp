@@ -104,12 +104,13 @@ void SceneRunner::Run(SceneRecord record) {
                 break;
         } else if (IsPlug(target) && tables.NodePresent(target)) {
             tables.SetNodeValue(target, value);
-            // Cleared before the frame goes, so that an earlier command's confirmation is not taken
-            // for this one's.
-            tables.operationDone.store(0);
+            // Armed before the frame goes, so that an earlier command's confirmation is not taken
+            // for this one's; only this command's callback or this plug's own report confirm it.
             const std::vector<uint8_t> parameters = ZWaveSetValueParameters(target, value);
+            const uint8_t callback = ZWaveSetValueCallback(value);
+            tables.ExpectConfirmation(target, callback, callback != zwave::CallbackQuiet);
             m_session.Commands().SendZWaveFrame(zwave::SendData, parameters);
-            for (int poll = 0; poll < m_timing.polls && tables.operationDone.load() == 0; ++poll) {
+            for (int poll = 0; poll < m_timing.polls && !tables.Confirmed(); ++poll) {
                 if (!Wait(m_timing.poll))
                     break;
             }

@@ -445,6 +445,26 @@ TEST_F(ReplyTest, SendDataCallbacksSetTheOperationMarks) {
     EXPECT_EQ(ev[2].lParam, (0x43u << 16) | 1);
 }
 
+TEST_F(ReplyTest, OnlyTheAwaitedCallbackOrTheTargetNodeConfirmsAPlugValue) {
+    // A switch value to node 12 (callback 0x43): another callback, another node's report and a
+    // set-default say nothing about it.
+    smart.ExpectConfirmation(12, 0x43, true);
+    Decode("81 12 07 01 05 00 13 44 01 00");
+    Decode("81 12 0A 01 08 00 04 00 0D 03 20 03 63 00");
+    Decode("81 12 06 01 04 00 42 01 00");
+    EXPECT_FALSE(smart.Confirmed());
+    EXPECT_EQ(smart.setDefaultDone.load(), 1);
+    Decode("81 12 07 01 05 00 13 43 00 00");
+    EXPECT_TRUE(smart.Confirmed());
+
+    // A remote key to node 12 (callback 0x44): delivery is not enough, the plug's own report is.
+    smart.ExpectConfirmation(12, 0x44, false);
+    Decode("81 12 07 01 05 00 13 44 00 00");
+    EXPECT_FALSE(smart.Confirmed());
+    Decode("81 12 0A 01 08 00 04 00 0C 03 20 03 06 00");
+    EXPECT_TRUE(smart.Confirmed());
+}
+
 TEST_F(ReplyTest, NodeCommandStoresItsLastByte) {
     // node 12 sends a 3-byte command; its last byte (0x63) is the value
     Decode("81 12 0A 01 08 00 04 00 0C 03 20 03 63 00");

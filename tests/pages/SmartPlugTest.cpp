@@ -1,5 +1,6 @@
 #include "PagesFixture.h"
 
+#include "link/Synchronizer.h"
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
 #include "smarthome/DialogHomeTheater.h"
@@ -7,6 +8,7 @@
 #include "smarthome/DlgZwaveLight.h"
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/DlgZwaveSwitch.h"
+#include "smarthome/PlugKeyFolder.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,6 +36,18 @@ const std::vector<uint8_t> kAbortInclusion{0x01, 0x05, 0x00, 0x4A, 0x05, 0x00, 0
 const std::vector<uint8_t> kAbortExclusion{0x01, 0x05, 0x00, 0x4B, 0x05, 0x00, 0xB4};
 const std::vector<uint8_t> kNode5Off{0x01, 0x0A, 0x00, 0x13, 0x05, 0x03, 0x20, 0x01, 0x00, 0x25, 0x43, 0xA7};
 const std::vector<uint8_t> kNode5On{0x01, 0x0A, 0x00, 0x13, 0x05, 0x03, 0x20, 0x01, 0xFF, 0x25, 0x43, 0x58};
+
+// Key files under a documents folder of the test's own, for as long as it lives.
+struct KeyFolder {
+    KeyFolder() {
+        SetDocumentsFolderForTests(documents.path().toStdString());
+        path = documents.path() + QStringLiteral("/kvo/Plug");
+        QDir().mkpath(path);
+    }
+    ~KeyFolder() { SetDocumentsFolderForTests({}); }
+    QTemporaryDir documents;
+    QString path;
+};
 
 class SmartPlugTest : public PagesSimTest {
 protected:
@@ -178,12 +192,54 @@ TEST_F(SmartPlugTest, AbortingDuringTheInclusionStopsTheInclusionNotTheExclusion
     EXPECT_TRUE(HostReceived(kAbortInclusion));
     EXPECT_FALSE(Saw(kAbortExclusion));
 
-    // The plug pressed after the abort is not given the pending name, nor is its record written.
+    // The plug pressed after the abort is not given the pending name, not even in the editor's copy,
+    // nor is its record written.
     host->ClearReceived();
     Module(zwave::AddNode, {0x01, 0x05, 0x09});
+    EXPECT_TRUE(Tables().NodePresent(9));
+    EXPECT_EQ(PlugRecordName(Tables().Plug(9)), u"");
     Pump(200);
     EXPECT_FALSE(HostReceived({0x13, 0x00, 0xFC}, 100));
     EXPECT_EQ(window->CurrentOperation(), CDialogHomeTheater::Operation::Idle);
+}
+
+TEST_F(SmartPlugTest, AnAddThatTimesOutBeforeTheFirstPressNamesNoLatePlug) {
+    CDialogHomeTheater* window = OpenWindow();
+    CWaitDlg::SetTimeoutForTests(200);
+    QTimer::singleShot(0, window, [window] { window->StartAddPlug(kPlugTypeSwitch, QStringLiteral("lamp")); });
+    EXPECT_TRUE(HostReceived(kAbortExclusion, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return app->WaitDialog() == nullptr; }, 2000));
+    CWaitDlg::SetTimeoutForTests(6000);
+    Module(zwave::AddNode, {0x01, 0x05, 0x0A});
+    EXPECT_EQ(PlugRecordName(Tables().Plug(10)), u"");
+}
+
+TEST_F(SmartPlugTest, ALateSetValueCallbackLeavesTheAddDialogOfAnotherOperationOpen) {
+    CDialogHomeTheater* window = OpenWindow();
+    QTimer::singleShot(0, window, [window] { window->StartAddPlug(kPlugTypeSwitch, QStringLiteral("lamp")); });
+    bool stillOpen = false;
+    DriveWait(
+        [&](int step, CWaitDlg* wait) {
+            if (step == 0 && Saw(kExclude)) {
+                // An aborted switch's callbacks, both kinds, arriving during the add.
+                Module(zwave::SendData, {zwave::CallbackValue, 0x01});
+                Module(zwave::SendData, {zwave::CallbackQuiet, 0x01});
+                return true;
+            }
+            if (step >= 1 && step < 20)
+                return true; // give the events time to arrive
+            if (step == 20) {
+                stillOpen = app->WaitDialog() == wait;
+                QTest::keyClick(wait, Qt::Key_Escape);
+                return true;
+            }
+            return false;
+        },
+        [&] { return steps >= 21 && !app->WaitDialog(); });
+    EXPECT_TRUE(stillOpen);
+    EXPECT_FALSE(InfoShown(QString::fromUtf8("设置超时")));
+    // Its own abort went out: the module is not left excluding.
+    EXPECT_TRUE(HostReceived(kAbortExclusion));
 }
 
 TEST_F(SmartPlugTest, ANodeReportedOutsideThePlugIdsIsNeverWritten) {
@@ -232,6 +288,49 @@ TEST_F(SmartPlugTest, RemovingAPlugPromptsOnceAndEndsWithTheStopFrame) {
     EXPECT_TRUE(HostReceived(kStopExclusion));
     EXPECT_FALSE(Saw(kInclude));
     EXPECT_TRUE(window->PlugList()->ListedNodes().empty());
+}
+
+TEST_F(SmartPlugTest, RemovingAPlugDeletesTheKeyFileTheLearningPageWroteAndOffersToDropItsSceneCommands) {
+    KeyFolder keys;
+    CDialogHomeTheater* window = OpenWindow();
+    AddPlug(5, kPlugTypeSwitch, u"lamp");
+    AddPlug(6, kPlugTypeSwitch, u"fan");
+    for (int scene = 0; scene < kSceneCount; ++scene)
+        Tables().SetScene(scene, SceneRecord{});
+    SceneRecord tv{};
+    tv = {5, 99, 240, 2, 6, 99, 5, 0};
+    Tables().SetScene(0, tv);
+    SceneRecord music{};
+    music = {6, 0};
+    Tables().SetScene(3, music);
+    window->RefreshFromStore();
+    window->ShowPage(CDialogHomeTheater::kPageLearn); // its first plug is 5: the page writes 5.xml
+    const QString file = keys.path + QStringLiteral("/5.xml");
+    ASSERT_TRUE(QFile::exists(file));
+
+    QTimer::singleShot(0, window->PlugList()->DeleteButton(), &QPushButton::click);
+    DriveWait(
+        [&](int step, CWaitDlg*) {
+            if (step == 0 && Saw(kExclude)) {
+                Module(zwave::RemoveNode, {0x01, 0x06, 0x05});
+                return true;
+            }
+            return false;
+        },
+        [&] { return steps >= 1 && !app->WaitDialog(); });
+    EXPECT_TRUE(PumpUntil([&] { return !QFile::exists(file); }, 1000));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return CountBoxes(QString::fromUtf8("插座5已删除。是否同时从所有情景中删除它的2条指令？")) == 1; },
+        1000));
+    // Yes: the TV scene closes up without plug 5 and is written; the music scene is not touched.
+    SceneRecord expected{};
+    expected = {240, 2, 6, 99};
+    EXPECT_EQ(Tables().Scene(0), expected);
+    std::vector<uint8_t> write{0x13, 0x19, 0x7C, 0x38};
+    write.insert(write.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(HostReceived(write));
+    EXPECT_FALSE(HostReceived({0x13, 0x1A, 0x24}, 100));
+    EXPECT_EQ(Tables().Scene(3), music);
 }
 
 TEST_F(SmartPlugTest, TheListNeverShowsTheControllerAndTheAddDialogProposesFreeNames) {
@@ -368,34 +467,93 @@ TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {
 
 TEST_F(SmartPlugTest, AResetThatWentThroughEmptiesTheKeyFolderButKeepsItsSubfolders) {
     CDialogHomeTheater* window = OpenWindow();
-    QTemporaryDir keys;
-    CDialogHomeTheater::SetKeyDirectoryForTests(keys.path());
-    QDir(keys.path()).mkpath(QStringLiteral("sub"));
+    KeyFolder keys;
+    QDir(keys.path).mkpath(QStringLiteral("sub"));
     for (const char* name : {"/5.xml", "/sub/7.xml"}) {
-        QFile file(keys.path() + QString::fromLatin1(name));
+        QFile file(keys.path + QString::fromLatin1(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     window->ResetPlugs(); // returns when its synchronisation dialog has closed
-    CDialogHomeTheater::SetKeyDirectoryForTests({});
     EXPECT_TRUE(HostReceived({0x01, 0x04, 0x00, 0x42}));
-    EXPECT_FALSE(QFile::exists(keys.path() + QStringLiteral("/5.xml")));
-    EXPECT_FALSE(QFile::exists(keys.path() + QStringLiteral("/sub/7.xml")));
-    EXPECT_TRUE(QDir(keys.path() + QStringLiteral("/sub")).exists());
+    EXPECT_FALSE(QFile::exists(keys.path + QStringLiteral("/5.xml")));
+    EXPECT_FALSE(QFile::exists(keys.path + QStringLiteral("/sub/7.xml")));
+    EXPECT_TRUE(QDir(keys.path + QStringLiteral("/sub")).exists());
+}
+
+TEST_F(SmartPlugTest, AResetThatWorksAfterAFailedReadLeavesTheTablesRead) {
+    CDialogHomeTheater* window = OpenWindow();
+    Tables().tablesRead.store(0); // as after a read that found no module
+    window->ResetPlugs();
+    EXPECT_EQ(Tables().tablesRead.load(), 1);
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("同步失败！该机型无此功能！")), 0);
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("同步失败！可能智能模块未就绪，请稍等片刻重试！")), 0);
+}
+
+// A module that resets but never confirms the set-default.
+class SmartPlugSilentResetTest : public SmartPlugTest {
+protected:
+    void SetUp() override {
+        PagesSimTest::SetUp();
+        sim::ProcessorOptions processor;
+        processor.smart.setDefaultSilent = true;
+        StartHost(processor);
+        StartApp();
+        ASSERT_EQ(ConnectTo(host->Port()), 1);
+        host->ClearReceived();
+        app->Session().Link().Replies().SetZWaveAckPause(0ms);
+        Synchronizer::Pauses pauses;
+        pauses.zwaveDonePolls = 40; // 400 ms for the set-default's answer
+        app->Session().Sync().SetPauses(pauses);
+    }
+};
+
+TEST_F(SmartPlugSilentResetTest, APlugsReportDuringTheResetIsNoConfirmationAndTheKeyFilesStay) {
+    CDialogHomeTheater* window = OpenWindow();
+    KeyFolder keys;
+    QFile file(keys.path + QStringLiteral("/5.xml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    // Plug 3 reports a value while the reset waits for the module's answer.
+    bool reported = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const std::vector<uint8_t> setDefault{0x01, 0x04, 0x00, 0x42};
+        const auto received = host->Received();
+        const bool sent = std::any_of(received.begin(), received.end(), [&](const sim::ReceivedMessage& m) {
+            return m.payload.size() > setDefault.size() &&
+                   std::equal(setDefault.begin(), setDefault.end(), m.payload.begin() + 1);
+        });
+        if (!reported && sent) {
+            Module(zwave::ApplicationCommand, {0x00, 0x03, 0x03, 0x20, 0x03, 0x01});
+            reported = true;
+        }
+    });
+    probe.start(5);
+    window->ResetPlugs();
+    probe.stop();
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(Tables().tablesRead.load(), 0);
+    EXPECT_TRUE(QFile::exists(keys.path + QStringLiteral("/5.xml")));
 }
 
 TEST_F(SmartPlugTest, AResetThatNeverFinishesLeavesTheKeyFilesAlone) {
     CDialogHomeTheater* window = OpenWindow();
-    QTemporaryDir keys;
-    CDialogHomeTheater::SetKeyDirectoryForTests(keys.path());
-    QFile file(keys.path() + QStringLiteral("/5.xml"));
+    KeyFolder keys;
+    QFile file(keys.path + QStringLiteral("/5.xml"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    // The link goes while the reset runs: its sequence stops and no refresh confirms it.
+    // The link goes while the reset runs: its sequence stops and no refresh confirms it. The dialog
+    // is closed once the sequence has ended, whichever way the view leaves it.
     QTimer::singleShot(30, [&] { app->Session().CloseLink(); });
-    QTimer::singleShot(1500, [&] { app->EndSyncDialog(); });
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (!app->Session().IsConnected() && !app->Session().Sync().Running() && app->SyncDialog())
+            app->EndSyncDialog();
+    });
+    probe.start(10);
     window->ResetPlugs();
-    CDialogHomeTheater::SetKeyDirectoryForTests({});
-    EXPECT_TRUE(QFile::exists(keys.path() + QStringLiteral("/5.xml")));
+    probe.stop();
+    EXPECT_TRUE(QFile::exists(keys.path + QStringLiteral("/5.xml")));
 }
 
 } // namespace
