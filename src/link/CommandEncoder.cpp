@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <thread>
 
 namespace orvex {
 
@@ -43,23 +42,6 @@ CommandEncoder::CommandEncoder(ParameterStore& store, DeviceSender& sender) : m_
 void CommandEncoder::SetBandSplitResender(std::function<void(int)> resender) {
     std::lock_guard lock(m_hookMutex);
     m_bandSplitResender = std::move(resender);
-}
-
-void CommandEncoder::SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep) {
-    std::lock_guard lock(m_hookMutex);
-    m_sleep = std::move(sleep);
-}
-
-void CommandEncoder::Pause(std::chrono::milliseconds ms) {
-    std::function<void(std::chrono::milliseconds)> sleep;
-    {
-        std::lock_guard lock(m_hookMutex);
-        sleep = m_sleep;
-    }
-    if (sleep)
-        sleep(ms);
-    else
-        std::this_thread::sleep_for(ms);
 }
 
 // ---- parameter setters -----------------------------------------------------------------------------------
@@ -202,12 +184,16 @@ void CommandEncoder::SendMusicMute() {
         SendParamFloat(kCmdMusic, kSub, 0.0f);
         return;
     }
-    // SendToDevice queues or paces each step, whichever the link is doing.
-    for (int i = 0; i < kFadeSteps; ++i) {
-        SendParamFloat(kCmdMusic, kSub, static_cast<float>(i / 10.0));
-        Pause(kFadeStepPause);
-    }
-    SendParamFloat(kCmdMusic, kSub, 1.0f);
+    // Each step keeps its place and its 30 ms from the one before; the link waits them out on its own
+    // thread, so the caller (the window, often) never sleeps through the fade.
+    const auto step = [&](float level, std::chrono::milliseconds gap) {
+        std::array<uint8_t, 9> body = {kMsgParamWrite, 0x00, kCmdMusic, kSub, 1};
+        WriteBe32(body.data() + 5, FloatWord(level));
+        m_sender.SendToDeviceSpaced(body, gap);
+    };
+    for (int i = 0; i < kFadeSteps; ++i)
+        step(static_cast<float>(i / 10.0), i == 0 ? std::chrono::milliseconds(0) : kFadeStepPause);
+    step(1.0f, kFadeStepPause);
 }
 
 void CommandEncoder::SendCompressor(const ParamCommand& row, int element) {

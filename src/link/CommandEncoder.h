@@ -92,7 +92,8 @@ public:
     void SetFrequencyShift(int channel, int32_t hz);
     // A mic goes to effect channel A or B, never both: the two routes are stored and sent together.
     void SetMicRoute(int mic, bool toChannelA);
-    // Muting is immediate; unmuting fades in 0.0, 0.1 .. 0.8 (30 ms apart), then 1.0.
+    // Muting is immediate; unmuting fades in 0.0, 0.1 .. 0.8 (30 ms apart on the wire), then 1.0. The
+    // call returns at once: the link keeps the steps apart.
     void SetMusicMute(bool muted);
     // Position gain of output k in dB: the table word, the whole table to memory 1253, the six-word set.
     void SetPositionGain(int channel, float gainDb);
@@ -154,8 +155,6 @@ public:
     // A delay-mode change resends the channel's band-split pair (bands 13 and 14); the coefficient
     // code installs the sender here. Until then the call point does nothing.
     void SetBandSplitResender(std::function<void(int channel)> resender);
-    // The pause between music fade steps; tests replace it.
-    void SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep);
 
     ParameterStore& Store() { return m_store; }
 
@@ -171,13 +170,11 @@ private:
     void SendCompressor(const ParamCommand& row, int element);
     void SendDelayMode(int channel);
     void ResendBandSplit(int channel);
-    void Pause(std::chrono::milliseconds ms);
 
     ParameterStore& m_store;
     DeviceSender& m_sender;
     std::mutex m_hookMutex;
     std::function<void(int)> m_bandSplitResender;
-    std::function<void(std::chrono::milliseconds)> m_sleep;
 };
 
 } // namespace orvex

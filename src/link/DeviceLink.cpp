@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 
 namespace orvex {
 
@@ -25,6 +26,9 @@ DeviceLink::~DeviceLink() {
     // No reply may start a sequence now.
     m_replies.SetReadAllStarter({});
     Shutdown();
+    // A sequence that outlasted the limit still runs on the store and on this link: it is stopped,
+    // so it ends as soon as whatever holds it lets go.
+    m_sync.Join();
     SetUsbWriter(nullptr);
     m_usb.reset();
 }
@@ -35,7 +39,7 @@ bool DeviceLink::Shutdown() {
     m_tcp.Shutdown();
     if (m_usb)
         m_usb->UsbClose();
-    return m_sync.Shutdown(kSequenceExitLimit);
+    return m_sync.Shutdown(std::chrono::milliseconds(m_sequenceExitLimit.load()));
 }
 
 int DeviceLink::UsbConnect() {
@@ -79,8 +83,13 @@ void DeviceLink::CloseLink() {
         m_tcp.TcpClose();
         return;
     }
-    if (IsConnected())
+    if (IsConnected()) {
         m_commands.SendDisconnectNotice();
+        // The notice is the last thing the processor hears, after whatever the writer still holds;
+        // a processor that does not answer costs at most one reply wait here.
+        if (UsbWriter* writer = m_usbWriter.load())
+            writer->WaitUntilWritten(m_usb ? m_usb->Timings().replyWait : std::chrono::milliseconds(2000));
+    }
     std::function<void()> closer;
     {
         std::lock_guard lock(m_closerMutex);
@@ -91,9 +100,22 @@ void DeviceLink::CloseLink() {
 }
 
 int DeviceLink::SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave) {
-    if (message.empty())
+    if (message.empty() || m_sync.StoppedSequenceThread())
         return 0;
-    return m_state.networkMode.load() == 1 ? SendTcp(message, paced, zwave) : SendUsb(message, paced, zwave);
+    return m_state.networkMode.load() == 1 ? SendTcp(message, paced, zwave, std::chrono::milliseconds(-1))
+                                           : SendUsb(message, paced, zwave);
+}
+
+int DeviceLink::SendToDeviceSpaced(std::span<const uint8_t> message, std::chrono::milliseconds gap) {
+    if (message.empty() || m_sync.StoppedSequenceThread())
+        return 0;
+    gap = std::max(gap, std::chrono::milliseconds(0));
+    if (m_state.networkMode.load() == 1)
+        return SendTcp(message, true, false, gap);
+    UsbWriter* writer = m_usbWriter.load();
+    if (writer == nullptr || message.size() > kUsbMaxBody)
+        return 0;
+    return writer->WriteUsbDataSpaced(message, gap);
 }
 
 int DeviceLink::SendUsb(std::span<const uint8_t> message, bool paced, bool zwave) {
@@ -112,15 +134,21 @@ int DeviceLink::SendUsb(std::span<const uint8_t> message, bool paced, bool zwave
     return writer->WriteUsbData(std::span(body.data(), message.size() + 2), paced);
 }
 
-int DeviceLink::SendTcp(std::span<const uint8_t> message, bool paced, bool zwave) {
+// A negative gap: an ordinary message, merged in the queue with the parameter's earlier change.
+int DeviceLink::SendTcp(std::span<const uint8_t> message, bool paced, bool zwave, std::chrono::milliseconds gap) {
     if (message.size() > kMaxBody)
         return 0;
     std::array<uint8_t, kMaxPayload> payload{};
     payload[0] = zwave ? kPrefixZWave : kPrefixProcessor;
     std::copy(message.begin(), message.end(), payload.begin() + 1);
     const std::span<const uint8_t> p(payload.data(), message.size() + 1);
-    if (m_state.queueEnabled.load() == 1)
-        return m_tcp.TcpSendQueued(p) ? static_cast<int>(p.size()) : 0;
+    const bool spaced = gap.count() >= 0;
+    if (m_state.queueEnabled.load() == 1) {
+        const bool queued = spaced ? m_tcp.TcpSendQueuedSpaced(p, gap) : m_tcp.TcpSendQueued(p);
+        return queued ? static_cast<int>(p.size()) : 0;
+    }
+    if (spaced && gap.count() > 0)
+        std::this_thread::sleep_for(gap); // a sequence's thread (or the command-line tool): it may wait
     return paced ? m_tcp.NetSendSync(p) : m_tcp.TcpSendDirect(p);
 }
 

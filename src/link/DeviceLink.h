@@ -30,7 +30,8 @@ namespace orvex {
 // point every outgoing message passes, SendToDevice.
 class DeviceLink final : public DeviceSender {
 public:
-    // The longest Shutdown waits for a synchronisation sequence.
+    // The longest Shutdown waits for a synchronisation sequence, unless SetSequenceExitLimit says
+    // otherwise.
     static constexpr std::chrono::milliseconds kSequenceExitLimit{2000};
 
     // `hid` reaches processors on USB (hidapi in the editor, the fake device in tests); without one
@@ -67,13 +68,19 @@ public:
     void CloseLink();
     bool IsConnected() const { return m_state.linkConnected.load() == 1; }
     // Closes every transport without a notice and ends a running sequence, waiting for it at most
-    // kSequenceExitLimit (exit, and the destructor). False when a sequence had to be left behind.
+    // the sequence exit limit (exit, and the destructor). False when the sequence was still held
+    // after it: it stays stopped and sends nothing, and the destructor waits for it to end, as it
+    // uses the link and the store.
     bool Shutdown();
+    void SetSequenceExitLimit(std::chrono::milliseconds limit) { m_sequenceExitLimit.store(limit.count()); }
 
     // USB (networkMode 0): one report through the USB writer, paced or immediate; nothing without one.
     // TCP: prefix 0x81 (0x80 for a Z-Wave frame), then the coalescing queue while queueEnabled is 1,
     // otherwise NetSendSync when paced and a direct send when not.
     int SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave = false) override;
+    // The same routes; queued, the message is never merged and its gap is the writer's to wait out.
+    // With the queue off (a sequence's own thread) the gap is waited for here.
+    int SendToDeviceSpaced(std::span<const uint8_t> message, std::chrono::milliseconds gap) override;
 
     // The USB transport plugs in here; null (the default) sends nothing and returns 0.
     void SetUsbWriter(UsbWriter* writer) { m_usbWriter.store(writer); }
@@ -82,7 +89,7 @@ public:
 
 private:
     int SendUsb(std::span<const uint8_t> message, bool paced, bool zwave);
-    int SendTcp(std::span<const uint8_t> message, bool paced, bool zwave);
+    int SendTcp(std::span<const uint8_t> message, bool paced, bool zwave, std::chrono::milliseconds gap);
 
     ParameterStore& m_store;
     LinkState m_state;
@@ -96,6 +103,7 @@ private:
     std::atomic<UsbWriter*> m_usbWriter{nullptr};
     std::mutex m_closerMutex;
     std::function<void()> m_usbCloser;
+    std::atomic<std::chrono::milliseconds::rep> m_sequenceExitLimit{kSequenceExitLimit.count()};
 };
 
 } // namespace orvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -17,6 +18,14 @@ class DeviceSender {
 public:
     virtual ~DeviceSender() = default;
     virtual int SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave = false) = 0;
+    // A paced message that keeps its place and its distance (a step of a fade): it is never merged
+    // with another queued message, and it goes out no sooner than `gap` after the message before it.
+    // The wait is the link's own (its writer thread, or the thread of a sequence), never the caller's.
+    // A sender without a writer of its own hands it on at once.
+    virtual int SendToDeviceSpaced(std::span<const uint8_t> message, std::chrono::milliseconds gap) {
+        (void)gap;
+        return SendToDevice(message, true);
+    }
 };
 
 } // namespace orvex

@@ -1,8 +1,9 @@
 #include "link/Synchronizer.h"
 
 #include "link/DebugSink.h"
-#include "link/ZWaveFrames.h"
 #include "link/ParamTable.h"
+#include "link/Tick.h"
+#include "link/ZWaveFrames.h"
 #include "model/DeviceImageLayout.h"
 #include "model/EqPaths.h"
 
@@ -33,6 +34,7 @@ Synchronizer::Synchronizer(LinkState& link, ParameterStore& store, CommandEncode
       m_sleep([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {}
 
 Synchronizer::~Synchronizer() {
+    // Never leaves a sequence running on what is about to be freed.
     Join();
 }
 
@@ -64,13 +66,17 @@ bool Synchronizer::StartThread(void (Synchronizer::*proc)()) {
         return false;
     if (m_thread.joinable())
         m_thread.join(); // the previous sequence has ended; only its thread object is left
+    // Whatever stopped the previous sequence is over now that it has been joined.
+    m_stopping.store(false);
     auto end = std::make_shared<SequenceEnd>();
     {
         std::lock_guard endLock(m_endMutex);
         m_end = end;
     }
     m_thread = std::thread([this, proc, end] {
+        m_sequenceThread.store(std::this_thread::get_id());
         (this->*proc)();
+        m_sequenceThread.store(std::thread::id());
         {
             std::lock_guard endLock(end->mutex);
             end->ended = true;
@@ -98,19 +104,26 @@ bool Synchronizer::Shutdown(std::chrono::milliseconds limit) {
         std::lock_guard endLock(m_endMutex);
         end = m_end;
     }
+    // The limit runs on the link's tick, looked at every slice, like the link's other waits.
+    const uint32_t start = TickNow();
+    const auto ticks = static_cast<uint32_t>(std::max<std::chrono::milliseconds::rep>(0, limit.count()));
     bool ended = true;
     if (end) {
         std::unique_lock endLock(end->mutex);
-        ended = end->cv.wait_for(endLock, limit, [&] { return end->ended; });
+        while (!end->ended && TicksSince(start) < ticks)
+            end->cv.wait_for(endLock, kPauseSlice);
+        ended = end->ended;
     }
-    if (ended) {
-        m_thread.join();
-    } else {
-        DebugOut("synchronisation thread did not end in time, detached\n");
-        m_thread.detach();
+    if (!ended) {
+        // Still held (by an event sink that has not returned, say). It is not let go: it uses the
+        // store and the link, so whoever owns those joins it before they go (the destructors do).
+        // It stays stopped, so that nothing it does from here on reaches the processor.
+        DebugOut("synchronisation thread did not end in time\n");
+        return false;
     }
+    m_thread.join();
     m_stopping.store(false);
-    return ended;
+    return true;
 }
 
 bool Synchronizer::StartReadAll() {

@@ -53,11 +53,17 @@ public:
     bool StartReadZWave();
     bool StartResetZWave();
     bool Running() const;
+    // True on the thread of a sequence that Shutdown has stopped: the link sends nothing for it, not
+    // even on a link that has come up again since.
+    bool StoppedSequenceThread() const {
+        return m_stopping.load() && m_sequenceThread.load() == std::this_thread::get_id();
+    }
     // Waits for the running sequence, if any, to end.
     void Join();
-    // Ends the running sequence for good within `limit`: its pauses and waits stop at once, then it
-    // is joined. A sequence still held after the limit (by an event sink that does not return, say)
-    // is detached with a debug note rather than hanging the caller. True when nothing was left
+    // Ends the running sequence within `limit` (on the link's tick): its pauses and waits stop at
+    // once, then it is joined. A sequence still held after the limit (by an event sink that does not
+    // return, say) is not waited for any longer but stays stopped, sending nothing more, until Join or
+    // the destructor ends it; no new sequence starts before it has ended. True when nothing was left
     // running.
     bool Shutdown(std::chrono::milliseconds limit);
 
@@ -75,8 +81,7 @@ public:
     void SetSleepFunction(std::function<void(std::chrono::milliseconds)> sleep);
 
 private:
-    // How a sequence thread reports its end; shared with the thread so that one detached by
-    // Shutdown never reaches back into a Synchronizer that is gone.
+    // How a sequence thread reports its end, which Running() and Shutdown() look at without joining.
     struct SequenceEnd {
         std::mutex mutex;
         std::condition_variable cv;
@@ -110,6 +115,7 @@ private:
     mutable std::mutex m_endMutex; // guards m_end, which Running() reads without waiting for a join
     std::shared_ptr<SequenceEnd> m_end;
     std::atomic<bool> m_stopping{false};
+    std::atomic<std::thread::id> m_sequenceThread{};
 };
 
 } // namespace orvex

@@ -185,6 +185,10 @@ bool TcpTransport::TcpSendQueued(std::span<const uint8_t> payload) {
     return m_link.writeQueue.Enqueue(payload);
 }
 
+bool TcpTransport::TcpSendQueuedSpaced(std::span<const uint8_t> payload, std::chrono::milliseconds gap) {
+    return m_link.writeQueue.EnqueueSpaced(payload, static_cast<uint32_t>(std::max<int64_t>(0, gap.count())));
+}
+
 int TcpTransport::NetSendSync(std::span<const uint8_t> payload) {
     if (m_link.linkConnected.load() == 0)
         return 0;
@@ -237,6 +241,7 @@ void TcpTransport::NetWriteThreadProc() {
     // The tick at which the outstanding frame went out. It starts at the thread's start, so an
     // outstanding reply is waited for its full time even before this writer has sent anything.
     uint32_t sentAt = TickNow();
+    uint32_t lastSentAt = sentAt; // any frame, answered or not
     while (m_link.linkConnected.load() == 1) {
         // Asleep until something is queued: an idle link costs no wake-ups here. The limit only
         // bounds a wake that a close might race past.
@@ -258,6 +263,11 @@ void TcpTransport::NetWriteThreadProc() {
         std::optional<WriteQueueEntry> entry = m_link.writeQueue.PopFront();
         if (!entry)
             continue;
+        // A spaced entry (a fade step) keeps its distance from the frame before it, on the tick.
+        while (m_link.linkConnected.load() == 1 && TicksSince(lastSentAt) < entry->gapMs)
+            std::this_thread::sleep_for(std::min(m_timings.writerPoll, std::chrono::milliseconds(5)));
+        if (m_link.linkConnected.load() != 1)
+            break;
         // The acknowledge of a module frame is answered by nobody: waiting for a reply to it would
         // hold every frame behind it for the full 2 s.
         const std::span<const uint8_t> payload = entry->Payload();
@@ -267,6 +277,7 @@ void TcpTransport::NetWriteThreadProc() {
             sentAt = TickNow();
         }
         SendFrame(payload);
+        lastSentAt = TickNow();
     }
     DebugOut("End thread: NetWriteThreadProc \n");
 }

@@ -53,6 +53,8 @@ public:
 
     // Coalescing enqueue (used while queueEnabled is 1). False when the payload is refused.
     bool TcpSendQueued(std::span<const uint8_t> payload);
+    // Queued unmerged, to go out `gap` after the frame before it at the earliest (a fade step).
+    bool TcpSendQueuedSpaced(std::span<const uint8_t> payload, std::chrono::milliseconds gap);
     // Waits for the reply event (2 s at most), then sends one frame under the I/O lock.
     // Returns the number of bytes sent, 0 when the link is down or the payload refused.
     int NetSendSync(std::span<const uint8_t> payload);

@@ -1,6 +1,7 @@
 #include "link/UsbTransport.h"
 
 #include "link/DebugSink.h"
+#include "link/Tick.h"
 #include "model/ParameterStore.h"
 
 #include <algorithm>
@@ -68,6 +69,7 @@ bool UsbTransport::TryOpen(const HidInterfaceInfo& candidate) {
 }
 
 void UsbTransport::ReleaseDevice() {
+    StopWriter();
     // Only once the reader has left may the handle go.
     if (m_reader.joinable()) {
         if (m_device)
@@ -103,6 +105,7 @@ int UsbTransport::UsbConnect() {
         return 0;
     }
     DebugOut("连接目标设备成功!");
+    StartWriter(); // before the link shows up: a write made from then on has a writer to take it
     m_link.linkConnected.store(1);
     m_reader = std::thread(&UsbTransport::ReadUsbThreadProc, this);
     return 1;
@@ -134,22 +137,128 @@ void UsbTransport::ReadUsbThreadProc() {
 }
 
 int UsbTransport::WriteUsbData(std::span<const uint8_t> body, bool paced) {
+    return Submit(body, paced, false, std::chrono::milliseconds(0));
+}
+
+int UsbTransport::WriteUsbDataSpaced(std::span<const uint8_t> body, std::chrono::milliseconds gap) {
+    return Submit(body, true, true, gap);
+}
+
+int UsbTransport::Submit(std::span<const uint8_t> body, bool paced, bool spaced, std::chrono::milliseconds gap) {
     if (m_link.linkConnected.load() == 0)
         return 0;
     if (m_link.readThreadEnd.load() != 0) {
         DebugOut("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
         return 0;
     }
-    std::array<uint8_t, kUsbReportSize> report{};
-    if (!BuildUsbReport(body, report))
+    PendingWrite write;
+    if (!BuildUsbReport(body, write.report))
         return 0; // a body longer than a report is refused, never cut
-    if (paced && !m_link.replyEvent.WaitTicks(m_timings.replyWait))
+    write.paced = paced;
+    write.spaced = spaced;
+    write.gap = gap;
+    // With the queue off the caller is a sequence (or the command-line tool) that goes on only once
+    // its message is out. An immediate write never waits: the reader acknowledges module frames
+    // through here, and the writer may be waiting for that very reader.
+    const bool waits = paced && m_link.queueEnabled.load() == 0;
+    std::future<int> written;
+    if (waits) {
+        write.written = std::make_shared<std::promise<int>>();
+        written = write.written->get_future();
+    }
+    {
+        std::lock_guard lock(m_writeMutex);
+        if (m_writerStop.load())
+            return 0;
+        const bool repeated =
+            !waits && paced && !spaced && std::any_of(m_writes.begin(), m_writes.end(), [&](const auto& w) {
+                return !w.written && w.paced && !w.spaced && w.report == write.report;
+            });
+        if (repeated)
+            return static_cast<int>(kUsbReportSize);
+        m_writes.push_back(std::move(write));
+    }
+    m_writeWake.notify_all();
+    return waits ? written.get() : static_cast<int>(kUsbReportSize);
+}
+
+bool UsbTransport::WaitUntilWritten(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_writeMutex);
+    return m_writeWake.wait_for(lock, limit, [&] { return m_writes.empty() && !m_writing; });
+}
+
+void UsbTransport::StartWriter() {
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_writes.clear();
+        m_writerStop.store(false);
+    }
+    m_writer = std::thread(&UsbTransport::WriteUsbThreadProc, this);
+}
+
+void UsbTransport::StopWriter() {
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_writerStop.store(true);
+    }
+    m_writeWake.notify_all();
+    m_link.replyEvent.Set(); // ends a paced wait at once
+    if (m_writer.joinable())
+        m_writer.join();
+    std::deque<PendingWrite> dropped;
+    {
+        std::lock_guard lock(m_writeMutex);
+        dropped.swap(m_writes);
+    }
+    m_writeWake.notify_all();
+    for (PendingWrite& w : dropped) {
+        if (w.written)
+            w.written->set_value(0);
+    }
+}
+
+void UsbTransport::WriteUsbThreadProc() {
+    DebugOut("start thread: WriteUsbThreadProc \n");
+    uint32_t lastWriteTick = TickNow();
+    for (;;) {
+        PendingWrite write;
+        {
+            std::unique_lock lock(m_writeMutex);
+            m_writing = false;
+            m_writeWake.notify_all(); // WaitUntilWritten looks whether all is out
+            m_writeWake.wait(lock, [&] { return m_writerStop.load() || !m_writes.empty(); });
+            if (m_writerStop.load())
+                break;
+            write = std::move(m_writes.front());
+            m_writes.pop_front();
+            m_writing = true;
+        }
+        const int written = WriteOne(write, lastWriteTick);
+        if (write.written)
+            write.written->set_value(written);
+    }
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_writing = false;
+    }
+    DebugOut("End thread: WriteUsbThreadProc \n");
+}
+
+int UsbTransport::WriteOne(const PendingWrite& write, uint32_t& lastWriteTick) {
+    if (write.paced && !m_link.replyEvent.WaitTicks(m_timings.replyWait))
         DebugOut("WaitForSingleObject Time Out \r\n ");
+    // A spaced report keeps its distance from the one before it, on the tick.
+    const auto gap = static_cast<uint32_t>(std::max<int64_t>(0, write.gap.count()));
+    while (!m_writerStop.load() && TicksSince(lastWriteTick) < gap)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (m_writerStop.load())
+        return 0;
     std::lock_guard lock(m_link.ioLock);
     if (!m_device || m_link.linkConnected.load() == 0)
         return 0;
-    const int written = std::max(0, m_device->Write(report));
-    DebugOut(HexLine("Write:", std::span<const uint8_t>(report).subspan(1, 59)));
+    const int written = std::max(0, m_device->Write(write.report));
+    lastWriteTick = TickNow();
+    DebugOut(HexLine("Write:", std::span<const uint8_t>(write.report).subspan(1, 59)));
     if (written < static_cast<int>(kUsbReportSize))
         DebugOut("usb数据写入出错");
     return written;
@@ -161,6 +270,7 @@ void UsbTransport::UsbClose() {
         return;
     m_store.ClearLevelRecord();
     m_link.linkConnected.store(0);
+    StopWriter();
     m_device->Cancel();
     if (!m_link.readThreadEnded.Wait(m_timings.readerExitWait)) {
         // The reader is held up (for instance by a message the user interface has not taken

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -31,9 +35,11 @@ struct UsbTimings {
 };
 
 // The USB side of the device link: the processor as a HID device exchanging 61-byte reports.
-// One reader thread hands every report to the decoder; writes are made by the sending thread,
-// immediately or paced by the reply event. There is no write queue: every change is written in
-// the order it is made.
+// One reader thread hands every report to the decoder; one writer thread writes the reports handed
+// to it, in the order they were handed over, a paced one once the reply event allows. Nothing is
+// merged: every change is written in the order it is made. A caller never waits for the processor
+// unless the write queue is switched off (a synchronisation sequence, the command-line tool): then a
+// paced write returns once its report is written, as the sequences expect.
 class UsbTransport final : public UsbWriter {
 public:
     UsbTransport(LinkState& link, ParameterStore& store, MessageSink& decoder, HidBackend& backend,
@@ -47,10 +53,14 @@ public:
     // or 0 when no processor was found, a link is already up, or TCP is the selected transport.
     int UsbConnect();
 
-    // One report: 0x02, the body, zeros. The paced variant first waits for the reply event (at most
-    // 2 s, then writes anyway). Returns 61, or 0 when the link is down, the reader has given up,
-    // the body does not fit a report, or the write failed.
+    // One report: 0x02, the body, zeros. The writer writes a paced one after the reply event (at most
+    // 2 s, then anyway). Returns 61 once the report is handed to the writer (once it is written, for a
+    // paced write while the queue is off), or 0 when the link is down, the reader has given up, the
+    // body does not fit a report, or the write failed. A paced report identical to one still waiting
+    // is not handed over twice (a level poll repeated while the processor is slow to answer).
     int WriteUsbData(std::span<const uint8_t> body, bool paced) override;
+    int WriteUsbDataSpaced(std::span<const uint8_t> body, std::chrono::milliseconds gap) override;
+    bool WaitUntilWritten(std::chrono::milliseconds limit) override;
 
     // Clears the level record and linkConnected, waits (bounded) for the reader and releases the
     // device. Safe from any thread; does nothing when no USB link is up.
@@ -67,7 +77,21 @@ public:
     const UsbTimings& Timings() const { return m_timings; }
 
 private:
+    struct PendingWrite {
+        std::array<uint8_t, kUsbReportSize> report{};
+        bool paced = false;
+        bool spaced = false; // a fade step: keeps its place, never taken for a repeat
+        std::chrono::milliseconds gap{0};
+        std::shared_ptr<std::promise<int>> written; // for a caller that waits for the write
+    };
+
+    int Submit(std::span<const uint8_t> body, bool paced, bool spaced, std::chrono::milliseconds gap);
     void ReadUsbThreadProc();
+    void WriteUsbThreadProc();
+    int WriteOne(const PendingWrite& write, uint32_t& lastWriteTick);
+    void StartWriter();
+    // Ends the writer and drops what it had not written yet; waiting callers get 0.
+    void StopWriter();
     bool TryOpen(const HidInterfaceInfo& candidate);
     void ReleaseDevice();
 
@@ -84,6 +108,13 @@ private:
     // lock: the connect and close paths read it under the first, writes under the second.
     std::shared_ptr<HidDevice> m_device;
     std::thread m_reader;
+
+    std::mutex m_writeMutex;
+    std::condition_variable m_writeWake;
+    std::deque<PendingWrite> m_writes;
+    bool m_writing = false;               // the writer holds a report it has taken from m_writes
+    std::atomic<bool> m_writerStop{true}; // no writer takes reports (none runs, or it is ending)
+    std::thread m_writer;
 };
 
 } // namespace orvex

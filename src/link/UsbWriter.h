@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -13,6 +14,16 @@ class UsbWriter {
 public:
     virtual ~UsbWriter() = default;
     virtual int WriteUsbData(std::span<const uint8_t> body, bool paced) = 0;
+    // A paced report that goes out no sooner than `gap` after the report before it (a fade step).
+    virtual int WriteUsbDataSpaced(std::span<const uint8_t> body, std::chrono::milliseconds gap) {
+        (void)gap;
+        return WriteUsbData(body, true);
+    }
+    // Waits, at most `limit`, until every report handed over so far has been written (or dropped).
+    virtual bool WaitUntilWritten(std::chrono::milliseconds limit) {
+        (void)limit;
+        return true;
+    }
 };
 
 } // namespace orvex

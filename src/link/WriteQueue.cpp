@@ -26,11 +26,30 @@ bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
         const auto it = payload[0] == kPrefixZWave
                             ? m_entries.end()
                             : std::find_if(m_entries.begin(), m_entries.end(),
-                                           [&](const WriteQueueEntry& e) { return e.key == entry.key; });
+                                           [&](const WriteQueueEntry& e) { return !e.sealed && e.key == entry.key; });
         if (it != m_entries.end())
             *it = entry;
         else
             m_entries.push_back(entry);
+    }
+    m_queued.notify_all();
+    return true;
+}
+
+bool WriteQueue::EnqueueSpaced(std::span<const uint8_t> payload, uint32_t gapMs) {
+    if (payload.empty() || payload.size() > kMaxPayload)
+        return false;
+    WriteQueueEntry entry;
+    entry.key = WriteQueueKey(payload);
+    std::copy(payload.begin(), payload.end(), entry.payload.begin());
+    entry.length = static_cast<uint32_t>(payload.size());
+    entry.gapMs = gapMs;
+    entry.sealed = true;
+    {
+        std::lock_guard lock(m_lock);
+        for (WriteQueueEntry& e : m_entries)
+            e.sealed = e.sealed || e.key == entry.key;
+        m_entries.push_back(entry);
     }
     m_queued.notify_all();
     return true;

@@ -21,6 +21,10 @@ struct WriteQueueEntry {
     std::array<uint8_t, 6> key{};
     std::array<uint8_t, kMaxPayload> payload{};
     uint32_t length = 0;
+    // A spaced entry (a fade step) goes out no sooner than this after the frame before it.
+    uint32_t gapMs = 0;
+    // Nothing is merged into a sealed entry: it keeps its value and its place.
+    bool sealed = false;
 
     std::span<const uint8_t> Payload() const { return {payload.data(), length}; }
 };
@@ -34,6 +38,10 @@ class WriteQueue {
 public:
     // Returns false, queueing nothing, for an empty payload or one longer than a frame carries.
     bool Enqueue(std::span<const uint8_t> payload);
+    // A message that must not be merged, sent `gapMs` after the one before it at the earliest. It
+    // seals the entries of its parameter already queued too, so that a later change of the parameter
+    // lands after it instead of going back to an earlier place.
+    bool EnqueueSpaced(std::span<const uint8_t> payload, uint32_t gapMs);
     std::optional<WriteQueueEntry> PopFront();
     void Clear();
     size_t Size() const;

@@ -10,10 +10,6 @@
 
 namespace orvex {
 
-namespace {
-constexpr std::chrono::milliseconds kRemoteKeyWait{1000};
-} // namespace
-
 CLinkEventRelay::CLinkEventRelay(ViewGetter view, QObject* parent) : QObject(parent), m_view(std::move(view)) {}
 
 template <class F>
@@ -59,7 +55,7 @@ void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {
         view.OnRemoteKey(keyCode);
         taken->set_value();
     });
-    done.wait_for(kRemoteKeyWait);
+    done.wait_for(std::chrono::milliseconds(m_remoteKeyWait.load()));
 }
 
 void CLinkEventRelay::OnSyncDone(uint32_t wParam) {

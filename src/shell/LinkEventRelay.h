@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -32,6 +34,8 @@ public:
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
     void OnRefresh(uint32_t wParam, uint32_t lParam) override;
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) override;
+    // How long the reader waits for the view to take a remote key (1 s unless set).
+    void SetRemoteKeyWait(std::chrono::milliseconds wait) { m_remoteKeyWait.store(wait.count()); }
     // The device watcher's report of a hidraw device coming or going.
     void OnUsbDeviceChange(UsbDeviceChange change, const std::string& path);
 
@@ -42,6 +46,7 @@ private:
     Q_INVOKABLE void DeliverPending();
 
     ViewGetter m_view;
+    std::atomic<std::chrono::milliseconds::rep> m_remoteKeyWait{1000};
     std::mutex m_pendingMutex;
     std::deque<std::function<void(COrvexv13View&)>> m_pending;
 };

@@ -6,6 +6,7 @@
 
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
+#include "link/Frame.h"
 #include "link/UsbTransport.h"
 #include "model/EqFit.h"
 #include "model/FilterText.h"
@@ -20,6 +21,7 @@
 #include "support/TempDir.h"
 
 #include <asio/ip/tcp.hpp>
+#include <asio/write.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -413,9 +415,19 @@ TEST_P(CtlErrorTest, RefusesBeforeAnythingIsSent) {
     EXPECT_EQ(result.code, GetParam().code);
     EXPECT_EQ(result.err, Expand(GetParam().message) + "\n");
     EXPECT_EQ(result.out, "");
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(host->ConnectionsAccepted(), 0);
-    EXPECT_TRUE(host->Received().empty());
+    // A probe of our own, once served, shows that nothing came before it: had the run connected, the
+    // host would have taken that connection first.
+    asio::io_context io;
+    asio::ip::tcp::socket probe(io);
+    probe.connect({asio::ip::make_address_v4("127.0.0.1"), host->Port()});
+    std::array<uint8_t, kMaxFrame> frame{};
+    const size_t size = BuildFrame(Hex("81 07"), frame);
+    asio::write(probe, asio::buffer(frame.data(), size));
+    ASSERT_TRUE(host->WaitForMessages(1, 3s));
+    EXPECT_EQ(host->ConnectionsAccepted(), 1);
+    const auto received = host->Received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(ToHex(received[0].payload), "81 07");
 }
 
 INSTANTIATE_TEST_SUITE_P(

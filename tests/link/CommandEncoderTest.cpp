@@ -309,28 +309,29 @@ TEST_F(EncoderTest, ReservedSlotsSendNothing) {
     EXPECT_EQ(store.GetSlotInt(6), 0);
 }
 
-TEST_F(EncoderTest, MusicUnmuteFadesInTenSteps) {
-    std::vector<std::chrono::milliseconds> pauses;
-    encoder.SetSleepFunction([&](std::chrono::milliseconds ms) { pauses.push_back(ms); });
+TEST_F(EncoderTest, MusicUnmuteFadesInTenStepsThirtyMillisecondsApart) {
+    // The steps were 30 ms sleeps of the caller (the window); they are gaps the link keeps now.
     store.Set(fields::musicMute, 1);
     encoder.SetMusicMute(false);
-    const auto sent = Sent();
+    const auto sent = sender.Messages();
     ASSERT_EQ(sent.size(), 10u);
     // 0.0, 0.1 .. 0.8, then 1.0
     const char* words[] = {"00000000", "3DCCCCCD", "3E4CCCCD", "3E99999A", "3ECCCCCD",
                            "3F000000", "3F19999A", "3F333333", "3F4CCCCD", "3F800000"};
-    for (size_t i = 0; i < 10; ++i)
-        EXPECT_EQ(sent[i], ToHex(Hex(std::string("09 00 04 0D 01 ") + words[i]))) << i;
-    EXPECT_EQ(pauses, std::vector<std::chrono::milliseconds>(9, std::chrono::milliseconds(30)));
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(ToHex(sent[i].body), ToHex(Hex(std::string("09 00 04 0D 01 ") + words[i]))) << i;
+        EXPECT_TRUE(sent[i].paced) << i;
+        EXPECT_EQ(sent[i].gap, std::chrono::milliseconds(i == 0 ? 0 : 30)) << i;
+    }
     EXPECT_EQ(store.Get(fields::musicMute), 0);
 }
 
 TEST_F(EncoderTest, MusicMuteIsImmediate) {
-    int pauses = 0;
-    encoder.SetSleepFunction([&](std::chrono::milliseconds) { ++pauses; });
     encoder.SetMusicMute(true);
-    EXPECT_EQ(Sent(), std::vector<std::string>{"09 00 04 0D 01 00 00 00 00"});
-    EXPECT_EQ(pauses, 0);
+    const auto sent = sender.Messages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(ToHex(sent[0].body), "09 00 04 0D 01 00 00 00 00");
+    EXPECT_EQ(sent[0].gap, std::chrono::milliseconds(-1)) << "an ordinary message, no step of a fade";
 }
 
 TEST_F(EncoderTest, DelayModeResendsTheBandSplitPair) {

@@ -2,6 +2,8 @@
 
 #include "link/Bytes.h"
 #include "link/ParamTable.h"
+#include "link/UsbTransport.h"
+#include "sim/FakeHidDevice.h"
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
 
@@ -152,7 +154,6 @@ protected:
         host = std::make_unique<sim::NetworkHost>(model, options);
         std::string error;
         ASSERT_TRUE(host->Start(&error)) << error;
-        link.Commands().SetSleepFunction([](std::chrono::milliseconds) {});
         ASSERT_TRUE(link.TcpConnect("127.0.0.1", host->Port()));
         ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
     }
@@ -234,12 +235,13 @@ TEST_F(EndToEndTest, EverySetterRoundTripsThroughTheProcessor) {
 
     store.WriteBlock(StoreBlock::ParamBlock, std::vector<uint8_t>(kParamBlockBytes, 0));
     link.State().queueEnabled.store(0); // reads are paced one reply apart
+    const uint64_t signalledBefore = link.Replies().RepliesSignalled();
+    uint64_t reads = 0;
     for (const ParamCommand& row : ParamCommands())
         for (int e = 0; e < row.count; ++e)
-            link.Commands().SendParamRead(RowCmd(row, e), RowSub(row, e), row.words);
-    link.Commands().SendRequest(request::CurrentMode); // the last read has been answered once this is
-    ASSERT_TRUE(Eventually([&] { return link.State().replyEvent.IsSignalled(); }));
-    std::this_thread::sleep_for(50ms);
+            reads += link.Commands().SendParamRead(RowCmd(row, e), RowSub(row, e), row.words) > 0 ? 1 : 0;
+    // Every read answered and decoded into the store (the count moves once a reply is through).
+    ASSERT_TRUE(Eventually([&] { return link.Replies().RepliesSignalled() >= signalledBefore + reads; }));
 
     for (const auto& [slot, row] : readable) {
         const StoreField* field = FindStoreFieldBySlot(slot);
@@ -288,5 +290,105 @@ TEST_F(EndToEndTest, ProcessorSideChangesStartReadAll) {
     EXPECT_TRUE(Eventually([&] { return link.Replies().MessagesDecoded() >= 2; }));
     EXPECT_EQ(started.load(), 1);
 }
+
+// ---- the caller never waits for the processor -----------------------------------------------------------
+
+enum class Carrier { Tcp, Usb };
+
+struct PromptCase {
+    Carrier carrier;
+    int replyDelayMs;
+};
+
+constexpr const char* kUsbPath = "/dev/hidraw7";
+
+// A setter on the window's thread: the USB writes waited there for each reply, and the music fade
+// slept there 9 x 30 ms. The window must go on within a frame; the wire still carries every message
+// in its order, paced by the replies, the fade's steps at least 30 ms apart.
+class PromptSetterTest : public ::testing::TestWithParam<PromptCase> {
+protected:
+    void SetUp() override {
+        if (GetParam().carrier == Carrier::Tcp) {
+            sim::HostOptions options;
+            options.port = 0;
+            options.replyDelayMs = GetParam().replyDelayMs;
+            host = std::make_unique<sim::NetworkHost>(model, options);
+            std::string error;
+            ASSERT_TRUE(host->Start(&error)) << error;
+            link = std::make_unique<DeviceLink>(store, &events);
+            ASSERT_TRUE(link->TcpConnect("127.0.0.1", host->Port()));
+        } else {
+            backend = std::make_unique<sim::FakeHidBackend>(model);
+            backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
+            backend->SetReplyDelay(std::chrono::milliseconds(GetParam().replyDelayMs));
+            link = std::make_unique<DeviceLink>(store, &events, TcpTimings{}, backend.get());
+            ASSERT_EQ(link->UsbConnect(), 1);
+        }
+    }
+
+    void TearDown() override {
+        link.reset();
+        if (host)
+            host->Stop();
+    }
+
+    // What reached the processor: the message's first nine bytes (every message here is nine long).
+    std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> Wire() const {
+        std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> out;
+        if (host) {
+            for (const auto& m : host->Received())
+                out.emplace_back(ToHex(std::span(m.payload).subspan(1, 9)), m.at);
+        } else {
+            for (const auto& r : backend->Written(kUsbPath))
+                out.emplace_back(ToHex(std::span(r.report).subspan(1, 9)), r.at);
+        }
+        return out;
+    }
+
+    sim::ProcessorModel model;
+    std::unique_ptr<sim::NetworkHost> host;
+    std::unique_ptr<sim::FakeHidBackend> backend;
+    ParameterStore store;
+    RecordingEvents events;
+    std::unique_ptr<DeviceLink> link;
+};
+
+TEST_P(PromptSetterTest, SettersReturnAtOnceAndTheWireKeepsOrderAndGaps) {
+    store.Set(fields::musicMute, 1);
+    const auto start = std::chrono::steady_clock::now();
+    link->Commands().Set(fields::echoLevelA, 55);
+    link->Commands().Set(fields::echoLevelB, 55);
+    link->Commands().SetMusicMute(false);
+    link->Commands().SetMusicMute(true);
+    const double took = MsBetween(start, std::chrono::steady_clock::now());
+    EXPECT_LT(took, 50.0) << "the caller waited for the processor";
+
+    ASSERT_TRUE(Eventually([&] { return Wire().size() >= 13; }, 10s));
+    const auto wire = Wire();
+    ASSERT_EQ(wire.size(), 13u);
+    EXPECT_EQ(wire[0].first, "09 00 02 08 01 3F 0C CC CD");
+    EXPECT_EQ(wire[1].first, "09 00 02 15 01 3F 0C CC CD");
+    const char* fade[] = {"00000000", "3DCCCCCD", "3E4CCCCD", "3E99999A", "3ECCCCCD",
+                          "3F000000", "3F19999A", "3F333333", "3F4CCCCD", "3F800000"};
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(wire[2 + i].first, ToHex(Hex(std::string("09 00 04 0D 01 ") + fade[i]))) << i;
+        if (i > 0) {
+            EXPECT_GE(MsBetween(wire[1 + i].second, wire[2 + i].second), 29.0) << "fade step " << i;
+        }
+    }
+    // Its bytes are the fade's first step: neither merged into it nor dropped as a repeat.
+    EXPECT_EQ(wire[12].first, "09 00 04 0D 01 00 00 00 00") << "muting again goes after the fade";
+    // Every message after the first waits for the reply to the one before.
+    for (size_t i = 1; i < wire.size(); ++i)
+        EXPECT_GE(MsBetween(wire[i - 1].second, wire[i].second), GetParam().replyDelayMs - 5.0) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Carriers, PromptSetterTest,
+                         ::testing::Values(PromptCase{Carrier::Tcp, 0}, PromptCase{Carrier::Tcp, 150},
+                                           PromptCase{Carrier::Usb, 0}, PromptCase{Carrier::Usb, 150}),
+                         [](const auto& paramInfo) {
+                             return std::string(paramInfo.param.carrier == Carrier::Tcp ? "Tcp" : "Usb") +
+                                    (paramInfo.param.replyDelayMs > 0 ? "SlowProcessor" : "QuickProcessor");
+                         });
 
 } // namespace

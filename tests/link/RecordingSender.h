@@ -2,6 +2,7 @@
 
 #include "link/DeviceSender.h"
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -16,11 +17,18 @@ public:
         std::vector<uint8_t> body;
         bool paced;
         bool zwave;
+        std::chrono::milliseconds gap{-1}; // a spaced message's distance from the one before; -1 otherwise
     };
 
     int SendToDevice(std::span<const uint8_t> message, bool paced, bool zwave) override {
         std::lock_guard lock(m_mutex);
         m_sent.push_back({{message.begin(), message.end()}, paced, zwave});
+        return static_cast<int>(message.size());
+    }
+
+    int SendToDeviceSpaced(std::span<const uint8_t> message, std::chrono::milliseconds gap) override {
+        std::lock_guard lock(m_mutex);
+        m_sent.push_back({{message.begin(), message.end()}, true, false, gap});
         return static_cast<int>(message.size());
     }
 

@@ -471,21 +471,121 @@ private:
     bool m_released = false;
 };
 
-TEST(SynchronizerShutdown, ASequenceThatCannotEndIsLeftBehindAfterTheLimit) {
+// Lets a held sink go when a test leaves, early or not, before the link that waits for its sequence.
+struct ReleaseOnExit {
+    HeldEvents& events;
+    ~ReleaseOnExit() { events.Release(); }
+};
+
+TEST(SynchronizerShutdown, ASequenceThatCannotEndIsLeftStoppedAfterTheLimit) {
     // Shutdown joined the sequence without a bound: a sequence held by its event sink hung the exit.
+    // The limit runs on the tick: not a tick before it, not a tick after.
+    ManualClock clock;
     ParameterStore store;
     HeldEvents events;
     DeviceLink link(store, &events);
+    ReleaseOnExit release{events};
+    link.SetSequenceExitLimit(500ms);
     ASSERT_TRUE(link.Sync().StartReadAll()); // no link: it ends at once, in the held notice
     ASSERT_TRUE(events.WaitUntilHeld(5s));
 
-    auto shutdown = std::async(std::launch::async, [&] { return link.Shutdown(); });
-    const bool returned = shutdown.wait_for(DeviceLink::kSequenceExitLimit + 5s) == std::future_status::ready;
+    std::atomic<std::thread::id> caller;
+    auto shutdown = std::async(std::launch::async, [&] {
+        caller.store(std::this_thread::get_id());
+        return link.Shutdown();
+    });
+    ClockThaw thaw(clock);
+    ASSERT_TRUE(Eventually([&] { return clock.ReadsBy(caller.load()) >= 1; })) << "the wait has begun";
+    clock.Advance(499);
+    ASSERT_TRUE(clock.WaitForReadsBy(caller.load(), clock.ReadsBy(caller.load()), 2));
+    EXPECT_EQ(shutdown.wait_for(0s), std::future_status::timeout) << "returned before the limit";
+    clock.Advance(1);
+    ASSERT_EQ(shutdown.wait_for(5s), std::future_status::ready) << "waited past the limit";
+    EXPECT_FALSE(shutdown.get()) << "and says that it left one running";
+    EXPECT_TRUE(link.Sync().Running());
+    EXPECT_FALSE(link.Sync().StartReadAll()) << "no second sequence beside the held one";
+
     events.Release();
-    ASSERT_TRUE(returned) << "Shutdown waited for a sequence that could not end";
-    EXPECT_FALSE(shutdown.get()) << "and says that it left one behind";
-    // Once released, the sequence left behind ends by itself, before the link it uses goes.
     EXPECT_TRUE(Eventually([&] { return !link.Sync().Running(); }, 5s));
+    EXPECT_TRUE(link.Sync().StartReadAll()) << "once it has ended, a sequence starts again";
+    link.Sync().Join();
+}
+
+TEST(SynchronizerShutdown, TheLinkAndTheStoreOutliveASequenceThatOverranTheLimit) {
+    // The overrunning sequence was detached and went on with the store and the link that the
+    // destructor then freed (AddressSanitizer reports the use; here the order of the two shows it).
+    auto store = std::make_unique<ParameterStore>();
+    HeldEvents events;
+    auto link = std::make_unique<DeviceLink>(*store, &events);
+    link->SetSequenceExitLimit(0ms);
+    ASSERT_TRUE(link->Sync().StartReadAll());
+    ASSERT_TRUE(events.WaitUntilHeld(5s));
+    EXPECT_FALSE(link->Shutdown());
+
+    std::atomic<bool> released{false};
+    auto destroy = std::async(std::launch::async, [&] {
+        link.reset();
+        store.reset();
+        return released.load();
+    });
+    // Give a destructor that does not wait the time to finish before the sequence is let go.
+    destroy.wait_for(200ms);
+    released.store(true);
+    events.Release();
+    ASSERT_EQ(destroy.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(destroy.get()) << "the link was freed while its sequence still ran";
+}
+
+TEST(SynchronizerShutdown, AStoppedSequenceSendsNothingOnTheNextLink) {
+    // Shutdown cleared its stop right after giving up on the sequence, which then ran on and sent a
+    // whole read-all down the link the editor had made since.
+    sim::ProcessorModel model;
+    sim::HostOptions options;
+    options.port = 0;
+    sim::NetworkHost host(model, options);
+    ASSERT_TRUE(host.Start());
+    ParameterStore store;
+    RecordingEvents events;
+    DeviceLink link(store, &events);
+    ASSERT_TRUE(link.TcpConnect("127.0.0.1", host.Port()));
+    ASSERT_TRUE(Eventually([&] { return host.ClientConnected(); }));
+
+    // The start pause is held in its first slice until the test lets it go.
+    std::promise<void> let;
+    std::shared_future<void> go = let.get_future().share();
+    std::atomic<bool> holding{false};
+    link.Sync().SetSleepFunction([&, go](std::chrono::milliseconds) {
+        holding.store(true);
+        go.wait();
+    });
+    struct LetGo {
+        std::promise<void>& let;
+        ~LetGo() {
+            try {
+                let.set_value();
+            } catch (const std::future_error&) {
+            }
+        }
+    } letGo{let};
+    ASSERT_TRUE(link.Sync().StartReadAll());
+    ASSERT_TRUE(Eventually([&] { return holding.load(); }));
+    link.SetSequenceExitLimit(0ms);
+    EXPECT_FALSE(link.Shutdown());
+
+    ASSERT_TRUE(Eventually([&] { return !host.ClientConnected(); }));
+    ASSERT_TRUE(link.TcpConnect("127.0.0.1", host.Port()));
+    ASSERT_TRUE(Eventually([&] { return host.ClientConnected(); }));
+    const size_t before = host.ReceivedCount();
+    let.set_value();
+    ASSERT_TRUE(Eventually([&] { return !link.Sync().Running(); }, 5s));
+    link.State().queueEnabled.store(0);
+    link.Commands().SendRequest(request::CurrentMode); // a marker: everything before it is in
+    ASSERT_TRUE(host.WaitForMessages(before + 1, 3s));
+    const auto received = host.Received();
+    ASSERT_EQ(received.size(), before + 1) << "the stopped sequence sent on the new link";
+    EXPECT_EQ(ToHex(received.back().payload), "81 07");
+    link.Tcp().Shutdown();
+    host.Stop();
 }
 
 TEST(SynchronizerShutdown, EndsASequenceInALongPauseAndJoinsIt) {

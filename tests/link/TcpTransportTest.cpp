@@ -111,15 +111,17 @@ TEST_F(TcpLinkTest, SilenceClosesTheLinkOnceWithTimeout) {
     ASSERT_TRUE(Connect());
     ASSERT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 2s));
     EXPECT_EQ(link.linkConnected.load(), 0);
-    std::this_thread::sleep_for(300ms);
+    tcp.Shutdown(); // every link thread has ended: nothing more can be reported
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 1);
+    EXPECT_EQ(events.Count(kLinkLostEvent), 0) << "a time-out is reported as such, not as a lost link";
     EXPECT_TRUE(Eventually([&] { return !host->ClientConnected(); })) << "the socket is shut down";
 }
 
 TEST(TcpLinkTimeout, ThreeSecondsWithoutDataAtTheProductionSetting) {
-    // The clock is ours: no heartbeat arrives, and we move time on by hand.
-    std::atomic<uint32_t> now{1000};
-    SetTickSource([&] { return now.load(); });
+    // The clock is ours: no heartbeat arrives, and we move time on by hand. "Not yet" is seen by the
+    // checker itself: it has looked at the clock twice since, so it decided on the new time and went
+    // on (a checker that closes looks no more).
+    ManualClock clock(1000);
     sim::ProcessorModel model;
     sim::HostOptions options;
     options.port = 0;
@@ -132,18 +134,19 @@ TEST(TcpLinkTimeout, ThreeSecondsWithoutDataAtTheProductionSetting) {
     ReplyDispatcher decoder(link, store, &events);
     TcpTransport tcp(link, store, decoder, &events); // production timings
     ASSERT_TRUE(tcp.TcpConnect("127.0.0.1", host.Port()));
+    // The connecting thread, the writer and the checker have read the clock; only the checker goes on.
+    ASSERT_TRUE(Eventually([&] { return clock.Readers() >= 3; }));
 
-    now += 3000; // exactly 3 s: not yet
-    std::this_thread::sleep_for(300ms);
+    clock.Advance(3000); // exactly 3 s: not yet
+    ASSERT_TRUE(clock.WaitForReads(3, 5s)) << "the checker stopped looking: it closed the link";
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
     EXPECT_EQ(link.linkConnected.load(), 1);
 
-    now += 1;
-    EXPECT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 1s));
+    clock.Advance(1);
+    EXPECT_TRUE(events.WaitFor(WM_DEV_LINK_TIMEOUT, 5s));
     EXPECT_EQ(link.linkConnected.load(), 0);
     tcp.Shutdown();
     host.Stop();
-    SetTickSource({});
 }
 
 TEST_F(TcpLinkTest, AReceiveBetweenTheTwoClockReadsIsNotATimeOut) {
@@ -399,7 +402,8 @@ TEST(ConnectErrorReason, NamesTheCommonErrorsInBothLanguages) {
     EXPECT_FALSE(ConnectErrorReason(ENOTSOCK, false).empty());
 }
 
-TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkWithoutAMessage) {
+TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkAsLost) {
+    // The reconnect hangs on the link-lost event alone: neither a time-out nor a busy host is reported.
     auto options = FastHost();
     options.closeAfter = 3;
     StartHost(options);
@@ -407,11 +411,22 @@ TEST_F(TcpLinkTest, HostClosingTheConnectionEndsTheLinkWithoutAMessage) {
     link.queueEnabled.store(0);
     for (int i = 0; i < 3; ++i)
         tcp.NetSendSync(Hex("81 07"));
-    ASSERT_TRUE(Eventually([&] { return link.linkConnected.load() == 0; }));
+    ASSERT_TRUE(events.WaitFor(kLinkLostEvent, 3s));
+    EXPECT_EQ(link.linkConnected.load(), 0);
     EXPECT_EQ(link.readThreadEnd.load(), 1);
-    std::this_thread::sleep_for(600ms);
+    tcp.Shutdown(); // every link thread has ended: nothing more can be reported
+    EXPECT_EQ(events.Count(kLinkLostEvent), 1);
     EXPECT_EQ(events.Count(WM_DEV_LINK_TIMEOUT), 0);
     EXPECT_EQ(events.Count(WM_DEV_HOST_BUSY), 0);
+}
+
+TEST_F(TcpLinkTest, OurOwnCloseIsNotALostLink) {
+    StartHost();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Eventually([&] { return host->ClientConnected(); }));
+    tcp.TcpClose();
+    tcp.Shutdown();
+    EXPECT_EQ(events.Count(kLinkLostEvent), 0);
 }
 
 TEST_F(TcpLinkTest, CloseEmptiesTheQueueAndClearsLevels) {

@@ -118,22 +118,20 @@ TEST_F(UsbTransportTest, ReportIsSixtyOneBytesWithItsNumberFirst) {
 }
 
 TEST_F(UsbTransportTest, PacedWriteToASilentDeviceWaitsTwoSecondsThenWrites) {
-    // The 2 s run on the tick; the clock stands still until the test moves it.
+    // The 2 s run on the tick, on the writer's thread; the clock stands still until the test moves it.
+    // With the queue off (a sequence) the caller goes on once its report is out.
     ManualClock clock;
     AddProcessor();
     ASSERT_EQ(usb.UsbConnect(), 1);
+    link.queueEnabled.store(0);
     backend.SetSilent(true);
     EXPECT_EQ(usb.WriteUsbData(Hex("80"), true), 61); // the reply event starts signalled
-    std::atomic<std::thread::id> writer;
-    auto paced = std::async(std::launch::async, [&] {
-        writer.store(std::this_thread::get_id());
-        return usb.WriteUsbData(Hex("7F"), true);
-    });
+    auto paced = std::async(std::launch::async, [&] { return usb.WriteUsbData(Hex("7F"), true); });
     ClockThaw thaw(clock);
-    ASSERT_TRUE(Eventually([&] { return clock.ReadsBy(writer.load()) >= 1; })) << "the wait has begun";
+    ASSERT_TRUE(clock.WaitForReads(1)) << "the wait has begun";
 
     clock.Advance(1999);
-    ASSERT_TRUE(clock.WaitForReadsBy(writer.load(), clock.ReadsBy(writer.load()), 2));
+    ASSERT_TRUE(clock.WaitForReads(2));
     EXPECT_EQ(paced.wait_for(0s), std::future_status::timeout) << "still waiting for the reply";
     EXPECT_EQ(backend.Written(kProcessorPath).size(), 1u);
 
@@ -145,12 +143,16 @@ TEST_F(UsbTransportTest, PacedWriteToASilentDeviceWaitsTwoSecondsThenWrites) {
     clock.Advance(1);
     ASSERT_EQ(paced.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(paced.get(), 61) << "then it writes anyway";
-    EXPECT_EQ(backend.Written(kProcessorPath).size(), 3u);
+    ASSERT_TRUE(backend.WaitForWrites(kProcessorPath, 3, 3s));
+    const auto written = backend.Written(kProcessorPath);
+    EXPECT_EQ(written[1].report[1], 0x7F);
+    EXPECT_EQ(written[2].report[1], 0x12) << "in the order the writes were made";
 }
 
 TEST_F(UsbTransportTest, PacedWritesFollowTheReplies) {
     AddProcessor();
     ASSERT_EQ(usb.UsbConnect(), 1);
+    link.queueEnabled.store(0);
     backend.SetReplyDelay(40ms);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(usb.WriteUsbData(Hex("07"), true), 61);
@@ -158,6 +160,37 @@ TEST_F(UsbTransportTest, PacedWritesFollowTheReplies) {
     ASSERT_EQ(written.size(), 5u);
     for (size_t i = 1; i < written.size(); ++i)
         EXPECT_GE(MsBetween(written[i - 1].at, written[i].at), 35.0) << i;
+}
+
+TEST_F(UsbTransportTest, ARepeatedPollWaitsInTheQueueOnlyOnce) {
+    // Handed to the writer, a level poll repeated while the processor is slow to answer would pile
+    // up behind it; an identical report still waiting is not queued twice. Changes are all kept.
+    ManualClock clock;
+    AddProcessor();
+    ASSERT_EQ(usb.UsbConnect(), 1);
+    backend.SetSilent(true);
+    ClockThaw thaw(clock);
+    EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61); // written at once
+    ASSERT_TRUE(backend.WaitForWrites(kProcessorPath, 1, 3s));
+    EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61); // the writer waits with it for the reply
+    ASSERT_TRUE(clock.WaitForReads(1));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61);
+    EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 01"), true), 61);
+    EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 01"), true), 61);
+    EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 02"), true), 61);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(clock.WaitForReads(1)) << "the writer waits for the next reply";
+        clock.Advance(2000);
+        ASSERT_TRUE(backend.WaitForWrites(kProcessorPath, static_cast<size_t>(2 + i), 3s)) << i;
+    }
+    EXPECT_TRUE(usb.WaitUntilWritten(3s));
+    std::vector<std::string> bodies;
+    for (const auto& r : backend.Written(kProcessorPath))
+        bodies.push_back(ToHex(std::span(r.report).subspan(1, 9)));
+    EXPECT_EQ(bodies, (std::vector<std::string>{"0E 00 00 00 00 00 00 00 00", "0E 00 00 00 00 00 00 00 00",
+                                                "0E 00 00 00 00 00 00 00 00", "09 00 02 08 01 00 00 00 01",
+                                                "09 00 02 08 01 00 00 00 02"}));
 }
 
 TEST_F(UsbTransportTest, UnplugEndsTheReaderAndLaterWritesReturnAtOnce) {

@@ -23,6 +23,9 @@
 
 namespace orvex::test {
 
+// The link-lost event has no window message number of its own; the recorder gives it this one.
+inline constexpr uint32_t kLinkLostEvent = 0xF001;
+
 // Records every link event, with a wait that wakes as soon as one arrives.
 class RecordingEvents : public LinkEvents {
 public:
@@ -36,6 +39,7 @@ public:
     void OnSyncDone(uint32_t wParam) override { Add({WM_DEV_SYNC_DONE, wParam, 0}); }
     void OnLinkTimeout() override { Add({WM_DEV_LINK_TIMEOUT, 0, 0}); }
     void OnHostBusy() override { Add({WM_DEV_HOST_BUSY, 0, 0}); }
+    void OnLinkLost() override { Add({kLinkLostEvent, 0, 0}); }
     void OnZWaveEvent(uint32_t w, uint32_t l) override { Add({WM_DEV_ZWAVE_EVENT, w, l}); }
     void OnRefresh(uint32_t w, uint32_t l) override { Add({WM_DEV_REFRESH, w, l}); }
 
@@ -122,6 +126,11 @@ public:
         std::lock_guard lock(m_state->mutex);
         const auto it = m_state->reads.find(thread);
         return it == m_state->reads.end() ? 0 : it->second;
+    }
+    // How many threads have looked at the clock.
+    int Readers() const {
+        std::lock_guard lock(m_state->mutex);
+        return static_cast<int>(m_state->reads.size());
     }
     int TotalReads() const {
         std::lock_guard lock(m_state->mutex);
