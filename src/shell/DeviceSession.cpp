@@ -45,7 +45,8 @@ DeviceSession::~DeviceSession() {
 }
 
 bool DeviceSession::IsConnected() const {
-    return m_link.IsConnected() && !IsClosing();
+    // A link an attempt has just opened counts once the attempt has reported.
+    return m_link.IsConnected() && !IsClosing() && !IsConnecting();
 }
 
 bool DeviceSession::IsNetwork() const {

@@ -43,7 +43,8 @@ public:
     EqSender& Eq() { return m_link.Eq(); }
     Synchronizer& Sync() { return m_link.Sync(); }
 
-    // False from the moment a close was asked for, while queued changes are still going out.
+    // False from the moment a close was asked for, while queued changes are still going out, and
+    // while a connect attempt has not yet reported.
     bool IsConnected() const;
     bool IsNetwork() const;
 
