@@ -46,6 +46,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLinearGradient>
 #include <QMessageBox>
 #include <QPainter>
@@ -468,7 +469,15 @@ int RunGallery(const QString& directory) {
         auto* dialog = qobject_cast<CDialogIP*>(app.ShowToolDialog(tmpl::ConnectIp));
         dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
         dialog->SetPort(host.Port());
-        if (dialog->Connect() != 1) {
+        bool opened = false;
+        QEventLoop connecting;
+        QObject::connect(dialog, &CDialogIP::connectFinished, &connecting, [&](bool ok) {
+            opened = ok;
+            connecting.quit();
+        });
+        dialog->Connect();
+        connecting.exec();
+        if (!opened) {
             std::fprintf(stderr, "gallery: could not connect to the simulator\n");
             return 1;
         }

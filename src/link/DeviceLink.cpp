@@ -65,10 +65,10 @@ void DeviceLink::SetUsbCloser(std::function<void()> closer) {
     m_tcp.SetTimeoutCloser(std::move(closer));
 }
 
-ConnectResult DeviceLink::TcpConnect(const std::string& address, uint16_t port) {
+ConnectResult DeviceLink::TcpConnect(const std::string& address, uint16_t port, const std::atomic<bool>* cancel) {
     m_state.networkMode.store(1);
     m_smartHome.tablesRead.store(0); // a new link has read nothing yet
-    return m_tcp.TcpConnect(address, port);
+    return m_tcp.TcpConnect(address, port, cancel);
 }
 
 void DeviceLink::CloseLink() {

@@ -62,7 +62,8 @@ public:
     bool HandleUsbRemoval(std::string_view path);
 
     // Selects TCP (networkMode = 1) and connects to the network host.
-    ConnectResult TcpConnect(const std::string& address, uint16_t port);
+    // `cancel`, when given, ends an attempt still waiting for the host (see TcpTransport::TcpConnect).
+    ConnectResult TcpConnect(const std::string& address, uint16_t port, const std::atomic<bool>* cancel = nullptr);
     // Ends the link the way every disconnect does: when connected, the disconnect notice 8A first, then
     // the active transport is closed.
     void CloseLink();

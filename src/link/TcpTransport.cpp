@@ -19,6 +19,8 @@ namespace orvex {
 namespace {
 constexpr std::chrono::milliseconds kIdleWriterWait{1000};
 constexpr int kMostChecksPerSleep = 5;
+// How often a connect still waiting for the host looks at its cancel flag.
+constexpr std::chrono::milliseconds kConnectCancelCheck{20};
 } // namespace
 
 class TcpTransport::ReceiveSink final : public NetReceiveSink {
@@ -90,7 +92,7 @@ void TcpTransport::SetConnectGate(std::function<int(const std::string&, uint16_t
     m_connectGate = std::move(gate);
 }
 
-ConnectResult TcpTransport::TcpConnect(const std::string& address, uint16_t port) {
+ConnectResult TcpTransport::TcpConnect(const std::string& address, uint16_t port, const std::atomic<bool>* cancel) {
     std::lock_guard connectLock(m_connectMutex);
     JoinThreadsAndCloseSocket();
     m_link.writeQueue.Clear();
@@ -118,13 +120,22 @@ ConnectResult TcpTransport::TcpConnect(const std::string& address, uint16_t port
     // A bounded connect: an unreachable host must not hold the caller for minutes.
     asio::error_code connectResult = asio::error::would_block;
     socket.async_connect(asio::ip::tcp::endpoint(ip, port), [&](const asio::error_code& e) { connectResult = e; });
-    m_io.restart();
-    m_io.run_for(m_timings.connectTimeout);
+    // Run in short slices so that a cancel from another thread is seen soon.
+    const auto deadline = std::chrono::steady_clock::now() + m_timings.connectTimeout;
+    bool cancelled = false;
+    while (connectResult == asio::error::would_block) {
+        cancelled = cancel != nullptr && cancel->load();
+        const auto now = std::chrono::steady_clock::now();
+        if (cancelled || now >= deadline)
+            break;
+        m_io.restart();
+        m_io.run_for(std::min<std::chrono::steady_clock::duration>(deadline - now, kConnectCancelCheck));
+    }
     if (connectResult == asio::error::would_block) {
         socket.close(ec);
         m_io.restart();
         m_io.run(); // let the cancelled handler finish
-        return ConnectResult::Failed(ETIMEDOUT);
+        return ConnectResult::Failed(cancelled ? ECANCELED : ETIMEDOUT);
     }
     if (connectResult) {
         socket.close(ec);

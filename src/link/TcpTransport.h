@@ -3,6 +3,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <condition_variable>
@@ -44,8 +45,9 @@ public:
     TcpTransport& operator=(const TcpTransport&) = delete;
 
     // Connects to a dotted IPv4 address. A failure carries the platform's error number
-    // (ECONNREFUSED, ETIMEDOUT, EPERM, ...), or 0 when no socket could be created.
-    ConnectResult TcpConnect(const std::string& address, uint16_t port);
+    // (ECONNREFUSED, ETIMEDOUT, EPERM, ...), or 0 when no socket could be created. When `cancel` is
+    // given and becomes true while the host has not answered, the attempt ends with ECANCELED.
+    ConnectResult TcpConnect(const std::string& address, uint16_t port, const std::atomic<bool>* cancel = nullptr);
 
     // Ends the link: clears the level record and linkConnected, shuts the connection down and
     // empties the queue. Safe from any thread, including the link's own; it never joins.

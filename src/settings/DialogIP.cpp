@@ -4,7 +4,6 @@
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
-#include "shell/OrvexView.h"
 #include "shell/Reconnector.h"
 #include "shell/Theme.h"
 #include "ui/IpAddressCtrl.h"
@@ -17,6 +16,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -63,11 +63,12 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
     connect(m_reconnect, &QCheckBox::toggled, this, [this](bool on) {
         m_app.Settings().SetAutoReconnect(on);
         if (!on)
-            m_app.Reconnector().Stop();
+            m_app.StopReconnecting();
     });
     grid->addWidget(m_reconnect, 3, 0, 1, 2);
 
     auto* connectButton = new QPushButton(QString::fromUtf8("尝试连接"), this);
+    m_connectButton = connectButton;
     SetCtrlId(connectButton, kConnectId);
     connectButton->setDefault(true);
     auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
@@ -113,10 +114,23 @@ void CDialogIP::SetPort(int port) {
     m_port->setText(QString::number(port));
 }
 
-bool CDialogIP::Connect() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+void CDialogIP::ShowConnecting(bool connecting) {
+    if (connecting) {
+        m_error->setStyleSheet(QStringLiteral("color: rgb(0,0,0);"));
+        m_error->setText(Tr2("正在连接 %1……", "Connecting to %1…").arg(m_address->Address()));
+        if (!QApplication::overrideCursor())
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        return;
+    }
+    m_error->setStyleSheet(QStringLiteral("color: rgb(255,0,0);"));
+    m_error->clear();
+    if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void CDialogIP::Connect() {
     // A connect of the user's own ends any retrying of the previous link.
-    m_app.Reconnector().Stop();
+    m_app.StopReconnecting();
     DeviceSession& session = m_app.Session();
     if (session.IsConnected() && !session.IsNetwork())
         session.CloseUsbWithoutNotice();
@@ -124,29 +138,53 @@ bool CDialogIP::Connect() {
 
     const QString address = m_address->Address();
     const int port = Port();
-    const ConnectResult result = port > 0 && port <= 65535
-                                     ? session.TcpConnect(address.toStdString(), static_cast<uint16_t>(port))
-                                     : ConnectResult::Failed(EINVAL);
+    const int attempt = ++m_lastAttempt;
+    m_attempt = attempt;
+    ShowConnecting(true);
+    if (port <= 0 || port > 65535) {
+        // Reported the way every outcome is: after the click has returned.
+        QMetaObject::invokeMethod(
+            this,
+            [this, address, port, attempt] {
+                if (m_attempt == attempt)
+                    OnConnectResult(address, port, ConnectResult::Failed(EINVAL));
+            },
+            Qt::QueuedConnection);
+        session.CancelTcpConnect();
+        return;
+    }
+    QPointer<CDialogIP> self(this);
+    session.StartTcpConnect(address.toStdString(), static_cast<uint16_t>(port),
+                            [self, address, port, attempt](ConnectResult result) {
+                                // A newer attempt of this dialog's, or a closed dialog, takes no report.
+                                if (self && self->m_attempt == attempt)
+                                    self->OnConnectResult(address, port, result);
+                            });
+}
+
+void CDialogIP::OnConnectResult(const QString& address, int port, ConnectResult result) {
+    m_attempt = 0;
+    ShowConnecting(false);
     if (result) {
         m_app.Settings().SetIpPort(port);
         m_app.Settings().SetIpAddr(address);
         m_app.Reconnector().Remember(address, static_cast<uint16_t>(port));
-        m_error->clear();
-        QApplication::restoreOverrideCursor();
         hide();
-        if (m_app.hostBusy == 0) {
-            if (COrvexv13View* view = m_app.View())
-                view->OnDeviceConnected();
-        }
-        return true;
+        QPointer<CDialogIP> self(this);
+        m_app.OnTcpLinkOpened(); // returns when the read-all has ended
+        if (self)
+            emit connectFinished(true);
+        return;
     }
-    // The platform's number as ever, and what it means.
-    const bool chinese = languageIndex != kLanguageEnglish;
-    m_error->setText(Tr2("错误%1（%2），请确认IP地址和端口号正确!", "Connect failed. Error %1 (%2)")
-                         .arg(result.error)
-                         .arg(QString::fromStdString(ConnectErrorReason(result.error, chinese))));
-    QApplication::restoreOverrideCursor();
-    return false;
+    // A USB processor that arrived meanwhile took over: nothing went wrong.
+    if (result.error != ECANCELED) {
+        // The platform's number as ever, and what it means.
+        const bool chinese = languageIndex != kLanguageEnglish;
+        m_error->setText(Tr2("错误%1（%2），请确认IP地址和端口号正确!", "Connect failed. Error %1 (%2)")
+                             .arg(result.error)
+                             .arg(QString::fromStdString(ConnectErrorReason(result.error, chinese))));
+    }
+    emit connectFinished(false);
 }
 
 } // namespace orvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ConnectResult.h"
 #include "shell/ToolDialog.h"
 
 class QLabel;
@@ -38,14 +39,28 @@ public:
     int Port() const;
     void SetPort(int port);
 
-    // Button 1: true when the link opened; otherwise the error line says why.
-    bool Connect();
+    // Button 1: starts an attempt (a running one is given up) and returns at once; the window keeps
+    // running meanwhile. connectFinished tells how it ended: on success the dialog hides and the
+    // connected sequence runs, otherwise the error line says why.
+    void Connect();
+    bool IsConnecting() const { return m_attempt != 0; }
     void Relabel() override;
 
     QCheckBox* ReconnectBox() const { return m_reconnect; }
+    QPushButton* ConnectButton() const { return m_connectButton; }
+
+signals:
+    // After the attempt's outcome is on screen and, on success, the read-all has ended.
+    void connectFinished(bool opened);
 
 private:
+    void OnConnectResult(const QString& address, int port, ConnectResult result);
+    void ShowConnecting(bool connecting);
+
     COrvexv13App& m_app;
+    QPushButton* m_connectButton = nullptr;
+    int m_attempt = 0; // the attempt under way, 0 for none
+    int m_lastAttempt = 0;
     CIpAddressCtrl* m_address = nullptr;
     QLineEdit* m_port = nullptr;
     QLabel* m_error = nullptr;

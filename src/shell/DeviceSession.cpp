@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -14,41 +15,108 @@ namespace {
 int ClampMode(int mode) {
     return std::clamp(mode, 0, kDeviceModeCount - 1);
 }
-// The longest a close waits for queued changes to be acknowledged.
+// The longest a close waits for queued changes to be acknowledged, and how often it looks.
 constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
+constexpr std::chrono::milliseconds kCloseDrainCheck{5};
 } // namespace
+
+// One connect running on its own thread. The thread writes `result` and then only posts; whoever
+// joins it reads the result.
+struct DeviceSession::ConnectAttempt {
+    uint64_t id = 0;
+    std::atomic<bool> cancel{false};
+    ConnectResult result;
+    ConnectDone done;
+    std::thread thread;
+};
 
 DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
     : m_store(store), m_ownHid(hid ? nullptr : MakeHidapiBackend()),
-      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()) {}
+      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()) {
+    m_closeTimer.setInterval(kCloseDrainCheck);
+    QObject::connect(&m_closeTimer, &QTimer::timeout, &m_uiContext, [this] {
+        if (CloseDrained() || std::chrono::steady_clock::now() >= m_closeDeadline)
+            FinishClose();
+    });
+}
 
 DeviceSession::~DeviceSession() {
     Shutdown();
 }
 
 bool DeviceSession::IsConnected() const {
-    return m_link.IsConnected();
+    // A link an attempt has just opened counts once the attempt has reported.
+    return m_link.IsConnected() && !IsClosing() && !IsConnecting();
 }
 
 bool DeviceSession::IsNetwork() const {
     return m_state.networkMode.load() == 1;
 }
 
-ConnectResult DeviceSession::TcpConnect(const std::string& address, uint16_t port) {
-    // A sequence of the previous link must not run into the new one.
-    m_link.Sync().Join();
-    return m_link.TcpConnect(address, port);
+void DeviceSession::StartTcpConnect(const std::string& address, uint16_t port, ConnectDone done) {
+    CancelTcpConnect();
+    if (IsClosing())
+        FinishClose();
+    auto attempt = std::make_unique<ConnectAttempt>();
+    attempt->id = ++m_lastAttemptId;
+    attempt->done = std::move(done);
+    ConnectAttempt* a = attempt.get();
+    m_attempt = std::move(attempt);
+    a->thread = std::thread([this, a, address, port] {
+        // A sequence of the previous link must not run into the new one.
+        m_link.Sync().Join();
+        a->result = m_link.TcpConnect(address, port, &a->cancel);
+        QMetaObject::invokeMethod(
+            &m_uiContext, [this, id = a->id] { FinishTcpConnect(id); }, Qt::QueuedConnection);
+    });
+}
+
+void DeviceSession::FinishTcpConnect(uint64_t id) {
+    // A cancelled or superseded attempt has been dealt with already.
+    if (!m_attempt || m_attempt->id != id)
+        return;
+    std::unique_ptr<ConnectAttempt> attempt = std::move(m_attempt);
+    attempt->thread.join(); // it has nothing left to do but end
+    if (attempt->done)
+        attempt->done(attempt->result);
+}
+
+void DeviceSession::CancelTcpConnect() {
+    if (!m_attempt)
+        return;
+    std::unique_ptr<ConnectAttempt> attempt = std::move(m_attempt);
+    attempt->cancel.store(true);
+    // Short: a connect still waiting for the host looks at the flag every few milliseconds.
+    attempt->thread.join();
+    if (attempt->result)
+        m_link.CloseLink(); // the host learns that nobody will use the link it accepted
+    if (attempt->done) {
+        QMetaObject::invokeMethod(
+            &m_uiContext, [done = std::move(attempt->done)] { done(ConnectResult::Failed(ECANCELED)); },
+            Qt::QueuedConnection);
+    }
+}
+
+bool DeviceSession::CloseDrained() const {
+    return !m_link.IsConnected() || (m_state.writeQueue.Empty() && m_state.awaitingReply.load() == 0);
 }
 
 void DeviceSession::CloseLink() {
+    CancelTcpConnect();
+    if (IsClosing())
+        return;
     // Changes still in the TCP write queue (the save into the current mode that the close prompt
-    // sends, say) would be thrown away with the queue: let them reach the processor first.
-    if (IsNetwork() && IsConnected()) {
-        const auto until = std::chrono::steady_clock::now() + kCloseDrainLimit;
-        while (IsConnected() && (!m_state.writeQueue.Empty() || m_state.awaitingReply.load() != 0) &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // sends, say) would be thrown away with the queue: the writer lets them out first.
+    if (IsNetwork() && m_link.IsConnected() && !CloseDrained()) {
+        m_closeDeadline = std::chrono::steady_clock::now() + kCloseDrainLimit;
+        m_closeTimer.start();
+        return;
     }
+    m_link.CloseLink();
+}
+
+void DeviceSession::FinishClose() {
+    m_closeTimer.stop();
     m_link.CloseLink();
 }
 
@@ -67,6 +135,10 @@ void DeviceSession::DropTcpWithoutNotice() {
 bool DeviceSession::UsbConnect() {
     if (IsConnected())
         return false;
+    // A processor on USB wins over a network attempt under way.
+    CancelTcpConnect();
+    if (IsClosing())
+        FinishClose();
     m_link.Sync().Join();
     m_link.State().networkMode.store(0);
     m_link.SmartHome().tablesRead.store(0); // the smart-home tables are read once per link
@@ -150,6 +222,13 @@ ModeFileResult DeviceSession::SaveModeFile(const std::string& path) {
 }
 
 void DeviceSession::Shutdown() {
+    CancelTcpConnect();
+    if (IsClosing()) {
+        // The window has gone: what is left of the close's second is waited for here.
+        while (!CloseDrained() && std::chrono::steady_clock::now() < m_closeDeadline)
+            std::this_thread::sleep_for(kCloseDrainCheck);
+        FinishClose();
+    }
     m_link.Shutdown();
 }
 

@@ -3,14 +3,22 @@
 #include "link/DeviceLink.h"
 #include "link/EqSender.h"
 #include "link/HidBackend.h"
+#include "link/OfflineEdits.h"
 #include "link/Synchronizer.h"
 #include "link/UsbTransport.h"
 #include "model/ModeFile.h"
 #include "shell/VolumeControls.h"
 
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace orvex {
 
@@ -35,14 +43,26 @@ public:
     EqSender& Eq() { return m_link.Eq(); }
     Synchronizer& Sync() { return m_link.Sync(); }
 
+    // False from the moment a close was asked for, while queued changes are still going out, and
+    // while a connect attempt has not yet reported.
     bool IsConnected() const;
     bool IsNetwork() const;
 
-    // A failure carries the platform's error number (0 when no socket could be made).
-    ConnectResult TcpConnect(const std::string& address, uint16_t port);
-    // The orderly end: queued changes are given up to a second to be acknowledged, then the
-    // disconnect notice 0x8A goes and the transport is closed.
+    // Connects on a thread of its own so that the window keeps running; `done` runs afterwards on the
+    // window thread with the result (a failure carries the platform's error number, 0 when no socket
+    // could be made). An attempt still under way is cancelled first. A cancelled attempt reports
+    // ECANCELED, later, and never a link.
+    using ConnectDone = std::function<void(ConnectResult)>;
+    void StartTcpConnect(const std::string& address, uint16_t port, ConnectDone done);
+    // Ends an attempt under way at once: a link it opened meanwhile is closed with the disconnect notice.
+    void CancelTcpConnect();
+    bool IsConnecting() const { return m_attempt != nullptr; }
+
+    // The orderly end: queued changes are given up to a second to be acknowledged (the link's
+    // writer sends them while a timer watches), then the disconnect notice 0x8A goes and the
+    // transport is closed. The session counts as disconnected from the call on.
     void CloseLink();
+    bool IsClosing() const { return m_closeTimer.isActive(); }
     // Ends an open USB link without a notice (the connect dialog does this before a TCP attempt).
     void CloseUsbWithoutNotice();
     // Ends an open TCP link without a notice (the synchronisation time-out does this).
@@ -84,10 +104,20 @@ public:
     ModeFileResult SaveModeFile(const std::string& path);
 
     // Closes every transport and waits for the synchronisation thread, at most
-    // DeviceLink::kSequenceExitLimit (exit, tests).
+    // DeviceLink::kSequenceExitLimit (exit, tests). A close still letting changes out gets the rest
+    // of its second first.
     void Shutdown();
 
+    // Edits made while a dropped network link waits to be reopened.
+    OfflineEdits& OfflineChanges() { return m_offlineEdits; }
+
 private:
+    struct ConnectAttempt;
+
+    void FinishTcpConnect(uint64_t id);
+    // The close's last step: the notice and the transport.
+    void FinishClose();
+    bool CloseDrained() const;
     UsbTransport& Usb() { return *m_link.Usb(); }
     const UsbTransport& Usb() const { return *m_link.Usb(); }
 
@@ -95,6 +125,14 @@ private:
     std::unique_ptr<HidBackend> m_ownHid; // hidapi, when no backend was handed in
     DeviceLink m_link;
     LinkState& m_state; // m_link's, readable from const members
+    OfflineEdits m_offlineEdits;
+
+    // Where finished attempts report, on the thread that made the session.
+    QObject m_uiContext;
+    std::unique_ptr<ConnectAttempt> m_attempt;
+    uint64_t m_lastAttemptId = 0;
+    QTimer m_closeTimer; // watches a closing link's queue drain
+    std::chrono::steady_clock::time_point m_closeDeadline;
 };
 
 } // namespace orvex

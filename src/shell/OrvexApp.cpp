@@ -38,6 +38,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <utility>
+
 // Resources of a static library are registered by name from outside any namespace.
 static void InitOrvexResources() {
     Q_INIT_RESOURCE(orvex);
@@ -144,15 +146,19 @@ bool COrvexv13App::InitInstance(const Options& options) {
     m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings, options.hidBackend);
     m_reconnector = std::make_unique<CReconnector>([this](const QString& address, uint16_t port) {
         DeviceSession& session = *m_session;
-        if (session.IsConnected() && !session.IsNetwork())
-            return true; // a processor on USB took over meanwhile
+        if (session.IsConnected() && !session.IsNetwork()) {
+            m_reconnector->AttemptFinished(true); // a processor on USB took over meanwhile
+            return;
+        }
         hostBusy = 0;
-        if (!session.TcpConnect(address.toStdString(), port))
-            return false;
-        // The reopened link is read in full, exactly as after a connect from the dialog.
-        if (hostBusy == 0 && m_view)
-            m_view->OnDeviceConnected();
-        return true;
+        session.StartTcpConnect(address.toStdString(), port, [this](ConnectResult result) {
+            if (!m_reconnector)
+                return; // shutting down
+            m_reconnector->AttemptFinished(result.ok);
+            if (!result)
+                return;
+            OnTcpLinkOpened();
+        });
     });
     if (options.watchDevices) {
         CLinkEventRelay* relay = m_relay.get();
@@ -390,15 +396,52 @@ void COrvexv13App::CloseAllToolWindows() {
 
 void COrvexv13App::CloseLink() {
     // A deliberate close (the user's disconnect, a refused processor, shutting down) ends retrying.
-    if (m_reconnector)
-        m_reconnector->Stop();
+    StopReconnecting();
     if (m_session)
         m_session->CloseLink();
 }
 
+void COrvexv13App::OnTcpLinkOpened() {
+    // The new link's own events (a busy answer, a drop) can overtake the attempt's report; they
+    // could not retry while it was still under way, so that happens now. A drop whose event is still
+    // to come ends the synchronisation dialog when it comes.
+    const bool droppedEarly = std::exchange(m_linkDroppedEarly, false);
+    if (hostBusy != 0 || (droppedEarly && !m_session->IsConnected())) {
+        StartReconnecting();
+        return;
+    }
+    // What was edited while the link was down is taken out before read-all overwrites it.
+    m_session->OfflineChanges().Collect(*m_store);
+    // A reopened link is read in full, exactly as after a first connect.
+    if (m_view)
+        m_view->OnDeviceConnected();
+}
+
+void COrvexv13App::StopReconnecting() {
+    if (m_reconnector && m_reconnector->IsAttempting())
+        m_session->CancelTcpConnect();
+    if (m_reconnector)
+        m_reconnector->Stop();
+    m_linkDroppedEarly = false;
+    // Edits made meanwhile are the user's to send again: no question follows a link nobody reopened.
+    if (m_session)
+        m_session->OfflineChanges().Clear();
+}
+
 void COrvexv13App::StartReconnecting() {
-    if (m_reconnector && m_settings->AutoReconnect())
+    // A link the user is closing is not brought back; while an attempt is under way, the attempt's
+    // report decides (the event may be the new link's own, overtaking that report).
+    if (m_session->IsClosing() || m_session->IsConnecting()) {
+        m_linkDroppedEarly = m_session->IsConnecting();
+        if (m_frame)
+            m_frame->UpdateCommandUI();
+        return;
+    }
+    if (m_reconnector && m_settings->AutoReconnect()) {
         m_reconnector->Start();
+        if (m_reconnector->IsActive())
+            m_session->OfflineChanges().Track(*m_store);
+    }
     if (m_frame)
         m_frame->UpdateCommandUI(); // the countdown shows at once
 }

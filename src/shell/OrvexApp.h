@@ -107,6 +107,12 @@ public:
     CReconnector& Reconnector() { return *m_reconnector; }
     // A network link went down without the user asking: retry when the option is on.
     void StartReconnecting();
+    // Retrying ends (a connect or disconnect of the user's, a USB processor): an attempt under way is
+    // cancelled and edits kept for the reopened link are forgotten.
+    void StopReconnecting();
+    // A network attempt opened its link: the connected sequence runs, unless the host refused the
+    // editor or the link went already (then retrying starts).
+    void OnTcpLinkOpened();
     CMainFrame* MainFrame() const;
     COrvexv13View* View() const;
     // The view makes itself known while it is being created (the frame holds it only afterwards).
@@ -147,6 +153,8 @@ private:
     std::unique_ptr<CLinkEventRelay> m_relay;
     std::unique_ptr<DeviceSession> m_session;
     std::unique_ptr<CReconnector> m_reconnector;
+    // A link event came while a network attempt was under way (see OnTcpLinkOpened).
+    bool m_linkDroppedEarly = false;
     std::unique_ptr<DeviceWatcher> m_watcher;
     std::unique_ptr<SingleInstanceGuard> m_guard;
     QPointer<CMainFrame> m_frame;

@@ -25,8 +25,6 @@
 #include <QSystemTrayIcon>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <utility>
 
 namespace orvex {
@@ -38,9 +36,12 @@ constexpr int kInfoMs = 1100;
 // OnSyncDone's argument: which sequence ended (DeviceSession's StartReadSync / StartWriteSync).
 constexpr uint32_t kWriteAllDone = 1;
 
-void UiWait(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+// After a save into a device memory the processor is busy storing it: the menu's notice comes after
+// this pause, and after a keyboard save no level request goes out for the longer one.
+constexpr int kSaveNoticeDelayMs = 500;
+constexpr int kKeyboardSaveQuietMs = 1500;
+// Once read-all has been shown, the processor is left alone this long before the next level request.
+constexpr int kAfterSyncQuietMs = 150;
 } // namespace
 
 COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(parent), m_app(app) {
@@ -316,7 +317,34 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
     m_app.Session().Sync().StorePendingMode(pendingMode);
     m_app.Reconnector().Confirm();
     RefreshAllViews();
-    UiWait(150);
+    HoldLevelPolls(kAfterSyncQuietMs);
+    if (wParam != kWriteAllDone)
+        OfferOfflineEdits();
+}
+
+void COrvexv13View::OfferOfflineEdits() {
+    DeviceSession& session = m_app.Session();
+    OfflineEdits& edits = session.OfflineChanges();
+    if (!edits.HasEdits()) {
+        edits.Clear();
+        return;
+    }
+    const QString text = Tr2("连接中断期间修改了%1项参数，重新连接后显示的是机器中的参数。\n要把这些修改发送到机器吗？",
+                             "%1 settings were changed while the link was down; the processor's values are shown now.\n"
+                             "Send your changes to the processor?")
+                             .arg(edits.Count());
+    const bool send = AskQuestion(window(), text, Tr2("信息", "Information")) == QMessageBox::Yes;
+    // The question may have waited while the link went again: nothing is sent into a dead link.
+    if (send && session.IsConnected()) {
+        edits.Apply(m_app.Store(), session.Commands(), session.Eq());
+        RefreshAllViews();
+    } else {
+        edits.Clear();
+    }
+}
+
+void COrvexv13View::HoldLevelPolls(int ms) {
+    m_pollQuiet.setRemainingTime(ms);
 }
 
 void COrvexv13View::Mismatch(const QString& text) {
@@ -346,8 +374,9 @@ void COrvexv13View::OnHostBusy() {
     m_app.hostBusy = 1;
     const QString text = Tr2("主机已连接其他设备，请先断开!", "Host is connected!");
     // The busy answer comes right after the connect: it replaces the "connected" notice, which
-    // would otherwise stay up longer than the message and contradict it.
-    if (m_timer990.isActive())
+    // would otherwise stay up longer than the message and contradict it. It may also overtake the
+    // attempt's own report, and then stands in for that notice.
+    if (m_timer990.isActive() || m_app.Session().IsConnecting())
         ShowBalloon(text, Tr2("信息", "Information"), 5000);
     m_app.ShowInfoMessage(text, 3000);
     m_app.StartReconnecting();
@@ -381,7 +410,7 @@ void COrvexv13View::OnUsbArrival(const QString& /*path*/) {
     session.State().networkMode.store(0);
     if (!session.UsbConnect())
         return;
-    m_app.Reconnector().Stop();
+    m_app.StopReconnecting();
     // Recreated with fresh data when next shown.
     for (int t :
          {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::Features, tmpl::ConnectIp, tmpl::SmartPlug})
@@ -407,7 +436,8 @@ void COrvexv13View::OnUsbRemoval(const QString& path) {
 void COrvexv13View::OnTimer1() {
     m_timer1.stop();
     DeviceSession& session = m_app.Session();
-    if (session.IsConnected())
+    // A network connect asked for on the command line is already under way: the probe gives way.
+    if (session.IsConnected() || session.IsConnecting())
         return;
     session.State().networkMode.store(0);
     if (session.UsbConnect())
@@ -421,6 +451,8 @@ void COrvexv13View::OnTimer3() {
         m_timer3.stop();
         return;
     }
+    if (!m_pollQuiet.hasExpired())
+        return;
     if (session.State().pollEnabled.load() != 0 && session.IsConnected() &&
         session.State().levelPollEnabled.load() != 0)
         session.SendLevelRequest();
@@ -517,12 +549,15 @@ void COrvexv13View::SaveDeviceMode(int n, bool fromKeyboard) {
         return;
     session.SaveDeviceMode(n - 1);
     // The processor needs the pause to store the memory; the menu waits before the notice, the
-    // keyboard after it.
-    if (!fromKeyboard)
-        UiWait(500);
-    m_app.ShowInfoMessage(Tr2("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeNumeral(n)), 2500);
-    if (fromKeyboard)
-        UiWait(1500);
+    // keyboard after it. Nothing of ours goes to the processor meanwhile.
+    const QString notice = Tr2("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeNumeral(n));
+    if (fromKeyboard) {
+        m_app.ShowInfoMessage(notice, 2500);
+        HoldLevelPolls(kKeyboardSaveQuietMs);
+        return;
+    }
+    HoldLevelPolls(kSaveNoticeDelayMs);
+    QTimer::singleShot(kSaveNoticeDelayMs, this, [this, notice] { m_app.ShowInfoMessage(notice, 2500); });
 }
 
 void COrvexv13View::MachineReset() {

@@ -3,6 +3,7 @@
 #include "shell/Page.h"
 #include "shell/VolumeControls.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
@@ -122,6 +123,10 @@ private:
     void OnTimer3();
     void OnTimer5();
     void Mismatch(const QString& text);
+    // After the read-all of a reopened link: offers to send what was edited while it was down.
+    void OfferOfflineEdits();
+    // No level request for at least `ms` (the processor is busy with what it was just sent).
+    void HoldLevelPolls(int ms);
     // The output channel linked with `channel` by the link options, or -1.
     int LinkedOutputPartner(int channel) const;
     void PlacePage();
@@ -134,10 +139,11 @@ private:
     int m_channelView = 0;
     bool m_mismatchArmed = true;
 
-    QTimer m_timer1;   // 250 ms: the first USB probe
-    QTimer m_timer3;   // 500 ms: live level polling
-    QTimer m_timer5;   // the delayed wait dialog
-    QTimer m_timer990; // ends the balloon
+    QTimer m_timer1;               // 250 ms: the first USB probe
+    QTimer m_timer3;               // 500 ms: live level polling
+    QTimer m_timer5;               // the delayed wait dialog
+    QTimer m_timer990;             // ends the balloon
+    QDeadlineTimer m_pollQuiet{0}; // no level request before it expires
 
     struct WaitRequest {
         QString text;

@@ -28,7 +28,7 @@ void CReconnector::Remember(const QString& address, uint16_t port) {
 }
 
 void CReconnector::Start() {
-    if (m_active || !HasAddress())
+    if (m_active || m_attempting || !HasAddress())
         return;
     m_active = true;
     // The last delay repeats for as long as it takes.
@@ -40,6 +40,7 @@ void CReconnector::Start() {
 void CReconnector::Stop() {
     m_timer.stop();
     m_active = false;
+    m_attempting = false;
     m_next = 0;
 }
 
@@ -58,11 +59,23 @@ void CReconnector::TryNow() {
     if (!m_active)
         return;
     m_active = false;
+    m_attempting = true;
     ++m_attempts;
-    const bool opened = m_attempt && m_attempt(m_address, m_port);
-    emit attemptMade(opened);
+    if (m_attempt)
+        m_attempt(m_address, m_port);
+    else
+        AttemptFinished(false);
+}
+
+void CReconnector::AttemptFinished(bool opened) {
+    if (!m_attempting)
+        return;
+    // Settled before anyone hears of it: a listener may open a modal dialog, and the schedule must
+    // be able to start again from inside it.
+    m_attempting = false;
     if (!opened)
         Start();
+    emit attemptMade(opened);
 }
 
 } // namespace orvex

@@ -13,13 +13,15 @@ namespace orvex {
 // Brings a dropped network link back. After a link time-out, a lost connection or the host's busy
 // answer it tries the last address again after 1, 2, 4, 8 and 15 s and then every 30 s, until an
 // attempt opens the link or the user does something that ends it (a disconnect, a new connect, a USB
-// processor arriving, closing the editor). Nothing is replayed: a reopened link is read in full, as
-// on any connect, so the processor's state wins.
+// processor arriving, closing the editor). A reopened link is read in full, as on any connect; edits
+// made meanwhile are sent again only when the user says so (OfflineEdits). Attempts run while the
+// window goes on: the caller reports each one's end with AttemptFinished.
 class CReconnector : public QObject {
     Q_OBJECT
 public:
-    // One attempt at the remembered address: true when the link opened.
-    using Attempt = std::function<bool(const QString& address, uint16_t port)>;
+    // Starts one attempt at the remembered address; its end is reported with AttemptFinished, at
+    // once or later.
+    using Attempt = std::function<void(const QString& address, uint16_t port)>;
 
     explicit CReconnector(Attempt attempt, QObject* parent = nullptr);
 
@@ -33,13 +35,18 @@ public:
     // continues where the last run left it until a link has been confirmed (a busy host answers
     // every connect, and would otherwise be asked once a second for ever).
     void Start();
-    // Ends the retrying and rewinds the schedule.
+    // The attempt started last has ended. A failure counts down to the next one; a report after a
+    // Stop, or with no attempt running, changes nothing.
+    void AttemptFinished(bool opened);
+    // Ends the retrying and rewinds the schedule; an attempt running now is no longer waited for.
     void Stop();
     // The reopened link was read in full: the next drop starts from the first delay again.
     void Confirm();
 
-    bool IsActive() const { return m_active; }
-    // Whole seconds until the next attempt, rounded up; 0 when not active.
+    // Counting down, or an attempt under way.
+    bool IsActive() const { return m_active || m_attempting; }
+    bool IsAttempting() const { return m_attempting; }
+    // Whole seconds until the next attempt, rounded up; 0 when not counting down.
     int SecondsLeft() const;
     int Attempts() const { return m_attempts; }
     // The wait being counted down now, in ms; 0 when not active.
@@ -59,8 +66,9 @@ private:
     QString m_address;
     uint16_t m_port = 0;
     std::vector<int> m_delays;
-    size_t m_next = 0; // index of the next delay
-    bool m_active = false;
+    size_t m_next = 0;         // index of the next delay
+    bool m_active = false;     // counting down
+    bool m_attempting = false; // an attempt is under way
     int m_attempts = 0;
     QTimer m_timer;
 };

@@ -138,5 +138,53 @@ TEST_F(ConnectTest, ASilentHostIsReportedAsDisconnected) {
         3000));
 }
 
+TEST_F(ConnectTest, TheWindowKeepsRunningWhileTheHostDoesNotAnswerTheConnect) {
+    StartApp();
+    languageIndex = kLanguageEnglish;
+    StalledListener stalled;
+    ASSERT_NE(stalled.Port(), 0);
+    QElapsedTimer clock;
+    clock.start();
+    CDialogIP* dialog = StartConnect(stalled.Port());
+    EXPECT_LT(clock.elapsed(), 300); // the click returns at once
+    EXPECT_TRUE(dialog->IsConnecting());
+    EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connecting to 127.0.0.1…"));
+    QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+    EXPECT_LT(LongestTimerGap(600), 250);
+    EXPECT_TRUE(finished.empty()) << dialog->ErrorText().toStdString();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(finished.first().first().toBool());
+    EXPECT_TRUE(dialog->ErrorText().startsWith(QStringLiteral("Connect failed. Error 110")))
+        << dialog->ErrorText().toStdString();
+    EXPECT_FALSE(app->Session().IsConnected());
+}
+
+TEST_F(ConnectTest, ANewConnectOrADisconnectEndsAnAttemptUnderWayWithoutALateOutcome) {
+    StartHost();
+    StartApp();
+    StalledListener stalled;
+    CDialogIP* dialog = StartConnect(stalled.Port());
+    ASSERT_TRUE(dialog->IsConnecting());
+    // Connect pressed again, at another address: the newer attempt decides.
+    ASSERT_EQ(ConnectTo(host->Port()), 1);
+    Pump(2300); // past the first attempt's time-out
+    EXPECT_TRUE(app->Session().IsConnected());
+    EXPECT_TRUE(dialog->ErrorText().isEmpty());
+    EXPECT_EQ(app->Settings().IpPort(), host->Port());
+
+    // A disconnect while an attempt waits: it never opens a link afterwards.
+    app->CloseLink();
+    ASSERT_TRUE(PumpUntil([&] { return !host->ClientConnected(); }, 2000));
+    StartConnect(stalled.Port());
+    ASSERT_TRUE(app->Session().IsConnecting());
+    app->CloseLink();
+    EXPECT_FALSE(app->Session().IsConnecting());
+    EXPECT_TRUE(PumpUntil([&] { return !dialog->IsConnecting(); }, 500));
+    Pump(2300);
+    EXPECT_FALSE(app->Session().IsConnected());
+    EXPECT_TRUE(dialog->ErrorText().isEmpty());
+    EXPECT_EQ(host->ConnectionsAccepted(), 1);
+}
+
 } // namespace
 } // namespace orvex::test

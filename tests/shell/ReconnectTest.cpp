@@ -4,9 +4,14 @@
 #include "shell/DeviceSession.h"
 #include "shell/MainFrame.h"
 #include "shell/Reconnector.h"
+#include "link/RecordingSender.h"
+#include "model/EqPaths.h"
 #include "support/Hex.h"
 
 #include <QCheckBox>
+
+#include <set>
+#include <string>
 
 namespace orvex::test {
 namespace {
@@ -29,6 +34,12 @@ protected:
         host = std::make_unique<sim::NetworkHost>(*model, options);
         std::string error;
         ASSERT_TRUE(host->Start(&error)) << error;
+    }
+
+    int OfflineQuestions() const {
+        return static_cast<int>(std::count_if(boxes.begin(), boxes.end(), [](const MessageBoxRequest& r) {
+            return r.text.contains(QString::fromUtf8("要把这些修改发送到机器吗"));
+        }));
     }
 
     QString LinkPaneText() const {
@@ -100,20 +111,92 @@ TEST_F(ReconnectTest, NothingChangedWhileTheLinkWasDownIsReplayed) {
     host->Stop();
     ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsActive(); }, 2000));
     app->Session().SetVolume(VolumeControl::Mic, 13); // stored, but there is no link to send it on
+    answer = QMessageBox::No;                         // the processor's values stay
     RestartHost();
     ASSERT_TRUE(PumpUntil([&] { return app->Session().IsConnected(); }, 4000));
-    Pump(600);
+    ASSERT_TRUE(PumpUntil([&] { return OfflineQuestions() == 1; }, 4000));
+    // The first level request follows anything the answer sent, in the same queue.
+    ASSERT_TRUE(HostReceived({0x0E}, 3000));
     for (const sim::ReceivedMessage& m : host->Received())
         EXPECT_FALSE(m.payload.size() > 2 && m.payload[1] == 0x09) << ToHex(m.payload);
+    EXPECT_NE(Store().Get(fields::micMasterVolume), 13);
+}
+
+TEST_F(ReconnectTest, EditsMadeWhileTheLinkWasDownAreSentWhenTheUserSaysSo) {
+    StartWithShortSchedule();
+    host->Stop();
+    ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsActive(); }, 2000));
+    const EqBand band{-4.5f, 1200, 2.0f, 1};
+    app->Session().SetVolume(VolumeControl::Mic, 13);
+    app->Session().Eq().SetPathBand(eqid::MicA, 2, band);
+    // What the same two edits send on a live link.
+    ParameterStore scratch;
+    RecordingSender byHand;
+    CommandEncoder commands(scratch, byHand);
+    EqSender eq(scratch, commands);
+    commands.Set(fields::micMasterVolume, 13);
+    eq.SetPathBand(eqid::MicA, 2, band);
+    std::multiset<std::string> expected;
+    for (const auto& body : byHand.Bodies())
+        expected.insert(ToHex(body));
+
+    answer = QMessageBox::Yes;
+    RestartHost();
+    ASSERT_TRUE(PumpUntil([&] { return OfflineQuestions() == 1; }, 6000));
+    auto writes = [&] {
+        std::multiset<std::string> out;
+        for (const sim::ReceivedMessage& m : host->Received()) {
+            if (m.payload.size() > 2 && (m.payload[1] == 0x09 || m.payload[1] == 0x85))
+                out.insert(ToHex(std::vector<uint8_t>(m.payload.begin() + 1, m.payload.end())));
+        }
+        return out;
+    };
+    // The first level request follows anything the answer sent, in the same queue.
+    ASSERT_TRUE(HostReceived({0x0E}, 3000));
+    EXPECT_EQ(writes(), expected);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), 13);
+    EXPECT_EQ(Store().GetEqPathBand(eqid::MicA, 2), band);
+    // The next reconnect without edits asks nothing.
+    host->Disconnect();
+    ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsActive(); }, 2000));
+    host->ClearReceived();
+    ASSERT_TRUE(PumpUntil([&] { return app->Session().IsConnected() && !app->SyncDialog(); }, 6000));
+    ASSERT_TRUE(HostReceived({0x0E}, 3000)); // read-all has ended and been dealt with
+    EXPECT_EQ(OfflineQuestions(), 1);
+}
+
+TEST_F(ReconnectTest, TheWindowKeepsRunningWhileAnAttemptWaitsAndADisconnectEndsIt) {
+    StartWithShortSchedule();
+    const uint16_t port = host->Port();
+    host->Stop();
+    StalledListener stalled(port);
+    ASSERT_EQ(stalled.Port(), port);
+    ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsAttempting(); }, 3000));
+    // A frame's timer keeps its pace while the host does not answer (it stood still for the whole
+    // connect time-out before).
+    const qint64 longest = LongestTimerGap(800);
+    EXPECT_LT(longest, 250);
+    EXPECT_TRUE(app->Reconnector().IsAttempting());
+
+    const int attempts = app->Reconnector().Attempts();
+    app->CloseLink();
+    EXPECT_FALSE(app->Session().IsConnecting());
+    EXPECT_FALSE(app->Reconnector().IsActive());
+    Pump(2500); // past the attempt's time-out: no late outcome, no new attempt
+    EXPECT_FALSE(app->Session().IsConnected());
+    EXPECT_FALSE(app->Reconnector().IsActive());
+    EXPECT_EQ(app->Reconnector().Attempts(), attempts);
 }
 
 TEST(ReconnectorSchedule, WaitsLongerAfterEachFailureAndRewindsOnlyWhenToldTo) {
     int calls = 0;
     bool open = false;
+    CReconnector* self = nullptr;
     CReconnector r([&](const QString&, uint16_t) {
         ++calls;
-        return open;
+        self->AttemptFinished(open);
     });
+    self = &r;
     r.Start(); // no address yet: nothing to retry
     EXPECT_FALSE(r.IsActive());
     r.Remember(QStringLiteral("127.0.0.1"), 1);

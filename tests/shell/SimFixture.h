@@ -7,7 +7,14 @@
 #include "sim/ProcessorModel.h"
 #include "ui/IpAddressCtrl.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -52,12 +59,24 @@ protected:
 
     CDialogIP* Dialog() { return qobject_cast<CDialogIP*>(app->ShowToolDialog(tmpl::ConnectIp)); }
 
-    // What the dialog's Connect does; on success it returns after the synchronisation.
+    // The dialog's Connect and its outcome (1 when the link opened); on success it returns after the
+    // synchronisation.
     int ConnectTo(uint16_t port) {
+        CDialogIP* dialog = Dialog();
+        QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+        StartConnect(port);
+        if (!finished.wait(10000))
+            return -1;
+        return finished.first().first().toBool() ? 1 : 0;
+    }
+
+    // Starts the dialog's attempt and returns with it under way.
+    CDialogIP* StartConnect(uint16_t port) {
         CDialogIP* dialog = Dialog();
         dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
         dialog->SetPort(port);
-        return dialog->Connect();
+        dialog->Connect();
+        return dialog;
     }
 
     // Host, editor and a synchronised link.
@@ -81,6 +100,55 @@ protected:
                 return false;
             },
             ms);
+    }
+
+    // A loopback listener that never completes a handshake: it accepts nobody, and its queue is
+    // filled, so the kernel drops every further SYN and a connect waits for its time-out.
+    class StalledListener {
+    public:
+        explicit StalledListener(uint16_t port = 0) {
+            m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            const int on = 1;
+            ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(port);
+            if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(m_fd, 0) != 0)
+                return;
+            socklen_t len = sizeof a;
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+            m_port = ntohs(a.sin_port);
+            for (int& filler : m_fillers) {
+                filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+                ::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            }
+            QTest::qWait(50); // the fillers' handshakes complete and fill the queue
+        }
+        ~StalledListener() {
+            for (int filler : m_fillers)
+                ::close(filler);
+            ::close(m_fd);
+        }
+        uint16_t Port() const { return m_port; }
+
+    private:
+        int m_fd = -1;
+        int m_fillers[2] = {-1, -1};
+        uint16_t m_port = 0;
+    };
+
+    // Runs the event loop for `ms` with a 16 ms timer and returns the longest gap between its ticks.
+    static qint64 LongestTimerGap(int ms) {
+        QTimer frame;
+        frame.setInterval(16);
+        QElapsedTimer since;
+        qint64 longest = 0;
+        QObject::connect(&frame, &QTimer::timeout, [&] { longest = std::max(longest, since.restart()); });
+        since.start();
+        frame.start();
+        QTest::qWait(ms);
+        return std::max(longest, since.elapsed());
     }
 
     static uint16_t ClosedLoopbackPort() {

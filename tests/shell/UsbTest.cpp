@@ -6,6 +6,7 @@
 #include "sim/ProcessorModel.h"
 #include "ui/IpAddressCtrl.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 
 namespace orvex::test {
@@ -109,7 +110,10 @@ TEST_F(UsbTest, PluggingInWhileATcpLinkIsOpenChangesNothing) {
     auto* dialog = qobject_cast<CDialogIP*>(app->ShowToolDialog(tmpl::ConnectIp));
     dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
     dialog->SetPort(host.Port());
-    ASSERT_EQ(dialog->Connect(), 1);
+    QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+    dialog->Connect();
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_TRUE(finished.first().first().toBool());
     ASSERT_TRUE(app->Session().IsConnected());
 
     Plug();
@@ -130,7 +134,10 @@ TEST_F(UsbTest, AFailedNetworkAttemptAfterUsbLeavesNeitherLinkOpen) {
     auto* dialog = qobject_cast<CDialogIP*>(app->ShowToolDialog(tmpl::ConnectIp));
     dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
     dialog->SetPort(closed);
-    EXPECT_NE(dialog->Connect(), 1);
+    QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+    dialog->Connect();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(finished.first().first().toBool());
     EXPECT_FALSE(app->Session().IsConnected());
     EXPECT_EQ(hid.OpenHandles(kProcessorPath), 0);
 }

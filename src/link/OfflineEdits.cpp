@@ -1,0 +1,129 @@
+#include "link/OfflineEdits.h"
+
+#include "link/CommandEncoder.h"
+#include "link/EqSender.h"
+#include "link/ParamTable.h"
+#include "model/EqBandRecord.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::size_t kParamBlock = 0;
+constexpr std::size_t kEqBlock = 1;
+constexpr std::size_t kPositionBlock = 2;
+constexpr std::size_t kRoomBlock = 3;
+constexpr std::size_t kBassBoostBlock = 4;
+
+static_assert(kModeFileBlocks[kParamBlock] == StoreBlock::ParamBlock &&
+              kModeFileBlocks[kEqBlock] == StoreBlock::EqBandTable &&
+              kModeFileBlocks[kPositionBlock] == StoreBlock::PositionGainTable &&
+              kModeFileBlocks[kRoomBlock] == StoreBlock::RoomRecord &&
+              kModeFileBlocks[kBassBoostBlock] == StoreBlock::BassBoostRecord);
+
+// The message a slot's edit goes out as: slots that one setter sends together (the two routes of a mic,
+// a compressor's four values, the frequency shift and its off switch) share one, so it is sent once.
+std::pair<const ParamCommand*, int> SendUnit(int slot) {
+    if (slot == fields::micBassBoostOnCopy.slot)
+        slot = fields::micBassBoostOn.slot;
+    if (slot == fields::shiftOffA.slot || slot == fields::shiftOffB.slot)
+        slot -= 1; // the switch follows the frequency and is sent with it
+    int element = 0;
+    const ParamCommand* row = FindParamCommandBySlot(slot, &element);
+    if (row != nullptr && row->wire == WireEncoding::Route)
+        row = FindParamCommandBySlot(fields::micToA.slot + element, &element);
+    return {row, element};
+}
+
+} // namespace
+
+OfflineEdits::Snapshot OfflineEdits::Take(const ParameterStore& store) {
+    Snapshot snapshot;
+    for (std::size_t b = 0; b < kBlockCount; ++b)
+        snapshot[b] = store.ReadBlock(kModeFileBlocks[b]);
+    return snapshot;
+}
+
+std::size_t OfflineEdits::UnitSize(std::size_t block, std::size_t blockBytes) {
+    switch (block) {
+    case kParamBlock:
+    case kPositionBlock:
+        return 4;
+    case kEqBlock:
+        return kEqBandRecordSize;
+    default:
+        return std::max<std::size_t>(blockBytes, 1);
+    }
+}
+
+void OfflineEdits::Track(const ParameterStore& store) {
+    if (!m_baseline)
+        m_baseline = Take(store);
+}
+
+void OfflineEdits::Collect(const ParameterStore& store) {
+    if (!m_baseline)
+        return;
+    const Snapshot now = Take(store);
+    for (std::size_t b = 0; b < kBlockCount; ++b) {
+        const std::vector<uint8_t>& before = (*m_baseline)[b];
+        const std::vector<uint8_t>& after = now[b];
+        const std::size_t unit = UnitSize(b, after.size());
+        for (std::size_t offset = 0; offset + unit <= std::min(before.size(), after.size()); offset += unit) {
+            const auto first = after.begin() + static_cast<long>(offset);
+            const auto last = first + static_cast<long>(unit);
+            if (!std::equal(first, last, before.begin() + static_cast<long>(offset)))
+                m_edits[b][static_cast<int>(offset / unit)] = std::vector<uint8_t>(first, last);
+        }
+    }
+    m_baseline.reset();
+}
+
+std::size_t OfflineEdits::Count() const {
+    std::size_t n = 0;
+    for (const Units& units : m_edits)
+        n += units.size();
+    return n;
+}
+
+std::vector<int> OfflineEdits::EditedSlots() const {
+    std::vector<int> slots;
+    for (const auto& [slot, bytes] : m_edits[kParamBlock])
+        slots.push_back(slot);
+    return slots;
+}
+
+void OfflineEdits::Apply(ParameterStore& store, CommandEncoder& commands, EqSender& eq) {
+    // Every value first, so that a message built from several of them carries the edited ones.
+    for (std::size_t b = 0; b < kBlockCount; ++b) {
+        for (const auto& [index, bytes] : m_edits[b])
+            store.WriteBlockAt(kModeFileBlocks[b], static_cast<std::size_t>(index) * bytes.size(), bytes);
+    }
+    std::set<std::pair<const ParamCommand*, int>> sent;
+    for (const auto& [slot, bytes] : m_edits[kParamBlock]) {
+        const auto unit = SendUnit(slot);
+        if (unit.first != nullptr && sent.insert(unit).second)
+            commands.SendSlot(slot);
+    }
+    for (const auto& [record, bytes] : m_edits[kEqBlock])
+        eq.SetBand(record, store.GetEqBand(record));
+    for (const auto& [channel, bytes] : m_edits[kPositionBlock])
+        commands.SetPositionGain(channel, store.PositionGain(channel));
+    if (!m_edits[kRoomBlock].empty())
+        commands.WriteRoomRecord();
+    if (!m_edits[kBassBoostBlock].empty())
+        commands.SetBassBoostLevel(store.BassBoostLevel());
+    Clear();
+}
+
+void OfflineEdits::Clear() {
+    m_baseline.reset();
+    for (Units& units : m_edits)
+        units.clear();
+}
+
+} // namespace orvex
