@@ -16,8 +16,8 @@ struct FitOptions {
     double maxQ = 10.0;
     int bandCount = 9;         // bands the fit may use (the path's free bands, or fewer)
     bool allowShelves = false; // let the lowest and highest band become shelves
-    int maxEvaluations = 6000; // bounds on the joint refinement
-    double maxSeconds = 1.0;
+    int maxEvaluations = 6000; // bounds on the whole search: evaluations of the error over the grid
+    double maxSeconds = 1.0;   // and wall time; a fit that runs out keeps the best it has
 };
 
 struct FitResidual {
@@ -39,9 +39,11 @@ FitResidual ComputeResidual(const Measurement& response, const Measurement& targ
 
 // Fits peaking bands (and shelves when allowed) so that the normalised measurement plus the equaliser
 // follows the target (flat when empty) between loHz and hiHz, within the gain and Q limits. Starts
-// from greedy peak picking of the deviation and refines all bands together with a bounded local
-// optimiser over the same DesignSection the processor's coefficients come from. The result is rounded
-// to what the store holds (0.1 dB, whole hertz, Q in thousandths) before its residual is measured.
+// from greedy peak picking of the deviation and refines all bands together by bounded least squares
+// over the same DesignSection the processor's coefficients come from, then takes out one band at a
+// time and seeds it again where the deviation is largest while that lowers the error. The result is
+// rounded to what the store holds (0.1 dB, whole hertz, Q in thousandths), with the gains and Qs
+// refined again around the rounded frequencies, before its residual is measured.
 // Nothing is sent: the caller applies the bands (ApplyFreeEqBands) once the user accepts them.
 // `measurement` is used as given; normalise it first (NormaliseMeasurement) when it is a raw level.
 FitResult FitEqualiser(const Measurement& measurement, const Measurement& target, const FitOptions& options);
