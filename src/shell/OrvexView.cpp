@@ -330,7 +330,7 @@ void COrvexv13View::OfferOfflineEdits() {
         return;
     }
     const QString text = Tr2("连接中断期间修改了%1项参数，重新连接后显示的是机器中的参数。\n要把这些修改发送到机器吗？",
-                             "%1 settings were changed while the link was down; the processor's values are shown now.\n"
+                             "Settings changed while the link was down: %1. The processor's values are shown now.\n"
                              "Send your changes to the processor?")
                              .arg(edits.Count());
     const bool send = AskQuestion(window(), text, Tr2("信息", "Information")) == QMessageBox::Yes;
