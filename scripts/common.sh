@@ -2,8 +2,10 @@
 
 ORVEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # The compiler cache hashes paths relative to the tree, so a fresh clone elsewhere (CI's) reuses
-# what an earlier build compiled.
+# what an earlier build compiled; the build folder is left out of the hash of debug builds for the same
+# reason (only the debug information's folder names then name the first tree).
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ORVEX_ROOT}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 
 # Debian packages the build, the tests, the fuzzers and the Debian package (its dependencies and
 # the validators of its desktop entry and software-centre record) need.
