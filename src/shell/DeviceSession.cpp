@@ -20,11 +20,11 @@ constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
 constexpr std::chrono::milliseconds kCloseDrainCheck{5};
 } // namespace
 
-// One connect running on its own thread. The thread writes `result` and then only posts; whoever
-// joins it reads the result.
+// One connect running on its own thread. The thread writes `result`, raises `finished` and then
+// only posts; whoever joins it reads the result.
 struct DeviceSession::ConnectAttempt {
-    uint64_t id = 0;
     std::atomic<bool> cancel{false};
+    std::atomic<bool> finished{false};
     ConnectResult result;
     ConnectDone done;
     std::thread thread;
@@ -32,7 +32,8 @@ struct DeviceSession::ConnectAttempt {
 
 DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
     : m_store(store), m_ownHid(hid ? nullptr : MakeHidapiBackend()),
-      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()) {
+      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()),
+      m_uiContext([this] { FinishTcpConnect(); }) {
     m_closeTimer.setInterval(kCloseDrainCheck);
     QObject::connect(&m_closeTimer, &QTimer::timeout, &m_uiContext, [this] {
         if (CloseDrained() || std::chrono::steady_clock::now() >= m_closeDeadline)
@@ -58,7 +59,6 @@ void DeviceSession::StartTcpConnect(const std::string& address, uint16_t port, C
     if (IsClosing())
         FinishClose();
     auto attempt = std::make_unique<ConnectAttempt>();
-    attempt->id = ++m_lastAttemptId;
     attempt->done = std::move(done);
     ConnectAttempt* a = attempt.get();
     m_attempt = std::move(attempt);
@@ -66,14 +66,15 @@ void DeviceSession::StartTcpConnect(const std::string& address, uint16_t port, C
         // A sequence of the previous link must not run into the new one.
         m_link.Sync().Join();
         a->result = m_link.TcpConnect(address, port, &a->cancel);
-        QMetaObject::invokeMethod(
-            &m_uiContext, [this, id = a->id] { FinishTcpConnect(id); }, Qt::QueuedConnection);
+        a->finished.store(true);
+        m_uiContext.Post();
     });
 }
 
-void DeviceSession::FinishTcpConnect(uint64_t id) {
-    // A cancelled or superseded attempt has been dealt with already.
-    if (!m_attempt || m_attempt->id != id)
+void DeviceSession::FinishTcpConnect() {
+    // At most one attempt runs: one cancelled or superseded has been dealt with already, and a post
+    // that arrives for it finds either no attempt or one that has not finished.
+    if (!m_attempt || !m_attempt->finished.load())
         return;
     std::unique_ptr<ConnectAttempt> attempt = std::move(m_attempt);
     attempt->thread.join(); // it has nothing left to do but end

@@ -24,6 +24,21 @@ namespace orvex {
 
 class ParameterStore;
 
+// Where a connect attempt's thread reports that it has finished: it only raises a flag of the
+// attempt and asks, by name, for a call on the window thread. Nothing the thread built crosses
+// through Qt's event queue, so the hand-over is one the thread checks can follow.
+class ConnectReportSink : public QObject {
+    Q_OBJECT
+public:
+    explicit ConnectReportSink(std::function<void()> deliver) : m_deliver(std::move(deliver)) {}
+    // From any thread.
+    void Post() { QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection); }
+
+private:
+    Q_INVOKABLE void Deliver() { m_deliver(); }
+    std::function<void()> m_deliver;
+};
+
 // The editor's device link: the core's DeviceLink (with its USB transport, band sender and
 // synchronisation sequences) and the operations the shell runs on it. The shell reaches the
 // processor only through here; pages use Commands() and Eq().
@@ -114,7 +129,8 @@ public:
 private:
     struct ConnectAttempt;
 
-    void FinishTcpConnect(uint64_t id);
+    // On the window thread, when an attempt's thread has posted: the attempt that has finished reports.
+    void FinishTcpConnect();
     // The close's last step: the notice and the transport.
     void FinishClose();
     bool CloseDrained() const;
@@ -128,9 +144,8 @@ private:
     OfflineEdits m_offlineEdits;
 
     // Where finished attempts report, on the thread that made the session.
-    QObject m_uiContext;
+    ConnectReportSink m_uiContext;
     std::unique_ptr<ConnectAttempt> m_attempt;
-    uint64_t m_lastAttemptId = 0;
     QTimer m_closeTimer; // watches a closing link's queue drain
     std::chrono::steady_clock::time_point m_closeDeadline;
 };

@@ -170,17 +170,20 @@ TEST_F(UsbTransportTest, ARepeatedPollWaitsInTheQueueOnlyOnce) {
     ASSERT_EQ(usb.UsbConnect(), 1);
     backend.SetSilent(true);
     ClockThaw thaw(clock);
+    // The writer reads the clock once after each write, once as a wait for a reply begins and once
+    // every slice of it: three reads after a write was seen mean the next wait has begun.
+    const auto inReplyWait = [&] { return clock.WaitForReads(3); };
     EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61); // written at once
-    ASSERT_TRUE(backend.WaitForWrites(kProcessorPath, 1, 3s));
+    ASSERT_TRUE(usb.WaitUntilWritten(3s));
     EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61); // the writer waits with it for the reply
-    ASSERT_TRUE(clock.WaitForReads(1));
+    ASSERT_TRUE(inReplyWait());
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(usb.WriteUsbData(Hex("0E"), true), 61);
     EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 01"), true), 61);
     EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 01"), true), 61);
     EXPECT_EQ(usb.WriteUsbData(Hex("09 00 02 08 01 00 00 00 02"), true), 61);
     for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(clock.WaitForReads(1)) << "the writer waits for the next reply";
+        ASSERT_TRUE(inReplyWait()) << "the writer waits for the next reply";
         clock.Advance(2000);
         ASSERT_TRUE(backend.WaitForWrites(kProcessorPath, static_cast<size_t>(2 + i), 3s)) << i;
     }
