@@ -1,14 +1,17 @@
 // orvex: the editor and remote control of the audio processor.
 
+#include "link/DebugSink.h"
 #include "pages/EditorPages.h"
 #include "shell/OrvexApp.h"
 #include "shell/SingleInstance.h"
+#include "shell/TerminationSignals.h"
 #include "shell/Theme.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -53,6 +56,12 @@ int main(int argc, char** argv) {
     orvex::COrvexv13App app;
     if (!app.InitInstance(options))
         return 0;
+    // A logout or system shutdown ends the editor as a quit without questions: the link says
+    // goodbye and the single-instance socket is removed.
+    orvex::TerminationSignals endFromOutside([&app](int signal) {
+        orvex::DebugOut("Quit on signal " + std::to_string(signal) + "\n");
+        app.QuitWithoutQuestions();
+    });
     const int result = QApplication::exec();
     app.ExitInstance();
     return result;

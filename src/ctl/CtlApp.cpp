@@ -93,7 +93,8 @@ Names (in the store's own units: percent, ms, dB, Hz, 0/1):
                                                   4 low shelf, 5 high shelf, 6..21 crossover
                                                   sections on outputs)
   get also takes a whole array or path (micVolume, eq.music) and the names dump prints
-  (identity.module, deviceMode, positionGainTable[3], roomRecord.width, ...).
+  (identity.module, deviceMode, positionGainTable[3], roomRecord.width, ...); deviceMode
+  counts the memories 1..4, as the mode commands do.
   Values outside a field's range are refused and nothing is sent.
 
 Exit codes: 0 done, 1 usage, 2 connection or link, 3 wrong processor, 4 file.

@@ -108,7 +108,8 @@ std::vector<ReportEntry> StoreEntries(const ParameterStore& store, const ReportC
         entries.push_back({"identity.dsp", identity.dspVersion, JsonString(identity.dspVersion)});
         const std::string version = std::to_string(identity.commandSetVersion);
         entries.push_back({"identity.version", version, version});
-        const std::string mode = std::to_string(store.DeviceMode());
+        // Counted as the mode commands and the editor count the memories: 1..4.
+        const std::string mode = std::to_string(store.DeviceMode() + 1);
         entries.push_back({"deviceMode", mode, mode});
     }
     for (const StoreField& field : StoreFields()) {
@@ -181,7 +182,7 @@ void WriteStoreJson(std::ostream& out, const ParameterStore& store, const Report
         add("identity", "{\"module\":" + JsonString(identity.moduleName) + ",\"mcu\":" +
                             JsonString(identity.mcuVersion) + ",\"dsp\":" + JsonString(identity.dspVersion) +
                             ",\"version\":" + std::to_string(identity.commandSetVersion) + "}");
-        add("deviceMode", std::to_string(store.DeviceMode()));
+        add("deviceMode", std::to_string(store.DeviceMode() + 1));
     }
     for (const StoreField& field : StoreFields()) {
         if (!FieldShown(field, content))

@@ -489,6 +489,8 @@ bool CMainFrame::ConfirmClose() {
         return true;
     const QMessageBox::StandardButton answer = AskQuestion(this, SavePromptText(), Tr2("保存?", "Save?"),
                                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (m_quitWithoutQuestions)
+        return true; // the question was ended from outside: nothing more is asked
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes) {
@@ -500,8 +502,16 @@ bool CMainFrame::ConfirmClose() {
     return true;
 }
 
+void CMainFrame::QuitWithoutQuestions() {
+    m_quitWithoutQuestions = true;
+    if (!m_closing)
+        close();
+    // A question or dialog open at the moment has an event loop of its own: it ends as well.
+    QCoreApplication::quit();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!ConfirmClose()) {
+    if (!m_quitWithoutQuestions && !ConfirmClose()) {
         event->ignore();
         return;
     }

@@ -64,6 +64,9 @@ public:
     // The question on closing with changes, in the current language. Its Yes writes the current
     // device mode as well as a file, and both languages say so.
     static QString SavePromptText();
+    // The end asked for from outside (a logout, a system shutdown): no question is asked, the link
+    // says goodbye and the program ends with every window.
+    void QuitWithoutQuestions();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +90,7 @@ private:
     QMenu* m_recentMenu = nullptr;
     QTimer m_idleUpdate;
     bool m_closing = false;
+    bool m_quitWithoutQuestions = false;
     bool m_updateScheduled = false;
     int m_commandUiUpdates = 0;
 };

@@ -195,6 +195,13 @@ int COrvexv13App::ExitInstance() {
     return 0;
 }
 
+void COrvexv13App::QuitWithoutQuestions() {
+    if (m_frame)
+        m_frame->QuitWithoutQuestions();
+    else
+        QCoreApplication::quit();
+}
+
 bool COrvexv13App::RaiseMainWindow() {
     if (!m_frame)
         return false;
@@ -573,6 +580,9 @@ bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bo
     for (const VolumeKey& v : kVolumeKeys) {
         if (key != v.up && key != v.down)
             continue;
+        // Ctrl+S is Save As: its key-up must not turn the mic down as well.
+        if (key == Qt::Key_S && (leftCtrl || (modifiers & Qt::ControlModifier)))
+            return false;
         const int current = m_store->Get(Info(v.control).field);
         const int step = leftCtrl ? 1 : (current < 50 ? 5 : 2);
         view->StepVolume(v.control, key == v.up ? step : -step);

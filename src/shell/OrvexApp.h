@@ -57,6 +57,8 @@ public:
     bool InitInstance(const Options& options);
     // Shuts the link down (used after the frame has closed).
     int ExitInstance();
+    // Ends the program as a quit without questions (a terminate signal at logout or shutdown).
+    void QuitWithoutQuestions();
 
     // ---- display services ----
     void ShowInfoMessage(const QString& text, int milliseconds);

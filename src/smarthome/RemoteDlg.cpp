@@ -166,15 +166,27 @@ QString CRemoteDlg::LearnPrompt(int function) {
 void CRemoteDlg::Relabel() {
     CToolDialog::Relabel();
     m_help->setText(HelpText());
+    ShowLearnedKeys();
+    if (m_study)
+        m_study->Relabel();
+}
+
+void CRemoteDlg::ShowLearnedKeys() {
+    const RemoteKeyRecord table = m_app.Session().Store().GetRemoteKeyRecord();
     for (CRemoteHotSpot* spot : m_picture->HotSpots()) {
         const int function = FunctionOf(spot->ControlId());
-        const QString name = function > 0 ? Tr2(kFunctions[function - 1].nameZh, kFunctions[function - 1].nameEn)
-                                          : Tr2("不支持该功能", "No support!");
+        // Byte n holds the code of function n; a processor that never learned it holds 00 (or FF
+        // from a blank memory).
+        const uint8_t code = function > 0 ? table[static_cast<size_t>(function)] : 0;
+        const bool learned = code != 0x00 && code != 0xFF;
+        spot->SetLearned(learned);
+        QString name = function > 0 ? Tr2(kFunctions[function - 1].nameZh, kFunctions[function - 1].nameEn)
+                                    : Tr2("不支持该功能", "No support!");
+        if (learned)
+            name += Tr2("（已学习，键码 %1）", " (learned, code %1)").arg(QString::asprintf("%02X", code));
         spot->setToolTip(name);
         spot->setAccessibleName(name);
     }
-    if (m_study)
-        m_study->Relabel();
 }
 
 void CRemoteDlg::OnHotSpot(int controlId) {
@@ -196,6 +208,7 @@ void CRemoteDlg::OnHotSpot(int controlId) {
 void CRemoteDlg::OnRemoteKey(uint32_t keyCode) {
     if (m_study && m_study->isVisible() && !m_study->Learned())
         m_study->ShowCode(static_cast<uint8_t>(keyCode));
+    ShowLearnedKeys(); // the report has already put the code into the table
 }
 
 void CRemoteDlg::OnApply() {
@@ -232,6 +245,7 @@ void CRemoteDlg::OnLoadFile() {
     }
     session.Store().SetRemoteKeyRecord(table);
     session.Commands().WriteRemoteKeys();
+    ShowLearnedKeys();
     m_app.ShowInfoMessage(QString::fromUtf8("载入遥控文件成功"), kInfoMs);
 }
 

@@ -41,6 +41,10 @@ public:
     CRemotePicture* Picture() const { return m_picture; }
     CRemoteStudyDlg* StudyDialog() const { return m_study; }
 
+    // Marks the keys of the picture whose function has a code in the store's table, and says so in
+    // their hints.
+    void ShowLearnedKeys();
+
     // The function number (1..17) of a hot spot, 0 for none.
     static int FunctionOf(int controlId);
     // The learn prompt of a function 1..17 in the current language.

@@ -26,6 +26,13 @@ QSize CRemoteHotSpot::sizeHint() const {
     return m_area.size().toSize();
 }
 
+void CRemoteHotSpot::SetLearned(bool learned) {
+    if (m_learned == learned)
+        return;
+    m_learned = learned;
+    update();
+}
+
 void CRemoteHotSpot::enterEvent(QEnterEvent* event) {
     m_hovered = true;
     update();
@@ -102,6 +109,19 @@ void CRemoteHotSpot::paintEvent(QPaintEvent*) {
         painter.setFont(font);
         painter.setPen(ink);
         painter.drawText(face, Qt::AlignCenter, text());
+    }
+
+    if (m_learned) {
+        // A green badge with a tick at the upper right, inside the key's own area.
+        const double d = std::clamp(std::min(r.width(), r.height()) * 0.36, 8.0, 14.0);
+        const QRectF badge(r.right() - d, r.top(), d, d);
+        painter.setPen(QPen(QColor(255, 255, 255), 1));
+        painter.setBrush(QColor(40, 170, 80));
+        painter.drawEllipse(badge);
+        painter.setPen(QPen(QColor(255, 255, 255), std::max(1.2, d * 0.14), Qt::SolidLine, Qt::RoundCap));
+        painter.drawPolyline(
+            QPolygonF({badge.topLeft() + QPointF(d * 0.25, d * 0.52), badge.topLeft() + QPointF(d * 0.43, d * 0.70),
+                       badge.topLeft() + QPointF(d * 0.75, d * 0.32)}));
     }
 
     if (hasFocus()) {

@@ -19,6 +19,9 @@ public:
 
     int ControlId() const { return m_controlId; }
     QRectF Area() const { return m_area; }
+    // A key the processor has a code for carries a mark in its corner.
+    void SetLearned(bool learned);
+    bool Learned() const { return m_learned; }
 
     QSize sizeHint() const override;
 
@@ -35,6 +38,7 @@ private:
     QColor m_colour;
     QRectF m_area;
     bool m_hovered = false;
+    bool m_learned = false;
 };
 
 } // namespace orvex

@@ -293,7 +293,7 @@ TEST_F(CtlTest, DumpAfterLoadShowsTheFilesValuesAndDiffNamesExactlyTheChanges) {
                             "{\"gain\":4.5,\"freq\":140,\"q\":1.25,\"type\":1}"),
               std::string::npos);
     EXPECT_EQ(JsonValue(dump.out, "identity"), "{\"module\":\"Calyxon\"");
-    EXPECT_EQ(JsonValue(dump.out, "deviceMode"), "0");
+    EXPECT_EQ(JsonValue(dump.out, "deviceMode"), "1") << "M1, as the mode commands count";
 
     // What the processor holds now saves back as the file, field for field.
     const std::string again = PathIn("again.kvom");
@@ -334,6 +334,7 @@ TEST_F(CtlTest, ModeLoadWaitsForTheProcessorsReadAll) {
     EXPECT_EQ(model->ModeMemory(1), model->Memory());
     ASSERT_EQ(Run({"mode", "select", "4"}).code, 0);
     EXPECT_EQ(model->CurrentMode(), 3);
+    EXPECT_EQ(Run({"get", "deviceMode"}).out, "4\n") << "the memory as the mode commands count it";
 }
 
 TEST_F(CtlTest, FileShowOfAnOldVersionShowsOnlyWhatTheFileCarries) {

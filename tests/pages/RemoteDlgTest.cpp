@@ -80,6 +80,35 @@ TEST_F(RemoteDlgTest, LearningAKeyShowsTheReportedCodeAndClosesByItself) {
     EXPECT_EQ(RemoteMessages(), std::vector<std::string>{"60 05"});
 }
 
+TEST_F(RemoteDlgTest, KeysWithACodeAreMarkedAsLearned) {
+    StartConnected();
+    RemoteKeyRecord table{};
+    table[1] = 0x41;  // function 1, the power key
+    table[4] = 0xFF;  // a blank memory: not learned
+    table[17] = 0x12; // the last function
+    Store().SetRemoteKeyRecord(table);
+    CRemoteDlg* dialog = Open();
+    std::vector<int> learned;
+    for (CRemoteHotSpot* spot : dialog->Picture()->HotSpots()) {
+        if (spot->Learned())
+            learned.push_back(spot->ControlId());
+    }
+    EXPECT_EQ(learned, (std::vector<int>{1587, 1615}));
+    EXPECT_TRUE(dialog->Picture()->HotSpot(1587)->toolTip().contains(QStringLiteral("41")));
+
+    // A key learnt now is marked at once: the processor's report has put its code in the table.
+    SetLanguageIndex(kLanguageEnglish);
+    dialog->Relabel();
+    QTest::mouseClick(dialog->Picture()->HotSpot(1603), Qt::LeftButton);
+    ASSERT_TRUE(HostReceived({0x60, 0x05}));
+    EXPECT_FALSE(dialog->Picture()->HotSpot(1603)->Learned());
+    Store().SetRemoteKeyByte(5, 0x3A);
+    View()->OnRemoteKey(0x3A);
+    EXPECT_TRUE(dialog->Picture()->HotSpot(1603)->Learned());
+    EXPECT_EQ(dialog->Picture()->HotSpot(1603)->toolTip(), QStringLiteral("M4/Down (learned, code 3A)"));
+    SetLanguageIndex(kLanguageChinese);
+}
+
 TEST_F(RemoteDlgTest, GivingUpSendsTheStopRequestOnceAndTheUnsupportedKeySendsNothing) {
     StartConnected();
     CRemoteDlg* dialog = Open();

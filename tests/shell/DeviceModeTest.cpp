@@ -1,11 +1,13 @@
 #include "SimFixture.h"
 
 #include "model/ModeFile.h"
+#include "shell/TerminationSignals.h"
 
 #include <QCheckBox>
 #include <QFile>
 
 #include <bit>
+#include <csignal>
 #include <QTemporaryDir>
 
 namespace orvex::test {
@@ -214,6 +216,25 @@ TEST_F(DeviceModeTest, ClosingWithChangesSavesWhenAskedThenSaysGoodbye) {
     EXPECT_TRUE(HostReceived({0x04, 0x00}));
     EXPECT_TRUE(HostReceived({0x8A}));
     EXPECT_FALSE(app->Session().IsConnected());
+}
+
+TEST_F(DeviceModeTest, ATerminateSignalQuitsWithoutQuestionsAndSaysGoodbye) {
+    // A logout or system shutdown: nothing may wait for an answer, but the link still says goodbye.
+    Store().SetModifiedFlag(true);
+    int received = 0;
+    TerminationSignals relay([&](int signal) {
+        received = signal;
+        app->QuitWithoutQuestions();
+    });
+    ASSERT_TRUE(relay.Installed());
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received != 0; }, 2000));
+    EXPECT_EQ(received, SIGTERM);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(Frame()->isVisible());
+    EXPECT_TRUE(HostReceived({0x8A}));
+    EXPECT_FALSE(app->Session().IsConnected());
+    Store().SetModifiedFlag(false);
 }
 
 // 09 00 cmd sub 01 and one big-endian float: a one-word parameter write.

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -161,6 +162,38 @@ TEST(ConnectTarget, OnlyHostColonPortIsAccepted) {
     EXPECT_EQ(port, 30303);
     for (const char* bad : {"127.0.0.1", ":30303", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:x", ""})
         EXPECT_FALSE(SingleInstanceGuard::ParseConnectTarget(QString::fromLatin1(bad), host, port)) << bad;
+}
+
+TEST_F(SingleInstanceTest, ATerminatedEditorSaysGoodbyeAndLeavesNoSocket) {
+    // A logout or system shutdown terminates the editor: it ends as a quit, the link's goodbye is
+    // sent and the instance socket is removed, so the next start does not trip over it.
+    sim::ProcessorModel model;
+    sim::HostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    sim::NetworkHost host(model, options);
+    ASSERT_TRUE(host.Start());
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(ORVEX_EXE),
+                {QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(host.Port())});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(WaitListening(10000));
+    QElapsedTimer timer;
+    timer.start();
+    while (host.Received().empty() && timer.elapsed() < 10000)
+        QTest::qWait(50);
+    ASSERT_FALSE(host.Received().empty()) << "the editor never connected";
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    bool goodbye = false;
+    for (const sim::ReceivedMessage& m : host.Received())
+        goodbye = goodbye || (m.payload.size() >= 2 && m.payload[1] == 0x8A);
+    EXPECT_TRUE(goodbye);
+    EXPECT_FALSE(QFileInfo::exists(InstanceName()));
+    host.Stop();
 }
 
 } // namespace

@@ -192,8 +192,10 @@ TEST_F(ViewTest, CtrlOAndCtrlSAreTheOpenAndSaveAccelerators) {
     Key(Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(InfoShown(QString::fromUtf8("请先连接设备!")));
     infoMessages.clear();
+    const int mic = Store().Get(fields::micMasterVolume);
     Key(Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(InfoShown(QString::fromUtf8("请先连接设备!")));
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), mic) << "Save As, not the mic one step down";
 }
 
 TEST_F(ViewTest, ModeAndResetCommandsWithoutALinkDoNothing) {
