@@ -62,12 +62,19 @@ TEST_F(ConnectTest, SuccessStoresTheAddressAndTheLinkPaneTurnsGreen) {
     QString paneDuringSync;
     QColor colourDuringSync;
     bool syncDialogShown = false;
-    QTimer::singleShot(50, [&] {
-        syncDialogShown = app->SyncDialog() != nullptr;
+    // Looked at as soon as the synchronisation dialog is up, however long the connect took.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (app->SyncDialog() == nullptr)
+            return;
+        watch.stop();
+        syncDialogShown = true;
         Frame()->UpdateCommandUI();
         paneDuringSync = Frame()->LinkPane()->text();
         colourDuringSync = Frame()->LinkPane()->TextColour();
     });
+    watch.start();
     ASSERT_EQ(ConnectTo(host->Port()), 1);
     EXPECT_TRUE(syncDialogShown);
     EXPECT_EQ(paneDuringSync, QStringLiteral("IP:Connected"));
