@@ -67,8 +67,28 @@ protected:
         return false;
     }
 
+    // A simulated network host on loopback for the editors to connect to.
+    sim::NetworkHost& StartHost() {
+        sim::HostOptions options;
+        options.address = "127.0.0.1";
+        options.port = 0;
+        host = std::make_unique<sim::NetworkHost>(model, options);
+        EXPECT_TRUE(host->Start());
+        return *host;
+    }
+    QString HostAddress() const { return QStringLiteral("127.0.0.1:%1").arg(host->Port()); }
+    bool WaitHostReceived(int ms) const {
+        QElapsedTimer timer;
+        timer.start();
+        while (host->Received().empty() && timer.elapsed() < ms)
+            QTest::qWait(50);
+        return !host->Received().empty();
+    }
+
     QTemporaryDir home;
     QString key;
+    sim::ProcessorModel model;
+    std::unique_ptr<sim::NetworkHost> host;
     QProcessEnvironment env;
     QProcess first;
     QProcess second;
@@ -99,12 +119,7 @@ TEST_F(SingleInstanceTest, ASecondStartRaisesTheFirstAndEndsQuietly) {
 }
 
 TEST_F(SingleInstanceTest, ASecondStartWithConnectHandsTheAddressOver) {
-    sim::ProcessorModel model;
-    sim::HostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    sim::NetworkHost host(model, options);
-    ASSERT_TRUE(host.Start());
+    StartHost();
     first.setProcessEnvironment(env);
     first.start(QStringLiteral(ORVEX_EXE), {});
     ASSERT_TRUE(first.waitForStarted(5000));
@@ -112,17 +127,12 @@ TEST_F(SingleInstanceTest, ASecondStartWithConnectHandsTheAddressOver) {
 
     // The second start ended quietly and the running editor never connected.
     second.setProcessEnvironment(env);
-    second.start(QStringLiteral(ORVEX_EXE),
-                 {QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(host.Port())});
+    second.start(QStringLiteral(ORVEX_EXE), {QStringLiteral("--connect"), HostAddress()});
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 0);
-    QElapsedTimer timer;
-    timer.start();
-    while (host.Received().empty() && timer.elapsed() < 10000)
-        QTest::qWait(50);
-    EXPECT_FALSE(host.Received().empty());
+    EXPECT_TRUE(WaitHostReceived(10000));
     EXPECT_EQ(first.state(), QProcess::Running);
-    host.Stop();
+    host->Stop();
 }
 
 // The same hand-over inside one process: the running editor's guard and a later start's guard.
@@ -167,33 +177,23 @@ TEST(ConnectTarget, OnlyHostColonPortIsAccepted) {
 TEST_F(SingleInstanceTest, ATerminatedEditorSaysGoodbyeAndLeavesNoSocket) {
     // A logout or system shutdown terminates the editor: it ends as a quit, the link's goodbye is
     // sent and the instance socket is removed, so the next start does not trip over it.
-    sim::ProcessorModel model;
-    sim::HostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    sim::NetworkHost host(model, options);
-    ASSERT_TRUE(host.Start());
+    StartHost();
     first.setProcessEnvironment(env);
-    first.start(QStringLiteral(ORVEX_EXE),
-                {QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(host.Port())});
+    first.start(QStringLiteral(ORVEX_EXE), {QStringLiteral("--connect"), HostAddress()});
     ASSERT_TRUE(first.waitForStarted(5000));
     ASSERT_TRUE(WaitListening(10000));
-    QElapsedTimer timer;
-    timer.start();
-    while (host.Received().empty() && timer.elapsed() < 10000)
-        QTest::qWait(50);
-    ASSERT_FALSE(host.Received().empty()) << "the editor never connected";
+    ASSERT_TRUE(WaitHostReceived(10000)) << "the editor never connected";
 
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     bool goodbye = false;
-    for (const sim::ReceivedMessage& m : host.Received())
+    for (const sim::ReceivedMessage& m : host->Received())
         goodbye = goodbye || (m.payload.size() >= 2 && m.payload[1] == 0x8A);
     EXPECT_TRUE(goodbye);
     EXPECT_FALSE(QFileInfo::exists(InstanceName()));
-    host.Stop();
+    host->Stop();
 }
 
 } // namespace
