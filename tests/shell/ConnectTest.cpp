@@ -397,7 +397,9 @@ TEST_F(ConnectTypingTest, TabWalksTheAddressThePortThenTheButtons) {
                                             dialog->AddressCtrl()->Field(3), dialog->PortField(),
                                             dialog->ConnectButton(),         walked[5]};
     EXPECT_EQ(walked, expected);
-    EXPECT_EQ(qobject_cast<QPushButton*>(walked[5])->text(), QString::fromUtf8("取消"));
+    auto* cancel = qobject_cast<QPushButton*>(walked[5]);
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QString::fromUtf8("取消"));
     // Back again from the port.
     dialog->PortField()->setFocus();
     Press(Qt::Key_Backtab, Qt::ShiftModifier);
