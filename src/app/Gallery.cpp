@@ -9,6 +9,7 @@
 #include "editors/output/EqPanel.h"
 #include "editors/output/ControlsDemoPage.h"
 #include "editors/output/DialogOutput.h"
+#include "editors/output/SSVolumePanel.h"
 #include "model/EqPaths.h"
 #include "model/FilterDesign.h"
 #include "model/Measurement.h"
@@ -212,6 +213,18 @@ void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lan
     app.qtOption = option;
 }
 
+// The room drawing of a 6 x 4 m room, wider than the drawing's shape, with a speaker in every corner and
+// in the middle of every wall: one scale for both directions and every name inside the drawing.
+void RenderRoomDrawing(GalleryWriter& out, const QString& lang) {
+    CSSVolumePanel drawing;
+    drawing.resize(560, 420);
+    drawing.SetRoomSize(6, 4);
+    const RoomPoint at[kRoomSpeakerCount] = {{-3, 2}, {0, 2}, {3, 2}, {-3, -2}, {0, -2}, {3, -2}, {-3, 0}, {3, 0}};
+    for (int i = 0; i < kRoomSpeakerCount; ++i)
+        drawing.SetPoint(i + 1, at[i]);
+    out.Save(&drawing, QStringLiteral("room-6x4-%1").arg(lang));
+}
+
 // A speaker measured in a room, 1/24 octave from 20 Hz to 20 kHz: its low-frequency roll-off, three
 // room modes, a dip from a boundary, a slightly rising treble and a little ripple.
 Measurement SampleRoomMeasurement() {
@@ -315,6 +328,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         view->SwitchToPage(PageKind::Music);
         RenderOutputViews(app, out, lang);
         RenderRoomCorrection(app, out, lang);
+        RenderRoomDrawing(out, lang);
 
         // The first page at the smallest page area and a large one, and its music view.
         for (const auto& [size, channelView, name] : {std::tuple{QSize(1024, 520), 0, "min"},

@@ -56,16 +56,22 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     SetCtrlId(m_panel, 1040);
     row->addWidget(m_panel, 1);
 
-    auto* side = new QVBoxLayout;
+    // The column beside the graph keeps one width whatever it shows, so the graph never changes size
+    // when a band is picked or let go (a marker under the pointer would otherwise move away from it).
+    m_sideColumn = new QWidget(this);
+    auto* side = new QVBoxLayout(m_sideColumn);
     side->setContentsMargins(0, 0, 0, 0);
     side->setSpacing(4);
-    m_crossoverRow = new QWidget(this);
+    m_crossoverRow = new QWidget(m_sideColumn);
     auto* crossover = new QHBoxLayout(m_crossoverRow);
     crossover->setContentsMargins(0, 0, 0, 0);
     m_crossoverLabel = new QLabel(m_crossoverRow);
     SetCtrlId(m_crossoverLabel, kCrossoverLabelId);
     m_crossover = new QComboBox(m_crossoverRow);
     SetCtrlId(m_crossover, kCrossoverComboId);
+    // The family names are long; the list fits the column rather than widening it.
+    m_crossover->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_crossover->setMinimumContentsLength(8);
     for (std::string_view name : kCrossoverFamilyNames)
         m_crossover->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     crossover->addWidget(m_crossoverLabel);
@@ -73,19 +79,16 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     m_crossoverRow->hide();
     side->addWidget(m_crossoverRow);
 
-    m_side = new QStackedWidget(this);
+    m_side = new QStackedWidget(m_sideColumn);
     m_grid = new CBandGrid(typeColumnWidth, m_side);
     m_strip = new CBandStrip(m_side);
     m_grid->Bind(m_panel);
     m_strip->Bind(m_panel, m_grid);
     m_side->addWidget(m_grid);
     m_side->addWidget(m_strip);
-    // The column is as wide as what it shows: the graph gets the room the grid does not need.
     m_gridWidth = 30 + typeColumnWidth + 60 + 60 + 50 + 22;
-    m_stripWidth = std::max(m_gridWidth, m_strip->sizeHint().width());
-    m_side->setFixedWidth(m_gridWidth);
     side->addWidget(m_side, 1);
-    row->addLayout(side);
+    row->addWidget(m_sideColumn);
 
     connect(m_panel, &CEqPanel::bandChanged, this, &CEqSection::OnBandChanged);
     connect(m_panel, &CEqPanel::bandPicked, this, &CEqSection::OnBandPicked);
@@ -182,7 +185,6 @@ void CEqSection::ShowStrip(bool strip) {
         return;
     }
     m_pendingSide = 0;
-    m_side->setFixedWidth(strip ? m_stripWidth : m_gridWidth);
     m_side->setCurrentWidget(strip ? static_cast<QWidget*>(m_strip) : static_cast<QWidget*>(m_grid));
 }
 
@@ -216,6 +218,8 @@ void CEqSection::Retranslate() {
     m_crossoverLabel->setText(UiText("类型", "Type"));
     m_grid->Retranslate();
     m_strip->Retranslate();
+    // Wide enough for the grid and for the strip in this language's texts.
+    m_sideColumn->setFixedWidth(std::max(m_gridWidth, m_strip->minimumSizeHint().width()));
     if (m_panel->SelectedBand() >= 0)
         m_strip->ShowBand(m_panel->SelectedBand());
     m_panel->update();

@@ -117,9 +117,10 @@ private:
     QWidget* m_crossoverRow = nullptr;
     QLabel* m_crossoverLabel = nullptr;
     QComboBox* m_crossover = nullptr;
+    QWidget* m_sideColumn = nullptr;
     int m_gridWidth = 0;
-    int m_stripWidth = 0;
-    // The side column's change waiting for the panel's release (0: none, 1: grid, 2: strip).
+    // The side column's change waiting for the panel's release (0: none, 1: grid, 2: strip): the strip
+    // shows once the band is let go.
     int m_pendingSide = 0;
     QPointer<CEqFitDlg> m_fitDialog;
 };

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <optional>
 
 namespace orvex {
 
@@ -34,14 +35,16 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
     SetCtrlId(addressLabel, kAddressLabelId);
     m_address = new CIpAddressCtrl(group);
     SetCtrlId(m_address, kAddressId);
-    auto* portLabel = new QLabel(QString::fromUtf8("通信端口："), group);
-    SetCtrlId(portLabel, kPortLabelId);
+    m_portLabel = new QLabel(QString::fromUtf8("通信端口："), group);
+    SetCtrlId(m_portLabel, kPortLabelId);
     m_port = new QLineEdit(group);
     SetCtrlId(m_port, kPortId);
-    m_port->setValidator(new QIntValidator(1, 65535, m_port));
-    // The port comes from the settings only; its field stays hidden.
-    portLabel->hide();
-    m_port->hide();
+    // Digits only; a number out of range is refused when Connect is pressed.
+    m_port->setValidator(new QIntValidator(0, 99999, m_port));
+    m_port->setMaxLength(5);
+    m_port->setFixedWidth(m_port->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+    m_portLabel->setBuddy(m_port);
+    connect(m_address, &CIpAddressCtrl::portEntered, this, &CDialogIP::OnPortEntered);
 
     m_error = new QLabel(group);
     SetCtrlId(m_error, kErrorId);
@@ -54,7 +57,7 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
     grid->setHorizontalSpacing(10);
     grid->addWidget(addressLabel, 0, 0);
     grid->addWidget(m_address, 0, 1, Qt::AlignLeft);
-    grid->addWidget(portLabel, 1, 0);
+    grid->addWidget(m_portLabel, 1, 0);
     grid->addWidget(m_port, 1, 1, Qt::AlignLeft);
     grid->addWidget(m_error, 2, 0, 1, 2);
     m_reconnect = new QCheckBox(group);
@@ -91,6 +94,18 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
     layout->addLayout(buttons);
     setMinimumWidth(380);
 
+    // The keyboard walks the address, the port, then the buttons.
+    QWidget* previous = m_address->Field(0);
+    for (int i = 1; i < 4; ++i) {
+        setTabOrder(previous, m_address->Field(i));
+        previous = m_address->Field(i);
+    }
+    for (QWidget* next : {static_cast<QWidget*>(m_port), static_cast<QWidget*>(connectButton),
+                          static_cast<QWidget*>(cancel), static_cast<QWidget*>(m_reconnect)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
     SetPort(m_app.Settings().IpPort());
     const QString stored = m_app.Settings().IpAddr();
     if (stored.isEmpty() || !m_address->SetAddress(stored))
@@ -100,6 +115,39 @@ CDialogIP::CDialogIP(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Con
 void CDialogIP::Relabel() {
     CToolDialog::Relabel();
     m_reconnect->setText(Tr2("自动重新连接", "Reconnect automatically"));
+    m_portLabel->setText(Tr2("通信端口：", "Port:"));
+}
+
+std::optional<int> CDialogIP::ParsePort(const QString& text) {
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+void CDialogIP::RefusePort() {
+    m_error->setStyleSheet(QStringLiteral("color: rgb(255,0,0);"));
+    m_error->setText(Tr2("通信端口须是1到65535之间的数字!", "The port must be a number from 1 to 65535."));
+    m_port->setFocus(Qt::OtherFocusReason);
+    m_port->selectAll();
+}
+
+void CDialogIP::OnPortEntered(const QString& text) {
+    if (text.isEmpty()) {
+        // Only the ":" so far: the digits that follow are typed into the port field.
+        m_port->setFocus(Qt::OtherFocusReason);
+        m_port->selectAll();
+        return;
+    }
+    const std::optional<int> port = ParsePort(text);
+    if (!port) {
+        RefusePort();
+        return;
+    }
+    SetPort(*port);
+    if (!IsConnecting())
+        m_error->clear();
 }
 
 QString CDialogIP::ErrorText() const {
@@ -137,22 +185,27 @@ void CDialogIP::Connect() {
     m_app.hostBusy = 0;
 
     const QString address = m_address->Address();
-    const int port = Port();
+    const std::optional<int> checked = ParsePort(m_port->text());
+    const int port = checked.value_or(0);
     const int attempt = ++m_lastAttempt;
     m_attempt = attempt;
-    ShowConnecting(true);
-    if (port <= 0 || port > 65535) {
-        // Reported the way every outcome is: after the click has returned.
+    if (!checked) {
+        // Nothing is tried; reported the way every outcome is: after the click has returned.
+        session.CancelTcpConnect();
+        ShowConnecting(false);
         QMetaObject::invokeMethod(
             this,
-            [this, address, port, attempt] {
-                if (m_attempt == attempt)
-                    OnConnectResult(address, port, ConnectResult::Failed(EINVAL));
+            [this, attempt] {
+                if (m_attempt != attempt)
+                    return;
+                m_attempt = 0;
+                RefusePort();
+                emit connectFinished(false);
             },
             Qt::QueuedConnection);
-        session.CancelTcpConnect();
         return;
     }
+    ShowConnecting(true);
     QPointer<CDialogIP> self(this);
     session.StartTcpConnect(address.toStdString(), static_cast<uint16_t>(port),
                             [self, address, port, attempt](ConnectResult result) {

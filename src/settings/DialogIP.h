@@ -3,6 +3,8 @@
 #include "link/ConnectResult.h"
 #include "shell/ToolDialog.h"
 
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,7 +16,7 @@ namespace orvex {
 class COrvexv13App;
 class CIpAddressCtrl;
 
-// The network connect dialog (template 521): a host address, a connection attempt over TCP,
+// The network connect dialog (template 521): a host address and port, a connection attempt over TCP,
 // and on success the address and port are remembered and the view's connected sequence runs.
 class CDialogIP : public CToolDialog {
     Q_OBJECT
@@ -47,6 +49,7 @@ public:
     void Relabel() override;
 
     QCheckBox* ReconnectBox() const { return m_reconnect; }
+    QLineEdit* PortField() const { return m_port; }
     QPushButton* ConnectButton() const { return m_connectButton; }
 
 signals:
@@ -54,6 +57,12 @@ signals:
     void connectFinished(bool opened);
 
 private:
+    // 1..65535 from the port text, nothing for anything else.
+    static std::optional<int> ParsePort(const QString& text);
+    // The error line says what a port must be and the port field takes the caret.
+    void RefusePort();
+    // The address control handed over a port (empty: a ":" was typed).
+    void OnPortEntered(const QString& text);
     void OnConnectResult(const QString& address, int port, ConnectResult result);
     void ShowConnecting(bool connecting);
 
@@ -62,6 +71,7 @@ private:
     int m_attempt = 0; // the attempt under way, 0 for none
     int m_lastAttempt = 0;
     CIpAddressCtrl* m_address = nullptr;
+    QLabel* m_portLabel = nullptr;
     QLineEdit* m_port = nullptr;
     QLabel* m_error = nullptr;
     QCheckBox* m_reconnect = nullptr;

@@ -1,13 +1,19 @@
 #include "ui/IpAddressCtrl.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStringList>
 
 #include <algorithm>
+#include <memory>
 
 namespace orvex {
 
@@ -61,6 +67,34 @@ bool CIpAddressCtrl::SetAddress(const QString& address) {
     return true;
 }
 
+bool CIpAddressCtrl::IsPasteAction(const QAction* action) {
+    return action->objectName() == QLatin1String("edit-paste") || action->text().startsWith(QLineEdit::tr("&Paste"));
+}
+
+bool CIpAddressCtrl::PasteText(const QString& text) {
+    const QString trimmed = text.trimmed();
+    const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
+    const QString address = colon < 0 ? trimmed : trimmed.left(colon).trimmed();
+    if (!SetAddress(address))
+        return false;
+    if (colon >= 0)
+        emit portEntered(trimmed.mid(colon + 1).trimmed());
+    return true;
+}
+
+void CIpAddressCtrl::PasteInto(QLineEdit* field) {
+    const QString text = QApplication::clipboard()->text();
+    // A whole address, with or without its port, fills every field whichever one has the caret.
+    if (text.contains(QLatin1Char('.')) || text.contains(QLatin1Char(':'))) {
+        if (PasteText(text)) {
+            m_fields.back()->setFocus();
+            m_fields.back()->end(false);
+        }
+        return;
+    }
+    field->paste();
+}
+
 void CIpAddressCtrl::AdvanceFrom(size_t index, bool automatic) {
     m_fields[index + 1]->setFocus();
     m_fields[index + 1]->selectAll();
@@ -78,6 +112,15 @@ bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
         const bool separator = key->key() == Qt::Key_Period || key->key() == Qt::Key_Space;
         const bool justAdvanced = m_autoAdvancedInto == static_cast<int>(index);
         m_autoAdvancedInto = -1;
+        if (key->matches(QKeySequence::Paste)) {
+            PasteInto(*it);
+            return true;
+        }
+        if (key->key() == Qt::Key_Colon) {
+            // "127.0.0.1:41557" typed: what follows the ":" is the port.
+            emit portEntered(QString());
+            return true;
+        }
         if (separator) {
             // Typing "127.0.0.1" completes the first part with three digits, which already moved
             // the caret on; the "." that follows belongs to that part and is swallowed.
@@ -85,6 +128,18 @@ bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
                 AdvanceFrom(index, false);
             return true;
         }
+    } else if (event->type() == QEvent::ContextMenu) {
+        // The field's own menu, whose Paste takes a whole address as the keys do.
+        QLineEdit* field = *it;
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        for (QAction* action : menu->actions()) {
+            if (IsPasteAction(action)) {
+                QObject::disconnect(action, &QAction::triggered, field, nullptr);
+                connect(action, &QAction::triggered, this, [this, field] { PasteInto(field); });
+            }
+        }
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
     } else if (event->type() == QEvent::FocusOut || event->type() == QEvent::MouseButtonPress) {
         if (m_autoAdvancedInto == static_cast<int>(index))
             m_autoAdvancedInto = -1;

@@ -7,6 +7,8 @@
 #include "shell/Relabel.h"
 
 #include <QCheckBox>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -340,6 +342,43 @@ TEST_F(DelayPageSimTest, DraggingAMarkerStoresAndSendsTheDelay) {
     EXPECT_EQ(page->DelayEdit(4)->text(), QString::asprintf("%.1fms", static_cast<double>(ms)));
     EXPECT_EQ(sent, HexList({DelayWrite(4, static_cast<int>(ms * 48.0f + 0.5f))}));
     EXPECT_FLOAT_EQ(Store().Get(fields::outDelayMs, 3), neighbour); // other channels untouched
+}
+
+} // namespace
+} // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// The label's ink: the pixel of `rect` that differs most from the background `background` (text is
+// smoothed at its edges; its strokes' cores carry the pen's colour).
+QColor Ink(const QImage& image, const QRect& rect, const QColor& background) {
+    auto distance = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+    };
+    QColor ink = background;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (distance(c, background) > distance(ink, background))
+                ink = c;
+        }
+    }
+    return ink;
+}
+
+// The row names paired the channels as the speakers stand and so took, from the third row on, the
+// colour of another channel than their own marker's.
+TEST(DelayGraph, EachRowsNameIsDrawnInItsOwnChannelsColour) {
+    CDelayPanel panel;
+    panel.resize(520, 360);
+    const QImage image = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QColor background = image.pixelColor(2, 2);
+    for (int row = 0; row < CDelayPanel::kChannelCount; ++row) {
+        const QRect label = panel.LabelRect(row);
+        ASSERT_TRUE(panel.rect().contains(label)) << row;
+        EXPECT_EQ(Ink(image, label, background).rgb(), DelayChannelColour(row).rgb()) << row;
+    }
 }
 
 } // namespace

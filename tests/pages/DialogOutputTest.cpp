@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include <cmath>
 #include <limits>
@@ -531,6 +532,128 @@ TEST_F(OutputWireTest, WriteAllThenReadAllRoundTripsEveryOutputField) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->Slider(kEchoId)->GetSliderPos(), s.Get(fields::outMixEcho, 7));
     EXPECT_EQ(page->WholeChannelRadio()->isChecked(), true);
+}
+
+} // namespace
+} // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// The output page at the smallest page area the window gives it, in both languages.
+class OutputLayoutTest : public OutputPageTest {
+protected:
+    static constexpr int kChannel = 4;
+
+    // The crossover band of the shown channel a 24 dB low-pass, so that picking it shows the family list.
+    void PutCrossover(int hz = 120) {
+        const int first = OutputChannelFirstRecord(kChannel);
+        const CrossoverCodes codes = ExpandCrossoverFamily(9, false);
+        for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b) {
+            EqBand band = Store().GetEqBand(first + b);
+            band.type = codes[static_cast<size_t>(b - kOutputCrossoverBand)];
+            band.freqHz = hz;
+            band.q = 0.707f;
+            Store().SetEqBand(first + b, band);
+        }
+    }
+
+    CDialogOutput* Place(QWidget& holder, QSize size) {
+        auto* layout = new QVBoxLayout(&holder);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* page = new CDialogOutput(*app, &holder);
+        layout->addWidget(page);
+        holder.setAttribute(Qt::WA_DontShowOnScreen);
+        holder.resize(size);
+        holder.show();
+        page->SetOutputChannel(kChannel);
+        QApplication::processEvents();
+        return page;
+    }
+
+    static QPoint MarkerAt(CEqPanel* panel, int band) {
+        const EqPanelBand b = panel->Band(band);
+        return panel->PlotRect().topLeft() + QPoint(qRound(b.markerX), qRound(b.markerY));
+    }
+
+    // Nothing the panel writes runs past its edges: the axis labels ("20kHz" last) and the status line.
+    static void ExpectNothingClipped(CEqPanel* panel, const std::string& where) {
+        const auto labels = panel->FrequencyLabels();
+        ASSERT_FALSE(labels.empty()) << where;
+        EXPECT_EQ(labels.back().second, QStringLiteral("20kHz")) << where;
+        for (const auto& [box, text] : labels)
+            EXPECT_TRUE(panel->rect().contains(box)) << where << " " << text.toStdString();
+        if (panel->SelectedBand() >= 0) {
+            const QRectF status = panel->StatusRect();
+            EXPECT_FALSE(status.isEmpty()) << where;
+            EXPECT_LE(status.right(), panel->width()) << where;
+        }
+    }
+};
+
+// Picking a band put the wider band strip beside the graph: the graph shrank by a quarter, its status
+// line lost its gain, and a band pressed on moved away from the pointer.
+TEST_F(OutputLayoutTest, TheGraphKeepsItsWidthWhateverIsSelectedAndNothingIsClipped) {
+    PutCrossover();
+    for (int language : {kLanguageChinese, kLanguageEnglish}) {
+        SetLanguageIndex(language);
+        app->ApplyLanguage();
+        QWidget holder;
+        CDialogOutput* page = Place(holder, QSize(1024, 520));
+        CEqPanel* panel = page->Eq()->Panel();
+        const std::string lang = language == kLanguageEnglish ? "en" : "zh";
+        const int width = panel->width();
+        EXPECT_GE(width, 340) << lang;
+        ExpectNothingClipped(panel, lang);
+
+        for (int band : {1, 10}) { // a peaking band, then the crossover with its family list
+            page->SelectEqBand(band);
+            QApplication::processEvents();
+            ASSERT_TRUE(page->Eq()->StripShown()) << lang << band;
+            EXPECT_EQ(panel->width(), width) << lang << " band " << band;
+            ExpectNothingClipped(panel, lang + " band " + std::to_string(band));
+        }
+        EXPECT_TRUE(page->Eq()->CrossoverCombo()->isVisible()) << lang;
+
+        // The press on another band, the release and the return to the grid leave it as it was.
+        const QPoint at = MarkerAt(panel, 3);
+        QTest::mousePress(panel, Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        EXPECT_EQ(panel->width(), width) << lang;
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        EXPECT_EQ(panel->width(), width) << lang;
+        page->Eq()->ClearSelection();
+        QApplication::processEvents();
+        EXPECT_EQ(panel->width(), width) << lang;
+    }
+}
+
+// The crossover band pressed from the grid's view: its family list appeared at the press and widened the
+// column, so the band under the pointer jumped, and after the release the strip narrowed the graph again.
+TEST_F(OutputLayoutTest, ADraggedBandEndsWhereThePointerIsLetGo) {
+    PutCrossover(90); // clear of band 3's marker at 125 Hz
+    QWidget holder;
+    CDialogOutput* page = Place(holder, QSize(1024, 520));
+    CEqPanel* panel = page->Eq()->Panel();
+    for (int band : {9, 4}) {
+        page->Eq()->ClearSelection();
+        QApplication::processEvents();
+        const QPoint from = MarkerAt(panel, band);
+        const QPoint to = from + QPoint(40, band == 9 ? 0 : -30);
+        QTest::mousePress(panel, Qt::LeftButton, {}, from);
+        QApplication::processEvents();
+        QTest::mouseMove(panel, from + QPoint(20, 0));
+        QApplication::processEvents();
+        QTest::mouseMove(panel, to);
+        QApplication::processEvents();
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, to);
+        QApplication::processEvents();
+        ASSERT_EQ(panel->SelectedBand(), band);
+        const QPoint end = MarkerAt(panel, band);
+        EXPECT_LE(std::abs(end.x() - to.x()), 1) << band;
+        EXPECT_LE(std::abs(end.y() - to.y()), 1) << band;
+    }
 }
 
 } // namespace

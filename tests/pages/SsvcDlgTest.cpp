@@ -273,3 +273,46 @@ TEST_F(SsvcWireTest, SliderAndSpeakerEditsPutTheirFramesOnTheWire) {
 
 } // namespace
 } // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// A 6 x 4 m room was stretched to the drawing's shape (drawn square in a square drawing), and a speaker
+// at a side wall had half its name cut off by the drawing's edge.
+TEST(RoomDrawing, OneScaleForBothDirectionsAndEverySpeakersNameInside) {
+    CSSVolumePanel panel;
+    const RoomPoint corners[] = {{-1, 1}, {0, 1}, {1, 1}, {-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}};
+    for (QSize size : {QSize(460, 460), QSize(700, 300), QSize(200, 200), QSize(300, 520)}) {
+        panel.resize(size);
+        for (auto [w, l] : {std::pair{6, 4}, {4, 4}, {2, 10}, {10, 1}}) {
+            panel.SetRoomSize(w, l);
+            const std::string where = std::to_string(size.width()) + "x" + std::to_string(size.height()) + " room " +
+                                      std::to_string(w) + "x" + std::to_string(l);
+            const QPointF origin = panel.ToScreen({0, 0});
+            const double perMetreX = panel.ToScreen({1, 0}).x() - origin.x();
+            const double perMetreY = origin.y() - panel.ToScreen({0, 1}).y();
+            EXPECT_GT(perMetreX, 0.0) << where;
+            EXPECT_NEAR(perMetreX, perMetreY, 1e-9) << where;
+            // The walls lie inside the drawing, and a drag past them stops at them.
+            const QPointF corner = panel.ToScreen({w / 2.0f, l / 2.0f});
+            EXPECT_TRUE(QRectF(panel.rect()).contains(corner)) << where;
+            const RoomPoint held = panel.ToRoom(QPointF(-1000, -1000));
+            EXPECT_NEAR(held.x, -w / 2.0f, 1e-4) << where;
+            EXPECT_NEAR(held.y, l / 2.0f, 1e-4) << where;
+            // Speakers on every wall and in every corner.
+            for (int s = 0; s < kRoomSpeakerCount; ++s) {
+                const RoomPoint at = {corners[s].x * w / 2.0f, corners[s].y * l / 2.0f};
+                panel.SetPoint(s + 1, at);
+                const QRectF label = panel.LabelRect(s);
+                EXPECT_GT(label.width(), 20.0) << where << " speaker " << s;
+                EXPECT_TRUE(QRectF(panel.rect()).contains(label)) << where << " speaker " << s;
+                const RoomPoint back = panel.ToRoom(panel.ToScreen(at));
+                EXPECT_NEAR(back.x, at.x, 1e-3) << where;
+                EXPECT_NEAR(back.y, at.y, 1e-3) << where;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace orvex::test

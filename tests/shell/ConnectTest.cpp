@@ -1,5 +1,14 @@
 #include "SimFixture.h"
 
+#include "editors/output/ControlId.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <cerrno>
 
 namespace orvex::test {
@@ -191,6 +200,217 @@ TEST_F(ConnectTest, ANewConnectOrADisconnectEndsAnAttemptUnderWayWithoutALateOut
     EXPECT_FALSE(app->Session().IsConnected());
     EXPECT_TRUE(dialog->ErrorText().isEmpty());
     EXPECT_EQ(host->ConnectionsAccepted(), 1);
+}
+
+} // namespace
+} // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// The dialog in a window of its own on the offscreen platform, typed into as the keyboard would:
+// every key goes to whichever control has the focus.
+class ConnectTypingTest : public SimShellTest {
+protected:
+    CDialogIP* ShowActive() {
+        CDialogIP* dialog = Dialog();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        return dialog;
+    }
+    static void Type(const QString& text) {
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), text);
+        QApplication::processEvents();
+    }
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(static_cast<QWidget*>(nullptr), key, modifiers);
+        QApplication::processEvents();
+    }
+    static QWidget* Focus() { return QApplication::focusWidget(); }
+
+    // Types an address into the emptied first part, then whatever follows.
+    void TypeFromFirstPart(CDialogIP* dialog, const QString& text) {
+        dialog->AddressCtrl()->Field(0)->setFocus();
+        for (int i = 0; i < 4; ++i)
+            dialog->AddressCtrl()->Field(i)->clear();
+        Type(text);
+    }
+};
+
+// The port field was hidden: a host on another port than the stored one could not be reached.
+TEST_F(ConnectTypingTest, TheTypedPortIsConnectedToAndKeptForTheNextStart) {
+    StartHost();
+    StartApp();
+    CDialogIP* dialog = ShowActive();
+    ASSERT_TRUE(dialog->PortField()->isVisible());
+    ASSERT_NE(host->Port(), 30303);
+    QLabel* caption = nullptr;
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+        if (CtrlId(label) == CDialogIP::kPortLabelId)
+            caption = label;
+    }
+    ASSERT_NE(caption, nullptr);
+    EXPECT_TRUE(caption->isVisible());
+    EXPECT_EQ(caption->text(), QString::fromUtf8("通信端口："));
+    SetLanguageIndex(kLanguageEnglish);
+    app->ApplyLanguage();
+    EXPECT_EQ(caption->text(), QStringLiteral("Port:"));
+    TypeFromFirstPart(dialog, QStringLiteral("127.0.0.1"));
+    // Tab leaves the last part of the address for the port, whose text is then replaced.
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(Focus(), dialog->PortField());
+    Press(Qt::Key_A, Qt::ControlModifier);
+    Type(QString::number(host->Port()));
+    QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+    Press(Qt::Key_Return); // the default button
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.first().first().toBool()) << dialog->ErrorText().toStdString();
+    EXPECT_TRUE(app->Session().IsConnected());
+    EXPECT_EQ(host->ConnectionsAccepted(), 1);
+    EXPECT_EQ(app->Settings().IpPort(), host->Port());
+
+    // The next start shows the address and port that worked.
+    const int port = host->Port();
+    app->Session().Shutdown();
+    app.reset();
+    StartApp();
+    EXPECT_EQ(Dialog()->Port(), port);
+    EXPECT_EQ(Dialog()->PortField()->text(), QString::number(port));
+    EXPECT_EQ(Dialog()->AddressCtrl()->Address(), QStringLiteral("127.0.0.1"));
+}
+
+// "127.0.0.1:41557" typed into the address gave 127.0.0.141: the ":" was dropped and the port's
+// digits ran into the last part.
+TEST_F(ConnectTypingTest, AnAddressTypedWithItsPortFillsBothFields) {
+    StartApp();
+    CDialogIP* dialog = ShowActive();
+    TypeFromFirstPart(dialog, QStringLiteral("127.0.0.1:41557"));
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(dialog->Port(), 41557);
+    EXPECT_EQ(Focus(), dialog->PortField());
+}
+
+TEST_F(ConnectTypingTest, AnAddressPastedWithItsPortFillsBothFieldsFromAnyPart) {
+    StartHost();
+    StartApp();
+    CDialogIP* dialog = ShowActive();
+    const QString pasted = QStringLiteral(" 127.0.0.1:%1\n").arg(host->Port());
+    QApplication::clipboard()->setText(pasted);
+    dialog->AddressCtrl()->Field(2)->setFocus();
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(dialog->Port(), host->Port());
+
+    // An address without a port keeps the port; a single number still pastes into its part.
+    dialog->SetPort(4000);
+    QApplication::clipboard()->setText(QStringLiteral("10.1.2.3"));
+    dialog->AddressCtrl()->Field(0)->setFocus();
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("10.1.2.3"));
+    EXPECT_EQ(dialog->Port(), 4000);
+    QApplication::clipboard()->setText(QStringLiteral("77"));
+    dialog->AddressCtrl()->Field(1)->setFocus();
+    dialog->AddressCtrl()->Field(1)->selectAll();
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("10.77.2.3"));
+
+    // The field's own menu pastes the same way.
+    QApplication::clipboard()->setText(QStringLiteral("127.0.0.5:5005"));
+    QLineEdit* part = dialog->AddressCtrl()->Field(3);
+    int pasteEntries = 0;
+    QTimer::singleShot(0, [&pasteEntries] {
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr);
+        for (QAction* action : popup->actions()) {
+            if (CIpAddressCtrl::IsPasteAction(action)) {
+                ++pasteEntries;
+                action->trigger();
+            }
+        }
+        popup->close();
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2), part->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(part, &menu);
+    EXPECT_EQ(pasteEntries, 1);
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("127.0.0.5"));
+    EXPECT_EQ(dialog->Port(), 5005);
+
+    // What was pasted is what Connect uses.
+    ShowActive();
+    QApplication::clipboard()->setText(pasted);
+    dialog->AddressCtrl()->Field(0)->setFocus();
+    Press(Qt::Key_V, Qt::ControlModifier);
+    QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+    dialog->ConnectButton()->click();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.first().first().toBool()) << dialog->ErrorText().toStdString();
+    EXPECT_EQ(host->ConnectionsAccepted(), 1);
+}
+
+TEST_F(ConnectTypingTest, APortOutOfRangeIsRefusedInBothLanguagesAndNothingIsTried) {
+    StartHost();
+    StartApp();
+    app->Settings().SetIpPort(host->Port());
+    CDialogIP* dialog = ShowActive();
+    // Letters never get into the field.
+    dialog->PortField()->setFocus();
+    dialog->PortField()->selectAll();
+    Type(QStringLiteral("12ab3"));
+    EXPECT_EQ(dialog->PortField()->text(), QStringLiteral("123"));
+
+    const std::pair<QString, QString> refusals[] = {
+        {QString::fromUtf8("通信端口须是1到65535之间的数字!"),
+         QStringLiteral("The port must be a number from 1 to 65535.")},
+    };
+    for (int language : {kLanguageChinese, kLanguageEnglish}) {
+        languageIndex = language;
+        const QString expected = language == kLanguageEnglish ? refusals[0].second : refusals[0].first;
+        for (const QString& bad : {QStringLiteral("0"), QStringLiteral("65536"), QStringLiteral("99999"), QString()}) {
+            dialog->PortField()->setText(bad);
+            dialog->AddressCtrl()->SetAddress(QStringLiteral("127.0.0.1"));
+            dialog->AddressCtrl()->Field(0)->setFocus();
+            QSignalSpy finished(dialog, &CDialogIP::connectFinished);
+            dialog->ConnectButton()->click();
+            ASSERT_TRUE(finished.wait(2000)) << bad.toStdString();
+            EXPECT_FALSE(finished.first().first().toBool());
+            EXPECT_EQ(dialog->ErrorText(), expected) << bad.toStdString();
+            EXPECT_EQ(Focus(), dialog->PortField()); // the caret goes to what needs mending
+            EXPECT_FALSE(dialog->IsConnecting());
+        }
+        // A pasted port out of range is refused the same way and the field keeps its number.
+        dialog->SetPort(1234);
+        EXPECT_TRUE(dialog->AddressCtrl()->PasteText(QStringLiteral("127.0.0.1:70000")));
+        EXPECT_EQ(dialog->Port(), 1234);
+        EXPECT_EQ(dialog->ErrorText(), expected);
+        EXPECT_TRUE(dialog->AddressCtrl()->PasteText(QStringLiteral("127.0.0.1:http")));
+        EXPECT_EQ(dialog->Port(), 1234);
+    }
+    Pump(200);
+    EXPECT_EQ(host->ConnectionsAccepted(), 0);
+    EXPECT_FALSE(app->Session().IsConnected());
+    EXPECT_EQ(app->Settings().IpPort(), host->Port());
+}
+
+TEST_F(ConnectTypingTest, TabWalksTheAddressThePortThenTheButtons) {
+    StartApp();
+    CDialogIP* dialog = ShowActive();
+    dialog->AddressCtrl()->Field(0)->setFocus();
+    std::vector<QWidget*> walked;
+    for (int i = 0; i < 6; ++i) {
+        Press(Qt::Key_Tab);
+        walked.push_back(Focus());
+    }
+    const std::vector<QWidget*> expected = {dialog->AddressCtrl()->Field(1), dialog->AddressCtrl()->Field(2),
+                                            dialog->AddressCtrl()->Field(3), dialog->PortField(),
+                                            dialog->ConnectButton(),         walked[5]};
+    EXPECT_EQ(walked, expected);
+    auto* cancel = qobject_cast<QPushButton*>(walked[5]);
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QString::fromUtf8("取消"));
+    // Back again from the port.
+    dialog->PortField()->setFocus();
+    Press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), dialog->AddressCtrl()->Field(3));
 }
 
 } // namespace

@@ -32,13 +32,15 @@ int ToSlider(double value, const CXBmpSlider* slider) {
 } // namespace
 
 CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
+    // Compact: the strip shares the grid's column beside the graph and must not widen it.
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(4, 4, 4, 4);
-    row->setSpacing(6);
+    row->setContentsMargins(0, 2, 0, 2);
+    row->setSpacing(4);
 
     m_typeGroup = new QGroupBox(this);
     SetCtrlId(m_typeGroup, IDC_TYPE_GROUP);
     auto* typeColumn = new QVBoxLayout(m_typeGroup);
+    typeColumn->setContentsMargins(4, 4, 4, 4);
     m_number = new QLabel(m_typeGroup);
     SetCtrlId(m_number, IDC_BAND_NUMBER);
     QFont numberFont = ArialFont(24);
@@ -62,13 +64,15 @@ CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
         auto* group = new QGroupBox(this);
         SetCtrlId(group, groupId);
         auto* column = new QVBoxLayout(group);
+        column->setContentsMargins(3, 4, 3, 4);
         slider = new CXBmpSlider(sliderId, CXBmpSlider::Orientation::Vertical, group);
         slider->setMinimumHeight(120);
         column->addWidget(slider, 1, Qt::AlignHCenter);
         edit = new QLineEdit(group);
         SetCtrlId(edit, editId);
         edit->setAlignment(Qt::AlignCenter);
-        edit->setFixedWidth(64);
+        // Room for the widest value, "20000Hz", and the frame.
+        edit->setFixedWidth(std::max(48, edit->fontMetrics().horizontalAdvance(QStringLiteral("20000Hz")) + 12));
         column->addWidget(edit, 0, Qt::AlignHCenter);
         row->addWidget(group);
         connect(slider, &CXBmpSlider::posChanged, this, &CBandStrip::OnSliderMoved);

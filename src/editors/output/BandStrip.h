@@ -18,9 +18,9 @@ class CBandGrid;
 class CEqPanel;
 class CXBmpSlider;
 
-// The band strip that takes the grid's place while a band is selected: type radios and vertical gain,
-// frequency and Q sliders with their edits. It acts on the panel's selected band and reports every
-// applied change with bandEdited, which the page sends exactly as for EQN_BANDCHANGED.
+// The band strip that takes the grid's place (and keeps its width) while a band is selected: type radios and vertical
+// gain, frequency and Q sliders with their edits. It acts on the panel's selected band and reports every applied change
+// with bandEdited, which the page sends exactly as for EQN_BANDCHANGED.
 class CBandStrip : public QWidget {
     Q_OBJECT
 

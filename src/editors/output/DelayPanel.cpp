@@ -28,18 +28,6 @@ constexpr std::array<QColor, CDelayPanel::kChannelCount> kChannelColours = {{
     {127, 255, 0},
 }};
 
-// The row labels pair the channels as the speakers stand: front, centre, subwoofer, surrounds.
-constexpr std::array<QColor, CDelayPanel::kChannelCount> kRowLabelColours = {{
-    {227, 207, 87},
-    {227, 207, 87},
-    {176, 224, 230},
-    {255, 153, 18},
-    {65, 105, 225},
-    {65, 105, 225},
-    {235, 142, 85},
-    {235, 142, 85},
-}};
-
 // NaN goes to the lower limit; the comparison order matters, std::clamp would pass NaN through.
 float ClampDelay(float ms) {
     if (!(ms >= CDelayPanel::kMinDelayMs))
@@ -108,6 +96,10 @@ void CDelayPanel::resizeEvent(QResizeEvent* event) {
     m_static = QPixmap();
 }
 
+QRect CDelayPanel::LabelRect(int row) const {
+    return {0, RowTop(row), kLeft - 5, RowTop(row + 1) - RowTop(row)};
+}
+
 void CDelayPanel::DrawStatic(QPainter& painter) const {
     painter.fillRect(rect(), kBackground);
     const int plotLeft = kLeft;
@@ -126,9 +118,9 @@ void CDelayPanel::DrawStatic(QPainter& painter) const {
     }
 
     for (int i = 0; i < kChannelCount; ++i) {
-        const QRect labelRect(0, RowTop(i), plotLeft - 5, RowTop(i + 1) - RowTop(i));
-        painter.setPen(kRowLabelColours[static_cast<size_t>(i)]);
-        painter.drawText(labelRect, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("通道(CH)%1").arg(i + 1));
+        // Each row's name in the colour of its channel's marker.
+        painter.setPen(DelayChannelColour(i));
+        painter.drawText(LabelRect(i), Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("通道(CH)%1").arg(i + 1));
     }
 
     painter.setPen(QPen(kOuterLine, 1));

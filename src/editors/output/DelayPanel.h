@@ -38,6 +38,8 @@ public:
     int MarkerX(int channel) const;
     int RowTop(int row) const;
     double RowHeight() const;
+    // Where row `row` has its channel's name, left of the plot.
+    QRect LabelRect(int row) const;
     // The marker drawn for each channel (a pin in the channel colour).
     static constexpr QSize MarkerSize() { return {14, 18}; }
     // The x of a delay and the delay at a marker x (limited to 1.5..100 ms; the lower limit when the

@@ -896,18 +896,29 @@ void CEqPanel::PaintStatic(QPainter& p, qreal) {
         p.drawLine(x, plot.top() + 1, x, plot.bottom());
     }
     p.setPen(kGridLabel);
+    for (const auto& [box, text] : FrequencyLabels())
+        p.drawText(box, Qt::AlignHCenter | Qt::AlignTop, text);
+}
+
+std::vector<std::pair<QRect, QString>> CEqPanel::FrequencyLabels() const {
+    const QRect plot = PlotRect();
+    const QFontMetrics fm(ArialFont(PointsToPixels(8.4)));
+    std::vector<std::pair<QRect, QString>> labels;
     int lastRight = std::numeric_limits<int>::min();
     for (const AxisLabel& label : kHzLabels) {
         const int x = static_cast<int>(std::lround(PointFor(label.hz, 0).x()));
         const QString text = QString::fromLatin1(label.text);
         const int w = fm.horizontalAdvance(text) + 2;
+        // Centred under its grid line, but never past the panel's edges ("20kHz" sits at the right one).
+        const int left = std::clamp(x - w / 2, 0, std::max(0, width() - w));
         // On a narrow panel a label that would run into its left neighbour is left out.
-        if (x - w / 2 < lastRight + 4) {
+        if (left < lastRight + 4) {
             continue;
         }
-        p.drawText(QRect(x - w / 2, plot.bottom() + 4, w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, text);
-        lastRight = x - w / 2 + w;
+        labels.emplace_back(QRect(left, plot.bottom() + 4, w, fm.height()), text);
+        lastRight = left + w;
     }
+    return labels;
 }
 
 void CEqPanel::PaintSelectedArea(QPainter& p) {
@@ -1193,34 +1204,54 @@ void CEqPanel::PaintValueLabels(QPainter& p, int index) {
     }
 }
 
-void CEqPanel::PaintStatus(QPainter& p) {
+CEqPanel::StatusLine CEqPanel::StatusLayout() const {
+    StatusLine line;
+    if (m_selected < 0)
+        return line;
     const CurveBand& b = m_bands[static_cast<size_t>(m_selected)];
-    QString text = UiLanguageIndex() == 0
-                       ? QString::asprintf("EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", m_selected + 1,
-                                           static_cast<double>(b.freqHz), static_cast<double>(b.q))
-                       : QString::asprintf("Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", m_selected + 1,
-                                           static_cast<double>(b.freqHz), static_cast<double>(b.q));
-    const QString gain = QString::asprintf("%+-.1fdB ", static_cast<double>(b.gainDb));
-    const float g = b.gainDb;
+    line.text = UiLanguageIndex() == 0
+                    ? QString::asprintf("EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", m_selected + 1,
+                                        static_cast<double>(b.freqHz), static_cast<double>(b.q))
+                    : QString::asprintf("Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", m_selected + 1,
+                                        static_cast<double>(b.freqHz), static_cast<double>(b.q));
+    line.gain = QString::asprintf("%+-.1fdB ", static_cast<double>(b.gainDb));
+    line.font = SongFont(PointsToPixels(9.0));
+    constexpr qreal kLeft = 36;
+    // On a narrow panel the wide spacing would run into the title at the right: single spaces then.
+    const qreal titleLeft = PlotRect().right() - QFontMetrics(SongFont(13)).horizontalAdvance(Title()) - 8;
+    auto advance = [&line] { return QFontMetricsF(line.font).horizontalAdvance(line.text + line.gain); };
+    if (kLeft + advance() > titleLeft)
+        line.text = line.text.simplified();
+    // Still too wide: the status of the band being edited wins over the title for as long as it shows,
+    // and on a very narrow panel a smaller font keeps the gain whole.
+    line.coversTitle = kLeft + advance() > titleLeft;
+    while (kLeft + advance() > width() - 2 && line.font.pixelSize() > 8)
+        line.font.setPixelSize(line.font.pixelSize() - 1);
+    const QFontMetricsF fm(line.font);
+    line.box = QRectF(kLeft, 3, advance(), fm.height());
+    return line;
+}
+
+QRectF CEqPanel::StatusRect() const {
+    return StatusLayout().box;
+}
+
+void CEqPanel::PaintStatus(QPainter& p) {
+    const StatusLine line = StatusLayout();
+    const float g = m_bands[static_cast<size_t>(m_selected)].gainDb;
     const float mag = std::fabs(g);
     const QColor gainColour = (g >= -6.0f && g <= 6.0f)     ? QColor(0, 255, 0)
                               : (mag > 6.0f && mag < 10.1f) ? QColor(255, 255, 0)
                                                             : QColor(255, 0, 0);
-    const QFont font = SongFont(PointsToPixels(9.0));
-    const QFontMetrics fm(font);
-    p.setFont(font);
-    const QPointF origin(36, 3 + fm.ascent());
-    // On a narrow panel the wide spacing would run into the title at the right: single spaces then.
-    const qreal titleLeft = PlotRect().right() - QFontMetrics(SongFont(13)).horizontalAdvance(Title()) - 8;
-    if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
-        text = text.simplified();
-    // Still too wide: the status of the band being edited wins over the title for as long as it shows.
-    if (origin.x() + fm.horizontalAdvance(text + gain) > titleLeft)
+    const QFontMetrics fm(line.font);
+    p.setFont(line.font);
+    const QPointF origin(line.box.left(), line.box.top() + fm.ascent());
+    if (line.coversTitle)
         p.fillRect(QRect(0, 0, width(), PlotRect().top() - 1), kBackground);
     p.setPen(QColor(0, 255, 0));
-    p.drawText(origin, text);
+    p.drawText(origin, line.text);
     p.setPen(gainColour);
-    p.drawText(origin + QPointF(fm.horizontalAdvance(text), 0), gain);
+    p.drawText(origin + QPointF(fm.horizontalAdvance(line.text), 0), line.gain);
 }
 
 } // namespace orvex

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include <QMenu>
 
@@ -137,6 +139,12 @@ public:
     // Measurement plus every band the path plays (nothing while bypassed), as drawn.
     BandCurve PredictedCurve() const;
 
+    // The frequency axis labels as drawn (box and text); a label that would run into its neighbour is
+    // left out.
+    std::vector<std::pair<QRect, QString>> FrequencyLabels() const;
+    // Where the selected band's status line is drawn above the plot; empty with no band selected.
+    QRectF StatusRect() const;
+
     QSize sizeHint() const override;
 
 signals:
@@ -184,6 +192,14 @@ private:
     void PaintTotal(QPainter& p, const BandCurve& total);
     void PaintMarkers(QPainter& p);
     void PaintValueLabels(QPainter& p, int index);
+    struct StatusLine {
+        QString text; // up to the gain, which has a colour of its own
+        QString gain;
+        QFont font;
+        QRectF box;
+        bool coversTitle = false;
+    };
+    StatusLine StatusLayout() const;
     void PaintStatus(QPainter& p);
     void PaintOverlay(QPainter& p, const BandCurve& total);
     QPainterPath OverlayPath(const std::function<float(size_t)>& valueAt) const;

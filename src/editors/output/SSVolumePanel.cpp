@@ -1,5 +1,6 @@
 #include "editors/output/SSVolumePanel.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,6 +15,15 @@ const char* const kLabels[kRoomSpeakerCount] = {"前置左(L)", "中置(CEN)",  
 const QColor kLabelColours[kRoomSpeakerCount] = {QColor(255, 220, 120), QColor(140, 230, 140), QColor(255, 220, 120),
                                                  QColor(120, 200, 255), QColor(255, 150, 150), QColor(120, 200, 255),
                                                  QColor(220, 170, 255), QColor(220, 170, 255)};
+
+// Half the side of a speaker's box.
+constexpr double kBoxHalf = 11.0;
+
+QFont LabelFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    return font;
+}
 
 QString EdgeLabel(double half, bool positive) {
     const bool whole = half == static_cast<int>(half);
@@ -44,19 +54,44 @@ void CSSVolumePanel::SetPoint(int index, RoomPoint point) {
     update();
 }
 
-QPointF CSSVolumePanel::ToScreen(RoomPoint p) const {
+double CSSVolumePanel::PixelsPerMetre() const {
     const double w = width() - 2.0 * kMargin;
     const double h = height() - 2.0 * kMargin;
-    return {kMargin + w / m_width * (m_width / 2.0 + p.x), kMargin + h / m_length * (m_length / 2.0 - p.y)};
+    return std::max(1e-3, std::min(w / m_width, h / m_length));
+}
+
+QRectF CSSVolumePanel::RoomRect() const {
+    const double scale = PixelsPerMetre();
+    const QSizeF room(scale * m_width, scale * m_length);
+    return {QPointF((width() - room.width()) / 2.0, (height() - room.height()) / 2.0), room};
+}
+
+QPointF CSSVolumePanel::ToScreen(RoomPoint p) const {
+    const double scale = PixelsPerMetre();
+    const QPointF centre = RoomRect().center();
+    return {centre.x() + scale * p.x, centre.y() - scale * p.y};
 }
 
 RoomPoint CSSVolumePanel::ToRoom(QPointF screen) const {
-    const double w = std::max(1.0, width() - 2.0 * kMargin);
-    const double h = std::max(1.0, height() - 2.0 * kMargin);
-    const double sx = std::clamp(screen.x(), double(kMargin), kMargin + w);
-    const double sy = std::clamp(screen.y(), double(kMargin), kMargin + h);
-    return {static_cast<float>((sx - kMargin) * m_width / w - m_width / 2.0),
-            static_cast<float>(m_length / 2.0 - (sy - kMargin) * m_length / h)};
+    const double scale = PixelsPerMetre();
+    const QRectF room = RoomRect();
+    const double sx = std::clamp(screen.x(), room.left(), room.right());
+    const double sy = std::clamp(screen.y(), room.top(), room.bottom());
+    return {static_cast<float>((sx - room.center().x()) / scale), static_cast<float>((room.center().y() - sy) / scale)};
+}
+
+QRectF CSSVolumePanel::LabelRect(int speaker) const {
+    const int i = std::clamp(speaker, 0, kRoomSpeakerCount - 1);
+    const QFontMetricsF metrics(LabelFont());
+    const QSizeF size(metrics.horizontalAdvance(QString::fromUtf8(kLabels[i])) + 4.0, metrics.height() + 2.0);
+    const QPointF c = ToScreen(m_points[static_cast<size_t>(i + 1)]);
+    // Under the box; where that runs off the bottom, above it.
+    double top = c.y() + kBoxHalf + 1.0;
+    if (top + size.height() > height())
+        top = c.y() - kBoxHalf - 1.0 - size.height();
+    const double left = std::clamp(c.x() - size.width() / 2.0, 0.0, std::max(0.0, width() - size.width()));
+    top = std::clamp(top, 0.0, std::max(0.0, height() - size.height()));
+    return {QPointF(left, top), size};
 }
 
 void CSSVolumePanel::resizeEvent(QResizeEvent* event) {
@@ -82,7 +117,7 @@ void CSSVolumePanel::DrawBackground() {
             p.drawLine(QPointF(topLeft.x(), y), QPointF(bottomRight.x(), y));
             const QString text = m == 0 ? QStringLiteral("0") : QString::asprintf(sign > 0 ? "+%dm" : "-%dm", m);
             p.setPen(Qt::white);
-            p.drawText(QRectF(0, y - 8, kMargin - 2, 16), Qt::AlignRight | Qt::AlignVCenter, text);
+            p.drawText(QRectF(topLeft.x() - kMargin, y - 8, kMargin - 2, 16), Qt::AlignRight | Qt::AlignVCenter, text);
             p.setPen(QColor(64, 64, 64));
         }
     }
@@ -122,8 +157,7 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
     QFont number(QStringLiteral("Arial"));
     number.setPixelSize(12);
     number.setBold(true);
-    QFont label(QStringLiteral("Arial"));
-    label.setPixelSize(11);
+    const QFont label = LabelFont();
     for (int i = 0; i < kRoomSpeakerCount; ++i) {
         const QPointF c = ToScreen(m_points[static_cast<size_t>(i + 1)]);
         p.setPen(QPen(QColor(30, 30, 30), 1));
@@ -134,8 +168,7 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(c.x() - 11, c.y() - 11, 22, 22), Qt::AlignCenter, QString::number(i + 1));
         p.setFont(label);
         p.setPen(kLabelColours[i]);
-        p.drawText(QRectF(c.x() - 60, c.y() + 12, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
-                   QString::fromUtf8(kLabels[i]));
+        p.drawText(LabelRect(i), Qt::AlignCenter, QString::fromUtf8(kLabels[i]));
     }
 }
 

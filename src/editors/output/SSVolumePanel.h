@@ -27,9 +27,16 @@ public:
     void SetPoint(int index, RoomPoint point);
     RoomPoint Point(int index) const { return m_points.at(static_cast<size_t>(index)); }
 
+    // One scale for both directions: pixels a metre, the largest at which the room fits the inner area.
+    double PixelsPerMetre() const;
+    // The room's outline in widget pixels, centred in the widget.
+    QRectF RoomRect() const;
     QPointF ToScreen(RoomPoint p) const;
-    // The inverse, with the position held to the inner area first.
+    // The inverse, with the position held to the room first.
     RoomPoint ToRoom(QPointF screen) const;
+    // Where speaker `speaker` (0..7, room-record order) has its name: under its box, or above it at the
+    // bottom edge, and always whole inside the widget.
+    QRectF LabelRect(int speaker) const;
 
 signals:
     void pointPicked(int index, float x, float y);
