@@ -110,6 +110,8 @@ public:
 
     bool MismatchArmed() const { return m_mismatchArmed; }
     QTimer& LevelPollTimer() { return m_timer3; }
+    // The first USB probe after start-up has still to run.
+    bool StartupProbePending() const { return m_timer1.isActive(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -125,6 +125,8 @@ TEST_F(UsbTest, PluggingInWhileATcpLinkIsOpenChangesNothing) {
 
 TEST_F(UsbTest, AFailedNetworkAttemptAfterUsbLeavesNeitherLinkOpen) {
     StartApp();
+    // The start-up probe would open the processor again on its own; here it has been and gone.
+    ASSERT_TRUE(PumpUntil([&] { return !View()->StartupProbePending(); }, 3000));
     Plug();
     ASSERT_TRUE(app->Session().IsConnected());
     QTcpServer server;
