@@ -206,7 +206,7 @@ void CRemoteDlg::OnApply() {
 void CRemoteDlg::OnLoadFile() {
     DeviceSession& session = m_app.Session();
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(QString::fromUtf8("请先连接机器再进行此操作!"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(false));
@@ -227,18 +227,18 @@ void CRemoteDlg::OnLoadFile() {
                                   QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
                                       .arg(QDir::toNativeSeparators(path)),
                                   QMessageBox::Ok});
-        m_app.ShowInfoMessage(QString::fromUtf8("载入遥控文件失败"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("载入遥控文件失败", "Loading the remote file failed"), kInfoMs);
         return;
     }
     session.Store().SetRemoteKeyRecord(table);
     session.Commands().WriteRemoteKeys();
-    m_app.ShowInfoMessage(QString::fromUtf8("载入遥控文件成功"), kInfoMs);
+    m_app.ShowInfoMessage(Tr2("载入遥控文件成功", "Remote file loaded"), kInfoMs);
 }
 
 void CRemoteDlg::OnSaveFile() {
     DeviceSession& session = m_app.Session();
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(QString::fromUtf8("请先连接机器再进行此操作!"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(true));
@@ -252,10 +252,10 @@ void CRemoteDlg::OnSaveFile() {
                                   .arg(result.errorCode)
                                   .arg(QDir::toNativeSeparators(path)),
                               QMessageBox::Ok});
-        m_app.ShowInfoMessage(QString::fromUtf8("保存遥控文件失败"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("保存遥控文件失败", "Saving the remote file failed"), kInfoMs);
         return;
     }
-    m_app.ShowInfoMessage(QString::fromUtf8("保存遥控文件成功"), kInfoMs);
+    m_app.ShowInfoMessage(Tr2("保存遥控文件成功", "Remote file saved"), kInfoMs);
 }
 
 void CRemoteDlg::reject() {

@@ -1,6 +1,7 @@
 #include "editors/output/DelayPanel.h"
 
 #include "editors/output/ControlFonts.h"
+#include "editors/output/UiLanguage.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -108,6 +109,10 @@ void CDelayPanel::resizeEvent(QResizeEvent* event) {
     m_static = QPixmap();
 }
 
+QString CDelayPanel::RowLabel(int channel) {
+    return UiText("通道(CH)%1", "CH %1").arg(channel + 1);
+}
+
 void CDelayPanel::DrawStatic(QPainter& painter) const {
     painter.fillRect(rect(), kBackground);
     const int plotLeft = kLeft;
@@ -128,7 +133,7 @@ void CDelayPanel::DrawStatic(QPainter& painter) const {
     for (int i = 0; i < kChannelCount; ++i) {
         const QRect labelRect(0, RowTop(i), plotLeft - 5, RowTop(i + 1) - RowTop(i));
         painter.setPen(kRowLabelColours[static_cast<size_t>(i)]);
-        painter.drawText(labelRect, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("通道(CH)%1").arg(i + 1));
+        painter.drawText(labelRect, Qt::AlignRight | Qt::AlignVCenter, RowLabel(i));
     }
 
     painter.setPen(QPen(kOuterLine, 1));
@@ -164,7 +169,8 @@ void CDelayPanel::DrawMarker(QPainter& painter, int x, int y, const QColor& colo
 
 void CDelayPanel::paintEvent(QPaintEvent*) {
     const qreal dpr = devicePixelRatioF();
-    if (m_static.isNull() || m_static.devicePixelRatio() != dpr) {
+    if (m_static.isNull() || m_static.devicePixelRatio() != dpr || m_staticLanguage != UiLanguageIndex()) {
+        m_staticLanguage = UiLanguageIndex();
         m_static = QPixmap((QSizeF(size()) * dpr).toSize());
         m_static.setDevicePixelRatio(dpr);
         QPainter staticPainter(&m_static);

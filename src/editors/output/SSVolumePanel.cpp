@@ -1,5 +1,7 @@
 #include "editors/output/SSVolumePanel.h"
 
+#include "editors/output/UiLanguage.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -9,8 +11,10 @@ namespace orvex {
 
 namespace {
 
-const char* const kLabels[kRoomSpeakerCount] = {"前置左(L)", "中置(CEN)",     "前置右(R)",    "后环绕左(SBL)",
-                                                "超低(SUB)", "后环绕右(SBR)", "侧环绕左(SL)", "侧环绕右(SR)"};
+const char* const kLabels[kRoomSpeakerCount][2] = {
+    {"前置左(L)", "Front left (L)"},      {"中置(CEN)", "Center (CEN)"},      {"前置右(R)", "Front right (R)"},
+    {"后环绕左(SBL)", "Rear left (SBL)"}, {"超低(SUB)", "Subwoofer (SUB)"},   {"后环绕右(SBR)", "Rear right (SBR)"},
+    {"侧环绕左(SL)", "Side left (SL)"},   {"侧环绕右(SR)", "Side right (SR)"}};
 const QColor kLabelColours[kRoomSpeakerCount] = {QColor(255, 220, 120), QColor(140, 230, 140), QColor(255, 220, 120),
                                                  QColor(120, 200, 255), QColor(255, 150, 150), QColor(120, 200, 255),
                                                  QColor(220, 170, 255), QColor(220, 170, 255)};
@@ -21,6 +25,11 @@ QString EdgeLabel(double half, bool positive) {
 }
 
 } // namespace
+
+QString CSSVolumePanel::SpeakerLabel(int index) {
+    const auto& label = kLabels[static_cast<size_t>(index)];
+    return UiText(label[0], label[1]);
+}
 
 CSSVolumePanel::CSSVolumePanel(QWidget* parent) : QWidget(parent) {
     setMinimumSize(200, 200);
@@ -134,8 +143,7 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(c.x() - 11, c.y() - 11, 22, 22), Qt::AlignCenter, QString::number(i + 1));
         p.setFont(label);
         p.setPen(kLabelColours[i]);
-        p.drawText(QRectF(c.x() - 60, c.y() + 12, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
-                   QString::fromUtf8(kLabels[i]));
+        p.drawText(QRectF(c.x() - 60, c.y() + 12, 120, 16), Qt::AlignHCenter | Qt::AlignTop, SpeakerLabel(i));
     }
 }
 

@@ -27,6 +27,9 @@ public:
     void SetPoint(int index, RoomPoint point);
     RoomPoint Point(int index) const { return m_points.at(static_cast<size_t>(index)); }
 
+    // The name drawn under speaker `index` (0..7, room-record order), in the current language.
+    static QString SpeakerLabel(int index);
+
     QPointF ToScreen(RoomPoint p) const;
     // The inverse, with the position held to the inner area first.
     RoomPoint ToRoom(QPointF screen) const;
