@@ -494,8 +494,9 @@ bool CMainFrame::ConfirmClose() {
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes) {
-        const QString path = AskFileName(this, {true, QString(), QStringLiteral("preset.kvom"),
-                                                QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+        const QString path =
+            AskFileName(this, {true, QString(), QStringLiteral("preset.kvom"),
+                               Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"), QStringLiteral("kvom")});
         if (!path.isEmpty())
             COrvexv13View::SaveToDeviceAndFile(m_app, this, path);
     }

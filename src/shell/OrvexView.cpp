@@ -642,8 +642,9 @@ void COrvexv13View::OnFileOpen() {
         m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
         return;
     }
-    const QString path = AskFileName(
-        window(), {false, QString(), QString(), QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    const QString path =
+        AskFileName(window(), {false, QString(), QString(), Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"),
+                               QStringLiteral("kvom")});
     if (path.isEmpty())
         return;
     LoadModeFileAndWrite(path, true);
@@ -656,12 +657,14 @@ bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule
     const ModeFileResult result = session.LoadModeFile(path.toStdString());
     if (!result.ok()) {
         if (result.status == ModeFileStatus::CannotOpen)
-            ShowMessageBox(window(), {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                                      QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
+            ShowMessageBox(window(), {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                                      Tr2("无法写入文件：\n%1\n文件可能被写保护。",
+                                          "Can't write to file:\n%1\nProbaby it is write protected.")
                                           .arg(QDir::toNativeSeparators(path)),
                                       QMessageBox::Ok});
         else
-            ShowInformationBox(window(), QStringLiteral("Mode file version not support!"), QStringLiteral("Info"));
+            ShowInformationBox(window(), Tr2("模式文件的版本不受支持!", "Mode file version not support!"),
+                               Tr2("信息", "Info"));
         return false;
     }
     if (applyNameRule)
@@ -681,8 +684,9 @@ void COrvexv13View::OnFileSave() {
         m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
         return;
     }
-    const QString path = AskFileName(window(), {true, QString(), QStringLiteral("name.kvom"),
-                                                QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    const QString path =
+        AskFileName(window(), {true, QString(), QStringLiteral("name.kvom"),
+                               Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"), QStringLiteral("kvom")});
     if (path.isEmpty())
         return;
     SaveToDeviceAndFile(m_app, window(), path);
@@ -694,8 +698,9 @@ bool COrvexv13View::SaveToDeviceAndFile(COrvexv13App& app, QWidget* parent, cons
     session.SaveDeviceMode(app.Store().DeviceMode());
     const ModeFileResult result = session.SaveModeFile(path.toStdString());
     if (!result.ok()) {
-        ShowMessageBox(parent, {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                                QStringLiteral("Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
+        ShowMessageBox(parent, {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                                Tr2("错误码=%1，无法写入文件：\n%2\n文件可能被写保护。",
+                                    "Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
                                     .arg(result.errorCode)
                                     .arg(QDir::toNativeSeparators(path)),
                                 QMessageBox::Ok});

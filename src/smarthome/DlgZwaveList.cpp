@@ -89,7 +89,7 @@ void CDlgZwaveList::RefreshFromStore() {
         // Under the name, the plug's last known state: what a switch left it at.
         const uint8_t value = tables.NodeValue(node);
         const QString state = type == kPlugTypeDimmer ? CDlgZwaveLight::LevelText(value)
-                                                      : (value != 0 ? Tr2("开", "On") : Tr2("关", "Off"));
+                                                      : (value != 0 ? Tr2("开", "ON") : Tr2("关", "OFF"));
         auto* item = new QListWidgetItem(PlugTypeIcon(type, kIconSize), name + QLatin1Char('\n') + state, m_list);
         item->setData(kNodeRole, node);
         item->setToolTip(QStringLiteral("%1").arg(node));

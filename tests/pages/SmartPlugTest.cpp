@@ -448,7 +448,7 @@ TEST_F(SmartPlugTest, SwitchingAPlugShowsItsNewStateInTheList) {
         PumpUntil([&] { return list->count() == 2 && list->item(0)->text() == QString::fromUtf8("fan\n开"); }, 1000));
 
     app->ToggleLanguage();
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral("fan\nOn"));
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("fan\nON"));
     EXPECT_EQ(list->item(1)->text(), QStringLiteral("lamp\n35%"));
 }
 
