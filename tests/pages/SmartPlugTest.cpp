@@ -363,6 +363,14 @@ TEST_F(SmartPlugTest, TheListNeverShowsTheControllerAndTheAddDialogProposesFreeN
     edit->OnOk();
     EXPECT_TRUE(HostReceived({0x13, 0x00, 0xE0, 0x1C, 0x02, 0x00, 0x00, 0x00, 'h', 0x00, 'a', 0x00}));
     EXPECT_EQ(PlugRecordName(Tables().Plug(8)), u"hall");
+
+    // In English the proposal is English; the names the module holds stay as they are.
+    app->ToggleLanguage();
+    window->PlugList()->AddPlug();
+    EXPECT_EQ(edit->NameEdit()->text(), QStringLiteral("Switch1"));
+    edit->TypeCombo()->setCurrentIndex(1);
+    EXPECT_EQ(edit->NameEdit()->text(), QStringLiteral("Unnamed1"));
+    EXPECT_EQ(PlugRecordName(Tables().Plug(3)), u"开关1");
 }
 
 TEST_F(SmartPlugTest, TheDimmerStartsAtItsLastValueAndOffSendsZero) {
