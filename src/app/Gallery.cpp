@@ -353,7 +353,8 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
             sync.EndFromOutside();
         }
         {
-            CWaitDlg wait(QString::fromUtf8("正在添加插座，请按插座上的按键……"), CWaitDlg::kKindAddPlug, 0, 0);
+            CWaitDlg wait(Tr2("正在添加插座，请按插座上的按键……", "Adding a plug: press the button on the plug…"),
+                          CWaitDlg::kKindAddPlug, 0, 0);
             out.Save(&wait, QStringLiteral("%1-%2").arg(tmpl::Wait).arg(lang));
             wait.Finish(0);
         }

@@ -4,6 +4,7 @@
 
 #include "app/Gallery.h"
 #include "pages/EditorPages.h"
+#include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
-    QApplication::setApplicationVersion(QStringLiteral("2.2.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(orvex::COrvexv13App::kVersion));
     orvex::ApplyApplicationLook(application);
 
     QCommandLineParser parser;

@@ -16,7 +16,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
-    QApplication::setApplicationVersion(QStringLiteral("2.2.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(orvex::COrvexv13App::kVersion));
     orvex::ApplyApplicationLook(application);
 
     QCommandLineParser parser;

@@ -210,8 +210,8 @@ QGroupBox* CSetDlg::BuildPowerOnGroup() {
     row->addWidget(MakeLabel(1238, "机器开机指定模式", group));
     m_powerOnMode = new QComboBox(group);
     SetCtrlId(m_powerOnMode, kPowerOnModeId);
-    m_powerOnMode->addItems({QStringLiteral("Auto"), QStringLiteral("M1"), QStringLiteral("M2"), QStringLiteral("M3"),
-                             QStringLiteral("M4")});
+    m_powerOnMode->addItems(
+        {Tr2("自动", "Auto"), QStringLiteral("M1"), QStringLiteral("M2"), QStringLiteral("M3"), QStringLiteral("M4")});
     m_powerOnMode->setMinimumWidth(90);
     row->addWidget(m_powerOnMode);
     row->addStretch(1);
@@ -344,6 +344,7 @@ void CSetDlg::RefreshFromStore() {
 
 void CSetDlg::Relabel() {
     CToolDialog::Relabel();
+    m_powerOnMode->setItemText(0, Tr2("自动", "Auto"));
     // The value texts are not in the language table; an unset start volume says so in the new language.
     const MachineSettingsRecord working = m_app.Store().WorkingMachineSettings();
     for (size_t i = 0; i < kVolumeLimits.size(); ++i) {

@@ -3,6 +3,7 @@
 #include "link/LinkState.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
+#include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 
@@ -19,7 +20,7 @@ namespace orvex {
 CAboutDlg::CAboutDlg(ParameterStore& store, LinkState& link, QWidget* parent) : QDialog(parent), m_link(link) {
     SetTemplateId(this, tmpl::About);
     UsePageBackground(this);
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(Tr2("关于", "About"));
 
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/icons/orvex.svg")).pixmap(64, 64));
@@ -30,17 +31,19 @@ CAboutDlg::CAboutDlg(ParameterStore& store, LinkState& link, QWidget* parent) : 
     nameFont.setPixelSize(18);
     nameFont.setWeight(QFont::DemiBold);
     name->setFont(nameFont);
-    auto* buildDate = new QLabel(QStringLiteral("Build Date:2016-04-25"), this);
+    auto* buildDate = new QLabel(Tr2("编译日期:%1", "Build Date:%1").arg(QStringLiteral("2016-04-25")), this);
 
     const DeviceIdentity identity = store.Identity();
-    m_module = new QLabel(QStringLiteral("Module:%1").arg(QString::fromLatin1(identity.moduleName)), this);
+    m_module = new QLabel(Tr2("模块:%1", "Module:%1").arg(QString::fromLatin1(identity.moduleName)), this);
     SetCtrlId(m_module, kModuleId);
-    m_mcu = new QLabel(
-        QString::asprintf("MCU Ver:%s CMD Ver:%02d", identity.mcuVersion.c_str(), identity.commandSetVersion), this);
+    m_mcu = new QLabel(Tr2("MCU版本:%1 指令版本:%2", "MCU Ver:%1 CMD Ver:%2")
+                           .arg(QString::fromStdString(identity.mcuVersion))
+                           .arg(identity.commandSetVersion, 2, 10, QLatin1Char('0')),
+                       this);
     SetCtrlId(m_mcu, kMcuId);
-    m_dsp = new QLabel(QStringLiteral("DSP Ver:%1").arg(QString::fromLatin1(identity.dspVersion)), this);
+    m_dsp = new QLabel(Tr2("DSP版本:%1", "DSP Ver:%1").arg(QString::fromLatin1(identity.dspVersion)), this);
     SetCtrlId(m_dsp, kDspId);
-    m_peak = new QCheckBox(QStringLiteral("Peak"), this);
+    m_peak = new QCheckBox(Tr2("峰值", "Peak"), this);
     SetCtrlId(m_peak, kPeakId);
     m_peak->setChecked(link.levelPollEnabled.load() != 0);
     connect(m_peak, &QCheckBox::clicked, this,
@@ -52,7 +55,7 @@ CAboutDlg::CAboutDlg(ParameterStore& store, LinkState& link, QWidget* parent) : 
     m_mcu->setVisible(connected);
     m_dsp->setVisible(connected);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Tr2("确定", "OK"), this);
     SetCtrlId(ok, 1);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

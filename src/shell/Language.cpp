@@ -51,7 +51,7 @@ int LanguageFromSetting(int stored) {
 
 QString ModeName(int mode) {
     static constexpr std::array<const char*, 4> zh = {"M1（电视）", "M2（电影）", "M3（K歌）", "M4（音乐）"};
-    static constexpr std::array<const char*, 4> en = {"M1（TV）", "M2（Movie）", "M3（Karaoke）", "M4（Music）"};
+    static constexpr std::array<const char*, 4> en = {"M1 (TV)", "M2 (Movie)", "M3 (Karaoke)", "M4 (Music)"};
     if (mode < 0 || mode > 3)
         mode = 0;
     return Tr2(zh[static_cast<size_t>(mode)], en[static_cast<size_t>(mode)]);

@@ -85,7 +85,7 @@ struct MenuItem {
 constexpr MenuItem kOpenItem{cmd::FileOpen, {"打开(&O)", "Open(&O)"}, ":/icons/open.svg"};
 constexpr MenuItem kSaveItem{cmd::FileSave, {"保存(&S)", "Save(&S)"}, ":/icons/save.svg"};
 constexpr MenuItem kExitItem{cmd::AppExit, {"退出(&X)", "Exit(&X)"}, ":/icons/exit.svg"};
-constexpr TextPair kRecentTitle{"最近的文档(Last documents)", "Last documents(最近的文档)"};
+constexpr TextPair kRecentTitle{"最近的文档", "Recent documents"};
 
 constexpr TextPair kMuteText{"静音", "Mute"};
 
@@ -330,7 +330,6 @@ void CMainFrame::CreateStatusBar() {
     m_linkPane = new CMyMFCRibbonStatusBarPane(cmd::StatusLink, 52, bar);
     m_linkPane->setText(QString::fromUtf8("USB:未连接"));
     m_modePane = new CMyMFCRibbonStatusBarPane(cmd::StatusMode, 97, bar);
-    m_modePane->setText(QString::fromUtf8("当前模式：模式一"));
     m_modePane->setAlignment(Qt::AlignCenter);
     auto* separator = new QFrame(bar);
     separator->setFrameShape(QFrame::VLine);
@@ -393,7 +392,10 @@ void CMainFrame::UpdateCommandUI() {
             m_linkPane->setText(Tr2("未连接", "Disconnected"));
             m_linkPane->SetTextColour(kLinkDisconnectedColour);
         }
-        m_modePane->setText(Tr2("当前模式:%1", "Current Mode:%1").arg(ModeName(store.DeviceMode())));
+        // The mode is the processor's: with nothing connected there is none to show.
+        m_modePane->setText(session.IsConnected()
+                                ? Tr2("当前模式:%1", "Current Mode:%1").arg(ModeName(store.DeviceMode()))
+                                : QString());
     }
     if (m_bypass) {
         CPage* page = m_view ? m_view->CurrentPage() : nullptr;
@@ -494,8 +496,9 @@ bool CMainFrame::ConfirmClose() {
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes) {
-        const QString path = AskFileName(this, {true, QString(), QStringLiteral("preset.kvom"),
-                                                QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+        const QString path =
+            AskFileName(this, {true, QString(), QStringLiteral("preset.kvom"),
+                               Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"), QStringLiteral("kvom")});
         if (!path.isEmpty())
             COrvexv13View::SaveToDeviceAndFile(m_app, this, path);
     }

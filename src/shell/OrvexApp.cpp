@@ -132,10 +132,16 @@ bool COrvexv13App::InitInstance(const Options& options) {
         case SingleInstanceGuard::Outcome::RaisedOther:
             return false;
         case SingleInstanceGuard::Outcome::OtherNoWindow:
-            ShowInformationBox(nullptr, QString::fromUtf8("已有一个实例在运行，但找不到它的主窗口！"), QString());
+            ShowInformationBox(nullptr,
+                               Tr2("已有一个实例在运行，但找不到它的主窗口！",
+                                   "Another instance is running, but its main window cannot be found!"),
+                               QString());
             return false;
         case SingleInstanceGuard::Outcome::CannotCreate:
-            ShowInformationBox(nullptr, QString::fromUtf8("创建信标对象失败，程序退出！"), QString());
+            ShowInformationBox(
+                nullptr,
+                Tr2("创建信标对象失败，程序退出！", "Cannot create the single-instance marker; the program ends!"),
+                QString());
             return false;
         }
     }
@@ -262,7 +268,8 @@ void COrvexv13App::ShowSyncDialog(const QString& text) {
     m_synDlg = nullptr;
     if (result != CSynDlg::kTimedOut)
         return;
-    ShowErrorBox(m_frame, QString::fromUtf8("发生错误，与设备数据同步超时……"), QString::fromUtf8("错误"));
+    ShowErrorBox(m_frame, Tr2("发生错误，与设备数据同步超时……", "Error: synchronising with the processor timed out…"),
+                 Tr2("错误", "Error"));
     // No disconnect notice: the processor is not answering anyway.
     m_session->DropTcpWithoutNotice();
 }
@@ -286,7 +293,8 @@ void COrvexv13App::ShowWaitDialog(const QString& text, uint8_t kind, uint8_t val
                 plugs->OnKeyLearningAborted();
         }
     });
-    dialog.SetTimeoutNotice([this] { ShowInfoMessage(QString::fromUtf8("发生错误，操作超时……"), kInfoMs); });
+    dialog.SetTimeoutNotice(
+        [this] { ShowInfoMessage(Tr2("发生错误，操作超时……", "Error: the operation timed out…"), kInfoMs); });
     m_waitDlg = &dialog;
     dialog.exec();
     m_waitDlg = nullptr;
@@ -370,7 +378,8 @@ void COrvexv13App::ToggleLanguage() {
 
 bool COrvexv13App::OpenDocumentFile(const QString& path) {
     if (!QFileInfo::exists(path)) {
-        ShowInformationBox(m_frame, QString::fromUtf8("文件不存在！"), QString::fromUtf8("文件打开错误"));
+        ShowInformationBox(m_frame, Tr2("文件不存在！", "The file does not exist!"),
+                           Tr2("文件打开错误", "Cannot open file"));
         return false;
     }
     if (QFileInfo(path).suffix().compare(QStringLiteral("kvom"), Qt::CaseInsensitive) != 0)

@@ -35,7 +35,8 @@ class CReconnector;
 class COrvexv13App : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* kMainCaption = "Vadidizov v2.2.2";
+    static constexpr const char* kVersion = ORVEX_VERSION;
+    static constexpr const char* kMainCaption = "Orvex " ORVEX_VERSION;
 
     struct Options {
         int languageOverride = -1;  // --lang: 0 or 1 for this run only

@@ -306,10 +306,11 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
         return;
     switch (CheckIdentity(m_app.Store().Identity())) {
     case IdentityCheck::WrongModel:
-        Mismatch(QString::fromUtf8("机器型号与软件不匹配!"));
+        Mismatch(Tr2("机器型号与软件不匹配!", "This processor model does not match the software!"));
         return;
     case IdentityCheck::WrongVersion:
-        Mismatch(QString::fromUtf8("机器与软件通信版本不匹配，请使用机器配套软件!"));
+        Mismatch(Tr2("机器与软件通信版本不匹配，请使用机器配套软件!",
+                     "The processor speaks another protocol version; use the software that came with it!"));
         return;
     case IdentityCheck::Accepted:
         break;
@@ -353,7 +354,7 @@ void COrvexv13View::Mismatch(const QString& text) {
     if (!m_mismatchArmed)
         return;
     m_mismatchArmed = false;
-    OpenErrorBox(window(), text, QString::fromUtf8("错误"), [self = QPointer<COrvexv13View>(this)] {
+    OpenErrorBox(window(), text, Tr2("错误", "Error"), [self = QPointer<COrvexv13View>(this)] {
         if (self)
             self->m_mismatchArmed = true;
     });
@@ -372,7 +373,8 @@ void COrvexv13View::OnLinkLost() {
 void COrvexv13View::OnHostBusy() {
     m_app.EndSyncDialog();
     m_app.hostBusy = 1;
-    const QString text = Tr2("主机已连接其他设备，请先断开!", "Host is connected!");
+    const QString text =
+        Tr2("主机已连接其他设备，请先断开!", "The host is in use by another device; disconnect it first!");
     // The busy answer comes right after the connect: it replaces the "connected" notice, which
     // would otherwise stay up longer than the message and contradict it. It may also overtake the
     // attempt's own report, and then stands in for that notice.
@@ -398,9 +400,12 @@ void COrvexv13View::OnRemoteKey(uint32_t keyCode) {
 }
 
 void COrvexv13View::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {
-    const QString text = QString::asprintf("参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ", code, cmd, sub);
+    const auto hex = [](uint8_t v) { return QString::asprintf("%02X", v); };
+    const QString text =
+        Tr2("参数错误,代码0x:%1,指令1:0x%2,指令2:0x%3 ", "Parameter error, code 0x%1, command 1: 0x%2, command 2: 0x%3")
+            .arg(hex(code), hex(cmd), hex(sub));
     // Not modal: the link keeps running while the user reads it.
-    OpenMessageBox(window(), {QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok}, {});
+    OpenMessageBox(window(), {QMessageBox::Critical, Tr2("错误", "Error"), text, QMessageBox::Ok}, {});
 }
 
 void COrvexv13View::OnUsbArrival(const QString& /*path*/) {
@@ -565,7 +570,7 @@ void COrvexv13View::MachineReset() {
     if (!session.IsConnected())
         return;
     const QString text = Tr2("您确定要将机器复位吗? \n机器复位后请手动重启机器.", "Are you sure reset machine? ");
-    if (AskQuestion(window(), text, QString::fromUtf8("提示")) != QMessageBox::Yes)
+    if (AskQuestion(window(), text, Tr2("提示", "Question")) != QMessageBox::Yes)
         return;
     session.MachineReset();
     m_app.qtOption = AppSettings::DefaultQtOption();
@@ -576,7 +581,7 @@ void COrvexv13View::MachineReset() {
 void COrvexv13View::ResetPageEq() {
     if (!m_currentPage)
         return;
-    if (AskQuestion(window(), Tr2("您确定重置当前均衡吗?", "Are you sure reset the EQ?"), QString::fromUtf8("提示")) !=
+    if (AskQuestion(window(), Tr2("您确定重置当前均衡吗?", "Are you sure reset the EQ?"), Tr2("提示", "Question")) !=
         QMessageBox::Yes)
         return;
     if (m_currentPage && m_currentPage->HasEq())
@@ -637,8 +642,9 @@ void COrvexv13View::OnFileOpen() {
         m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
         return;
     }
-    const QString path = AskFileName(
-        window(), {false, QString(), QString(), QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    const QString path =
+        AskFileName(window(), {false, QString(), QString(), Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"),
+                               QStringLiteral("kvom")});
     if (path.isEmpty())
         return;
     LoadModeFileAndWrite(path, true);
@@ -651,12 +657,14 @@ bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule
     const ModeFileResult result = session.LoadModeFile(path.toStdString());
     if (!result.ok()) {
         if (result.status == ModeFileStatus::CannotOpen)
-            ShowMessageBox(window(), {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                                      QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
+            ShowMessageBox(window(), {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                                      Tr2("无法写入文件：\n%1\n文件可能被写保护。",
+                                          "Can't write to file:\n%1\nProbaby it is write protected.")
                                           .arg(QDir::toNativeSeparators(path)),
                                       QMessageBox::Ok});
         else
-            ShowInformationBox(window(), QStringLiteral("Mode file version not support!"), QStringLiteral("Info"));
+            ShowInformationBox(window(), Tr2("模式文件的版本不受支持!", "Mode file version not support!"),
+                               Tr2("信息", "Info"));
         return false;
     }
     if (applyNameRule)
@@ -676,8 +684,9 @@ void COrvexv13View::OnFileSave() {
         m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
         return;
     }
-    const QString path = AskFileName(window(), {true, QString(), QStringLiteral("name.kvom"),
-                                                QStringLiteral("Mode Files (*.kvom)"), QStringLiteral("kvom")});
+    const QString path =
+        AskFileName(window(), {true, QString(), QStringLiteral("name.kvom"),
+                               Tr2("模式文件 (*.kvom)", "Mode Files (*.kvom)"), QStringLiteral("kvom")});
     if (path.isEmpty())
         return;
     SaveToDeviceAndFile(m_app, window(), path);
@@ -689,8 +698,9 @@ bool COrvexv13View::SaveToDeviceAndFile(COrvexv13App& app, QWidget* parent, cons
     session.SaveDeviceMode(app.Store().DeviceMode());
     const ModeFileResult result = session.SaveModeFile(path.toStdString());
     if (!result.ok()) {
-        ShowMessageBox(parent, {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                                QStringLiteral("Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
+        ShowMessageBox(parent, {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                                Tr2("错误码=%1，无法写入文件：\n%2\n文件可能被写保护。",
+                                    "Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
                                     .arg(result.errorCode)
                                     .arg(QDir::toNativeSeparators(path)),
                                 QMessageBox::Ok});

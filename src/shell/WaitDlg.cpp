@@ -1,6 +1,7 @@
 #include "shell/WaitDlg.h"
 
 #include "shell/ControlIds.h"
+#include "shell/Language.h"
 #include "shell/Theme.h"
 
 #include <QHBoxLayout>
@@ -25,8 +26,8 @@ CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t va
     : QDialog(parent), m_textValue(text), m_kind(kind), m_value1(value1), m_value2(value2) {
     SetTemplateId(this, tmpl::Wait);
     UsePageBackground(this);
-    // This template has no entries in the language tables: it reads the same in both modes.
-    setWindowTitle(QString::fromUtf8("请稍等……"));
+    // This template has no entries in the language tables: its texts are chosen here.
+    setWindowTitle(Tr2("请稍等……", "Please wait…"));
     setMinimumWidth(400);
     setCursor(Qt::WaitCursor);
 
@@ -40,7 +41,7 @@ CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t va
     m_progress->setTextVisible(false);
     m_progress->setFixedHeight(16);
 
-    m_abortButton = new QPushButton(QString::fromUtf8("强行中止"), this);
+    m_abortButton = new QPushButton(Tr2("强行中止", "Abort"), this);
     SetCtrlId(m_abortButton, kAbortId);
     m_abortButton->setCursor(Qt::ArrowCursor);
     connect(m_abortButton, &QPushButton::clicked, this, &CWaitDlg::reject);

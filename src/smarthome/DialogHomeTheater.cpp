@@ -381,7 +381,11 @@ void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
     } else if (callback == zwave::CallbackQuiet && status == 1) {
         Finish(0);
         m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
+    } else {
+        return;
     }
+    // The set is over: the list shows the state the plug was switched to.
+    m_list->RefreshFromStore();
 }
 
 void CDialogHomeTheater::OfferToRemoveSceneCommands(int node) {

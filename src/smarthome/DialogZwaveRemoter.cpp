@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -121,6 +122,13 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : C
     auto* saveRow = new QHBoxLayout;
     saveRow->addWidget(MakeButton(listGroup, kSaveId, "保存列表"));
     saveRow->addWidget(MakeButton(listGroup, kTestId, "测试当前情景"));
+    m_savedNote = new QLabel(listGroup);
+    m_savedNote->setStyleSheet(QStringLiteral("color: rgb(0, 128, 0);"));
+    m_savedNote->hide();
+    saveRow->addWidget(m_savedNote);
+    m_savedNoteTimer = new QTimer(this);
+    m_savedNoteTimer->setSingleShot(true);
+    connect(m_savedNoteTimer, &QTimer::timeout, m_savedNote, &QLabel::hide);
     listLayout->addLayout(saveRow);
     layout->addWidget(listGroup, 3);
 
@@ -514,6 +522,7 @@ void CDialogZwaveRemoter::ClearRows() {
 }
 
 bool CDialogZwaveRemoter::Save() {
+    m_savedNote->hide();
     if (!m_app.Session().IsConnected()) {
         Notice(Tr2("请先连接设备!", "Please connect device!"));
         return false;
@@ -531,6 +540,10 @@ bool CDialogZwaveRemoter::Save() {
         static_cast<uint16_t>(kSceneMemoryAddress + static_cast<uint32_t>(kSceneRecordSize * m_scene)), record);
     LoadScene();
     Notice(Tr2("保存完成", "Save finished"));
+    // The notice may open behind this window; the note beside the button is where the user looks.
+    m_savedNote->setText(Tr2("已保存", "Saved"));
+    m_savedNote->show();
+    m_savedNoteTimer->start(kSavedNoteMs);
     return true;
 }
 

@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QTimer;
 class QTreeWidget;
 
 namespace orvex {
@@ -50,6 +51,8 @@ public:
     static constexpr int kSaveId = 1074, kTestId = 1081;
     // A row's command: target | value << 8.
     static constexpr int kCommandRole = Qt::UserRole + 1;
+    // How long "Saved" stays beside the save button.
+    static constexpr int kSavedNoteMs = 2500;
 
     // The keys of a plug, from its key file; the remote-learning code provides it. With `create` a plug
     // without a key file is given its default one first.
@@ -94,6 +97,8 @@ public:
     QCheckBox* OnCheck() const { return m_on; }
     QSlider* LevelSlider() const { return m_level; }
     QSlider* DelaySlider() const { return m_delay; }
+    // Beside the save button: says for a moment that the scene went to the module.
+    QLabel* SavedNote() const { return m_savedNote; }
 
 private:
     void LoadScene();
@@ -126,6 +131,8 @@ private:
     QCheckBox* m_showLearned = nullptr;
     QSlider* m_delay = nullptr;
     QLabel* m_delayText = nullptr;
+    QLabel* m_savedNote = nullptr;
+    QTimer* m_savedNoteTimer = nullptr;
     int m_scene = 0;
     bool m_changed = false;
 };

@@ -102,7 +102,8 @@ void CDlgZwaveEdit::StartAdd() {
     m_filling = true;
     m_type->setCurrentIndex(0);
     m_filling = false;
-    m_name->setText(ProposeName(QString::fromUtf8("开关")));
+    // Only a proposal: the module keeps whatever name the user confirms, in either language.
+    m_name->setText(ProposeName(Tr2("开关", "Switch")));
     UpdateOkText();
     m_name->setFocus();
     m_name->selectAll();
@@ -124,7 +125,7 @@ void CDlgZwaveEdit::StartModify(int node) {
 void CDlgZwaveEdit::OnTypeChanged() {
     if (m_filling || !m_adding)
         return;
-    m_name->setText(ProposeName(QString::fromUtf8("无名")));
+    m_name->setText(ProposeName(Tr2("无名", "Unnamed")));
 }
 
 void CDlgZwaveEdit::OnOk() {
@@ -135,13 +136,15 @@ void CDlgZwaveEdit::OnOk() {
     }
     QString name = m_name->text();
     if (name.isEmpty()) {
-        ShowMessageBox(this, {QMessageBox::Information, QString::fromUtf8("提示"), QString::fromUtf8("名称不能为空"),
-                              QMessageBox::Ok});
+        ShowMessageBox(this, {QMessageBox::Information, Tr2("提示", "Note"),
+                              Tr2("名称不能为空", "The name cannot be empty"), QMessageBox::Ok});
         return;
     }
     if (name.size() > kMaxNameChars) {
-        ShowMessageBox(this, {QMessageBox::Information, QString::fromUtf8("提示"),
-                              QString::fromUtf8("名字太长，只保留12个字符长度"), QMessageBox::Ok});
+        ShowMessageBox(
+            this, {QMessageBox::Information, Tr2("提示", "Note"),
+                   Tr2("名字太长，只保留12个字符长度", "The name is too long; only its first 12 characters are kept"),
+                   QMessageBox::Ok});
         name.truncate(kMaxNameChars);
     }
     const uint8_t type = static_cast<uint8_t>(m_type->currentData().toInt());

@@ -86,7 +86,11 @@ void CDlgZwaveList::RefreshFromStore() {
         QString name = QString::fromStdU16String(PlugRecordName(record));
         if (name.isEmpty())
             name = QString::number(node); // a record not read yet still leaves the plug reachable
-        auto* item = new QListWidgetItem(PlugTypeIcon(type, kIconSize), name, m_list);
+        // Under the name, the plug's last known state: what a switch left it at.
+        const uint8_t value = tables.NodeValue(node);
+        const QString state = type == kPlugTypeDimmer ? CDlgZwaveLight::LevelText(value)
+                                                      : (value != 0 ? Tr2("开", "ON") : Tr2("关", "OFF"));
+        auto* item = new QListWidgetItem(PlugTypeIcon(type, kIconSize), name + QLatin1Char('\n') + state, m_list);
         item->setData(kNodeRole, node);
         item->setToolTip(QStringLiteral("%1").arg(node));
         if (node == current)
@@ -97,6 +101,7 @@ void CDlgZwaveList::RefreshFromStore() {
 void CDlgZwaveList::Relabel() {
     RelabelDialog(this, kTemplateId);
     m_group->setTitle(Tr2("设备列表", "Device list"));
+    RefreshFromStore(); // the states read in the new language
 }
 
 void CDlgZwaveList::OpenPlug(int node) {

@@ -80,8 +80,8 @@ QString WithRemoExtension(const QString& path) {
 }
 
 FileDialogRequest RemoteFileRequest(bool save) {
-    return {save, QString(), save ? QStringLiteral("name.remo") : QString(), QStringLiteral("Remote Data File(*.remo)"),
-            QStringLiteral("remo")};
+    return {save, QString(), save ? QStringLiteral("name.remo") : QString(),
+            Tr2("遥控数据文件(*.remo)", "Remote Data File(*.remo)"), QStringLiteral("remo")};
 }
 
 } // namespace
@@ -219,7 +219,7 @@ void CRemoteDlg::OnApply() {
 void CRemoteDlg::OnLoadFile() {
     DeviceSession& session = m_app.Session();
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(QString::fromUtf8("请先连接机器再进行此操作!"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(false));
@@ -236,23 +236,24 @@ void CRemoteDlg::OnLoadFile() {
                                       .arg(QDir::toNativeSeparators(path)),
                                   QMessageBox::Ok});
         else
-            ShowMessageBox(this, {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                                  QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
+            ShowMessageBox(this, {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                                  Tr2("无法写入文件：\n%1\n文件可能被写保护。",
+                                      "Can't write to file:\n%1\nProbaby it is write protected.")
                                       .arg(QDir::toNativeSeparators(path)),
                                   QMessageBox::Ok});
-        m_app.ShowInfoMessage(QString::fromUtf8("载入遥控文件失败"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("载入遥控文件失败", "Loading the remote file failed"), kInfoMs);
         return;
     }
     session.Store().SetRemoteKeyRecord(table);
     session.Commands().WriteRemoteKeys();
     ShowLearnedKeys();
-    m_app.ShowInfoMessage(QString::fromUtf8("载入遥控文件成功"), kInfoMs);
+    m_app.ShowInfoMessage(Tr2("载入遥控文件成功", "Remote file loaded"), kInfoMs);
 }
 
 void CRemoteDlg::OnSaveFile() {
     DeviceSession& session = m_app.Session();
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(QString::fromUtf8("请先连接机器再进行此操作!"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(true));
@@ -261,15 +262,16 @@ void CRemoteDlg::OnSaveFile() {
     path = WithRemoExtension(path);
     const RemoteFileResult result = SaveRemoteFile(path.toStdString(), session.Store().GetRemoteKeyRecord());
     if (!result.ok()) {
-        ShowMessageBox(this, {QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                              QStringLiteral("Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
+        ShowMessageBox(this, {QMessageBox::Warning, Tr2("无法写入文件", "Can't write to file"),
+                              Tr2("错误码=%1，无法写入文件：\n%2\n文件可能被写保护。",
+                                  "Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
                                   .arg(result.errorCode)
                                   .arg(QDir::toNativeSeparators(path)),
                               QMessageBox::Ok});
-        m_app.ShowInfoMessage(QString::fromUtf8("保存遥控文件失败"), kInfoMs);
+        m_app.ShowInfoMessage(Tr2("保存遥控文件失败", "Saving the remote file failed"), kInfoMs);
         return;
     }
-    m_app.ShowInfoMessage(QString::fromUtf8("保存遥控文件成功"), kInfoMs);
+    m_app.ShowInfoMessage(Tr2("保存遥控文件成功", "Remote file saved"), kInfoMs);
 }
 
 void CRemoteDlg::reject() {

@@ -170,7 +170,7 @@ std::filesystem::path CRemoteLearnDlg::KeyFolder() {
     const std::filesystem::path folder = PlugKeyFolder();
     const bool ready = !folder.empty() && CreateKeyDirectory(folder);
     if (!ready && !m_folderReported)
-        ShowErrorBox(this, QString::fromUtf8("创建Key目录失败!"), QString::fromUtf8("错误"));
+        ShowErrorBox(this, Tr2("创建Key目录失败!", "Cannot create the Key folder!"), Tr2("错误", "Error"));
     m_folderReported = !ready;
     // An unresolved folder stays empty: every file operation then refuses, nothing is guessed.
     return folder;
@@ -187,7 +187,7 @@ void CRemoteLearnDlg::ReportBrokenFile(const KeyFileResult& result) {
         this,
         Tr2("按键文件无法读取，文件未作改动：\n%1\n%2", "The key file cannot be read and was left as it is:\n%1\n%2")
             .arg(path, detail),
-        QString::fromUtf8("错误"));
+        Tr2("错误", "Error"));
 }
 
 void CRemoteLearnDlg::Reload() {
@@ -253,8 +253,8 @@ void CRemoteLearnDlg::OnLearn() {
     StartOperation(Operation::Learn, node, key);
     Reload();
     if (COrvexv13View* view = theApp().View())
-        view->RequestWaitDialog(QString::fromUtf8("遥控学习操作"), zwave::SendData, static_cast<uint8_t>(node),
-                                static_cast<uint8_t>(kLearnValue + key), 0);
+        view->RequestWaitDialog(Tr2("遥控学习操作", "Learning a remote key"), zwave::SendData,
+                                static_cast<uint8_t>(node), static_cast<uint8_t>(kLearnValue + key), 0);
 }
 
 void CRemoteLearnDlg::OnTransmit() {
@@ -264,14 +264,15 @@ void CRemoteLearnDlg::OnTransmit() {
     const int key = SelectedKey();
     StartOperation(Operation::Transmit, node, key);
     if (COrvexv13View* view = theApp().View())
-        view->RequestWaitDialog(QString::fromUtf8("遥控操作"), zwave::SendData, static_cast<uint8_t>(node),
+        view->RequestWaitDialog(Tr2("遥控操作", "Sending a remote key"), zwave::SendData, static_cast<uint8_t>(node),
                                 static_cast<uint8_t>(kTransmitValue + key), 100);
 }
 
 void CRemoteLearnDlg::OnRename() {
     const QString name = m_name->text();
     if (name.isEmpty()) {
-        ShowInformationBox(this, QString::fromUtf8("遥控键名称不能为空字符串!"), Tr2("提示", "Information"));
+        ShowInformationBox(this, Tr2("遥控键名称不能为空字符串!", "The key name cannot be empty!"),
+                           Tr2("提示", "Information"));
         return;
     }
     if (!CheckReady(false, Tr2("请在列表中选择一个按键", "Please select a key row")))
@@ -385,33 +386,34 @@ void CRemoteLearnDlg::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
     switch (value) {
     case 2:
         if (learning)
-            ShowOutcome(QString::fromUtf8("准备就绪，请按下遥控器按键"), QColor(), -1);
+            ShowOutcome(Tr2("准备就绪，请按下遥控器按键", "Ready: press the key on the remote"), QColor(), -1);
         break;
     case 3:
         if (learning) {
             setStatus(1);
-            ShowOutcome(QString::fromUtf8("学习完成"), kDoneColour, kResultShownMs);
+            ShowOutcome(Tr2("学习完成", "Learnt"), kDoneColour, kResultShownMs);
         }
         break;
     case 4:
         if (learning) {
             setStatus(0);
-            ShowOutcome(QString::fromUtf8("校验错误，请重新学习"), kFailColour, kResultShownMs);
+            ShowOutcome(Tr2("校验错误，请重新学习", "Check error: learn the key again"), kFailColour, kResultShownMs);
         }
         break;
     case 5:
         if (learning) {
             setStatus(0);
-            ShowOutcome(QString::fromUtf8("等待遥控器按键超时"), kFailColour, kResultShownMs);
+            ShowOutcome(Tr2("等待遥控器按键超时", "No key was pressed on the remote in time"), kFailColour,
+                        kResultShownMs);
         }
         break;
     case 6:
         if (!learning)
-            ShowOutcome(QString::fromUtf8("遥控按键发射成功"), kDoneColour, 0);
+            ShowOutcome(Tr2("遥控按键发射成功", "Key sent"), kDoneColour, 0);
         break;
     case 7:
         if (!learning)
-            ShowOutcome(QString::fromUtf8("遥控按键发射失败"), kFailColour, kResultShownMs);
+            ShowOutcome(Tr2("遥控按键发射失败", "Sending the key failed"), kFailColour, kResultShownMs);
         break;
     default:
         break;

@@ -204,7 +204,7 @@ TEST_F(RemoteDlgTest, ApplyAndLoadSendTheTableAndAShortFileChangesNothing) {
     EXPECT_TRUE(InfoShown(QString::fromUtf8("载入遥控文件成功")));
     ASSERT_EQ(fileRequests.size(), 1u);
     EXPECT_FALSE(fileRequests[0].save);
-    EXPECT_EQ(fileRequests[0].filter, QStringLiteral("Remote Data File(*.remo)"));
+    EXPECT_EQ(fileRequests[0].filter, QString::fromUtf8("遥控数据文件(*.remo)"));
     host->ClearReceived();
 
     // Seventeen bytes are no remote data file: the table stays and nothing is sent.
@@ -219,7 +219,7 @@ TEST_F(RemoteDlgTest, ApplyAndLoadSendTheTableAndAShortFileChangesNothing) {
     // A file that is not there: the message of a file that cannot be opened.
     AnswerFileDialog(temp.Path() / "absent.remo");
     dialog->OnLoadFile();
-    EXPECT_EQ(CountBoxes(QStringLiteral("Can't write to file:\n%1\nProbaby it is write protected.")
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("无法写入文件：\n%1\n文件可能被写保护。")
                              .arg(QString::fromStdString((temp.Path() / "absent.remo").string()))),
               1);
     EXPECT_EQ(Store().GetRemoteKeyRecord(), Table(0x80));
@@ -241,8 +241,8 @@ TEST_F(RemoteDlgTest, SaveWritesTheEighteenBytesUnderTheRemoteExtension) {
     AnswerFileDialog(temp.Path() / "no-such-folder" / "keys.remo");
     dialog->OnSaveFile();
     EXPECT_TRUE(InfoShown(QString::fromUtf8("保存遥控文件失败")));
-    EXPECT_EQ(boxes.back().caption, QStringLiteral("Can't write to file"));
-    EXPECT_TRUE(boxes.back().text.startsWith(QStringLiteral("Errcode=2,")));
+    EXPECT_EQ(boxes.back().caption, QString::fromUtf8("无法写入文件"));
+    EXPECT_TRUE(boxes.back().text.startsWith(QString::fromUtf8("错误码=2，")));
 }
 
 TEST_F(RemoteDlgTest, FilesNeedAConnection) {

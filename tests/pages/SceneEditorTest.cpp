@@ -142,6 +142,25 @@ TEST_F(SceneEditorTest, EveryCommandIsListedNumberedOneToNAndSaveWritesExactlyTh
     EXPECT_EQ(sceneWrites, 2);
 }
 
+// The only confirmation was a notice that can open behind the smart-plug window.
+TEST_F(SceneEditorTest, ASavedSceneSaysSoBesideTheButtonForAMoment) {
+    CDialogZwaveRemoter* page = OpenScenes();
+    EXPECT_FALSE(page->SavedNote()->isVisible());
+    page->AddDelay();
+    ASSERT_TRUE(page->Save());
+    EXPECT_TRUE(page->SavedNote()->isVisible());
+    EXPECT_EQ(page->SavedNote()->text(), QString::fromUtf8("已保存"));
+    EXPECT_TRUE(PumpUntil([&] { return !page->SavedNote()->isVisible(); }, CDialogZwaveRemoter::kSavedNoteMs + 1000));
+
+    languageIndex = kLanguageEnglish;
+    ASSERT_TRUE(page->Save());
+    EXPECT_EQ(page->SavedNote()->text(), QStringLiteral("Saved"));
+    // A refused save takes the earlier note away rather than leave it standing.
+    app->Session().CloseLink();
+    EXPECT_FALSE(page->Save());
+    EXPECT_FALSE(page->SavedNote()->isVisible());
+}
+
 TEST_F(SceneEditorTest, SaveIsRefusedWithoutTheTablesOrTheLinkAndSaysWhy) {
     CDialogZwaveRemoter* page = OpenScenes();
     page->AddDelay();

@@ -168,7 +168,7 @@ TEST_F(SmartPlugTest, AddingAPlugTakesTwoPressesAndWritesItsFullTwelveCharacterN
         stored.push_back(static_cast<char16_t>(memory[144 + 2 * i] | memory[145 + 2 * i] << 8));
     EXPECT_EQ(QString::fromStdU16String(stored), name);
     EXPECT_EQ(window->PlugList()->ListedNodes(), std::vector<int>{5});
-    EXPECT_EQ(window->PlugList()->List()->item(0)->text(), name);
+    EXPECT_EQ(window->PlugList()->List()->item(0)->text(), name + QString::fromUtf8("\n关"));
     EXPECT_EQ(window->CurrentOperation(), CDialogHomeTheater::Operation::Idle);
     EXPECT_FALSE(Saw(kAbortExclusion));
 }
@@ -363,6 +363,14 @@ TEST_F(SmartPlugTest, TheListNeverShowsTheControllerAndTheAddDialogProposesFreeN
     edit->OnOk();
     EXPECT_TRUE(HostReceived({0x13, 0x00, 0xE0, 0x1C, 0x02, 0x00, 0x00, 0x00, 'h', 0x00, 'a', 0x00}));
     EXPECT_EQ(PlugRecordName(Tables().Plug(8)), u"hall");
+
+    // In English the proposal is English; the names the module holds stay as they are.
+    app->ToggleLanguage();
+    window->PlugList()->AddPlug();
+    EXPECT_EQ(edit->NameEdit()->text(), QStringLiteral("Switch1"));
+    edit->TypeCombo()->setCurrentIndex(1);
+    EXPECT_EQ(edit->NameEdit()->text(), QStringLiteral("Unnamed1"));
+    EXPECT_EQ(PlugRecordName(Tables().Plug(3)), u"开关1");
 }
 
 TEST_F(SmartPlugTest, TheDimmerStartsAtItsLastValueAndOffSendsZero) {
@@ -424,6 +432,32 @@ TEST_F(SmartPlugTest, TheSwitchSendsOnAndAFastCallbackNeverLeavesAWaitDialogBehi
     sw->Switch(true);
     View()->FinishWaitDialog(0);
     EXPECT_FALSE(HostReceived({0x01, 0x0A, 0x00, 0x13}, 200));
+}
+
+// The list showed names only: after a switch nothing said whether the plug was now on or off.
+TEST_F(SmartPlugTest, SwitchingAPlugShowsItsNewStateInTheList) {
+    CDialogHomeTheater* window = OpenWindow();
+    AddPlug(5, kPlugTypeSwitch, u"fan");
+    AddPlug(6, kPlugTypeDimmer, u"lamp");
+    Tables().SetNodeValue(6, 35);
+    window->RefreshFromStore();
+    QListWidget* list = window->PlugList()->List();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), QString::fromUtf8("fan\n关"));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("lamp\n35%"));
+
+    window->PlugList()->OpenPlug(5);
+    auto* sw = qobject_cast<CDlgZwaveSwitch*>(app->ToolDialog(tmpl::PlugSwitch));
+    ASSERT_NE(sw, nullptr);
+    sw->OnButton()->click();
+    ASSERT_TRUE(HostReceived(kNode5On));
+    Module(zwave::SendData, {zwave::CallbackValue, 0x00});
+    EXPECT_TRUE(
+        PumpUntil([&] { return list->count() == 2 && list->item(0)->text() == QString::fromUtf8("fan\n开"); }, 1000));
+
+    app->ToggleLanguage();
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("fan\nON"));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("lamp\n35%"));
 }
 
 TEST_F(SmartPlugTest, EnterHidesTheWindowAndEscapeEndsItWithPollingBack) {

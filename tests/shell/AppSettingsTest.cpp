@@ -63,7 +63,7 @@ TEST_F(AppSettingsTest, StartUpWritesTheLookAndReExtractsADeletedHelpFile) {
 
 TEST_F(AppSettingsTest, TheMainWindowCarriesItsCaptionAndInstanceMark) {
     StartApp();
-    EXPECT_EQ(Frame()->windowTitle(), QStringLiteral("Vadidizov v2.2.2"));
+    EXPECT_EQ(Frame()->windowTitle(), QStringLiteral("Orvex ") + QStringLiteral(ORVEX_VERSION));
     EXPECT_EQ(Frame()->property(CMainFrame::kInstanceProperty).toInt(), 1);
 }
 

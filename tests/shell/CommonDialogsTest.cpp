@@ -184,9 +184,17 @@ TEST_F(CommonDialogsTest, AboutBoxWithALinkShowsTheIdentity) {
     Store().SetDspVersion("2019-04-16");
     Store().SetCommandSetVersion(18);
     app->Session().State().linkConnected.store(1);
+    {
+        CAboutDlg about(Store(), app->Session().State());
+        about.show();
+        EXPECT_TRUE(FindCtrl<QLabel>(&about, CAboutDlg::kMcuId)->isVisible());
+        EXPECT_EQ(FindCtrl<QLabel>(&about, CAboutDlg::kMcuId)->text(),
+                  QString::fromUtf8("MCU版本:2019-04-02 指令版本:18"));
+        EXPECT_EQ(about.windowTitle(), QString::fromUtf8("关于"));
+    }
+    SetLanguageIndex(kLanguageEnglish);
     CAboutDlg about(Store(), app->Session().State());
-    about.show();
-    EXPECT_TRUE(FindCtrl<QLabel>(&about, CAboutDlg::kMcuId)->isVisible());
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(FindCtrl<QLabel>(&about, CAboutDlg::kMcuId)->text(), QStringLiteral("MCU Ver:2019-04-02 CMD Ver:18"));
     EXPECT_EQ(FindCtrl<QLabel>(&about, CAboutDlg::kDspId)->text(), QStringLiteral("DSP Ver:2019-04-16"));
     EXPECT_EQ(FindCtrl<QLabel>(&about, CAboutDlg::kModuleId)->text(), QStringLiteral("Module:Calyxon"));

@@ -81,7 +81,7 @@ TEST_F(DeviceModeTest, MachineResetSendsTheResetAndRestoresTheLinkOptions) {
     languageIndex = kLanguageEnglish;
     View()->OnCommand(cmd::Reset);
     EXPECT_EQ(boxes.back().text, QStringLiteral("Are you sure reset machine? "));
-    EXPECT_EQ(boxes.back().caption, QString::fromUtf8("提示"));
+    EXPECT_EQ(boxes.back().caption, QStringLiteral("Question")); // the question box's title was Chinese only
     EXPECT_TRUE(HostReceived({0x68, 0xAA}));
     EXPECT_EQ(app->Settings().QtOption(), AppSettings::DefaultQtOption());
     EXPECT_TRUE(InfoShown(QStringLiteral("Please restart……")));
@@ -129,8 +129,8 @@ TEST_F(DeviceModeTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
     Store().Set(fields::echoVolume, 12);
     SetFileDialogHook([&](const FileDialogRequest&) { return path; });
     View()->OnCommand(cmd::FileOpen);
-    EXPECT_EQ(CountBoxes(QStringLiteral("Mode file version not support!")), 1);
-    EXPECT_EQ(boxes.back().caption, QStringLiteral("Info"));
+    EXPECT_EQ(CountBoxes(QString::fromUtf8("模式文件的版本不受支持!")), 1);
+    EXPECT_EQ(boxes.back().caption, QString::fromUtf8("信息"));
     EXPECT_EQ(Store().Get(fields::echoVolume), 12);
     EXPECT_EQ(app->SyncDialog(), nullptr);
 }

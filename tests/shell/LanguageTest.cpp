@@ -93,7 +93,7 @@ TEST_F(LanguageTest, StoredEnglishBuildsTheRibbonInEnglish) {
     EXPECT_EQ(Ribbon()->Category(0)->Panel(1)->Name(), QStringLiteral("Effect Vol"));
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->text(), QStringLiteral("LoadMode"));
     EXPECT_EQ(Ribbon()->FindByID<QToolButton>(cmd::LoadModeIn)->menu()->actions()[2]->text(),
-              QString::fromUtf8("M3（Karaoke）"));
+              QStringLiteral("M3 (Karaoke)"));
 }
 
 // Every text of the main window with the widget's class, in a fixed order, and the menus' items.

@@ -255,8 +255,14 @@ TEST_F(RibbonTest, StatusPanesFollowTheLinkAndTheMode) {
     EXPECT_EQ(Frame()->LinkPane()->TextColour(), QColor(220, 0, 0));
     Store().SetDeviceMode(2);
     Frame()->UpdateCommandUI();
+    EXPECT_EQ(Frame()->ModePane()->text(), QString()); // no processor, no current mode
+    app->Session().State().linkConnected.store(1);
+    Frame()->UpdateCommandUI();
     EXPECT_EQ(Frame()->ModePane()->text(), QString::fromUtf8("当前模式:M3（K歌）"));
     EXPECT_EQ(Frame()->ModePane()->TextColour(), QColor(255, 0, 0));
+    app->Session().State().linkConnected.store(0);
+    Frame()->UpdateCommandUI();
+    EXPECT_EQ(Frame()->ModePane()->text(), QString());
 }
 
 TEST_F(RibbonTest, FrameKeepsItsMinimumSize) {

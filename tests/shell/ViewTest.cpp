@@ -177,6 +177,13 @@ TEST_F(ViewTest, LinkTimeoutSaysHostDisconnected) {
     EXPECT_EQ(InfoText(), QStringLiteral("Host disconnected!"));
 }
 
+// "Host is connected!" read like a success while the host was refusing this editor.
+TEST_F(ViewTest, HostBusySaysInEnglishThatAnotherDeviceHoldsTheHost) {
+    languageIndex = kLanguageEnglish;
+    View()->OnHostBusy();
+    EXPECT_EQ(InfoText(), QStringLiteral("The host is in use by another device; disconnect it first!"));
+}
+
 TEST_F(ViewTest, FileCommandsWithoutALinkAskToConnect) {
     for (int id :
          {cmd::FileOpen, cmd::LoadFileIn, cmd::LoadFileOut, cmd::FileSave, cmd::SaveFileIn, cmd::SaveFileOut}) {

@@ -286,8 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SpotRow{"IDD333_1132", "通道7", "CH 7"}, SpotRow{"IDD333_1198", "高频延时", "High Freq"},
                       SpotRow{"IDD346_1220", "选择通道", "Select CH"}, SpotRow{"IDD346_1076", "通道5", "CH 5"},
                       SpotRow{"IDD313_1068", "话筒通道A", "Mic CH A"}, SpotRow{"IDD512_1196", "莲花", "AUX"},
-                      SpotRow{"IDD335_1199", "输出至SL/SR和SBL/SBR", "Route to SL/SR和SBL/SBR"},
-                      SpotRow{"IDD484_1005", "提示：松开滑动条后设置灯光亮度", "Tip：Release drag to set value"},
+                      SpotRow{"IDD335_1199", "输出至SL/SR和SBL/SBR", "Route to SL/SR and SBL/SBR"},
+                      SpotRow{"IDD484_1005", "提示：松开滑动条后设置灯光亮度", "Tip: Release drag to set value"},
                       SpotRow{"IDD521_1", "尝试连接", "Connect"}),
     [](const ::testing::TestParamInfo<SpotRow>& row) { return std::string(row.param.key); });
 

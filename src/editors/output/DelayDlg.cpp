@@ -198,6 +198,7 @@ void CDelayDlg::Relabel() {
     // Only the fixed texts come from the tables; the split labels and edits show values.
     m_tabs->Relabel();
     CPage::Relabel();
+    m_panel->update(); // its row labels are painted in the language of the moment
 }
 
 void CDelayDlg::RefreshFromStore() {

@@ -1,6 +1,7 @@
 #include "editors/output/DelayPanel.h"
 
 #include "editors/output/ControlFonts.h"
+#include "editors/output/UiLanguage.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -100,6 +101,10 @@ QRect CDelayPanel::LabelRect(int row) const {
     return {0, RowTop(row), kLeft - 5, RowTop(row + 1) - RowTop(row)};
 }
 
+QString CDelayPanel::RowLabel(int channel) {
+    return UiText("通道(CH)%1", "CH %1").arg(channel + 1);
+}
+
 void CDelayPanel::DrawStatic(QPainter& painter) const {
     painter.fillRect(rect(), kBackground);
     const int plotLeft = kLeft;
@@ -120,7 +125,7 @@ void CDelayPanel::DrawStatic(QPainter& painter) const {
     for (int i = 0; i < kChannelCount; ++i) {
         // Each row's name in the colour of its channel's marker.
         painter.setPen(DelayChannelColour(i));
-        painter.drawText(LabelRect(i), Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("通道(CH)%1").arg(i + 1));
+        painter.drawText(LabelRect(i), Qt::AlignRight | Qt::AlignVCenter, RowLabel(i));
     }
 
     painter.setPen(QPen(kOuterLine, 1));
@@ -156,7 +161,8 @@ void CDelayPanel::DrawMarker(QPainter& painter, int x, int y, const QColor& colo
 
 void CDelayPanel::paintEvent(QPaintEvent*) {
     const qreal dpr = devicePixelRatioF();
-    if (m_static.isNull() || m_static.devicePixelRatio() != dpr) {
+    if (m_static.isNull() || m_static.devicePixelRatio() != dpr || m_staticLanguage != UiLanguageIndex()) {
+        m_staticLanguage = UiLanguageIndex();
         m_static = QPixmap((QSizeF(size()) * dpr).toSize());
         m_static.setDevicePixelRatio(dpr);
         QPainter staticPainter(&m_static);

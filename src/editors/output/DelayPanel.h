@@ -47,6 +47,8 @@ public:
     int XForDelay(double ms) const;
     float DelayForMarkerX(int markerX) const;
     int DraggedChannel() const { return m_dragged; }
+    // The label painted left of a channel's row, in the current language.
+    static QString RowLabel(int channel);
 
     QSize sizeHint() const override { return {420, 360}; }
     QSize minimumSizeHint() const override { return {200, 160}; }
@@ -71,7 +73,8 @@ private:
     int m_dragged = -1;
     bool m_buttonDown = false;
     QFont m_font;
-    QPixmap m_static; // axis, separators and labels; rebuilt after a resize
+    QPixmap m_static; // axis, separators and labels; rebuilt after a resize or a change of language
+    int m_staticLanguage = -1;
 };
 
 // The channel colours of the graph, channel 0..7.

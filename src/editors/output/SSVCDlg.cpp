@@ -299,6 +299,7 @@ void CSSVCDlg::Relabel() {
         r.locate->setText(Tr2("定位", "Locate"));
     CPage::Relabel();
     UpdateRoleTexts();
+    m_drawing->update(); // the speaker names are painted in the language of the moment
 }
 
 void CSSVCDlg::UpdateRoleTexts() {

@@ -1,5 +1,7 @@
 #include "editors/output/SSVolumePanel.h"
 
+#include "editors/output/UiLanguage.h"
+
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,8 +12,10 @@ namespace orvex {
 
 namespace {
 
-const char* const kLabels[kRoomSpeakerCount] = {"前置左(L)", "中置(CEN)",     "前置右(R)",    "后环绕左(SBL)",
-                                                "超低(SUB)", "后环绕右(SBR)", "侧环绕左(SL)", "侧环绕右(SR)"};
+const char* const kLabels[kRoomSpeakerCount][2] = {
+    {"前置左(L)", "Front left (L)"},      {"中置(CEN)", "Center (CEN)"},      {"前置右(R)", "Front right (R)"},
+    {"后环绕左(SBL)", "Rear left (SBL)"}, {"超低(SUB)", "Subwoofer (SUB)"},   {"后环绕右(SBR)", "Rear right (SBR)"},
+    {"侧环绕左(SL)", "Side left (SL)"},   {"侧环绕右(SR)", "Side right (SR)"}};
 const QColor kLabelColours[kRoomSpeakerCount] = {QColor(255, 220, 120), QColor(140, 230, 140), QColor(255, 220, 120),
                                                  QColor(120, 200, 255), QColor(255, 150, 150), QColor(120, 200, 255),
                                                  QColor(220, 170, 255), QColor(220, 170, 255)};
@@ -31,6 +35,11 @@ QString EdgeLabel(double half, bool positive) {
 }
 
 } // namespace
+
+QString CSSVolumePanel::SpeakerLabel(int index) {
+    const auto& label = kLabels[static_cast<size_t>(index)];
+    return UiText(label[0], label[1]);
+}
 
 CSSVolumePanel::CSSVolumePanel(QWidget* parent) : QWidget(parent) {
     setMinimumSize(200, 200);
@@ -83,7 +92,7 @@ RoomPoint CSSVolumePanel::ToRoom(QPointF screen) const {
 QRectF CSSVolumePanel::LabelRect(int speaker) const {
     const int i = std::clamp(speaker, 0, kRoomSpeakerCount - 1);
     const QFontMetricsF metrics(LabelFont());
-    const QSizeF size(metrics.horizontalAdvance(QString::fromUtf8(kLabels[i])) + 4.0, metrics.height() + 2.0);
+    const QSizeF size(metrics.horizontalAdvance(SpeakerLabel(i)) + 4.0, metrics.height() + 2.0);
     const QPointF c = ToScreen(m_points[static_cast<size_t>(i + 1)]);
     // Under the box; where that runs off the bottom, above it.
     double top = c.y() + kBoxHalf + 1.0;
@@ -168,7 +177,7 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(c.x() - 11, c.y() - 11, 22, 22), Qt::AlignCenter, QString::number(i + 1));
         p.setFont(label);
         p.setPen(kLabelColours[i]);
-        p.drawText(LabelRect(i), Qt::AlignCenter, QString::fromUtf8(kLabels[i]));
+        p.drawText(LabelRect(i), Qt::AlignCenter, SpeakerLabel(i));
     }
 }
 

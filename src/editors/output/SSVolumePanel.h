@@ -31,6 +31,9 @@ public:
     double PixelsPerMetre() const;
     // The room's outline in widget pixels, centred in the widget.
     QRectF RoomRect() const;
+    // The name drawn under speaker `index` (0..7, room-record order), in the current language.
+    static QString SpeakerLabel(int index);
+
     QPointF ToScreen(RoomPoint p) const;
     // The inverse, with the position held to the room first.
     RoomPoint ToRoom(QPointF screen) const;
