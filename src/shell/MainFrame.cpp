@@ -384,6 +384,10 @@ void CMainFrame::UpdateCommandUI() {
             m_linkPane->setText(session.IsNetwork() ? Tr2("IP：已连接", "IP:Connected")
                                                     : Tr2("USB：已连接", "USB:Connected"));
             m_linkPane->SetTextColour(kLinkConnectedColour);
+        } else if (m_app.Reconnector().IsAttempting()) {
+            // The attempt itself may take its time (a host that does not answer): no countdown to show.
+            m_linkPane->setText(Tr2("正在重新连接……", "Reconnecting…"));
+            m_linkPane->SetTextColour(kLinkDisconnectedColour);
         } else if (m_app.Reconnector().IsActive()) {
             m_linkPane->setText(
                 Tr2("%1 秒后重新连接……", "Reconnecting in %1 s…").arg(m_app.Reconnector().SecondsLeft()));

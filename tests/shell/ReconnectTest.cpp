@@ -10,8 +10,12 @@
 
 #include <QCheckBox>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace orvex::test {
 namespace {
@@ -70,6 +74,34 @@ TEST_F(ReconnectTest, AHostThatGoesAwayAndComesBackIsReopenedAndReadInFull) {
     EXPECT_TRUE(PumpUntil([&] { return !host->Received().empty(); }, 2000));
     EXPECT_FALSE(app->Reconnector().IsActive());
     EXPECT_FALSE(LinkPaneText().contains(QString::fromUtf8("秒后重新连接")));
+}
+
+TEST_F(ReconnectTest, AnAttemptUnderWaySaysSoRatherThanCountingDownToNothing) {
+    StartWithShortSchedule();
+    std::atomic<bool> release{false};
+    std::atomic<int> held{0};
+    // A host that does not answer: the attempt hangs in its connect until the test lets it fail.
+    app->Session().Link().Tcp().SetConnectGate([&](const std::string&, uint16_t) {
+        ++held;
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return ECONNREFUSED;
+    });
+    struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag.store(true); }
+    } releaseOnExit{release};
+    host->Stop();
+    ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsAttempting() && held.load() > 0; }, 3000));
+    EXPECT_EQ(LinkPaneText(), QString::fromUtf8("正在重新连接……"));
+    languageIndex = kLanguageEnglish;
+    EXPECT_EQ(LinkPaneText(), QStringLiteral("Reconnecting…"));
+    languageIndex = kLanguageChinese;
+
+    release.store(true);
+    ASSERT_TRUE(PumpUntil([&] { return !app->Reconnector().IsAttempting(); }, 3000));
+    EXPECT_TRUE(LinkPaneText().contains(QString::fromUtf8("秒后重新连接")));
+    app->Session().Link().Tcp().SetConnectGate({});
 }
 
 TEST_F(ReconnectTest, ABusyHostIsAskedAgainUntilItServesTheEditor) {
