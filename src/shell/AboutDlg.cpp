@@ -1,5 +1,6 @@
 #include "shell/AboutDlg.h"
 
+#include "shell/ControlHints.h"
 #include "link/LinkState.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
@@ -78,6 +79,7 @@ CAboutDlg::CAboutDlg(ParameterStore& store, LinkState& link, QWidget* parent) : 
     layout->addLayout(top);
     layout->addLayout(buttons);
     setMinimumWidth(360);
+    ApplyControlHints(this);
 }
 
 void CAboutDlg::keyReleaseEvent(QKeyEvent* event) {

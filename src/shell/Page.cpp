@@ -1,3 +1,4 @@
+#include "shell/ControlHints.h"
 #include "shell/Page.h"
 
 #include "shell/ControlIds.h"
@@ -37,6 +38,7 @@ int CPage::TemplateId() const {
 
 void CPage::Relabel() {
     RelabelDialog(this, TemplateId());
+    ApplyControlHints(this);
 }
 
 void CPage::paintEvent(QPaintEvent* event) {

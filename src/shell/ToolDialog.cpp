@@ -1,3 +1,4 @@
+#include "shell/ControlHints.h"
 #include "shell/ToolDialog.h"
 
 #include "shell/ControlIds.h"
@@ -11,6 +12,7 @@ CToolDialog::CToolDialog(int templateId, QWidget* parent) : QDialog(parent), m_t
 
 void CToolDialog::Relabel() {
     RelabelDialog(this, m_templateId);
+    ApplyControlHints(this);
 }
 
 void CToolDialog::CloseDialog() {
