@@ -10,7 +10,7 @@ namespace orvex {
 
 namespace {
 
-// The pair SetHint attaches; the pointers are string literals that outlive every widget.
+// The pair SetHint attaches to a control.
 constexpr const char* kHintZhProperty = "hintZh";
 constexpr const char* kHintEnProperty = "hintEn";
 
@@ -306,19 +306,10 @@ QString AttachedHint(const QWidget* widget) {
     const QVariant zh = widget->property(kHintZhProperty);
     if (!zh.isValid())
         return {};
-    return Tr2(static_cast<const char*>(zh.value<void*>()),
-               static_cast<const char*>(widget->property(kHintEnProperty).value<void*>()));
+    return languageIndex == kLanguageEnglish ? widget->property(kHintEnProperty).toString() : zh.toString();
 }
 
-void Apply(QWidget* widget, const QString& hint) {
-    if (hint.isEmpty())
-        return;
-    widget->setToolTip(hint);
-    widget->setAccessibleName(AccessibleNameOfHint(hint));
-}
-
-} // namespace
-
+// The hint of a control by the table, in the current language; empty when the table has none.
 QString TableHint(int templateId, int ctrlId) {
     if (ctrlId == 0)
         return {};
@@ -336,9 +327,20 @@ QString AccessibleNameOfHint(const QString& hint) {
     return name.isEmpty() ? hint : name;
 }
 
+void Apply(QWidget* widget, const QString& hint) {
+    if (hint.isEmpty())
+        return;
+    widget->setToolTip(hint);
+    // A screen reader says the name, then the description: the keys are in the latter.
+    widget->setAccessibleName(AccessibleNameOfHint(hint));
+    widget->setAccessibleDescription(hint);
+}
+
+} // namespace
+
 void SetHint(QWidget* widget, const char* zh, const char* en) {
-    widget->setProperty(kHintZhProperty, QVariant::fromValue(static_cast<void*>(const_cast<char*>(zh))));
-    widget->setProperty(kHintEnProperty, QVariant::fromValue(static_cast<void*>(const_cast<char*>(en))));
+    widget->setProperty(kHintZhProperty, QString::fromUtf8(zh));
+    widget->setProperty(kHintEnProperty, QString::fromUtf8(en));
     Apply(widget, AttachedHint(widget));
 }
 

@@ -1,8 +1,12 @@
 #include "PagesFixture.h"
 
+#include "editors/EqFitDlg.h"
 #include "editors/EqSection.h"
+#include "editors/output/EqOverlay.h"
 #include "editors/input/DialogEfx.h"
 #include "editors/output/DialogOutput.h"
+#include "model/EqPaths.h"
+#include "model/Measurement.h"
 #include "shell/AboutDlg.h"
 #include "shell/DlgMsgBox.h"
 #include "shell/PageFactory.h"
@@ -102,6 +106,21 @@ protected:
             output->SetOutputChannel(4);
             output->SelectEqBand(1); // the band strip shows
             faults << Unhinted(output, QStringLiteral("output CH5 band 1"));
+            // The room fit's dialog, on a measured channel.
+            Measurement room;
+            for (double f = 20.0; f <= 20000.0; f *= 1.1) {
+                room.freqHz.push_back(f);
+                room.levelDb.push_back(f > 80.0 && f < 160.0 ? 6.0 : 0.0);
+            }
+            CEqOverlays::Instance().SetMeasurement(eqid::FirstOutput + 4, NormaliseMeasurement(room),
+                                                   QStringLiteral("room.txt"));
+            output->Eq()->FitToMeasurement();
+            EXPECT_NE(output->Eq()->FitDialog(), nullptr);
+            if (CEqFitDlg* fit = output->Eq()->FitDialog()) {
+                faults << Unhinted(fit, QStringLiteral("room fit"));
+                fit->reject();
+            }
+            CEqOverlays::Instance().ClearAll();
         }
         return faults;
     }
