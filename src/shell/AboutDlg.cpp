@@ -1,8 +1,8 @@
 #include "shell/AboutDlg.h"
 
-#include "shell/ControlHints.h"
 #include "link/LinkState.h"
 #include "model/ParameterStore.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/OrvexApp.h"
 #include "shell/Theme.h"

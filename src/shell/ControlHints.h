@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QString>
-
-#include "shell/ControlHints.h"
-
 class QWidget;
 
 namespace orvex {

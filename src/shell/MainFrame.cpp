@@ -1,8 +1,8 @@
-#include "shell/ControlHints.h"
 #include "shell/MainFrame.h"
 
 #include "model/ParameterStore.h"
 #include "shell/AboutDlg.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"

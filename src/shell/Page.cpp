@@ -1,6 +1,6 @@
-#include "shell/ControlHints.h"
 #include "shell/Page.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Relabel.h"
 #include "shell/Theme.h"

@@ -1,7 +1,7 @@
 #include "smarthome/RemoteStudyDlg.h"
 
-#include "shell/ControlHints.h"
 #include "link/CommandEncoder.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
