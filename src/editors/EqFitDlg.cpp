@@ -3,6 +3,7 @@
 #include "editors/output/EqOverlay.h"
 #include "editors/output/UiLanguage.h"
 #include "model/FilterDesign.h"
+#include "shell/ControlHints.h"
 #include "shell/MessageBoxes.h"
 
 #include <QApplication>
@@ -245,9 +246,23 @@ CEqFitDlg::CEqFitDlg(Input input, QWidget* parent) : QDialog(parent), m_input(st
     auto* buttons = new QDialogButtonBox(this);
     m_fit = buttons->addButton(UiText("拟合", "Fit"), QDialogButtonBox::ActionRole);
     m_apply = buttons->addButton(UiText("应用", "Apply"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(UiText("取消", "Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel = buttons->addButton(UiText("取消", "Cancel"), QDialogButtonBox::RejectRole);
     m_apply->setEnabled(false);
     m_fit->setDefault(true);
+
+    SetHint(m_from, "拟合的最低频率", "Lowest frequency the fit corrects");
+    SetHint(m_to, "拟合的最高频率", "Highest frequency the fit corrects");
+    SetHint(m_boost, "一个频段最多提升, dB", "Largest boost of one band, dB");
+    SetHint(m_cut, "一个频段最多衰减, dB", "Deepest cut of one band, dB");
+    SetHint(m_minQ, "最小Q值", "Smallest Q");
+    SetHint(m_maxQ, "最大Q值", "Largest Q");
+    SetHint(m_bands, "拟合可以使用的频段数", "How many bands the fit may use");
+    SetHint(m_shelves, "最低和最高频段可以用架式滤波", "Let the lowest and highest band be shelves");
+    SetHint(m_loadTarget, "载入目标曲线文件", "Load a target curve file");
+    SetHint(m_flatTarget, "以平直为目标", "Aim at a flat response");
+    SetHint(m_fit, "按设置计算均衡", "Work out the bands from these settings");
+    SetHint(m_apply, "把拟合的均衡发送到机器", "Send the fitted bands to the processor");
+    SetHint(cancel, "关闭，均衡不变", "Close and keep the bands as they are");
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(settings);

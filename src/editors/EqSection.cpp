@@ -15,6 +15,8 @@
 #include "model/FilterText.h"
 #include "model/Measurement.h"
 #include "model/ParameterStore.h"
+#include "shell/ControlHints.h"
+#include "shell/ControlIds.h"
 #include "shell/MessageBoxes.h"
 
 #include <QComboBox>
@@ -115,6 +117,32 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     connect(m_grid, &QTableWidget::cellClicked, this, [this](int r, int) { OnGridRowClicked(r); });
     connect(m_strip, &CBandStrip::bandEdited, this, &CEqSection::OnEdited);
     connect(m_crossover, &QComboBox::activated, this, &CEqSection::OnCrossoverChosen);
+    SetHint(m_panel, "均衡曲线: 拖动频点; 右键载入房间测量",
+            "Equaliser curve: drag a band; right-click for room measurement");
+    SetHint(m_crossover, "分频滤波器的类型", "Crossover filter family");
+    SetHint(m_grid, "均衡频点: 点选一行来编辑", "Equaliser bands: pick a row to edit it");
+    struct StripHint {
+        int id;
+        const char* zh;
+        const char* en;
+    };
+    static constexpr StripHint kStripHints[] = {
+        {CBandStrip::IDC_TYPE_FIRST, "参量均衡", "Peaking filter"},
+        {CBandStrip::IDC_TYPE_FIRST + 1, "低通", "Low-pass filter"},
+        {CBandStrip::IDC_TYPE_FIRST + 2, "高通", "High-pass filter"},
+        {CBandStrip::IDC_TYPE_FIRST + 3, "低架", "Low shelf"},
+        {CBandStrip::IDC_TYPE_FIRST + 4, "高架", "High shelf"},
+        {CBandStrip::IDC_GAIN_SLIDER, "所选频点的增益, dB", "Gain of the selected band, dB"},
+        {CBandStrip::IDC_FREQ_SLIDER, "所选频点的频率, Hz", "Frequency of the selected band, Hz"},
+        {CBandStrip::IDC_Q_SLIDER, "所选频点的Q值", "Q of the selected band"},
+        {CBandStrip::IDC_GAIN_EDIT, "增益, dB, 输入后回车", "Gain in dB; type and press Enter"},
+        {CBandStrip::IDC_FREQ_EDIT, "频率, Hz, 输入后回车", "Frequency in Hz; type and press Enter"},
+        {CBandStrip::IDC_Q_EDIT, "Q值, 输入后回车", "Q; type and press Enter"},
+    };
+    for (const StripHint& h : kStripHints) {
+        if (QWidget* w = FindCtrl(m_strip, h.id))
+            SetHint(w, h.zh, h.en);
+    }
     Retranslate();
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "model/ParameterStore.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
@@ -81,6 +82,7 @@ CAboutDlg::CAboutDlg(ParameterStore& store, LinkState& link, QWidget* parent) : 
     layout->addLayout(top);
     layout->addLayout(buttons);
     setMinimumWidth(360);
+    ApplyControlHints(this);
 }
 
 void CAboutDlg::keyReleaseEvent(QKeyEvent* event) {

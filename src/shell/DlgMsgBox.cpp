@@ -1,5 +1,6 @@
 #include "shell/DlgMsgBox.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Relabel.h"
 #include "shell/Theme.h"
@@ -45,6 +46,7 @@ CDlgMsgBox::CDlgMsgBox(const QString& message, const QString& first, const QStri
     layout->addLayout(buttons);
 
     RelabelDialog(this, tmpl::MsgBox);
+    ApplyControlHints(this);
 }
 
 } // namespace orvex

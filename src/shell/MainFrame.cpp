@@ -2,6 +2,7 @@
 
 #include "model/ParameterStore.h"
 #include "shell/AboutDlg.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -165,6 +166,13 @@ void CMainFrame::BuildRibbon() {
     for (const TabRowButton& b : kTabRowButtons)
         m_ribbon->AddTabRowButton(b.id, b.text.Text());
     m_ribbon->AddTabRowIconButton(cmd::AppAbout, QIcon(QStringLiteral(":/icons/about.svg")), QString());
+    SetHint(m_ribbon->ApplicationButton(), "打开、保存文件和最近的文档", "Open, save, recent files, exit");
+    for (int c = 0; c < kRibbonCategoryCount; ++c) {
+        const bool output = static_cast<RibbonCategoryId>(c) == RibbonCategoryId::Output;
+        SetHint(m_ribbon->CategoryTab(c), output ? "输出通道、声场、延时和压限" : "话筒、效果和音乐",
+                output ? "Output channels, location, delay, compressor" : "Mics, effects and music");
+    }
+    ApplyControlHints(m_ribbon);
 }
 
 void CMainFrame::BuildCategory(int index) {
@@ -282,6 +290,8 @@ void CMainFrame::RelabelRibbon() {
         }
     }
     m_recentMenu->setTitle(kRecentTitle.Text());
+    ApplyControlHints(m_ribbon);
+    ApplyControlHints(statusBar());
     m_ribbon->RecalcLayout();
 }
 
@@ -348,6 +358,7 @@ void CMainFrame::CreateStatusBar() {
     connect(m_resetEq, &QPushButton::clicked, this, [this] { OnCommand(cmd::EqReset); });
     bar->addPermanentWidget(m_bypass);
     bar->addPermanentWidget(m_resetEq);
+    ApplyControlHints(bar);
 }
 
 void CMainFrame::ScheduleCommandUI() {

@@ -1,5 +1,6 @@
 #include "shell/Page.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Relabel.h"
 #include "shell/Theme.h"
@@ -37,6 +38,7 @@ int CPage::TemplateId() const {
 
 void CPage::Relabel() {
     RelabelDialog(this, TemplateId());
+    ApplyControlHints(this);
 }
 
 void CPage::paintEvent(QPaintEvent* event) {

@@ -1,5 +1,6 @@
 #include "shell/SynDlg.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
@@ -57,6 +58,7 @@ CSynDlg::CSynDlg(const QString& text, QWidget* parent) : QDialog(parent) {
         m_marquee.stop();
         done(kTimedOut);
     });
+    ApplyControlHints(this);
 }
 
 void CSynDlg::showEvent(QShowEvent* event) {

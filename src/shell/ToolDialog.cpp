@@ -1,5 +1,6 @@
 #include "shell/ToolDialog.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Relabel.h"
 
@@ -11,6 +12,7 @@ CToolDialog::CToolDialog(int templateId, QWidget* parent) : QDialog(parent), m_t
 
 void CToolDialog::Relabel() {
     RelabelDialog(this, m_templateId);
+    ApplyControlHints(this);
 }
 
 void CToolDialog::CloseDialog() {

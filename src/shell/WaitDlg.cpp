@@ -1,5 +1,6 @@
 #include "shell/WaitDlg.h"
 
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
@@ -68,6 +69,7 @@ CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t va
     m_finish.setSingleShot(true);
     m_finish.setTimerType(Qt::PreciseTimer);
     connect(&m_finish, &QTimer::timeout, this, &QDialog::accept);
+    ApplyControlHints(this);
 }
 
 void CWaitDlg::showEvent(QShowEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "editors/output/ControlId.h"
 #include "model/SmartHomeTables.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -40,6 +41,8 @@ CDlgZwaveEdit::CDlgZwaveEdit(COrvexv13App& app, QWidget* parent) : CToolDialog(t
     m_name->setMaxLength(kMaxNameChars);
     m_name->setMinimumWidth(m_name->fontMetrics().horizontalAdvance(QString(kMaxNameChars, QChar(0x6D4B))) + 16);
     typeLabel->setBuddy(m_type);
+    SetHint(m_type, "插座类型: 开关或调光", "Plug type: switch or dimmer");
+    SetHint(m_name, "插座名称, 最多12个字", "Plug name, up to 12 characters");
     nameLabel->setBuddy(m_name);
     grid->addWidget(typeLabel, 0, 0);
     grid->addWidget(m_type, 0, 1);

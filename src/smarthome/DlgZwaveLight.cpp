@@ -2,6 +2,7 @@
 
 #include "editors/output/ControlId.h"
 #include "model/SmartHomeTables.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -55,6 +56,9 @@ CDlgZwaveLight::CDlgZwaveLight(COrvexv13App& app, QWidget* parent) : CToolDialog
     m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QPushButton* b : {m_down, m_up})
         b->setFixedWidth(32);
+    SetHint(m_down, "调暗一级", "One step dimmer");
+    SetHint(m_up, "调亮一级", "One step brighter");
+    SetHint(m_slider, "亮度, 0..99, 松开后设置", "Brightness, 0..99, set on release");
     row->addWidget(caption);
     row->addWidget(m_down);
     row->addWidget(m_slider, 1);

@@ -2,6 +2,7 @@
 
 #include "editors/output/ControlId.h"
 #include "model/SmartHomeTables.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -36,6 +37,7 @@ CDlgZwaveList::CDlgZwaveList(COrvexv13App& app, QWidget* parent) : CHomeTheaterP
     m_list->setWordWrap(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     inner->addWidget(m_list);
+    SetHint(m_list, "已添加的插座: 单击来控制, 右键来编辑", "The plugs: click one to switch it, right-click to edit");
     layout->addWidget(m_group, 1);
 
     auto* buttons = new QHBoxLayout;

@@ -2,6 +2,7 @@
 
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -220,6 +221,7 @@ void CRemoteLearnDlg::Reload() {
 
 void CRemoteLearnDlg::Relabel() {
     RelabelDialog(this, kTemplateId);
+    ApplyControlHints(this);
     m_list->SetColumnHeader(kNumberColumn, Tr2("序号", "Index"));
     m_list->SetColumnHeader(kNameColumn, Tr2("遥控键名称", "Key name"));
     m_list->SetColumnHeader(kStatusColumn, Tr2("状态", "Status"));

@@ -1,6 +1,7 @@
 #include "smarthome/RemoteStudyDlg.h"
 
 #include "link/CommandEncoder.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
@@ -89,6 +90,7 @@ CRemoteStudyDlg::CRemoteStudyDlg(DeviceSession& session, const QString& prompt, 
     m_autoClose.setSingleShot(true);
     connect(&m_autoClose, &QTimer::timeout, this, &QDialog::accept);
     Relabel();
+    ApplyControlHints(this);
 }
 
 void CRemoteStudyDlg::Relabel() {

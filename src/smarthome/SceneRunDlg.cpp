@@ -1,5 +1,6 @@
 #include "smarthome/SceneRunDlg.h"
 
+#include "shell/ControlHints.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
@@ -78,6 +79,7 @@ CSceneRunDlg::CSceneRunDlg(SceneRunner& runner, const QString& text, QWidget* pa
     m_progress->setValue(0);
     m_progress->setMinimumWidth(300);
     m_cancel = new QPushButton(Tr2("取消", "Cancel"), this);
+    SetHint(m_cancel, "停止运行这个情景", "Stop running the scene");
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(m_cancel);

@@ -1,5 +1,7 @@
 #include "ui/IpAddressCtrl.h"
 
+#include "shell/ControlHints.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -33,6 +35,7 @@ CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
         field->setFixedWidth(40);
         field->installEventFilter(this);
         m_fields[i] = field;
+        SetHint(field, "机器的IP地址, 每段 0..255", "The processor's IP address, 0..255 each part");
         layout->addWidget(field);
         if (i + 1 < m_fields.size())
             layout->addWidget(new QLabel(QStringLiteral("."), this));

@@ -2,10 +2,13 @@
 
 #include "shell/PlaceholderPage.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -214,6 +217,52 @@ TEST_F(KeyboardTest, AFieldOnTheMainWindowKeepsItsLettersAndTheKeysWorkOnceItLet
     EXPECT_GT(Store().Get(fields::micMasterVolume), mic);
     EXPECT_GT(Store().Get(fields::echoVolume), echo);
     EXPECT_TRUE(WrittenToProcessor(1000));
+}
+
+TEST_F(KeyboardTest, TheKeysTheRibbonHintsNameDoWhatTheHintsSay) {
+    // Every volume slider whose hint names keys ("Mic volume (W / S)") is stepped down and up by them,
+    // and every box whose hint names a key is switched by it; in both languages.
+    static const QRegularExpression kPair(QStringLiteral("\\(([A-Z]) / ([A-Z])\\)$"));
+    static const QRegularExpression kSingle(QStringLiteral("\\(([A-Z])\\)$"));
+    const auto qtKey = [](const QString& letter) { return Qt::Key(Qt::Key_A + (letter.at(0).unicode() - 'A')); };
+    for (int pass = 0; pass < 2; ++pass) {
+        int volumes = 0;
+        int switches = 0;
+        QList<QWidget*> controls = Ribbon()->findChildren<QWidget*>();
+        controls << Frame()->statusBar()->findChildren<QWidget*>();
+        for (QWidget* w : controls) {
+            SCOPED_TRACE(w->toolTip().toStdString());
+            const int id = CtrlId(w);
+            if (const QRegularExpressionMatch m = kPair.match(w->toolTip()); m.hasMatch()) {
+                const auto v = std::find_if(kVolumeControls.begin(), kVolumeControls.end(), [&](const auto& info) {
+                    return info.sliderInput == id || info.sliderOutput == id;
+                });
+                ASSERT_NE(v, kVolumeControls.end());
+                const int start = Store().Get(v->field);
+                Key(qtKey(m.captured(2)));
+                const int lowered = Store().Get(v->field);
+                EXPECT_TRUE(lowered < start || start == 0);
+                Key(qtKey(m.captured(1)));
+                EXPECT_GT(Store().Get(v->field), lowered);
+                ++volumes;
+            } else if (const QRegularExpressionMatch k = kSingle.match(w->toolTip()); k.hasMatch()) {
+                auto* box = qobject_cast<QCheckBox*>(w);
+                ASSERT_NE(box, nullptr);
+                const bool wasChecked = box->isChecked();
+                Key(qtKey(k.captured(1)));
+                Frame()->UpdateCommandUI();
+                EXPECT_NE(box->isChecked(), wasChecked);
+                Key(qtKey(k.captured(1)));
+                Frame()->UpdateCommandUI();
+                EXPECT_EQ(box->isChecked(), wasChecked);
+                ++switches;
+            }
+        }
+        // Mic, reverb, echo and music on both categories; their four mutes on both, and the bypass.
+        EXPECT_EQ(volumes, 8);
+        EXPECT_EQ(switches, 9);
+        app->ToggleLanguage();
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
+#include "shell/ControlHints.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
@@ -51,6 +52,7 @@ CDialogEfx::CDialogEfx(DeviceSession& session, QWidget* parent) : CPage(PageKind
     UsePageBackground(this);
 
     m_title = new CEfxTitle(this);
+    SetHint(m_title, "正在编辑的效果均衡", "The effect equaliser being edited");
 
     m_back = new CGdipButton(kBackButtonId, this);
     m_back->setFixedSize(kBackSize);

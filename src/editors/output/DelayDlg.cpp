@@ -9,6 +9,7 @@
 #include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
+#include "shell/ControlHints.h"
 #include "shell/DeviceSession.h"
 
 #include <QButtonGroup>
@@ -91,6 +92,7 @@ CDelayDlg::CDelayDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::
     body->setSpacing(16);
     body->addWidget(BuildRows(), 0);
     m_panel = new CDelayPanel(this);
+    SetHint(m_panel, "各通道延时图：拖动标记来调节延时", "Delays of all channels: drag a marker to change its delay");
     body->addWidget(m_panel, 1);
     layout->addLayout(body, 1);
 
@@ -129,6 +131,8 @@ QWidget* CDelayDlg::BuildRows() {
         row.mode = new QButtonGroup(box);
         row.mode->addButton(row.highFreq, kModeHighFreq);
         row.mode->addButton(row.wholeChannel, kModeWholeChannel);
+        SetHint(row.highFreq, "只延时高频", "Delay the high frequencies only");
+        SetHint(row.wholeChannel, "延时整个通道", "Delay the whole channel");
         row.highFreq->setChecked(true);
 
         row.slider = new CXBmpSlider(ids.splitSlider, CXBmpSlider::Orientation::Horizontal, box);
@@ -171,6 +175,8 @@ QWidget* CDelayDlg::BuildRows() {
             arrow->setFocusPolicy(Qt::NoFocus);
             arrows->addWidget(arrow);
         }
+        SetHint(row.up, "延时加0.1 ms", "Delay +0.1 ms");
+        SetHint(row.down, "延时减0.1 ms", "Delay -0.1 ms");
 
         int column = 0;
         grid->addWidget(row.label, k, column++);
