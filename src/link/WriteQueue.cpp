@@ -11,14 +11,20 @@ std::array<uint8_t, 6> WriteQueueKey(std::span<const uint8_t> payload) {
     return key;
 }
 
-bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
-    if (payload.empty() || payload.size() > kMaxPayload)
-        return false;
+namespace {
+WriteQueueEntry MakeEntry(std::span<const uint8_t> payload) {
     WriteQueueEntry entry;
     entry.key = WriteQueueKey(payload);
     std::copy(payload.begin(), payload.end(), entry.payload.begin());
     entry.length = static_cast<uint32_t>(payload.size());
+    return entry;
+}
+} // namespace
 
+bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
+    if (payload.empty() || payload.size() > kMaxPayload)
+        return false;
+    const WriteQueueEntry entry = MakeEntry(payload);
     {
         std::lock_guard lock(m_lock);
         // A pass-through frame's first bytes are 80 01 L 00 function for every frame of that function
@@ -39,10 +45,7 @@ bool WriteQueue::Enqueue(std::span<const uint8_t> payload) {
 bool WriteQueue::EnqueueSpaced(std::span<const uint8_t> payload, uint32_t gapMs) {
     if (payload.empty() || payload.size() > kMaxPayload)
         return false;
-    WriteQueueEntry entry;
-    entry.key = WriteQueueKey(payload);
-    std::copy(payload.begin(), payload.end(), entry.payload.begin());
-    entry.length = static_cast<uint32_t>(payload.size());
+    WriteQueueEntry entry = MakeEntry(payload);
     entry.gapMs = gapMs;
     entry.sealed = true;
     {
