@@ -75,41 +75,34 @@ public:
         }
     }
 
-    std::vector<EqBand> Run(int starts, unsigned seed) {
-        const std::vector<double> greedy = Greedy();
-        const size_t n = greedy.size();
-        std::vector<double> lo, hi;
+    // Basin hopping from the greedy start: each hop either moves the weakest band to the largest
+    // deviation left or shakes every band, runs bounded L-BFGS from there and keeps what is better.
+    std::vector<EqBand> Run(int hops, unsigned seed) {
+        std::vector<double> best = Greedy();
+        const size_t n = best.size();
         for (size_t b = 0; b < n / 3; ++b) {
-            lo.insert(lo.end(), {std::log2(o_.loHz), -o_.maxCutDb, std::log(o_.minQ)});
-            hi.insert(hi.end(), {std::log2(o_.hiHz), o_.maxBoostDb, std::log(o_.maxQ)});
+            lo_.insert(lo_.end(), {std::log2(o_.loHz), -o_.maxCutDb, std::log(o_.minQ)});
+            hi_.insert(hi_.end(), {std::log2(o_.hiHz), o_.maxBoostDb, std::log(o_.maxQ)});
         }
+        double bestValue = Minimise(best);
         std::mt19937 rng(seed);
         std::uniform_real_distribution<double> jitter(-1.0, 1.0);
-        std::vector<double> best;
-        double bestValue = std::numeric_limits<double>::infinity();
-        for (int s = 0; s < starts; ++s) {
-            std::vector<double> x = greedy;
-            for (size_t i = 0; s > 0 && i < n; i += 3) {
-                x[i] += 0.3 * jitter(rng);
-                x[i + 1] *= 1.0 + 0.4 * jitter(rng);
-                x[i + 2] += 0.7 * jitter(rng);
+        for (int hop = 0; hop < hops; ++hop) {
+            std::vector<double> x = best;
+            if (hop % 2 == 0) {
+                ReseedWeakestBand(x);
+            } else {
+                for (size_t i = 0; i < n; i += 3) {
+                    x[i] += 0.3 * jitter(rng);
+                    x[i + 1] *= 1.0 + 0.4 * jitter(rng);
+                    x[i + 2] += 0.7 * jitter(rng);
+                }
             }
-            for (size_t i = 0; i < n; ++i)
-                x[i] = std::clamp(x[i], lo[i], hi[i]);
-            nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, static_cast<unsigned>(n));
-            nlopt_set_lower_bounds(opt, lo.data());
-            nlopt_set_upper_bounds(opt, hi.data());
-            nlopt_set_min_objective(opt, &ReferenceFit::Objective, this);
-            nlopt_set_ftol_rel(opt, 1e-10);
-            nlopt_set_maxeval(opt, 500);
-            double value = 0.0;
-            // Ending on the limit of rounding is L-BFGS's usual way of converging here.
-            const nlopt_result rc = nlopt_optimize(opt, x.data(), &value);
-            if ((rc > 0 || rc == NLOPT_ROUNDOFF_LIMITED) && value < bestValue) {
+            const double value = Minimise(x);
+            if (value < bestValue) {
                 bestValue = value;
                 best = x;
             }
-            nlopt_destroy(opt);
         }
         std::vector<EqBand> bands;
         for (size_t i = 0; i < best.size(); i += 3)
@@ -120,6 +113,51 @@ public:
     }
 
 private:
+    // Bounded L-BFGS from x (clamped first); x becomes the minimum found. Infinity when it failed.
+    double Minimise(std::vector<double>& x) {
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] = std::clamp(x[i], lo_[i], hi_[i]);
+        nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, static_cast<unsigned>(x.size()));
+        nlopt_set_lower_bounds(opt, lo_.data());
+        nlopt_set_upper_bounds(opt, hi_.data());
+        nlopt_set_min_objective(opt, &ReferenceFit::Objective, this);
+        nlopt_set_ftol_rel(opt, 1e-10);
+        nlopt_set_maxeval(opt, 1000);
+        double value = 0.0;
+        // Ending on the limit of rounding is L-BFGS's usual way of converging here.
+        const nlopt_result rc = nlopt_optimize(opt, x.data(), &value);
+        nlopt_destroy(opt);
+        return rc > 0 || rc == NLOPT_ROUNDOFF_LIMITED ? value : std::numeric_limits<double>::infinity();
+    }
+
+    // The band that does least (smallest peak of its own curve) goes to the largest deviation the
+    // bands leave, with that deviation's height and a moderate Q.
+    void ReseedWeakestBand(std::vector<double>& x) const {
+        const size_t m = freq_.size();
+        std::vector<double> total(m, 0.0), curve(m);
+        size_t weakest = 0;
+        double weakestPeak = std::numeric_limits<double>::infinity();
+        for (size_t b = 0; b < x.size(); b += 3) {
+            Curve(&x[b], curve);
+            double peak = 0.0;
+            for (size_t i = 0; i < m; ++i) {
+                total[i] += curve[i];
+                peak = std::max(peak, std::abs(curve[i]));
+            }
+            if (peak < weakestPeak) {
+                weakestPeak = peak;
+                weakest = b;
+            }
+        }
+        size_t worst = 0;
+        for (size_t i = 0; i < m; ++i)
+            if (std::abs(wanted_[i] - total[i]) > std::abs(wanted_[worst] - total[worst]))
+                worst = i;
+        x[weakest] = std::log2(freq_[worst]);
+        x[weakest + 1] = std::clamp(wanted_[worst] - total[worst], -o_.maxCutDb, o_.maxBoostDb);
+        x[weakest + 2] = std::log(3.0);
+    }
+
     void Curve(const double* x, std::vector<double>& out) const {
         const SectionCoefficients c =
             DesignSection(eqtype::Peaking, x[1], std::exp2(x[0]), std::exp(x[2]), 0.0, kDspSampleRate);
@@ -183,7 +221,7 @@ private:
     }
 
     FitOptions o_;
-    std::vector<double> freq_, wanted_;
+    std::vector<double> freq_, wanted_, lo_, hi_;
 };
 
 } // namespace
@@ -316,9 +354,10 @@ TEST(EqFitTest, ShelvesAreUsedAtTheEndsOnlyWhenAllowed) {
     EXPECT_LT(shelved.after.rmsDb, peaking.after.rmsDb);
 }
 
-// On rooms like the ones it is made for, the fit ends within 2 % of the RMS of a slow multi-start bounded
-// least-squares fit with the same bands and limits, and in well under the time that takes.
+// On rooms like the ones it is made for, the fit ends within 2 % of the RMS of a slow bounded least-squares
+// fit with the same bands and limits that hops between many starts, and in well under the time that takes.
 TEST(EqFitTest, ComesWithinTwoPercentOfAMultiStartReferenceOnSyntheticRooms) {
+    const int kReferenceHops = 12;
     const FitOptions o; // 9 peaking bands, +6/-15 dB, Q 0.5-10, 40 Hz-10 kHz
     for (unsigned seed = 1; seed <= 5; ++seed) {
         const Measurement m = SyntheticRoom(seed);
@@ -327,7 +366,7 @@ TEST(EqFitTest, ComesWithinTwoPercentOfAMultiStartReferenceOnSyntheticRooms) {
         const double fastSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ASSERT_TRUE(fast.ok);
         ExpectWithinLimits(fast, o);
-        const std::vector<EqBand> reference = ReferenceFit(m, o).Run(3, seed);
+        const std::vector<EqBand> reference = ReferenceFit(m, o).Run(kReferenceHops, seed);
         const double referenceRms = ComputeResidual(m, {}, reference, o.loHz, o.hiHz).rmsDb;
         const std::string key = "room" + std::to_string(seed);
         RecordProperty(key + "_fit", std::to_string(fast.after.rmsDb));
