@@ -358,7 +358,10 @@ TEST(EqFitTest, ShelvesAreUsedAtTheEndsOnlyWhenAllowed) {
 // fit with the same bands and limits that hops between many starts, and in well under the time that takes.
 TEST(EqFitTest, ComesWithinTwoPercentOfAMultiStartReferenceOnSyntheticRooms) {
     const int kReferenceHops = 12;
-    const FitOptions o; // 9 peaking bands, +6/-15 dB, Q 0.5-10, 40 Hz-10 kHz
+    FitOptions o; // 9 peaking bands, +6/-15 dB, Q 0.5-10, 40 Hz-10 kHz
+    // Quality, not speed, is measured here (the benchmark times the fit): a loaded machine or a
+    // sanitizer build must not cut the fit short.
+    o.maxSeconds = 60.0;
     for (unsigned seed = 1; seed <= 5; ++seed) {
         const Measurement m = SyntheticRoom(seed);
         const auto start = std::chrono::steady_clock::now();
