@@ -167,6 +167,7 @@ void CEqSection::LoadFromStore() {
     const int count = EqPathForIdentity(m_identity).bandCount;
     m_panel->SetEqIdentity(m_identity);
     m_panel->SetSelectedBand(-1);
+    m_panel->BeginLoad();
     // Every band starts from a fresh record: a stored frequency or Q of 0 is ignored, and must not
     // leave the previous path's value in place (its next edit would send it into this path).
     for (int b = 0; b < count; ++b)
@@ -183,6 +184,7 @@ void CEqSection::LoadFromStore() {
             m_panel->SetBandFrequency(b, static_cast<float>(std::clamp(stored.freqHz, kMinBandFreqHz, kMaxBandFreqHz)));
         m_panel->SetBandQ(b, stored.q);
     }
+    m_panel->EndLoad();
     m_grid->Reload();
     ClearSelection();
 }

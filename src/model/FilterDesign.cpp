@@ -256,19 +256,28 @@ bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis) {
     return true;
 }
 
+bool ShareCrossoverPoint(std::span<CurveBand> path, int index, int eqIdentity) {
+    if (!IsOutputEqIdentity(eqIdentity) || index != kOutputCrossoverBand ||
+        path.size() <= static_cast<size_t>(kOutputLastHiddenBand)) {
+        return false;
+    }
+    const CurveBand& crossover = path[kOutputCrossoverBand];
+    for (int h = kOutputFirstHiddenBand; h <= kOutputLastHiddenBand; ++h) {
+        CurveBand& hidden = path[static_cast<size_t>(h)];
+        hidden.freqHz = crossover.freqHz;
+        hidden.q = crossover.q;
+        hidden.gainDb = 0.0f;
+    }
+    return true;
+}
+
 void ComputePathBandCurve(std::span<CurveBand> path, int index, int eqIdentity, const CurveAxis& axis) {
     if (index < 0 || static_cast<size_t>(index) >= path.size()) {
         return;
     }
-    if (IsOutputEqIdentity(eqIdentity) && index == kOutputCrossoverBand &&
-        path.size() > static_cast<size_t>(kOutputLastHiddenBand)) {
-        const CurveBand& crossover = path[kOutputCrossoverBand];
+    if (ShareCrossoverPoint(path, index, eqIdentity)) {
         for (int h = kOutputFirstHiddenBand; h <= kOutputLastHiddenBand; ++h) {
-            CurveBand& hidden = path[static_cast<size_t>(h)];
-            hidden.freqHz = crossover.freqHz;
-            hidden.q = crossover.q;
-            hidden.gainDb = 0.0f;
-            ComputeBandCurve(hidden, axis);
+            ComputeBandCurve(path[static_cast<size_t>(h)], axis);
         }
     }
     ComputeBandCurve(path[static_cast<size_t>(index)], axis);

@@ -86,6 +86,10 @@ bool ComputeBandCurve(CurveBand& band, const CurveAxis& axis);
 // so they always share the crossover point. Indexes outside the span are ignored.
 void ComputePathBandCurve(std::span<CurveBand> path, int index, int eqIdentity, const CurveAxis& axis);
 
+// The settings half of ComputePathBandCurve: on the crossover band of an output path the hidden sections
+// take its frequency and Q with 0 dB gain. Returns whether it did (their curves are then out of date).
+bool ShareCrossoverPoint(std::span<CurveBand> path, int index, int eqIdentity);
+
 // Total response: per grid point, the sum in dB of bands 0..count-1 that are not off. count is bounded by
 // the span.
 BandCurve SumBandCurves(std::span<const CurveBand> bands, int count);

@@ -243,5 +243,29 @@ TEST_F(EqSectionTest, AHeldBandKeepsTheGraphsWidthUntilReleaseSoAVerticalDragKee
     EXPECT_NEAR(panel->Band(5).freqHz, b.freqHz, b.freqHz * 0.01f);
 }
 
+// A reload after a read-all draws every band from its new settings, the output crossover's hidden
+// sections included, and those sections keep the settings stored for them.
+TEST_F(EqSectionTest, AReloadDrawsEveryBandFromItsNewSettings) {
+    const int path = eqid::FirstOutput + 2;
+    section.ShowPath(path);
+    const int count = EqPathForIdentity(path).bandCount;
+    for (int b = 0; b < count; ++b) {
+        EqBand band = store.GetEqPathBand(path, b);
+        band.gainDb = b < kOutputCrossoverBand ? static_cast<float>(b % 3 - 1) * 4.5f : 0.0f;
+        band.freqHz = 60 + 170 * b;
+        band.q = 0.9f + 0.1f * static_cast<float>(b);
+        store.SetEqPathBand(path, b, band);
+    }
+    section.Reload();
+    const CEqPanel* panel = section.Panel();
+    EXPECT_EQ(qRound(panel->Band(kOutputFirstHiddenBand).freqHz), 60 + 170 * kOutputFirstHiddenBand);
+    for (int b = 0; b < count; ++b) {
+        CurveBand expected = panel->BandCurveData(b);
+        if (!ComputeBandCurve(expected, panel->Axis()))
+            continue;
+        EXPECT_EQ(expected.curve, panel->BandCurveData(b).curve) << "band " << b;
+    }
+}
+
 } // namespace
 } // namespace orvex::test

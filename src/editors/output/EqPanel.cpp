@@ -270,6 +270,23 @@ void CEqPanel::SetBandCount(int count) {
     update();
 }
 
+void CEqPanel::BeginLoad() {
+    m_loading = true;
+}
+
+void CEqPanel::EndLoad() {
+    if (!m_loading)
+        return;
+    m_loading = false;
+    const CurveAxis axis = Axis();
+    for (size_t i = 0; i < m_bands.size(); ++i) {
+        if (m_staleCurves.test(i))
+            ComputeBandCurve(m_bands[i], axis);
+    }
+    m_staleCurves.reset();
+    update();
+}
+
 int CEqPanel::VisibleBandCount() const {
     return IsOutputPath() ? std::min(m_bandCount, kOutputCrossoverBand + 1) : m_bandCount;
 }
@@ -279,12 +296,27 @@ CurveAxis CEqPanel::Axis() const {
 }
 
 void CEqPanel::Recompute(int index) {
-    ComputePathBandCurve(std::span<CurveBand>(m_bands), index, m_eqIdentity, Axis());
+    if (m_loading) {
+        if (ShareCrossoverPoint(std::span<CurveBand>(m_bands), index, m_eqIdentity)) {
+            for (int h = kOutputFirstHiddenBand; h <= kOutputLastHiddenBand; ++h)
+                m_staleCurves.set(static_cast<size_t>(h));
+        }
+        m_staleCurves.set(static_cast<size_t>(index));
+    } else {
+        ComputePathBandCurve(std::span<CurveBand>(m_bands), index, m_eqIdentity, Axis());
+    }
     // The marker follows at once, so a page reading the record between paints sees where it is.
     UpdateMarker(index);
 }
 
 void CEqPanel::RecomputeAll() {
+    if (m_loading) {
+        for (int i = 0; i < m_bandCount; ++i) {
+            m_staleCurves.set(static_cast<size_t>(i));
+            UpdateMarker(i);
+        }
+        return;
+    }
     const CurveAxis axis = Axis();
     for (int i = 0; i < m_bandCount; ++i) {
         ComputeBandCurve(m_bands[static_cast<size_t>(i)], axis);

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -86,6 +87,10 @@ public:
 
     void SetBandCount(int count);
     int BandCount() const { return m_bandCount; }
+    // A whole path set band by band: in between, the setters move the settings and markers at once and
+    // EndLoad draws each changed band's curve once, instead of once per setter.
+    void BeginLoad();
+    void EndLoad();
     // Markers shown and reachable by the keyboard: bands 0..9 on output paths, all bands elsewhere.
     int VisibleBandCount() const;
 
@@ -209,6 +214,9 @@ private:
 
     std::array<CurveBand, kEqPanelSlots> m_bands{};
     std::array<BandExtras, kEqPanelSlots> m_extras{};
+    // Between BeginLoad and EndLoad: the bands whose curve no longer matches their settings.
+    bool m_loading = false;
+    std::bitset<kEqPanelSlots> m_staleCurves;
     int m_eqIdentity = 0;
     int m_bandCount = 0;
     int m_selected = -1;
