@@ -32,6 +32,9 @@ public:
     virtual void OnLinkLost() {}
     virtual void OnZWaveEvent(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
     virtual void OnRefresh(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
+    // A level reply is in the store: what shows live levels reads them now, rather than on a clock
+    // of its own.
+    virtual void OnLevels() {}
     // The processor refused a parameter (reply 0A with a non-zero error code). The decoder calls
     // this at most once per run; the GUI shows "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ".
     virtual void OnParameterError(uint8_t /*code*/, uint8_t /*cmd*/, uint8_t /*sub*/) {}

@@ -111,6 +111,8 @@ void ReplyDispatcher::Dispatch(std::span<const uint8_t> message) {
         break;
     case reply::Levels:
         m_store.SetLevelRecord(Tail(message, kData, kLevelRecordSize));
+        if (m_events != nullptr)
+            m_events->OnLevels();
         break;
     case reply::ZWave:
         ZWaveFrame(message);

@@ -35,6 +35,10 @@ void CLinkEventRelay::DeliverPending() {
         if (COrvexv13View* view = m_view())
             call(*view);
     }
+    // Whatever the link reported, the panes and check boxes follow it: the window has no clock of
+    // its own that would catch up with the link later.
+    if (COrvexv13View* view = m_view())
+        view->FollowLink();
 }
 
 void CLinkEventRelay::OnRemoteKey(uint32_t keyCode) {
@@ -80,6 +84,10 @@ void CLinkEventRelay::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
 
 void CLinkEventRelay::OnRefresh(uint32_t wParam, uint32_t lParam) {
     Post([wParam, lParam](COrvexv13View& view) { view.OnRefresh(wParam, lParam); });
+}
+
+void CLinkEventRelay::OnLevels() {
+    Post([](COrvexv13View& view) { view.OnLevels(); });
 }
 
 void CLinkEventRelay::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {

@@ -115,11 +115,12 @@ CMainFrame::CMainFrame(COrvexv13App& app) : m_app(app) {
     RefreshRibbonFromStore();
     UpdateCommandUI();
 
-    // The framework's idle update: panes and check boxes follow the store and the link. It ticks only
-    // while a link (or a reconnect countdown) can change them by itself; otherwise only the user can,
-    // and every key, click and wheel turn asks for one update (see eventFilter).
+    // Panes and check boxes follow the store and the link. The user changes them with a key, click or
+    // wheel turn, each of which asks for one update (see eventFilter); the link with its reports and
+    // level replies, each of which asks for one as well (the link event relay). Only a reconnect
+    // countdown changes them by itself: this timer wakes once for each second it shows.
     connect(&m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    m_idleUpdate.setInterval(200);
+    m_idleUpdate.setSingleShot(true);
     qApp->installEventFilter(this);
 }
 
@@ -375,10 +376,12 @@ void CMainFrame::ScheduleCommandUI() {
 void CMainFrame::UpdateCommandUI() {
     ++m_commandUiUpdates;
     const ParameterStore& store = m_app.Store();
-    const bool live = m_app.Session().IsConnected() || m_app.Reconnector().IsActive();
-    if (live && !m_closing && !m_idleUpdate.isActive())
-        m_idleUpdate.start();
-    else if (!live)
+    // A little after the second has turned, so that the countdown reads the next number.
+    constexpr int kCountdownMarginMs = 20;
+    const int nextSecond = m_app.Reconnector().IsAttempting() ? 0 : m_app.Reconnector().MsToNextSecond();
+    if (nextSecond > 0 && !m_closing)
+        m_idleUpdate.start(nextSecond + kCountdownMarginMs);
+    else
         m_idleUpdate.stop();
     if (m_ribbon) {
         for (const MuteControlInfo& m : kMuteControls) {

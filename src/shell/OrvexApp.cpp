@@ -157,10 +157,15 @@ bool COrvexv13App::InitInstance(const Options& options) {
             return;
         }
         hostBusy = 0;
+        if (m_frame)
+            m_frame->ScheduleCommandUI(); // the countdown gives way to "reconnecting"
         session.StartTcpConnect(address.toStdString(), port, [this](ConnectResult result) {
             if (!m_reconnector)
                 return; // shutting down
             m_reconnector->AttemptFinished(result.ok);
+            // The link pane goes from "reconnecting" to the next countdown or to the new link.
+            if (m_frame)
+                m_frame->ScheduleCommandUI();
             if (!result)
                 return;
             OnTcpLinkOpened();

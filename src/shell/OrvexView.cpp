@@ -348,9 +348,15 @@ void COrvexv13View::HoldLevelPolls(int ms) {
     m_pollQuiet.setRemainingTime(ms);
 }
 
+void COrvexv13View::StopLevelPolls() {
+    m_timer3.stop();
+    if (m_currentPage)
+        m_currentPage->UpdateLiveDisplay();
+}
+
 void COrvexv13View::Mismatch(const QString& text) {
     m_app.CloseLink();
-    m_timer3.stop();
+    StopLevelPolls();
     if (!m_mismatchArmed)
         return;
     m_mismatchArmed = false;
@@ -394,6 +400,16 @@ void COrvexv13View::OnRefresh(uint32_t wParam, uint32_t lParam) {
         plug->OnRefresh(wParam, lParam);
 }
 
+void COrvexv13View::OnLevels() {
+    if (m_currentPage)
+        m_currentPage->UpdateLiveDisplay();
+}
+
+void COrvexv13View::FollowLink() {
+    if (Frame())
+        Frame()->ScheduleCommandUI();
+}
+
 void COrvexv13View::OnRemoteKey(uint32_t keyCode) {
     if (CToolDialog* remote = m_app.ToolDialog(tmpl::Remote))
         remote->OnRemoteKey(keyCode);
@@ -431,7 +447,7 @@ void COrvexv13View::OnUsbRemoval(const QString& path) {
     // unplugged (also a hidraw device) must not claim that the processor went away.
     if (!session.UsbRemoved(path.toStdString()))
         return;
-    m_timer3.stop();
+    StopLevelPolls();
     m_app.EndSyncDialog();
     ShowBalloon(Tr2("设备已断开!", "Device Disconnected!"), Tr2("信息", "Information"), 5000);
 }
@@ -453,7 +469,7 @@ void COrvexv13View::OnTimer3() {
     DeviceSession& session = m_app.Session();
     // No link, nothing to poll: the timer starts again with the next connect.
     if (!session.IsConnected()) {
-        m_timer3.stop();
+        StopLevelPolls();
         return;
     }
     if (!m_pollQuiet.hasExpired())

@@ -63,6 +63,10 @@ public:
     void OnLinkLost();
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam);
     void OnRefresh(uint32_t wParam, uint32_t lParam);
+    // A level reply is in the store: the page shows it.
+    void OnLevels();
+    // After the link's reports: the ribbon's panes and check boxes follow the link and the store.
+    void FollowLink();
     void OnRemoteKey(uint32_t keyCode);
     // The processor refused a parameter; the decoder reports this once per run.
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub);
@@ -129,6 +133,8 @@ private:
     void OfferOfflineEdits();
     // No level request for at least `ms` (the processor is busy with what it was just sent).
     void HoldLevelPolls(int ms);
+    // No more level requests; the page shows the levels the closed link left (none).
+    void StopLevelPolls();
     // The output channel linked with `channel` by the link options, or -1.
     int LinkedOutputPartner(int channel) const;
     void PlacePage();

@@ -46,6 +46,9 @@ public:
     // page switches the kind.
     virtual void SetEfxKind(int /*kind*/) {}
     virtual int EfxKind() const { return 0; }
+    // A level reply came in, or the link went and took the levels with it: pages with live bars copy
+    // the store's level record to them.
+    virtual void UpdateLiveDisplay() {}
 
 signals:
     // A channel or section button of the page: the view switches to that page. `channel` is the

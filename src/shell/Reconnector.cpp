@@ -55,6 +55,13 @@ int CReconnector::SecondsLeft() const {
     return (ms + 999) / 1000;
 }
 
+int CReconnector::MsToNextSecond() const {
+    if (!m_active)
+        return 0;
+    const int ms = std::max(1, m_timer.remainingTime());
+    return (ms - 1) % 1000 + 1;
+}
+
 void CReconnector::TryNow() {
     if (!m_active)
         return;

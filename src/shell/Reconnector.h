@@ -48,6 +48,8 @@ public:
     bool IsAttempting() const { return m_attempting; }
     // Whole seconds until the next attempt, rounded up; 0 when not counting down.
     int SecondsLeft() const;
+    // Milliseconds until SecondsLeft shows the next lower number (1 to 1000); 0 when not counting down.
+    int MsToNextSecond() const;
     int Attempts() const { return m_attempts; }
     // The wait being counted down now, in ms; 0 when not active.
     int PendingDelayMs() const { return m_active ? m_timer.interval() : 0; }

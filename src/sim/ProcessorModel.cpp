@@ -366,7 +366,7 @@ Message ProcessorModel::Levels() {
     ++m_levelPhase;
     Message reply(17, 0);
     reply[0] = 0x0E;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6 && !m_options.noProgramme; ++i) {
         const double v = 0.5 + 0.45 * std::sin(0.35 * m_levelPhase + 1.1 * i);
         reply[1 + i] = static_cast<uint8_t>(v * 200.0);
     }

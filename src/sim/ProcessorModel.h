@@ -23,6 +23,8 @@ struct ProcessorOptions {
     std::string dspVersion = "2019-04-16";
     // A processor without the smart-home module answers no Z-Wave frame and has no plug memory.
     bool smartModule = true;
+    // Nothing playing: every input level reads 0 (the input format is still reported).
+    bool noProgramme = false;
     SmartModuleOptions smart;
     // The model's clock in milliseconds, for the reports that come later (steady time by default;
     // tests hand in a clock of their own).

@@ -36,6 +36,7 @@ void PrintUsage() {
               "  --garbage-every N        put stray bytes in front of every N-th reply\n"
               "  --close-after N          drop the connection when the N-th message arrives\n"
               "  --silent                 send neither heartbeats nor replies\n"
+              "  --no-programme           nothing playing: every input level reads 0\n"
               "  --busy                   answer every connection with ISCONNECTED\n"
               "  --trace                  print every message the editor sends on standard error,\n"
               "                           in hex with its carrier prefix, one line each\n"
@@ -130,6 +131,8 @@ int main(int argc, char** argv) {
             intArg(0, 1000000, host.closeAfter);
         } else if (arg == "--silent") {
             host.silent = true;
+        } else if (arg == "--no-programme") {
+            processor.noProgramme = true;
         } else if (arg == "--busy") {
             host.busy = true;
         } else if (arg == "--trace") {

@@ -71,6 +71,34 @@ TEST_F(PeakMeterTest, EmptiesWithinLedsTimesPeriodOnTheUiTimer) {
     EXPECT_FALSE(meter.IsDecayRunning());
 }
 
+// A bar fed the same value every poll is painted once, and an empty one has nothing to fall: no
+// timer wakes for it.
+TEST_F(PeakMeterTest, UnchangedValuesNeitherRepaintNorTick) {
+    meter.StartDecayTimer(50);
+    Set(0);
+    EXPECT_FALSE(meter.IsDecayRunning());
+    meter.StopDecayTimer();
+    struct PaintSpy : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } spy;
+    meter.installEventFilter(&spy);
+    meter.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&meter));
+    Set(30);
+    QTest::qWait(50);
+    ASSERT_GT(spy.paints, 0);
+    spy.paints = 0;
+    Set(30);
+    QTest::qWait(50);
+    EXPECT_EQ(spy.paints, 0);
+    Set(31);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.paints > 0; }, 1000));
+}
+
 TEST_F(PeakMeterTest, SingleLedFallsByATenthOfTheRange) {
     meter.SetBandLayout(1, 1);
     EXPECT_EQ(meter.DecayStep(), 6);

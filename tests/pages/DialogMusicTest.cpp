@@ -221,7 +221,6 @@ TEST_F(MusicPageTest, TheThumbnailsOfChannelBOpenItsReverbAndEchoEqualisers) {
 
 TEST_F(MusicPageTest, LevelRecordFillsTheBarsAndAnUnknownFormatKeepsTheText) {
     CDialogMusic* page = Page();
-    EXPECT_TRUE(page->LevelTimerRunning());
     std::array<uint8_t, kLevelRecordSize> record{};
     record = {10, 20, 30, 40, 50, 55, 0, 0x32};
     Store().SetLevelRecord(record);

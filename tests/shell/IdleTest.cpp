@@ -1,38 +1,11 @@
 #include "SimFixture.h"
+#include "WakeCounter.h"
 
 #include "shell/DeviceSession.h"
 #include "shell/MainFrame.h"
 
-#include <QApplication>
-
 namespace orvex::test {
 namespace {
-
-// Counts the paint events of every widget of the main window.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
-    ~PaintCounter() override { qApp->removeEventFilter(this); }
-    int Count() const { return m_count; }
-    QStringList Painted() const { return m_painted; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget && widget->window() == m_window) {
-                ++m_count;
-                m_painted << QString::fromLatin1(widget->metaObject()->className());
-            }
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    int m_count = 0;
-    QStringList m_painted;
-};
 
 // An editor left alone does nothing: no repaint of an unchanged window, no idle update without a
 // link, and a connected link that sleeps between the host's heartbeats and the level polls.

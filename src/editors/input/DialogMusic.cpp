@@ -247,11 +247,9 @@ CDialogMusic::CDialogMusic(DeviceSession& session, QWidget* parent)
     layout->addLayout(upper, 0);
     layout->addWidget(m_eq, 1);
 
-    connect(&m_levelTimer, &QTimer::timeout, this, &CDialogMusic::UpdateLiveDisplay);
-    m_levelTimer.start(kLevelPeriodMs);
-
-    // The texts, both grids and the first refresh.
+    // The texts, both grids and the first refresh; the bars show the last levels until the next reply.
     Relabel();
+    UpdateLiveDisplay();
 }
 
 QWidget* CDialogMusic::BuildMic(int mic) {

@@ -2,8 +2,6 @@
 
 #include "shell/Page.h"
 
-#include <QTimer>
-
 #include <array>
 
 class QButtonGroup;
@@ -32,7 +30,6 @@ class CDialogMusic : public CPage {
 public:
     static constexpr int kParamRows = 9;
     static constexpr int kMicCount = 4;
-    static constexpr int kLevelPeriodMs = 300;
 
     explicit CDialogMusic(DeviceSession& session, QWidget* parent = nullptr);
 
@@ -48,8 +45,8 @@ public:
     // The parameter row edited on the value slider; a click in the grid does the same.
     void SelectParamRow(int row);
     int SelectedParamRow() const { return m_row; }
-    // Copies the processor's last level record to the bars and the stream-format text (the timer's work).
-    void UpdateLiveDisplay();
+    // Copies the processor's last level record to the bars and the stream-format text.
+    void UpdateLiveDisplay() override;
 
     CGdipButton* ViewButton(int view) const { return m_viewButtons[static_cast<size_t>(view)]; }
     CReportCtrl* ParamGrid() const { return m_grid; }
@@ -70,7 +67,6 @@ public:
     CSmallEqPanel* ReverbThumb() const { return m_reverbThumb; }
     CSmallEqPanel* EchoThumb() const { return m_echoThumb; }
     CEqSection* Eq() const { return m_eq; }
-    bool LevelTimerRunning() const { return m_levelTimer.isActive(); }
 
 private:
     struct MicWidgets {
@@ -136,7 +132,6 @@ private:
     CSmallEqPanel* m_reverbThumb = nullptr;
     CSmallEqPanel* m_echoThumb = nullptr;
     CEqSection* m_eq = nullptr;
-    QTimer m_levelTimer;
 };
 
 } // namespace orvex

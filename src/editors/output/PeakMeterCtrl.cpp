@@ -56,27 +56,41 @@ void CPeakMeterCtrl::SetUnlitColours(const QColor& green, const QColor& yellow, 
 }
 
 void CPeakMeterCtrl::SetLevels(std::span<const int> values, int firstBand) {
-    const bool wasRunning = m_timer.isActive();
-    m_timer.stop();
+    bool changed = false;
     for (size_t i = 0; i < values.size(); ++i) {
         const long long band = static_cast<long long>(firstBand) + static_cast<long long>(i);
         if (band < 0 || band >= m_bands) {
             continue;
         }
-        m_values[static_cast<size_t>(band)] = std::clamp(values[i], 0, m_range);
+        int& value = m_values[static_cast<size_t>(band)];
+        const int next = std::clamp(values[i], 0, m_range);
+        changed = changed || next != value;
+        value = next;
+    }
+    // The same values again leave the bar as it is painted: no repaint, no tick.
+    if (!changed) {
+        return;
     }
     // An armed falloff that stopped on an empty bar starts again here, so a meter left without new data
-    // always empties.
-    if (wasRunning || m_decayArmed) {
+    // always empties; a running one keeps its rhythm. An empty bar has nothing to fall.
+    if (!AnyLit()) {
+        m_timer.stop();
+    } else if (m_decayArmed && !m_timer.isActive()) {
         m_timer.start(m_periodMs);
     }
     update();
 }
 
+bool CPeakMeterCtrl::AnyLit() const {
+    return std::any_of(m_values.begin(), m_values.end(), [](int v) { return v > 0; });
+}
+
 void CPeakMeterCtrl::StartDecayTimer(int periodMs) {
     m_periodMs = std::max(1, periodMs);
     m_decayArmed = true;
-    m_timer.start(m_periodMs);
+    if (AnyLit()) {
+        m_timer.start(m_periodMs);
+    }
 }
 
 void CPeakMeterCtrl::StopDecayTimer() {
@@ -91,13 +105,15 @@ int CPeakMeterCtrl::DecayStep() const {
 void CPeakMeterCtrl::DecayTick() {
     // At least one unit per tick, or a range smaller than the LED count would never empty.
     const int step = std::max(1, DecayStep());
-    bool any = false;
+    bool changed = false;
     for (int& v : m_values) {
+        changed = changed || v > 0;
         v = std::max(0, v - step);
-        any = any || v > 0;
     }
-    update();
-    if (!any) {
+    if (changed) {
+        update();
+    }
+    if (!AnyLit()) {
         m_timer.stop();
     }
 }

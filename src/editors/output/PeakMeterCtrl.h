@@ -31,8 +31,9 @@ public:
 
     // Values for bands first .. first+count-1 (bounded by the layout), each clamped to 0 .. range.
     void SetLevels(std::span<const int> values, int firstBand);
-    // Arms the falloff: every period each band drops by one LED's worth. The tick stops while all bands
-    // are empty and starts again with the next SetLevels.
+    // Arms the falloff: every period each band drops by one LED's worth. The tick runs only while a band
+    // is lit: it stops on an empty bar and starts again with the next SetLevels that lights one. Values
+    // that change nothing repaint nothing.
     void StartDecayTimer(int periodMs);
     void StopDecayTimer();
     bool IsDecayRunning() const { return m_timer.isActive(); }
@@ -48,6 +49,9 @@ public:
     int DecayStep() const;
 
     QSize sizeHint() const override;
+
+private:
+    bool AnyLit() const;
 
 public slots:
     void DecayTick();
