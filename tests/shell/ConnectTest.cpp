@@ -303,16 +303,16 @@ TEST_F(ConnectTypingTest, AnAddressPastedWithItsPortFillsBothFieldsFromAnyPart) 
 
     // An address without a port keeps the port; a single number still pastes into its part.
     dialog->SetPort(4000);
-    QApplication::clipboard()->setText(QStringLiteral("10.1.2.3"));
+    QApplication::clipboard()->setText(QStringLiteral("127.1.2.3"));
     dialog->AddressCtrl()->Field(0)->setFocus();
     Press(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("10.1.2.3"));
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("127.1.2.3"));
     EXPECT_EQ(dialog->Port(), 4000);
     QApplication::clipboard()->setText(QStringLiteral("77"));
     dialog->AddressCtrl()->Field(1)->setFocus();
     dialog->AddressCtrl()->Field(1)->selectAll();
     Press(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("10.77.2.3"));
+    EXPECT_EQ(dialog->AddressCtrl()->Address(), QStringLiteral("127.77.2.3"));
 
     // The field's own menu pastes the same way.
     QApplication::clipboard()->setText(QStringLiteral("127.0.0.5:5005"));
