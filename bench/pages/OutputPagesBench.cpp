@@ -4,7 +4,7 @@
 
 #include "editors/output/DialogOutput.h"
 #include "editors/output/SSVCDlg.h"
-#include "editors/output/SSVolumePanel.h"
+#include "widgets/SSVolumePanel.h"
 
 namespace orvex::bench {
 namespace {

@@ -4,7 +4,7 @@
 #include "PagesBench.h"
 
 #include "editors/input/DialogEfx.h"
-#include "editors/output/GdipButton.h"
+#include "widgets/GdipButton.h"
 
 namespace orvex::bench {
 namespace {

@@ -3,7 +3,7 @@
 // The editor as the program starts it, offscreen, for measuring the editing pages: the pages are
 // registered, the application and its main window are up, and nothing is connected.
 
-#include "pages/EditorPages.h"
+#include "editors/EditorPages.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 

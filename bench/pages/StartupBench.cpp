@@ -7,7 +7,7 @@
 //   cpu_ms           processor time the process used until then (what a loaded machine cannot inflate)
 //   rss_MB, hwm_MB   resident memory now and at its peak, after every page and tool window was shown
 
-#include "pages/EditorPages.h"
+#include "editors/EditorPages.h"
 #include "shell/ControlIds.h"
 #include "shell/MainFrame.h"
 #include "shell/OrvexApp.h"

@@ -1,7 +1,7 @@
 // orvex: the editor and remote control of the audio processor.
 
 #include "link/DebugSink.h"
-#include "pages/EditorPages.h"
+#include "editors/EditorPages.h"
 #include "shell/OrvexApp.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"

@@ -1,7 +1,7 @@
 #include "editors/EqFitDlg.h"
 
-#include "editors/output/EqOverlay.h"
-#include "editors/output/UiLanguage.h"
+#include "widgets/EqOverlay.h"
+#include "widgets/UiLanguage.h"
 #include "model/FilterDesign.h"
 #include "shell/ControlHints.h"
 #include "shell/MessageBoxes.h"

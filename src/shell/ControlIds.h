@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 
 #include <QVariant>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "shell/Language.h"
 
-#include "editors/output/UiLanguage.h"
+#include "widgets/UiLanguage.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,10 +1,10 @@
 #include "shell/OrvexApp.h"
 
-#include "editors/output/WheelFocusGuard.h"
+#include "widgets/WheelFocusGuard.h"
 #include "link/DebugSink.h"
 #include "link/DeviceWatcher.h"
 #include "model/ParameterStore.h"
-#include "settings/DialogIP.h"
+#include "shell/DialogIP.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/InfoDlg.h"
@@ -21,7 +21,7 @@
 #include "shell/SynDlg.h"
 #include "shell/ToolDialog.h"
 #include "shell/WaitDlg.h"
-#include "ui/IpAddressCtrl.h"
+#include "shell/IpAddressCtrl.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "shell/Relabel.h"
 
 #include "shell/ControlIds.h"
-#include "shell/LanguageTable.h"
+#include "lang/LanguageTable.h"
 
 #include <QAbstractButton>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "smarthome/DialogHomeTheater.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 #include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
 #include "model/PlugKeyFile.h"

@@ -1,6 +1,6 @@
 #include "smarthome/DialogZwaveRemoter.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 #include "shell/ControlIds.h"
 #include "shell/DeviceSession.h"
 #include "shell/Language.h"

@@ -1,6 +1,6 @@
 #include "smarthome/DlgZwaveList.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 #include "model/SmartHomeTables.h"
 #include "shell/ControlHints.h"
 #include "shell/ControlIds.h"

@@ -1,6 +1,6 @@
 #include "smarthome/DlgZwaveSwitch.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"

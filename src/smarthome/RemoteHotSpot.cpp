@@ -1,6 +1,6 @@
 #include "smarthome/RemoteHotSpot.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 
 #include <QKeyEvent>
 #include <QEnterEvent>

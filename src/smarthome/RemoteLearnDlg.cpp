@@ -13,7 +13,7 @@
 #include "shell/Theme.h"
 #include "shell/WaitDlg.h"
 #include "smarthome/PlugKeyFolder.h"
-#include "ui/GridListCtrlEx.h"
+#include "widgets/GridListCtrlEx.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "smarthome/RemoteHotSpot.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "editors/output/BandGrid.h"
-#include "editors/output/BandStrip.h"
-#include "editors/output/BandText.h"
-#include "editors/output/EqPanel.h"
-#include "editors/output/UiLanguage.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/BandGrid.h"
+#include "widgets/BandStrip.h"
+#include "widgets/BandText.h"
+#include "widgets/EqPanel.h"
+#include "widgets/UiLanguage.h"
+#include "widgets/XBmpSlider.h"
 #include "model/EqPaths.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "editors/output/EqPanel.h"
+#include "widgets/EqPanel.h"
 
-#include "editors/output/UiLanguage.h"
+#include "widgets/UiLanguage.h"
 #include "model/EqPaths.h"
 
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "editors/output/GdipButton.h"
+#include "widgets/GdipButton.h"
 
 #include <QSignalSpy>
 #include <QTest>

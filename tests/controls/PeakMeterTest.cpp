@@ -1,4 +1,4 @@
-#include "editors/output/PeakMeterCtrl.h"
+#include "widgets/PeakMeterCtrl.h"
 
 #include <QElapsedTimer>
 #include <QTest>

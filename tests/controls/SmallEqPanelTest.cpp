@@ -1,4 +1,4 @@
-#include "editors/output/SmallEqPanel.h"
+#include "widgets/SmallEqPanel.h"
 
 #include <QEnterEvent>
 #include <QImage>

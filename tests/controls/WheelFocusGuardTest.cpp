@@ -1,6 +1,6 @@
-#include "editors/output/WheelFocusGuard.h"
+#include "widgets/WheelFocusGuard.h"
 
-#include "editors/output/XBmpSlider.h"
+#include "widgets/XBmpSlider.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "editors/output/XBmpSlider.h"
+#include "widgets/XBmpSlider.h"
 
 #include <QSignalSpy>
 #include <QTest>

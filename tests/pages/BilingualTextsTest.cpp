@@ -1,10 +1,10 @@
 #include "PagesFixture.h"
 
 #include "editors/input/DialogEfx.h"
-#include "editors/output/DelayPanel.h"
+#include "widgets/DelayPanel.h"
 #include "editors/output/DialogOutput.h"
-#include "editors/output/EqPanel.h"
-#include "editors/output/SSVolumePanel.h"
+#include "widgets/EqPanel.h"
+#include "widgets/SSVolumePanel.h"
 #include "shell/AboutDlg.h"
 #include "shell/DlgMsgBox.h"
 #include "shell/Relabel.h"

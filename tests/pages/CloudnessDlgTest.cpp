@@ -1,7 +1,7 @@
 #include "PagesFixture.h"
 
 #include "editors/input/CloudnessDlg.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/XBmpSlider.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,9 +1,9 @@
 #include "PagesFixture.h"
 
 #include "editors/output/CompDlg.h"
-#include "editors/output/CompressPanelPlus.h"
-#include "editors/output/GdipButton.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/CompressPanelPlus.h"
+#include "widgets/GdipButton.h"
+#include "widgets/XBmpSlider.h"
 #include "shell/Language.h"
 #include "shell/Relabel.h"
 #include "shell/VolumeControls.h"

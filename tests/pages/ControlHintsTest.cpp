@@ -2,7 +2,7 @@
 
 #include "editors/EqFitDlg.h"
 #include "editors/EqSection.h"
-#include "editors/output/EqOverlay.h"
+#include "widgets/EqOverlay.h"
 #include "editors/input/DialogEfx.h"
 #include "editors/output/DialogOutput.h"
 #include "model/EqPaths.h"

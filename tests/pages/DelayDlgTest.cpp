@@ -1,8 +1,8 @@
 #include "PagesFixture.h"
 
 #include "editors/output/DelayDlg.h"
-#include "editors/output/DelayPanel.h"
-#include "editors/output/GdipButton.h"
+#include "widgets/DelayPanel.h"
+#include "widgets/GdipButton.h"
 #include "model/EqPaths.h"
 #include "shell/Relabel.h"
 

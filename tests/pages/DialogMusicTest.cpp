@@ -2,13 +2,13 @@
 
 #include "editors/EqSection.h"
 #include "editors/input/DialogMusic.h"
-#include "editors/output/EqPanel.h"
-#include "editors/output/GdipButton.h"
-#include "editors/output/PeakMeterCtrl.h"
-#include "editors/output/SmallEqPanel.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/EqPanel.h"
+#include "widgets/GdipButton.h"
+#include "widgets/PeakMeterCtrl.h"
+#include "widgets/SmallEqPanel.h"
+#include "widgets/XBmpSlider.h"
 #include "model/EqPaths.h"
-#include "ui/ReportCtrl.h"
+#include "widgets/ReportCtrl.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "PagesFixture.h"
 
 #include "editors/input/DialogMusic.h"
-#include "editors/output/PeakMeterCtrl.h"
+#include "widgets/PeakMeterCtrl.h"
 #include "shell/WakeCounter.h"
 
 namespace orvex::test {

@@ -2,9 +2,9 @@
 
 #include "shell/SimFixture.h"
 
-#include "editors/output/XBmpSlider.h"
+#include "widgets/XBmpSlider.h"
 #include "link/LinkState.h"
-#include "pages/EditorPages.h"
+#include "editors/EditorPages.h"
 #include "support/Hex.h"
 
 #include <QCoreApplication>

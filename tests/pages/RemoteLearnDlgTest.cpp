@@ -4,7 +4,7 @@
 #include "model/SmartHomeTables.h"
 #include "smarthome/RemoteLearnDlg.h"
 #include "support/TempDir.h"
-#include "ui/GridListCtrlEx.h"
+#include "widgets/GridListCtrlEx.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "../shell/SimFixture.h"
 
-#include "editors/output/GdipButton.h"
-#include "editors/output/XBmpSlider.h"
-#include "pages/EditorPages.h"
-#include "settings/SetDlg.h"
+#include "widgets/GdipButton.h"
+#include "widgets/XBmpSlider.h"
+#include "editors/EditorPages.h"
+#include "editors/settings/SetDlg.h"
 #include "shell/VolumeControls.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "PagesFixture.h"
 
 #include "editors/output/SSVCDlg.h"
-#include "editors/output/SSVolumePanel.h"
+#include "widgets/SSVolumePanel.h"
 #include "model/CoefficientEncoding.h"
 #include "shell/OrvexApp.h"
 

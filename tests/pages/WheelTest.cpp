@@ -3,7 +3,7 @@
 #include "editors/EqSection.h"
 #include "editors/input/DialogMusic.h"
 #include "editors/output/DialogOutput.h"
-#include "editors/output/BandStrip.h"
+#include "widgets/BandStrip.h"
 #include "editors/output/SSVCDlg.h"
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"

@@ -1,6 +1,6 @@
 #include "SimFixture.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "ui/IpAddressCtrl.h"
+#include "shell/IpAddressCtrl.h"
 
 #include <gtest/gtest.h>
 

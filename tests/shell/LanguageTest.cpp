@@ -1,9 +1,9 @@
 #include "ShellFixture.h"
 
-#include "editors/output/BandStrip.h"
-#include "editors/output/GdipButton.h"
-#include "editors/output/UiLanguage.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/BandStrip.h"
+#include "widgets/GdipButton.h"
+#include "widgets/UiLanguage.h"
+#include "widgets/XBmpSlider.h"
 #include "shell/PageFactory.h"
 #include "shell/PlaceholderPage.h"
 #include "shell/Relabel.h"

@@ -2,10 +2,10 @@
 
 #include "ShellFixture.h"
 
-#include "settings/DialogIP.h"
+#include "shell/DialogIP.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
-#include "ui/IpAddressCtrl.h"
+#include "shell/IpAddressCtrl.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

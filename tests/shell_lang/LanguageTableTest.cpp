@@ -1,4 +1,4 @@
-#include "shell/LanguageTable.h"
+#include "lang/LanguageTable.h"
 
 #include <gtest/gtest.h>
 

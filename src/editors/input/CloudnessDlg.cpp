@@ -1,8 +1,8 @@
 #include "editors/input/CloudnessDlg.h"
 
 #include "editors/input/StoreToControl.h"
-#include "editors/output/ControlId.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/ControlId.h"
+#include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
 #include "model/ParameterStore.h"

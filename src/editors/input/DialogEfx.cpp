@@ -2,9 +2,9 @@
 
 #include "editors/EqSection.h"
 #include "editors/input/EfxTitle.h"
-#include "editors/output/ControlId.h"
-#include "editors/output/EqPanel.h"
-#include "editors/output/GdipButton.h"
+#include "widgets/ControlId.h"
+#include "widgets/EqPanel.h"
+#include "widgets/GdipButton.h"
 #include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"

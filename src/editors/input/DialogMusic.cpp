@@ -1,14 +1,14 @@
 #include "editors/input/DialogMusic.h"
 
 #include "editors/EqSection.h"
-#include "editors/output/BandGrid.h"
+#include "widgets/BandGrid.h"
 #include "editors/input/StoreToControl.h"
-#include "editors/output/ControlId.h"
-#include "editors/output/EqPanel.h"
-#include "editors/output/GdipButton.h"
-#include "editors/output/PeakMeterCtrl.h"
-#include "editors/output/SmallEqPanel.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/ControlId.h"
+#include "widgets/EqPanel.h"
+#include "widgets/GdipButton.h"
+#include "widgets/PeakMeterCtrl.h"
+#include "widgets/SmallEqPanel.h"
+#include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
 #include "model/EqPaths.h"
@@ -18,7 +18,7 @@
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/Theme.h"
-#include "ui/ReportCtrl.h"
+#include "widgets/ReportCtrl.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

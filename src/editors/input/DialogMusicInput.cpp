@@ -1,7 +1,7 @@
 #include "editors/input/DialogMusicInput.h"
 
-#include "editors/output/ControlId.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/ControlId.h"
+#include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"

@@ -1,6 +1,6 @@
 #include "editors/input/EfxTitle.h"
 
-#include "editors/output/ControlId.h"
+#include "widgets/ControlId.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
 

@@ -2,10 +2,10 @@
 
 #include "editors/EqSection.h"
 #include "editors/input/StoreToControl.h"
-#include "editors/output/ControlId.h"
-#include "editors/output/OutputChannelPicture.h"
+#include "widgets/ControlId.h"
+#include "widgets/OutputChannelPicture.h"
 #include "editors/output/OutputTabRow.h"
-#include "editors/output/XBmpSlider.h"
+#include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
 #include "model/CoefficientEncoding.h"

@@ -1,7 +1,7 @@
 #include "editors/output/OutputTabRow.h"
 
-#include "editors/output/ControlFonts.h"
-#include "editors/output/GdipButton.h"
+#include "widgets/ControlFonts.h"
+#include "widgets/GdipButton.h"
 #include "shell/Language.h"
 
 #include <QHBoxLayout>
