@@ -525,22 +525,23 @@ private:
             return failure;
         if (Outcome failure = m_session->Identify())
             return failure;
-        CommandEncoder& commands = m_session->Link().Commands();
-        m_store.SetDeviceMode(mode);
+        DeviceLink& link = m_session->Link();
         if (action == "load" || action == "reset") {
             // The processor answers 05 or 06 and the reply starts read-all, as in the editor.
             m_session->Events().ClearSyncDone();
-            if (action == "load")
-                commands.LoadDeviceMode(mode);
-            else
-                commands.ResetDeviceMode(mode);
+            if (action == "load") {
+                link.LoadDeviceMode(mode);
+            } else {
+                m_store.SetDeviceMode(mode);
+                link.Commands().ResetDeviceMode(mode);
+            }
             return m_session->WaitForTriggeredReadAll();
         }
         if (action == "save") {
-            m_store.SetModifiedFlag(false);
-            commands.SaveDeviceMode(mode);
+            link.SaveDeviceMode(mode);
         } else {
-            commands.SelectDeviceMode(mode);
+            m_store.SetDeviceMode(mode);
+            link.Commands().SelectDeviceMode(mode);
         }
         return m_session->Settle();
     }

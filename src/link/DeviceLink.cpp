@@ -56,6 +56,19 @@ bool DeviceLink::HandleUsbRemoval(std::string_view path) {
     return true;
 }
 
+void DeviceLink::LoadDeviceMode(int mode) {
+    mode = ClampDeviceMode(mode);
+    m_store.SetDeviceMode(mode);
+    m_commands.LoadDeviceMode(mode);
+}
+
+void DeviceLink::SaveDeviceMode(int mode) {
+    mode = ClampDeviceMode(mode);
+    m_store.SetModifiedFlag(false);
+    m_store.SetDeviceMode(mode);
+    m_commands.SaveDeviceMode(mode);
+}
+
 void DeviceLink::SetUsbCloser(std::function<void()> closer) {
     {
         std::lock_guard lock(m_closerMutex);

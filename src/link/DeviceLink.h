@@ -14,6 +14,7 @@
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -24,6 +25,11 @@
 #include <string>
 
 namespace orvex {
+
+// Device modes (preset memories) are 0..kDeviceModeCount-1; a number outside is taken as the nearest.
+inline int ClampDeviceMode(int mode) {
+    return std::clamp(mode, 0, kDeviceModeCount - 1);
+}
 
 // The device link as the editor and the command-line tool hold it: the shared link state, the reply
 // decoder, the TCP transport, the smart-home tables and the command encoder, and the one routing
@@ -60,6 +66,11 @@ public:
     // A USB device went away: closes the link when it was the processor's (ignored while TCP is up).
     // Returns true when the link was closed.
     bool HandleUsbRemoval(std::string_view path);
+
+    // Device modes, as the editor and orvexctl both change them: load [05 m] (deviceMode = m), save
+    // [04 m] (clears modifiedFlag, deviceMode = m).
+    void LoadDeviceMode(int mode);
+    void SaveDeviceMode(int mode);
 
     // Selects TCP (networkMode = 1) and connects to the network host.
     // `cancel`, when given, ends an attempt still waiting for the host (see TcpTransport::TcpConnect).

@@ -1,7 +1,7 @@
 #include "shell/DialogIP.h"
 
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/Reconnector.h"

@@ -6,7 +6,8 @@
 #include "model/ParameterStore.h"
 #include "shell/DialogIP.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
+#include "shell/ConnectReportSink.h"
 #include "shell/InfoDlg.h"
 #include "shell/Language.h"
 #include "shell/LinkEventRelay.h"
@@ -149,7 +150,8 @@ bool COrvexv13App::InitInstance(const Options& options) {
     RegisterToolDialog(tmpl::ConnectIp, [this] { return new CDialogIP(*this); });
 
     m_relay = std::make_unique<CLinkEventRelay>([this] { return View(); });
-    m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), options.timings, options.hidBackend);
+    m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), std::make_unique<ConnectReportSink>(),
+                                                options.timings, options.hidBackend);
     m_reconnector = std::make_unique<CReconnector>([this](const QString& address, uint16_t port) {
         DeviceSession& session = *m_session;
         if (session.IsConnected() && !session.IsNetwork()) {

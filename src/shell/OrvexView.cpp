@@ -4,7 +4,7 @@
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/MessageBoxes.h"
@@ -258,7 +258,7 @@ void COrvexv13View::OnVolumeCommand(VolumeControl control) {
     }
     sliderIn->SetPos(value);
     sliderOut->SetPos(value);
-    m_app.Session().SetVolume(control, value);
+    SetVolume(m_app.Session().Commands(), control, value);
     if (info.hasMute && store.Get(Info(info.mute).field) != 0)
         m_app.ShowInfoMessage(Tr2("当前是静音状态", "vol is mute"), kInfoMs);
     frame->SetVolumeLabels(control, value, false);
@@ -266,7 +266,7 @@ void COrvexv13View::OnVolumeCommand(VolumeControl control) {
 
 void COrvexv13View::OnMuteCommand(MuteControl control) {
     const bool muted = m_app.Store().Get(Info(control).field) != 0;
-    m_app.Session().SetMute(control, !muted);
+    SetMute(m_app.Session().Commands(), control, !muted);
     if (Frame())
         Frame()->UpdateCommandUI();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/CommandEncoder.h"
 #include "model/StoreFields.h"
 
 #include <array>
@@ -62,6 +63,17 @@ inline const VolumeControlInfo& Info(VolumeControl c) {
 }
 inline const MuteControlInfo& Info(MuteControl c) {
     return kMuteControls[static_cast<size_t>(c)];
+}
+
+// The ribbon's master volumes and mutes: the setters store the value and send it.
+inline void SetVolume(CommandEncoder& commands, VolumeControl control, int value) {
+    commands.Set(Info(control).field, value);
+}
+inline void SetMute(CommandEncoder& commands, MuteControl control, bool muted) {
+    if (control == MuteControl::Music)
+        commands.SetMusicMute(muted); // unmuting fades the music in
+    else
+        commands.Set(Info(control).field, muted ? 1 : 0);
 }
 
 } // namespace orvex

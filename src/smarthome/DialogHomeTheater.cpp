@@ -6,7 +6,7 @@
 #include "model/PlugKeyFile.h"
 #include "model/SmartHomeTables.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"

@@ -2,14 +2,14 @@
 
 #include "widgets/ControlId.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/Relabel.h"
 #include "smarthome/PlugCommon.h"
 #include "smarthome/SceneRunDlg.h"
-#include "smarthome/SceneRunner.h"
+#include "link/SceneRunner.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "smarthome/PlugCommon.h"
 
 #include "model/SmartHomeTables.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 

@@ -2,7 +2,7 @@
 
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 #include "smarthome/PlugCommon.h"

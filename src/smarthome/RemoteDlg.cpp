@@ -4,7 +4,7 @@
 #include "model/ParameterStore.h"
 #include "model/RemoteFile.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"

@@ -3,7 +3,7 @@
 #include "link/CommandEncoder.h"
 #include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/Relabel.h"
 #include "shell/Theme.h"

@@ -1,7 +1,7 @@
 #include "smarthome/SceneRunDlg.h"
 
 #include "shell/ControlHints.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "smarthome/PlugCommon.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/SmartHomeTables.h"
-#include "smarthome/SceneRunner.h"
+#include "link/SceneRunner.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -201,8 +201,8 @@ TEST_F(SetDlgTest, SaveModeRouteMuteAndPowerOnModeSetTheirBytes) {
 TEST_F(SetDlgTest, EnableTakesTheLiveVolumeWithinTheMaximum) {
     StartApp();
     Store().SetMachineSettingsFromDevice(std::array<uint8_t, 14>{0, 0, 0, 255, 255, 60, 99, 0, 0, 0, 0, 0, 0, 0});
-    app->Session().SetVolume(VolumeControl::Mic, 90);
-    app->Session().SetVolume(VolumeControl::Music, 45);
+    SetVolume(app->Session().Commands(), VolumeControl::Mic, 90);
+    SetVolume(app->Session().Commands(), VolumeControl::Music, 45);
     CSetDlg* dialog = Open();
     Click(Child<QCheckBox>(dialog, 1039));
     // The live mic volume 90 is above the maximum 60.

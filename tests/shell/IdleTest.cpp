@@ -1,7 +1,7 @@
 #include "SimFixture.h"
 #include "WakeCounter.h"
 
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/MainFrame.h"
 
 namespace orvex::test {

@@ -1,7 +1,7 @@
 #include "SimFixture.h"
 
 #include "shell/AppSettings.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/MainFrame.h"
 #include "shell/Reconnector.h"
 #include "link/RecordingSender.h"
@@ -142,8 +142,8 @@ TEST_F(ReconnectTest, NothingChangedWhileTheLinkWasDownIsReplayed) {
     StartWithShortSchedule();
     host->Stop();
     ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsActive(); }, 2000));
-    app->Session().SetVolume(VolumeControl::Mic, 13); // stored, but there is no link to send it on
-    answer = QMessageBox::No;                         // the processor's values stay
+    SetVolume(app->Session().Commands(), VolumeControl::Mic, 13); // stored, but there is no link to send it on
+    answer = QMessageBox::No;                                     // the processor's values stay
     RestartHost();
     ASSERT_TRUE(PumpUntil([&] { return app->Session().IsConnected(); }, 4000));
     ASSERT_TRUE(PumpUntil([&] { return OfflineQuestions() == 1; }, 4000));
@@ -159,7 +159,7 @@ TEST_F(ReconnectTest, EditsMadeWhileTheLinkWasDownAreSentWhenTheUserSaysSo) {
     host->Stop();
     ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsActive(); }, 2000));
     const EqBand band{-4.5f, 1200, 2.0f, 1};
-    app->Session().SetVolume(VolumeControl::Mic, 13);
+    SetVolume(app->Session().Commands(), VolumeControl::Mic, 13);
     app->Session().Eq().SetPathBand(eqid::MicA, 2, band);
     // What the same two edits send on a live link.
     ParameterStore scratch;

@@ -2,7 +2,7 @@
 
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/InfoDlg.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"

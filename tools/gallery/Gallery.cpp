@@ -17,7 +17,7 @@
 #include "shell/DialogIP.h"
 #include "shell/AboutDlg.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/DlgMsgBox.h"
 #include "shell/InfoDlg.h"
 #include "shell/Language.h"

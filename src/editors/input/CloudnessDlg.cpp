@@ -7,7 +7,7 @@
 #include "link/EqSender.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Theme.h"
 
 #include <QCheckBox>

@@ -9,7 +9,7 @@
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 #include "shell/ControlHints.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
 

@@ -14,7 +14,7 @@
 #include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
 #include "shell/Theme.h"

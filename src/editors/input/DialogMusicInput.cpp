@@ -5,7 +5,7 @@
 #include "link/CommandEncoder.h"
 #include "model/ParameterStore.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
 

@@ -10,7 +10,7 @@
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 #include "shell/ControlHints.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -13,7 +13,7 @@
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 #include "shell/AppSettings.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/DlgMsgBox.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"

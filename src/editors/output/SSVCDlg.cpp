@@ -9,7 +9,7 @@
 #include "link/CommandEncoder.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
 

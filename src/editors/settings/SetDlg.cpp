@@ -5,7 +5,7 @@
 #include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "shell/ControlIds.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/MessageBoxes.h"
@@ -383,7 +383,7 @@ void CSetDlg::OnStartMoved(size_t row, int value) {
     const size_t byte = static_cast<size_t>(kVolumeLimits[row].startByte);
     EditWorking([&](MachineSettingsRecord& r) { r[byte] = static_cast<uint8_t>(value); });
     // The user hears the start volume while choosing it.
-    m_app.Session().SetVolume(kLiveVolume[row], value);
+    SetVolume(m_app.Session().Commands(), kLiveVolume[row], value);
     m_limits[row].startValue->setText(QString::number(value));
 }
 

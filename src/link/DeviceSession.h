@@ -7,10 +7,6 @@
 #include "link/Synchronizer.h"
 #include "link/UsbTransport.h"
 #include "model/ModeFile.h"
-#include "shell/VolumeControls.h"
-
-#include <QObject>
-#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -24,19 +20,22 @@ namespace orvex {
 
 class ParameterStore;
 
-// Where a connect attempt's thread reports that it has finished: it only raises a flag of the
-// attempt and asks, by name, for a call on the window thread. Nothing the thread built crosses
-// through Qt's event queue, so the hand-over is one the thread checks can follow.
-class ConnectReportSink : public QObject {
-    Q_OBJECT
+// The thread a session belongs to (the editor's window thread), as the session uses it. Whatever it
+// is asked to run runs later on that thread, never inside the call that asks.
+class SessionLoop {
 public:
-    explicit ConnectReportSink(std::function<void()> deliver) : m_deliver(std::move(deliver)) {}
-    // From any thread.
-    void Post() { QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection); }
-
-private:
-    Q_INVOKABLE void Deliver() { m_deliver(); }
-    std::function<void()> m_deliver;
+    virtual ~SessionLoop() = default;
+    // What Wake and the ticks call; the session sets them once, when it is made.
+    virtual void Bind(std::function<void()> onWake, std::function<void()> onTick) = 0;
+    // From any thread: onWake runs on the loop's thread. Nothing crosses with it, so the hand-over is
+    // one the thread checks can follow.
+    virtual void Wake() = 0;
+    // From the loop's thread: `task` runs on it later.
+    virtual void Post(std::function<void()> task) = 0;
+    // onTick every `interval` until StopTicks.
+    virtual void StartTicks(std::chrono::milliseconds interval) = 0;
+    virtual void StopTicks() = 0;
+    virtual bool Ticking() const = 0;
 };
 
 // The editor's device link: the core's DeviceLink (with its USB transport, band sender and
@@ -44,8 +43,10 @@ private:
 // processor only through here; pages use Commands() and Eq().
 class DeviceSession {
 public:
-    // `hid` is the platform's HID access; null opens hidapi (tests pass the fake device).
-    DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings = {}, HidBackend* hid = nullptr);
+    // `loop` is the owner's thread; `hid` is the platform's HID access; null opens hidapi (tests pass
+    // the fake device).
+    DeviceSession(ParameterStore& store, LinkEvents* events, std::unique_ptr<SessionLoop> loop, TcpTimings timings = {},
+                  HidBackend* hid = nullptr);
     ~DeviceSession();
 
     DeviceSession(const DeviceSession&) = delete;
@@ -77,7 +78,7 @@ public:
     // writer sends them while a timer watches), then the disconnect notice 0x8A goes and the
     // transport is closed. The session counts as disconnected from the call on.
     void CloseLink();
-    bool IsClosing() const { return m_closeTimer.isActive(); }
+    bool IsClosing() const { return m_loop->Ticking(); }
     // Ends an open USB link without a notice (the connect dialog does this before a TCP attempt).
     void CloseUsbWithoutNotice();
     // Ends an open TCP link without a notice (the synchronisation time-out does this).
@@ -95,15 +96,10 @@ public:
     // Write-all; it ends with LinkEvents::OnSyncDone(1).
     void StartWriteSync();
 
-    // The ribbon's master volumes and mutes: the setters store the value and send it.
-    void SetVolume(VolumeControl control, int value);
-    void SetMute(MuteControl control, bool muted);
-
     void SendLevelRequest();
     // [0x68, 0xAA]: the processor restores its factory state.
     void MachineReset();
-    // Device modes 0..3: load [05 m] (deviceMode = m), save [04 m] (clears modifiedFlag,
-    // deviceMode = m), select [03 m].
+    // Device modes 0..3 (see DeviceLink), and select [03 m].
     void LoadDeviceMode(int mode);
     void SaveDeviceMode(int mode);
     void SelectDeviceMode(int mode);
@@ -138,15 +134,15 @@ private:
     const UsbTransport& Usb() const { return *m_link.Usb(); }
 
     ParameterStore& m_store;
+    // Where finished attempts report and a closing link's queue is watched: the thread that made
+    // the session.
+    std::unique_ptr<SessionLoop> m_loop;
     std::unique_ptr<HidBackend> m_ownHid; // hidapi, when no backend was handed in
     DeviceLink m_link;
     LinkState& m_state; // m_link's, readable from const members
     OfflineEdits m_offlineEdits;
 
-    // Where finished attempts report, on the thread that made the session.
-    ConnectReportSink m_uiContext;
     std::unique_ptr<ConnectAttempt> m_attempt;
-    QTimer m_closeTimer; // watches a closing link's queue drain
     std::chrono::steady_clock::time_point m_closeDeadline;
 };
 

@@ -1,4 +1,4 @@
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 
 #include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
@@ -12,9 +12,6 @@
 namespace orvex {
 
 namespace {
-int ClampMode(int mode) {
-    return std::clamp(mode, 0, kDeviceModeCount - 1);
-}
 // The longest a close waits for queued changes to be acknowledged, and how often it looks.
 constexpr std::chrono::milliseconds kCloseDrainLimit{1000};
 constexpr std::chrono::milliseconds kCloseDrainCheck{5};
@@ -30,15 +27,15 @@ struct DeviceSession::ConnectAttempt {
     std::thread thread;
 };
 
-DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, TcpTimings timings, HidBackend* hid)
-    : m_store(store), m_ownHid(hid ? nullptr : MakeHidapiBackend()),
-      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()),
-      m_uiContext([this] { FinishTcpConnect(); }) {
-    m_closeTimer.setInterval(kCloseDrainCheck);
-    QObject::connect(&m_closeTimer, &QTimer::timeout, &m_uiContext, [this] {
-        if (CloseDrained() || std::chrono::steady_clock::now() >= m_closeDeadline)
-            FinishClose();
-    });
+DeviceSession::DeviceSession(ParameterStore& store, LinkEvents* events, std::unique_ptr<SessionLoop> loop,
+                             TcpTimings timings, HidBackend* hid)
+    : m_store(store), m_loop(std::move(loop)), m_ownHid(hid ? nullptr : MakeHidapiBackend()),
+      m_link(store, events, timings, hid ? hid : m_ownHid.get()), m_state(m_link.State()) {
+    m_loop->Bind([this] { FinishTcpConnect(); },
+                 [this] {
+                     if (CloseDrained() || std::chrono::steady_clock::now() >= m_closeDeadline)
+                         FinishClose();
+                 });
 }
 
 DeviceSession::~DeviceSession() {
@@ -67,7 +64,7 @@ void DeviceSession::StartTcpConnect(const std::string& address, uint16_t port, C
         m_link.Sync().Join();
         a->result = m_link.TcpConnect(address, port, &a->cancel);
         a->finished.store(true);
-        m_uiContext.Post();
+        m_loop->Wake();
     });
 }
 
@@ -92,9 +89,7 @@ void DeviceSession::CancelTcpConnect() {
     if (attempt->result)
         m_link.CloseLink(); // the host learns that nobody will use the link it accepted
     if (attempt->done) {
-        QMetaObject::invokeMethod(
-            &m_uiContext, [done = std::move(attempt->done)] { done(ConnectResult::Failed(ECANCELED)); },
-            Qt::QueuedConnection);
+        m_loop->Post([done = std::move(attempt->done)] { done(ConnectResult::Failed(ECANCELED)); });
     }
 }
 
@@ -110,14 +105,14 @@ void DeviceSession::CloseLink() {
     // sends, say) would be thrown away with the queue: the writer lets them out first.
     if (IsNetwork() && m_link.IsConnected() && !CloseDrained()) {
         m_closeDeadline = std::chrono::steady_clock::now() + kCloseDrainLimit;
-        m_closeTimer.start();
+        m_loop->StartTicks(kCloseDrainCheck);
         return;
     }
     m_link.CloseLink();
 }
 
 void DeviceSession::FinishClose() {
-    m_closeTimer.stop();
+    m_loop->StopTicks();
     m_link.CloseLink();
 }
 
@@ -141,16 +136,11 @@ bool DeviceSession::UsbConnect() {
     if (IsClosing())
         FinishClose();
     m_link.Sync().Join();
-    m_link.State().networkMode.store(0);
-    m_link.SmartHome().tablesRead.store(0); // the smart-home tables are read once per link
-    return Usb().UsbConnect() == 1;
+    return m_link.UsbConnect() == 1;
 }
 
 bool DeviceSession::UsbRemoved(const std::string& path) {
-    if (!Usb().HandleDeviceRemoval(path))
-        return false;
-    m_link.SmartHome().tablesRead.store(0);
-    return true;
+    return m_link.HandleUsbRemoval(path);
 }
 
 std::string DeviceSession::UsbDevicePath() const {
@@ -165,17 +155,6 @@ void DeviceSession::StartWriteSync() {
     m_link.Sync().StartWriteAll();
 }
 
-void DeviceSession::SetVolume(VolumeControl control, int value) {
-    Commands().Set(Info(control).field, value);
-}
-
-void DeviceSession::SetMute(MuteControl control, bool muted) {
-    if (control == MuteControl::Music)
-        Commands().SetMusicMute(muted); // unmuting fades the music in
-    else
-        Commands().Set(Info(control).field, muted ? 1 : 0);
-}
-
 void DeviceSession::SendLevelRequest() {
     Commands().RequestLevels();
 }
@@ -185,20 +164,15 @@ void DeviceSession::MachineReset() {
 }
 
 void DeviceSession::LoadDeviceMode(int mode) {
-    mode = ClampMode(mode);
-    m_store.SetDeviceMode(mode);
-    Commands().LoadDeviceMode(mode);
+    m_link.LoadDeviceMode(mode);
 }
 
 void DeviceSession::SaveDeviceMode(int mode) {
-    mode = ClampMode(mode);
-    m_store.SetModifiedFlag(false);
-    m_store.SetDeviceMode(mode);
-    Commands().SaveDeviceMode(mode);
+    m_link.SaveDeviceMode(mode);
 }
 
 void DeviceSession::SelectDeviceMode(int mode) {
-    Commands().SelectDeviceMode(ClampMode(mode));
+    Commands().SelectDeviceMode(ClampDeviceMode(mode));
 }
 
 void DeviceSession::StartZWaveOperation(uint8_t function, uint8_t node, uint8_t value) {

@@ -1,9 +1,9 @@
-#include "smarthome/SceneRunner.h"
+#include "link/SceneRunner.h"
 
 #include "link/CommandEncoder.h"
 #include "link/ZWaveFrames.h"
 #include "model/ParameterStore.h"
-#include "shell/DeviceSession.h"
+#include "link/DeviceSession.h"
 
 #include <algorithm>
 
