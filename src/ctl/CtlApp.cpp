@@ -5,6 +5,7 @@
 #include "ctl/StoreReport.h"
 #include "link/ConnectResult.h"
 #include "link/EqImport.h"
+#include "model/AtomicFile.h"
 #include "model/EqFit.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
@@ -605,11 +606,9 @@ private:
     }
 
     static Outcome WriteText(const std::string& path, const std::string& text) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (out)
-            out << text;
-        if (!out.flush())
-            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(errno)};
+        const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        if (const int error = WriteFileAtomically(path, bytes))
+            return Failure{kExitFile, "cannot write " + path + ": " + std::strerror(error)};
         return std::nullopt;
     }
 

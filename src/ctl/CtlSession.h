@@ -3,6 +3,7 @@
 #include "link/DeviceLink.h"
 #include "link/HidBackend.h"
 #include "link/LinkEvents.h"
+#include "link/NetworkPort.h"
 #include "model/ParameterStore.h"
 
 #include <chrono>
@@ -29,8 +30,6 @@ struct Failure {
     std::string message;
 };
 using Outcome = std::optional<Failure>;
-
-inline constexpr uint16_t kDefaultNetworkPort = 30303;
 
 // Where the processor is: the first one on USB, or a network host.
 struct ConnectTarget {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/MessageIds.h"
 #include "link/DeviceSender.h"
 #include "link/ParamTable.h"
 #include "link/ZWaveFrames.h"
@@ -16,38 +17,6 @@
 #include <vector>
 
 namespace orvex {
-
-// One-byte and two-byte requests.
-namespace request {
-inline constexpr uint8_t SelectMode = 0x03; // + mode 0..3
-inline constexpr uint8_t SaveMode = 0x04;   // + mode 0..3
-inline constexpr uint8_t LoadMode = 0x05;   // + mode 0..3
-inline constexpr uint8_t ResetMode = 0x06;  // + mode 0..3
-inline constexpr uint8_t CurrentMode = 0x07;
-inline constexpr uint8_t Levels = 0x0E;
-inline constexpr uint8_t StartLearning = 0x60; // + remote function n
-inline constexpr uint8_t StopLearning = 0x61;
-inline constexpr uint8_t RemoteKeys = 0x62;
-inline constexpr uint8_t MachineReset = 0x68; // + 0xAA
-inline constexpr uint8_t MachineResetConfirm = 0xAA;
-inline constexpr uint8_t DspVersion = 0x7E;
-inline constexpr uint8_t CommandSetVersion = 0x7F;
-inline constexpr uint8_t ModuleName = 0x80;
-inline constexpr uint8_t McuVersion = 0x81;
-inline constexpr uint8_t Disconnect = 0x8A;
-inline constexpr uint8_t MachineSettings = 0x92;
-} // namespace request
-
-// Message codes of the builders.
-inline constexpr uint8_t kMsgParamWrite = 0x09;
-inline constexpr uint8_t kMsgParamRead = 0x0A;
-inline constexpr uint8_t kMsgZWaveUsb = 0x12;
-inline constexpr uint8_t kMsgSceneMemoryWrite = 0x13;
-inline constexpr uint8_t kMsgSceneMemoryRead = 0x14;
-inline constexpr uint8_t kMsgDeviceMemoryRead = 0x30;
-inline constexpr uint8_t kMsgRemoteKeysWrite = 0x63;
-inline constexpr uint8_t kMsgDeviceMemoryWrite = 0x85;
-inline constexpr uint8_t kMsgMachineSettingsWrite = 0x91;
 
 inline constexpr size_t kMaxMemoryWrite = 56; // bytes per memory write: one USB report
 

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "link/MessageIds.h"
+
 #include <chrono>
 #include <cstdint>
 #include <span>
 
 namespace orvex {
-
-// The single byte with which each side acknowledges a Z-Wave frame.
-inline constexpr uint8_t kZWaveAck = 0x06;
 
 // The single exit of every message builder: SendToDevice hands a message body to whichever transport
 // is connected. `paced` makes it wait for the previous reply first (parameter writes, requests, memory

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/MessageIds.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,13 +10,6 @@
 #include <vector>
 
 namespace orvex {
-
-// TCP frame: 0x55, L = payload length + 1, payload (carrier prefix and body), checksum
-// X = 0xFF ^ L ^ every payload byte. The start byte is not covered by the checksum.
-inline constexpr uint8_t kFrameStart = 0x55;
-inline constexpr uint8_t kPrefixProcessor = 0x81; // processor message behind the network host
-inline constexpr uint8_t kPrefixZWave = 0x80;     // pass-through to the smart-home module
-inline constexpr uint8_t kUsbReportNumber = 0x02;
 
 inline constexpr size_t kMaxBody = 65;               // body after the carrier prefix
 inline constexpr size_t kMaxPayload = kMaxBody + 1;  // prefix + body

@@ -40,9 +40,6 @@ struct MemorySlice {
 bool NodeId(int node) {
     return node >= kZWaveControllerNode && node < kZWaveNodeCount;
 }
-bool PlugNodeId(int node) {
-    return node > kZWaveControllerNode && node < kZWaveNodeCount;
-}
 
 bool ReadMemorySlice(std::span<const uint8_t> message, MemorySlice& slice) {
     if (message.size() < 5)
@@ -311,7 +308,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
             // Only a plug can be added: the controller's own record and ids past the table stay
             // untouched.
             const int node = at(9);
-            if (!PlugNodeId(node))
+            if (!IsPlugNode(node))
                 break;
             // The pending name and type belong to an add the user is running; a plug that joins
             // after that add was given up is in the network, but nameless.
@@ -330,7 +327,7 @@ void ReplyDispatcher::ZWaveFrame(std::span<const uint8_t> message) {
         if (status == 6) {
             // Node 0 is a plug that was not in this network; the controller itself is never removed.
             const int node = at(9);
-            if (node != 0 && !PlugNodeId(node))
+            if (node != 0 && !IsPlugNode(node))
                 break;
             DebugPrintf("REMOVE ID= %d\n", node);
             if (node != 0)

@@ -11,33 +11,13 @@
 #include "link/DeviceSender.h"
 #include "link/LinkEvents.h"
 #include "link/LinkState.h"
+#include "link/MessageIds.h"
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
 
 namespace orvex {
 
 class ParameterStore;
-
-// Reply codes (byte 1 of every incoming message; byte 0 is the carrier prefix).
-namespace reply {
-inline constexpr uint8_t ModeLoaded = 0x05;
-inline constexpr uint8_t ModeReset = 0x06;
-inline constexpr uint8_t CurrentMode = 0x07;
-inline constexpr uint8_t Changed = 0x09;
-inline constexpr uint8_t ParamValue = 0x0A;
-inline constexpr uint8_t Levels = 0x0E;
-inline constexpr uint8_t ZWave = 0x12;
-inline constexpr uint8_t SmartMemory = 0x14;
-inline constexpr uint8_t DeviceMemory = 0x30;
-inline constexpr uint8_t RemoteKey = 0x60;
-inline constexpr uint8_t RemoteKeys = 0x62;
-inline constexpr uint8_t DspVersion = 0x7E;
-inline constexpr uint8_t CommandSetVersion = 0x7F;
-inline constexpr uint8_t ModuleName = 0x80;
-inline constexpr uint8_t McuVersion = 0x81;
-inline constexpr uint8_t MemoryBlock = 0x86;
-inline constexpr uint8_t MachineSettings = 0x92;
-} // namespace reply
 
 // The one decoder every received message goes through, on the transport's reader thread. It writes
 // the store and the smart-home tables, tells the main view what the user must see, and, whatever the

@@ -11,14 +11,6 @@ namespace orvex {
 
 std::atomic<bool> SceneRunner::s_running{false};
 
-namespace {
-
-bool IsPlug(uint8_t target) {
-    return target >= 2 && target <= 232;
-}
-
-} // namespace
-
 SceneRunner::SceneRunner(DeviceSession& session, Timing timing) : m_session(session), m_timing(timing) {}
 
 SceneRunner::~SceneRunner() {
@@ -36,7 +28,7 @@ std::chrono::milliseconds SceneRunner::PlanLimit(const SceneRecord& record, cons
             continue;
         if (target == kTargetDelay)
             limit += timing.second * value;
-        else if (IsPlug(target))
+        else if (IsPlugNode(target))
             limit += timing.poll * timing.polls;
         limit += timing.between;
     }
@@ -102,7 +94,7 @@ void SceneRunner::Run(SceneRecord record) {
         } else if (target == kTargetDelay) {
             if (!Wait(m_timing.second * value))
                 break;
-        } else if (IsPlug(target) && tables.NodePresent(target)) {
+        } else if (IsPlugNode(target) && tables.NodePresent(target)) {
             tables.SetNodeValue(target, value);
             // Armed before the frame goes, so that an earlier command's confirmation is not taken
             // for this one's; only this command's callback or this plug's own report confirm it.

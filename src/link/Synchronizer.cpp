@@ -17,8 +17,6 @@ namespace {
 constexpr uint8_t kZWaveSetDefaultCallback = 0x01;
 
 // Plug nodes: 1 is the controller itself.
-constexpr int kFirstPlugNode = 2;
-constexpr int kLastPlugNode = kZWaveNodeCount - 1;
 
 // Device-image reads: 56-byte slices, the last one 51 bytes (3248 + 51 = 3299).
 constexpr int kImageSlice = 56;

@@ -1,31 +1,13 @@
 #pragma once
 
+#include "link/MessageIds.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace orvex {
-
-// Serial API functions of the smart-home module: those the editor starts and those the module
-// reports (wParam of WM_DEV_ZWAVE_EVENT).
-namespace zwave {
-inline constexpr uint8_t InitData = 0x02;
-inline constexpr uint8_t ApplicationCommand = 0x04;
-inline constexpr uint8_t SendData = 0x13;
-inline constexpr uint8_t SetDefault = 0x42;
-inline constexpr uint8_t AddNode = 0x4A;
-inline constexpr uint8_t RemoveNode = 0x4B;
-
-// Send-data callback ids: a plug value is confirmed by its callback, a remote-key value (0x80..0xFE)
-// by the node's own report, so its callback is the quiet one.
-inline constexpr uint8_t CallbackValue = 0x43;
-inline constexpr uint8_t CallbackQuiet = 0x44;
-
-// Frame types.
-inline constexpr uint8_t Request = 0x00;
-inline constexpr uint8_t Response = 0x01;
-} // namespace zwave
 
 // Serial API data frame: 01, length (bytes after it, checksum included), type, function, parameters,
 // checksum = 0xFF ^ every byte from the length through the last parameter.

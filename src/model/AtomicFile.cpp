@@ -9,7 +9,21 @@
 
 namespace orvex {
 
-int WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+int WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                        const FileBytesWriter& writer) {
     if (path.empty())
         return ENOENT;
     std::string temp = path.string() + ".XXXXXX";
@@ -17,18 +31,7 @@ int WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8
     if (fd < 0)
         return errno;
     ::fchmod(fd, 0644);
-    int error = 0;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
+    int error = writer(fd, bytes) ? 0 : errno;
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)

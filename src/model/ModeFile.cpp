@@ -1,5 +1,6 @@
 #include "model/ModeFile.h"
 
+#include "model/AtomicFile.h"
 #include "model/ParameterStore.h"
 
 #include <algorithm>
@@ -31,19 +32,6 @@ constexpr std::array<ModeFileLayout, 9> kLayouts = {{
 int32_t ReadLe32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                                 static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 } // namespace
@@ -152,7 +140,7 @@ ModeFileResult LoadModeFile(const std::filesystem::path& path, ParameterStore& s
 }
 
 ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store) {
-    return SaveModeFile(path, store, WriteAll);
+    return SaveModeFile(path, store, WriteAllBytes);
 }
 
 ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store,
@@ -160,27 +148,7 @@ ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterSt
     ModeFileResult result;
     result.version = kModeFileVersion;
     const std::vector<uint8_t> bytes = BuildModeFile(store);
-
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        result.status = ModeFileStatus::CannotWrite;
-        result.errorCode = errno;
-        return result;
-    }
-    ::fchmod(fd, 0644);
-    bool ok = writer(fd, bytes) && ::fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
+    if (const int error = WriteFileAtomically(path, bytes, writer)) {
         result.status = ModeFileStatus::CannotWrite;
         result.errorCode = error;
     }

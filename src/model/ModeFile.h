@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/AtomicFile.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -79,7 +81,7 @@ ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterSt
 // The same with the step that puts the bytes into the open temporary file replaced: it returns false
 // with errno set when it fails (a full disk, say). The seam lets a failing write be tried on the real
 // target.
-using ModeFileWriter = std::function<bool(int fd, std::span<const uint8_t> bytes)>;
+using ModeFileWriter = FileBytesWriter;
 ModeFileResult SaveModeFile(const std::filesystem::path& path, const ParameterStore& store,
                             const ModeFileWriter& writer);
 

@@ -63,6 +63,10 @@ bool IsAcceptedModuleName(std::string_view name) {
     return EqualsIgnoringCase(name, "Calyxon") || EqualsIgnoringCase(name, "Pemba");
 }
 
+bool IsModel(const DeviceIdentity& identity, std::string_view model) {
+    return EqualsIgnoringCase(identity.moduleName, model);
+}
+
 IdentityCheck CheckIdentity(const DeviceIdentity& identity) {
     if (!IsAcceptedModuleName(identity.moduleName))
         return IdentityCheck::WrongModel;

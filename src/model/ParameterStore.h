@@ -75,6 +75,8 @@ struct DeviceIdentity {
 
 // "Calyxon" or "Pemba", letter case ignored.
 bool IsAcceptedModuleName(std::string_view name);
+// The processor reports itself as model `model`, letter case ignored.
+bool IsModel(const DeviceIdentity& identity, std::string_view model);
 // The one rule for whether the editor works with a processor: the model is looked at first, then the
 // command set. Read-all, the editor's identity check and orvexctl all ask this.
 enum class IdentityCheck { Accepted, WrongModel, WrongVersion };

@@ -17,6 +17,12 @@ namespace orvex {
 // them (6524..6859); the node table is built from the module's node bit map.
 inline constexpr int kZWaveNodeCount = 233; // node ids 0..232
 inline constexpr int kZWaveControllerNode = 1;
+// Plugs are nodes 2..232: node 1 is the controller itself.
+inline constexpr int kFirstPlugNode = 2;
+inline constexpr int kLastPlugNode = kZWaveNodeCount - 1;
+inline constexpr bool IsPlugNode(int node) {
+    return node >= kFirstPlugNode && node <= kLastPlugNode;
+}
 inline constexpr int kPlugRecordSize = 28;
 inline constexpr int kPlugNameChars = 12; // UTF-16LE at offset 4, no terminator when full
 inline constexpr int kPlugTableBytes = kZWaveNodeCount * kPlugRecordSize; // 6524

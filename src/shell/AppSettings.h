@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/NetworkPort.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,7 @@ class AppSettings {
 public:
     static constexpr const char* kKeyName = "Calyxon V1.0";
     static constexpr int kDefaultApplicationLook = 215;
-    static constexpr int kDefaultPort = 30303;
+    static constexpr int kDefaultPort = kDefaultNetworkPort;
     static constexpr int kRecentFileCount = 10;
 
     AppSettings();

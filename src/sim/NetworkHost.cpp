@@ -144,7 +144,7 @@ void NetworkHost::PumpOutbox() {
             for (Message& m : due) {
                 if (m.empty())
                     continue;
-                const uint8_t prefix = m[0] == 0x12 ? kPrefixZWave : kPrefixProcessor;
+                const uint8_t prefix = m[0] == reply::ZWave ? kPrefixZWave : kPrefixProcessor;
                 m.insert(m.begin(), prefix);
                 QueueReply(m_active, std::move(m));
             }

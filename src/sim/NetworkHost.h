@@ -15,13 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include "link/NetworkPort.h"
 #include "sim/ProcessorModel.h"
 
 namespace orvex::sim {
 
 struct HostOptions {
     std::string address = "127.0.0.1";
-    uint16_t port = 30303; // 0 picks a free port
+    uint16_t port = kDefaultNetworkPort; // 0 picks a free port
     int heartbeatMs = 1000;
     int replyDelayMs = 0;
     int dropEvery = 0;          // drop every N-th reply (0: never)

@@ -1,6 +1,8 @@
 #include "sim/ProcessorModel.h"
 
 #include "link/Bytes.h"
+#include "link/MessageIds.h"
+#include "model/FilterDesign.h"
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
 
@@ -17,7 +19,7 @@ uint32_t Float(float f) {
     return std::bit_cast<uint32_t>(f);
 }
 uint32_t Samples(double ms) {
-    return static_cast<uint32_t>(ms * 48.0 + 0.5);
+    return static_cast<uint32_t>(ms * kDspSamplesPerMs + 0.5);
 }
 
 // A compressor record as the processor keeps it: threshold, 0, 1 - 1/ratio, 20, 0.05 and the
@@ -28,8 +30,8 @@ std::vector<uint32_t> CompressorWords(float thresholdDb, double ratio, double at
             Float(static_cast<float>(1.0 - 1.0 / ratio)),
             Float(20.0f),
             Float(0.05f),
-            Float(static_cast<float>(1.0 - std::exp(-1.0 / (attackMs * 48.0)))),
-            Float(static_cast<float>(1.0 - std::exp(-1.0 / (releaseMs * 48.0))))};
+            Float(static_cast<float>(1.0 - std::exp(-1.0 / (attackMs * kDspSamplesPerMs)))),
+            Float(static_cast<float>(1.0 - std::exp(-1.0 / (releaseMs * kDspSamplesPerMs))))};
 }
 
 // Speaker roles of the eight outputs as a processor leaves the factory:
@@ -206,29 +208,29 @@ std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body
     std::lock_guard lock(m_mutex);
     ++m_messages;
     if (body.empty())
-        return {{0x31}};
+        return {{reply::Ack}};
     const uint8_t code = body[0];
     switch (code) {
-    case 0x09:
+    case kMsgParamWrite:
         ApplyParameterWrite(body);
-        return {{0x09}}; // the processor acknowledges a change by reporting it
-    case 0x0A:
+        return {{reply::Changed}}; // the processor acknowledges a change by reporting it
+    case kMsgParamRead:
         return {ReadParameter(body)};
-    case 0x80:
-        return {IdentityString(0x80, m_options.moduleName)};
-    case 0x7F:
-        return {{0x7F, m_options.commandSetVersion}};
-    case 0x81:
-        return {IdentityString(0x81, m_options.mcuVersion)};
-    case 0x7E:
-        return {IdentityString(0x7E, m_options.dspVersion)};
-    case 0x07:
-        return {{0x07, static_cast<uint8_t>(m_mode)}};
-    case 0x0E:
+    case request::ModuleName:
+        return {IdentityString(reply::ModuleName, m_options.moduleName)};
+    case request::CommandSetVersion:
+        return {{reply::CommandSetVersion, m_options.commandSetVersion}};
+    case request::McuVersion:
+        return {IdentityString(reply::McuVersion, m_options.mcuVersion)};
+    case request::DspVersion:
+        return {IdentityString(reply::DspVersion, m_options.dspVersion)};
+    case request::CurrentMode:
+        return {{reply::CurrentMode, static_cast<uint8_t>(m_mode)}};
+    case request::Levels:
         return {Levels()};
-    case 0x30:
+    case kMsgDeviceMemoryRead:
         return {MemoryRead(body)};
-    case 0x85:
+    case kMsgDeviceMemoryWrite:
         if (body.size() >= 4) {
             const size_t address = ReadBe16(body.data() + 1);
             const size_t count = std::min<size_t>(body[3], body.size() - 4);
@@ -237,73 +239,74 @@ std::vector<Message> ProcessorModel::HandleMessage(std::span<const uint8_t> body
                 std::copy_n(body.begin() + 4, n, m_memory.begin() + static_cast<std::ptrdiff_t>(address));
             }
         }
-        return {{0x31}};
-    case 0x92: {
-        Message reply{0x92};
+        return {{reply::Ack}};
+    case request::MachineSettings: {
+        Message reply{reply::MachineSettings};
         reply.insert(reply.end(), m_machineSettings.begin(), m_machineSettings.end());
         return {reply};
     }
-    case 0x91:
+    case kMsgMachineSettingsWrite:
         if (body.size() >= 15)
             std::copy_n(body.begin() + 1, 14, m_machineSettings.begin());
-        return {{0x31}};
-    case 0x62: {
-        Message reply{0x62};
+        return {{reply::Ack}};
+    case request::RemoteKeys: {
+        Message reply{reply::RemoteKeys};
         reply.insert(reply.end(), m_remoteKeys.begin(), m_remoteKeys.begin() + 16);
         return {reply};
     }
-    case 0x63:
+    case kMsgRemoteKeysWrite:
         if (body.size() >= 19)
             std::copy_n(body.begin() + 1, 18, m_remoteKeys.begin());
-        return {{0x31}};
-    case 0x03: // select mode m
+        return {{reply::Ack}};
+    case request::SelectMode: // select mode m
         if (body.size() >= 2 && body[1] < 4)
             m_mode = body[1];
-        return {{0x31}};
-    case 0x04: // save the working parameters into mode m
+        return {{reply::Ack}};
+    case request::SaveMode: // save the working parameters into mode m
         if (body.size() >= 2 && body[1] < 4)
             m_modeMemories[body[1]] = m_memory;
-        return {{0x31}};
-    case 0x05: // load mode m; the editor reads everything again when it sees 05
+        return {{reply::Ack}};
+    case request::LoadMode: // load mode m; the editor reads everything again when it sees 05
         if (body.size() >= 2 && body[1] < 4) {
             m_mode = body[1];
             m_memory = m_modeMemories[body[1]];
         }
-        return {{0x05}};
-    case 0x06: // reset mode m to the factory parameters; m becomes the mode in use, as the editor
-               // expects when it reads everything again after the 06 reply
+        return {{reply::ModeLoaded}};
+    case request::ResetMode: // reset mode m to the factory parameters; m becomes the mode in use, as the editor
+                             // expects when it reads everything again after the 06 reply
         if (body.size() >= 2 && body[1] < 4) {
             m_modeMemories[body[1]] = m_factoryMemory;
             m_mode = body[1];
             m_memory = m_factoryMemory;
         }
-        return {{0x06}};
-    case 0x12: // a Z-Wave frame inside a USB message: 12, count, frame
+        return {{reply::ModeReset}};
+    case kMsgZWaveUsb: // a Z-Wave frame inside a USB message: 12, count, frame
         if (body.size() >= 2) {
             const size_t count = std::min<size_t>(body[1], body.size() - 2);
             return HandleZWaveLocked(body.subspan(2, count));
         }
         return {};
-    case 0x13:
+    case kMsgSceneMemoryWrite:
         if (m_smart)
             m_smart->WriteMemory(body);
-        return {{0x31}};
-    case 0x14:
+        return {{reply::Ack}};
+    case kMsgSceneMemoryRead:
         if (m_smart)
             return {m_smart->ReadMemory(body)};
         // No module, no plug memory: an empty answer, so the editor's pacing goes on.
-        return {{0x14, body.size() > 1 ? body[1] : uint8_t{0}, body.size() > 2 ? body[2] : uint8_t{0}, 0}};
-    case 0x60: // learn function n of the processor's remote
+        return {
+            {reply::SmartMemory, body.size() > 1 ? body[1] : uint8_t{0}, body.size() > 2 ? body[2] : uint8_t{0}, 0}};
+    case request::StartLearning: // learn function n of the processor's remote
         if (body.size() >= 2)
             StartRemoteLearning(body[1]);
-        return {{0x31}};
-    case 0x61: // stop learning
+        return {{reply::Ack}};
+    case request::StopLearning: // stop learning
         m_remoteLearning = 0;
         ++m_remoteLearnEpoch;
-        return {{0x31}};
+        return {{reply::Ack}};
     default:
         // Everything else is acknowledged so that the editor's pacing never stalls.
-        return {{0x31}};
+        return {{reply::Ack}};
     }
 }
 
@@ -327,15 +330,15 @@ void ProcessorModel::ApplyParameterWrite(std::span<const uint8_t> body) {
 Message ProcessorModel::ReadParameter(std::span<const uint8_t> body) const {
     // 0A, 00, cmd, sub, count -> 0A, error, cmd, sub, count, words
     if (body.size() < 5)
-        return {0x0A, 0x01, 0, 0, 0};
+        return {reply::ParamValue, 0x01, 0, 0, 0};
     const uint8_t cmd = body[2], sub = body[3];
     const ImageRecord* r = FindImageRecord(cmd, sub);
     if (r == nullptr) {
         const auto it = m_unmappedParams.find(static_cast<uint16_t>(cmd << 8 | sub));
         if (it == m_unmappedParams.end() || it->second.empty())
-            return {0x0A, 0x02, cmd, sub, 0}; // never written: the processor has no value to give
+            return {reply::ParamValue, 0x02, cmd, sub, 0}; // never written: the processor has no value to give
         const size_t count = std::min<size_t>(std::max<size_t>(body[4], 1), it->second.size());
-        Message reply{0x0A, 0x00, cmd, sub, static_cast<uint8_t>(count)};
+        Message reply{reply::ParamValue, 0x00, cmd, sub, static_cast<uint8_t>(count)};
         for (size_t i = 0; i < count; ++i) {
             reply.resize(reply.size() + 4);
             WriteBe32(reply.data() + reply.size() - 4, it->second[i]);
@@ -343,7 +346,7 @@ Message ProcessorModel::ReadParameter(std::span<const uint8_t> body) const {
         return reply;
     }
     const size_t count = std::min<size_t>(std::max<size_t>(body[4], 1), r->words);
-    Message reply{0x0A, 0x00, cmd, sub, static_cast<uint8_t>(count)};
+    Message reply{reply::ParamValue, 0x00, cmd, sub, static_cast<uint8_t>(count)};
     reply.insert(reply.end(), m_memory.begin() + r->offset + 3, m_memory.begin() + r->offset + 3 + 4 * count);
     return reply;
 }
@@ -351,11 +354,11 @@ Message ProcessorModel::ReadParameter(std::span<const uint8_t> body) const {
 Message ProcessorModel::MemoryRead(std::span<const uint8_t> body) const {
     // 30, address high, address low, count -> 30, address, count, data
     if (body.size() < 4)
-        return {0x30, 0xFF, 0xFF, 0};
+        return {reply::DeviceMemory, 0xFF, 0xFF, 0};
     const size_t address = ReadBe16(body.data() + 1);
     size_t count = std::min<size_t>(body[3], 56);
     count = address < m_memory.size() ? std::min(count, m_memory.size() - address) : 0;
-    Message reply{0x30, body[1], body[2], static_cast<uint8_t>(count)};
+    Message reply{reply::DeviceMemory, body[1], body[2], static_cast<uint8_t>(count)};
     reply.insert(reply.end(), m_memory.begin() + static_cast<std::ptrdiff_t>(address),
                  m_memory.begin() + static_cast<std::ptrdiff_t>(address + count));
     return reply;
@@ -365,7 +368,7 @@ Message ProcessorModel::Levels() {
     // Levels that move like programme material: each input follows its own slow wave.
     ++m_levelPhase;
     Message reply(17, 0);
-    reply[0] = 0x0E;
+    reply[0] = reply::Levels;
     for (int i = 0; i < 6 && !m_options.noProgramme; ++i) {
         const double v = 0.5 + 0.45 * std::sin(0.35 * m_levelPhase + 1.1 * i);
         reply[1 + i] = static_cast<uint8_t>(v * 200.0);
@@ -419,7 +422,7 @@ bool ProcessorModel::RemoteKeyLocked(uint8_t code, bool garbled, int64_t now) {
         const uint8_t function = static_cast<uint8_t>(m_remoteLearning);
         m_remoteKeys[0] = 1;
         m_remoteKeys[function] = code;
-        m_outbox.Post(now, {0x60, 1, function, code});
+        m_outbox.Post(now, {reply::RemoteKey, 1, function, code});
         m_remoteLearning = 0;
         ++m_remoteLearnEpoch;
         learned = true;

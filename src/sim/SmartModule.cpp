@@ -48,6 +48,7 @@
 #include "sim/SmartModule.h"
 
 #include "link/Bytes.h"
+#include "link/MessageIds.h"
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
 
@@ -96,7 +97,7 @@ int64_t Outbox::NextDue() const {
 
 namespace {
 
-constexpr uint8_t kAck = 0x06;
+constexpr uint8_t kAck = kZWaveAck;
 constexpr uint8_t kBasic = 0x20;
 constexpr uint8_t kBasicSet = 0x01;
 constexpr uint8_t kBasicGet = 0x02;
@@ -118,8 +119,6 @@ constexpr uint8_t kIrChecksum = 4;
 constexpr uint8_t kIrTimedOut = 5;
 constexpr uint8_t kIrSent = 6;
 constexpr uint8_t kIrSendFailed = 7;
-
-constexpr int kFirstPlug = 2;
 
 // A module frame as the processor relays it: message 12, count, frame.
 Message Relay(std::span<const uint8_t> frame) {
@@ -199,7 +198,7 @@ void SmartModule::Seed() {
 }
 
 void SmartModule::SetNodeDead(int node, bool dead) {
-    if (node >= kFirstPlug && node < kNodeCount)
+    if (node >= kFirstPlugNode && node < kNodeCount)
         m_nodes[static_cast<size_t>(node)].dead = dead;
 }
 
@@ -233,12 +232,12 @@ bool SmartModule::KeyLearned(int node, int key) const {
 }
 
 bool SmartModule::Answers(int node) const {
-    return node >= kFirstPlug && node < kNodeCount && m_nodes[static_cast<size_t>(node)].present &&
+    return node >= kFirstPlugNode && node < kNodeCount && m_nodes[static_cast<size_t>(node)].present &&
            !m_nodes[static_cast<size_t>(node)].dead;
 }
 
 void SmartModule::Forget(int node) {
-    if (node >= kFirstPlug && node < kNodeCount) {
+    if (node >= kFirstPlugNode && node < kNodeCount) {
         const bool dead = m_nodes[static_cast<size_t>(node)].dead;
         const uint64_t epoch = m_nodes[static_cast<size_t>(node)].learnEpoch;
         m_nodes[static_cast<size_t>(node)] = Node{};
@@ -248,7 +247,7 @@ void SmartModule::Forget(int node) {
 }
 
 int SmartModule::LowestFreeNode() const {
-    for (int node = kFirstPlug; node < kNodeCount; ++node)
+    for (int node = kFirstPlugNode; node < kNodeCount; ++node)
         if (!m_nodes[static_cast<size_t>(node)].present)
             return node;
     return -1;
@@ -339,7 +338,7 @@ void SmartModule::SendData(std::span<const uint8_t> p, int64_t now) {
             PostFrame(due, zwave::SendData, cb);
         });
     };
-    if (!NodePresent(node) || node < kFirstPlug) {
+    if (!NodePresent(node) || node < kFirstPlugNode) {
         callbackAt(now + SmartModuleTimings::kNoAck, 1);
         return;
     }
@@ -412,7 +411,7 @@ void SmartModule::BasicSet(int node, uint8_t value, int64_t now) {
 
 bool SmartModule::RemoteKeyReachesPlugs(uint8_t code, bool garbled, int64_t now) {
     bool any = false;
-    for (int node = kFirstPlug; node < kNodeCount; ++node) {
+    for (int node = kFirstPlugNode; node < kNodeCount; ++node) {
         Node& n = m_nodes[static_cast<size_t>(node)];
         if (!Answers(node) || n.learningKey < 0)
             continue;
@@ -522,7 +521,7 @@ bool SmartModule::PressPlugButton(int node, PlugKind kind, int64_t now) {
     m_outbox.Schedule(removed, [this, epoch, removed, node, finish] {
         if (epoch != m_opEpoch)
             return;
-        const int gone = node >= kFirstPlug && NodePresent(node) ? node : 0;
+        const int gone = node >= kFirstPlugNode && NodePresent(node) ? node : 0;
         if (gone != 0)
             Forget(gone);
         finish(removed, kStatusRemoved, static_cast<uint8_t>(gone));
@@ -532,7 +531,7 @@ bool SmartModule::PressPlugButton(int node, PlugKind kind, int64_t now) {
 
 void SmartModule::SetDefault(std::span<const uint8_t> p, int64_t now) {
     EndNodeOperation();
-    for (int node = kFirstPlug; node < kNodeCount; ++node)
+    for (int node = kFirstPlugNode; node < kNodeCount; ++node)
         Forget(node);
     std::fill(m_memory.begin(), m_memory.end(), 0);
     const uint8_t callback = p.empty() ? 0 : p[0];
@@ -543,11 +542,11 @@ void SmartModule::SetDefault(std::span<const uint8_t> p, int64_t now) {
 Message SmartModule::ReadMemory(std::span<const uint8_t> body) const {
     // 14, address high, address low, count -> 14, address, count, data
     if (body.size() < 4)
-        return {0x14, 0xFF, 0xFF, 0};
+        return {reply::SmartMemory, 0xFF, 0xFF, 0};
     const size_t address = ReadBe16(body.data() + 1);
     size_t count = std::min<size_t>(body[3], 56);
     count = address < m_memory.size() ? std::min(count, m_memory.size() - address) : 0;
-    Message reply{0x14, body[1], body[2], static_cast<uint8_t>(count)};
+    Message reply{reply::SmartMemory, body[1], body[2], static_cast<uint8_t>(count)};
     reply.insert(reply.end(), m_memory.begin() + static_cast<std::ptrdiff_t>(address),
                  m_memory.begin() + static_cast<std::ptrdiff_t>(address + count));
     return reply;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SmartHomeTables.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -84,7 +86,7 @@ struct SmartModuleTimings {
 // Not thread-safe: the processor model calls it under its own lock.
 class SmartModule {
 public:
-    static constexpr int kNodeCount = 233; // ids 0..232; 1 is the controller
+    static constexpr int kNodeCount = kZWaveNodeCount; // ids 0..232; 1 is the controller
     static constexpr int kKeysPerPlug = 64;
 
     SmartModule(Outbox& outbox, SmartModuleOptions options);

@@ -1,6 +1,7 @@
 // orvex-sim: a stand-in for the audio processor and its network host, on loopback.
 
 #include "sim/NetworkHost.h"
+#include "model/SmartHomeTables.h"
 #include "sim/ProcessorModel.h"
 
 #include <algorithm>
@@ -144,13 +145,13 @@ int main(int argc, char** argv) {
         } else if (arg == "--remote-press-after") {
             intArg(0, 600000, processor.smart.remotePressAfterMs);
         } else if (arg == "--remove-node") {
-            intArg(0, 232, processor.smart.removeNode);
+            intArg(0, orvex::kLastPlugNode, processor.smart.removeNode);
         } else if (arg == "--node-ops-fail") {
             processor.smart.nodeOperationsFail = true;
         } else if (arg == "--set-default-silent") {
             processor.smart.setDefaultSilent = true;
         } else if (arg == "--dead-node") {
-            intArg(2, 232, value);
+            intArg(orvex::kFirstPlugNode, orvex::kLastPlugNode, value);
             processor.smart.deadNodes.push_back(value);
         } else if (arg == "--plug-kind" && hasValue) {
             const std::string kind = argv[++i];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SmartHomeTables.h"
+
 #include <QIcon>
 #include <QString>
 
@@ -11,14 +13,6 @@ class COrvexv13App;
 
 // How long the smart-plug windows' transient notices stay up.
 inline constexpr int kPlugNoticeMs = 1100;
-// Plugs are nodes 2..232: node 1 is the controller itself.
-inline constexpr int kFirstPlugNode = 2;
-inline constexpr int kLastPlugNode = 232;
-
-inline bool IsPlugNode(int node) {
-    return node >= kFirstPlugNode && node <= kLastPlugNode;
-}
-
 // True when the link is up; otherwise the "Please connect device!" notice and false.
 bool PlugLinkReady(COrvexv13App& app);
 

@@ -83,7 +83,7 @@ int RadioIndexFor(int32_t source, int32_t hdmiInput) {
 }
 
 bool IsModel(const ParameterStore& store, const char* name) {
-    return QString::fromLatin1(store.Identity().moduleName).compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return IsModel(store.Identity(), name);
 }
 
 QString PercentText(int value) {
