@@ -5,6 +5,7 @@
 #include "model/ModeFile.h"
 #include "model/StoreFields.h"
 #include "sim/FakeHidDevice.h"
+#include "support/CarrierLink.h"
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
 #include "support/TempDir.h"
@@ -22,47 +23,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-enum class Carrier { Tcp, Usb };
-
-void PrintTo(Carrier carrier, std::ostream* os) {
-    *os << (carrier == Carrier::Tcp ? "TCP" : "USB");
-}
-
-constexpr const char* kUsbPath = "/dev/hidraw5";
-
 // The editor's core wired as the application wires it, reaching a simulated processor over a
 // real loopback socket or through the fake HID device.
-class SyncTest : public ::testing::TestWithParam<Carrier> {
+class SyncTest : public CarrierTest {
 protected:
     void Start(sim::ProcessorOptions processor = {}, int replyDelayMs = 0) {
-        model = std::make_unique<sim::ProcessorModel>(processor);
-        if (GetParam() == Carrier::Tcp) {
-            link = std::make_unique<DeviceLink>(store, &events);
-            sim::HostOptions options;
-            options.port = 0;
-            options.heartbeatMs = 200;
-            options.replyDelayMs = replyDelayMs;
-            host = std::make_unique<sim::NetworkHost>(*model, options);
-            std::string error;
-            ASSERT_TRUE(host->Start(&error)) << error;
-            ASSERT_TRUE(link->TcpConnect("127.0.0.1", host->Port()));
-        } else {
-            backend = std::make_unique<sim::FakeHidBackend>(*model);
-            backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
-            backend->SetReplyDelay(std::chrono::milliseconds(replyDelayMs));
-            link = std::make_unique<DeviceLink>(store, &events, TcpTimings{}, backend.get());
-            ASSERT_EQ(link->UsbConnect(), 1);
-        }
-    }
-
-    void TearDown() override {
-        if (link) {
-            link->Sync().Join();
-            link->CloseLink();
-        }
-        link.reset();
-        if (host)
-            host->Stop();
+        StartCarrier(events, processor, replyDelayMs);
     }
 
     // Every body the processor received, in order (the carrier prefix or report number removed;
@@ -94,12 +60,7 @@ protected:
         return done;
     }
 
-    std::unique_ptr<sim::ProcessorModel> model;
-    std::unique_ptr<sim::NetworkHost> host;
-    std::unique_ptr<sim::FakeHidBackend> backend;
-    ParameterStore store;
     RecordingEvents events;
-    std::unique_ptr<DeviceLink> link;
 };
 
 TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {

@@ -8,6 +8,7 @@
 #include "sim/FakeHidDevice.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
+#include "support/CarrierLink.h"
 #include "support/LinkHarness.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +18,6 @@ using namespace orvex::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-enum class Carrier { Tcp, Usb };
-
-void PrintTo(Carrier carrier, std::ostream* os) {
-    *os << (carrier == Carrier::Tcp ? "TCP" : "USB");
-}
-
-constexpr const char* kUsbPath = "/dev/hidraw7";
 
 // Records the smart-home events, and what the tables held when the refresh arrived.
 class SmartEvents final : public RecordingEvents {
@@ -60,40 +53,19 @@ private:
     SmartHomeTables*& m_tables;
 };
 
-class SmartLinkTest : public ::testing::TestWithParam<Carrier> {
+class SmartLinkTest : public CarrierTest {
 protected:
     void Start(sim::ProcessorOptions processor = {}, int replyDelayMs = 0) {
-        model = std::make_unique<sim::ProcessorModel>(processor);
-        if (GetParam() == Carrier::Tcp) {
-            link = std::make_unique<DeviceLink>(store, &events);
-            sim::HostOptions options;
-            options.port = 0;
-            options.heartbeatMs = 200;
-            options.replyDelayMs = replyDelayMs;
-            host = std::make_unique<sim::NetworkHost>(*model, options);
-            std::string error;
-            ASSERT_TRUE(host->Start(&error)) << error;
-            ASSERT_TRUE(link->TcpConnect("127.0.0.1", host->Port()));
-        } else {
-            backend = std::make_unique<sim::FakeHidBackend>(*model);
-            backend->AddInterface(kUsbPath, kProcessorVendorId, kProcessorProductId);
-            backend->SetReplyDelay(std::chrono::milliseconds(replyDelayMs));
-            link = std::make_unique<DeviceLink>(store, &events, TcpTimings{}, backend.get());
-            ASSERT_EQ(link->UsbConnect(), 1);
-        }
+        StartCarrier(events, processor, replyDelayMs);
+        if (HasFatalFailure())
+            return;
         tables = &link->SmartHome();
         link->Replies().SetZWaveAckPause(0ms);
     }
 
     void TearDown() override {
-        if (link) {
-            link->Sync().Join();
-            link->CloseLink();
-        }
         tables = nullptr;
-        link.reset();
-        if (host)
-            host->Stop();
+        CarrierTest::TearDown();
     }
 
     void Frame(uint8_t function, std::vector<uint8_t> parameters) {
@@ -109,13 +81,8 @@ protected:
         return done;
     }
 
-    std::unique_ptr<sim::ProcessorModel> model;
-    std::unique_ptr<sim::NetworkHost> host;
-    std::unique_ptr<sim::FakeHidBackend> backend;
-    ParameterStore store;
     SmartHomeTables* tables = nullptr;
     SmartEvents events{tables};
-    std::unique_ptr<DeviceLink> link;
 };
 
 constexpr uint32_t Event(int node, int status) {
