@@ -2,11 +2,10 @@
 
 #include "link/CommandEncoder.h"
 #include "link/EqSender.h"
-#include "link/ParamTable.h"
+#include "link/StoreRestore.h"
 #include "model/EqBandRecord.h"
 
 #include <algorithm>
-#include <set>
 #include <utility>
 
 namespace orvex {
@@ -25,19 +24,10 @@ static_assert(kModeFileBlocks[kParamBlock] == StoreBlock::ParamBlock &&
               kModeFileBlocks[kRoomBlock] == StoreBlock::RoomRecord &&
               kModeFileBlocks[kBassBoostBlock] == StoreBlock::BassBoostRecord);
 
-// The message a slot's edit goes out as: slots that one setter sends together (the two routes of a mic,
-// a compressor's four values, the frequency shift and its off switch) share one, so it is sent once.
-std::pair<const ParamCommand*, int> SendUnit(int slot) {
-    if (slot == fields::micBassBoostOnCopy.slot)
-        slot = fields::micBassBoostOn.slot;
-    if (slot == fields::shiftOffA.slot || slot == fields::shiftOffB.slot)
-        slot -= 1; // the switch follows the frequency and is sent with it
-    int element = 0;
-    const ParamCommand* row = FindParamCommandBySlot(slot, &element);
-    if (row != nullptr && row->wire == WireEncoding::Route)
-        row = FindParamCommandBySlot(fields::micToA.slot + element, &element);
-    return {row, element};
-}
+// The unit kind of each mode-file block, in file order.
+constexpr std::array<StoreUnitKind, kModeFileBlocks.size()> kBlockUnitKinds = {
+    StoreUnitKind::Slot, StoreUnitKind::EqBand, StoreUnitKind::PositionGain, StoreUnitKind::Room,
+    StoreUnitKind::BassBoost};
 
 } // namespace
 
@@ -98,25 +88,12 @@ std::vector<int> OfflineEdits::EditedSlots() const {
 }
 
 void OfflineEdits::Apply(ParameterStore& store, CommandEncoder& commands, EqSender& eq) {
-    // Every value first, so that a message built from several of them carries the edited ones.
+    std::vector<StoreUnitValue> values;
     for (std::size_t b = 0; b < kBlockCount; ++b) {
         for (const auto& [index, bytes] : m_edits[b])
-            store.WriteBlockAt(kModeFileBlocks[b], static_cast<std::size_t>(index) * bytes.size(), bytes);
+            values.push_back({kBlockUnitKinds[b], index, bytes});
     }
-    std::set<std::pair<const ParamCommand*, int>> sent;
-    for (const auto& [slot, bytes] : m_edits[kParamBlock]) {
-        const auto unit = SendUnit(slot);
-        if (unit.first != nullptr && sent.insert(unit).second)
-            commands.SendSlot(slot);
-    }
-    for (const auto& [record, bytes] : m_edits[kEqBlock])
-        eq.SetBand(record, store.GetEqBand(record));
-    for (const auto& [channel, bytes] : m_edits[kPositionBlock])
-        commands.SetPositionGain(channel, store.PositionGain(channel));
-    if (!m_edits[kRoomBlock].empty())
-        commands.WriteRoomRecord();
-    if (!m_edits[kBassBoostBlock].empty())
-        commands.SetBassBoostLevel(store.BassBoostLevel());
+    RestoreStoreUnits(values, store, commands, eq);
     Clear();
 }
 

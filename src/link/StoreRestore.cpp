@@ -1,0 +1,99 @@
+#include "link/StoreRestore.h"
+
+#include "link/CommandEncoder.h"
+#include "link/EqSender.h"
+#include "link/ParamTable.h"
+#include "model/ParameterStore.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+// The message a slot's edit goes out as: slots that one setter sends together (the two routes of a mic,
+// a compressor's four values, the frequency shift and its off switch) share one, so it is sent once.
+std::pair<const ParamCommand*, int> SendUnit(int slot) {
+    if (slot == fields::micBassBoostOnCopy.slot)
+        slot = fields::micBassBoostOn.slot;
+    if (slot == fields::shiftOffA.slot || slot == fields::shiftOffB.slot)
+        slot -= 1; // the switch follows the frequency and is sent with it
+    int element = 0;
+    const ParamCommand* row = FindParamCommandBySlot(slot, &element);
+    if (row != nullptr && row->wire == WireEncoding::Route)
+        row = FindParamCommandBySlot(fields::micToA.slot + element, &element);
+    return {row, element};
+}
+
+} // namespace
+
+void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
+                       EqSender& eq) {
+    for (const StoreUnitValue& value : values) {
+        const auto offset = static_cast<std::size_t>(value.index) * value.bytes.size();
+        switch (value.kind) {
+        case StoreUnitKind::Slot:
+            store.WriteBlockAt(StoreBlock::ParamBlock, offset, value.bytes);
+            break;
+        case StoreUnitKind::EqBand:
+            store.WriteBlockAt(StoreBlock::EqBandTable, offset, value.bytes);
+            break;
+        case StoreUnitKind::PositionGain:
+            store.WriteBlockAt(StoreBlock::PositionGainTable, offset, value.bytes);
+            break;
+        case StoreUnitKind::Room: {
+            RoomRecordBytes record{};
+            RoomGeometry room;
+            if (value.bytes.size() == record.size()) {
+                // The record alone: the geometry follows from it.
+                std::copy(value.bytes.begin(), value.bytes.end(), record.begin());
+                store.SetRoomRecordBytes(record);
+            } else if (RoomFromUnitBytes(value.bytes, record, room)) {
+                // The record first: loading it recomputes the geometry, which the saved one replaces.
+                store.SetRoomRecordBytes(record);
+                store.SetRoom(room);
+            }
+            break;
+        }
+        case StoreUnitKind::BassBoost:
+            store.WriteBlock(StoreBlock::BassBoostRecord, value.bytes);
+            break;
+        case StoreUnitKind::MachineSettings: {
+            MachineSettingsRecord record{};
+            if (value.bytes.size() == record.size()) {
+                std::copy(value.bytes.begin(), value.bytes.end(), record.begin());
+                store.SetWorkingMachineSettings(record);
+            }
+            break;
+        }
+        }
+    }
+    std::set<std::pair<const ParamCommand*, int>> sent;
+    for (const StoreUnitValue& value : values) {
+        switch (value.kind) {
+        case StoreUnitKind::Slot:
+            if (const auto unit = SendUnit(value.index); unit.first != nullptr && sent.insert(unit).second)
+                commands.SendSlot(value.index);
+            break;
+        case StoreUnitKind::EqBand:
+            eq.SetBand(value.index, store.GetEqBand(value.index));
+            break;
+        case StoreUnitKind::PositionGain:
+            commands.SetPositionGain(value.index, store.PositionGain(value.index));
+            break;
+        case StoreUnitKind::Room:
+            commands.WriteRoomRecord();
+            break;
+        case StoreUnitKind::BassBoost:
+            commands.SetBassBoostLevel(store.BassBoostLevel());
+            break;
+        case StoreUnitKind::MachineSettings:
+            commands.WriteMachineSettings(store.CommitMachineSettings());
+            break;
+        }
+    }
+}
+
+} // namespace orvex
