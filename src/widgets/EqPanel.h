@@ -84,32 +84,26 @@ public:
     bool IsOutputPath() const;
     QString Title() const;
 
+    // The band edits are those of EqBandSet of the same names, each followed by a repaint. Between
+    // BeginLoad and EndLoad settings and markers move at once and each changed curve is drawn once.
     void SetBandCount(int count);
     int BandCount() const { return m_bands.BandCount(); }
-    // A whole path set band by band: in between, the setters move the settings and markers at once and
-    // EndLoad draws each changed band's curve once, instead of once per setter.
     void BeginLoad();
     void EndLoad();
-    // Markers shown and reachable by the keyboard: bands 0..9 on output paths, all bands elsewhere.
     int VisibleBandCount() const;
-
     void SetBandType(int index, int code);
     void SetBandGain(int index, float gainDb);
     void SetBandQ(int index, float q);
-    // Direct frequency write, held to the band's frequency limits.
     void SetBandFrequency(int index, float hz);
-    // Type from the context menu or a type radio (1 PEQ .. 5 HS), with the output paths' rules.
     void SetBandTypeFromMenu(int index, int menuType);
     void SetCrossoverFamily(int index, int listIndex);
-    // The page's direct field write when it loads a path from the store: values as given, then the curve.
+    // The page's direct field write when it loads a path from the store.
     void LoadBand(int index, const EqBand& band);
     void ResetBandRecord(int index);
 
     EqPanelBand Band(int index) const;
     const CurveBand& BandCurveData(int index) const { return m_bands.Band(index); }
     BandCurve TotalCurve() const { return m_bands.TotalCurve(); }
-    // The type a page shows for a band: on an output path's crossover band the menu type its four
-    // section codes amount to, otherwise the band's code.
     int DisplayType(int index) const { return m_bands.DisplayType(index); }
     const EqBandSet& Bands() const { return m_bands; }
 
