@@ -675,8 +675,9 @@ private:
             const std::string& range = *m_options.fitRange;
             const size_t dash = range.find('-');
             long lo = 0, hi = 0;
-            if (dash == std::string::npos || !ParseLong(std::string_view(range).substr(0, dash), 20, 20000, lo) ||
-                !ParseLong(std::string_view(range).substr(dash + 1), 20, 20000, hi) || lo >= hi)
+            if (dash == std::string::npos ||
+                !ParseLong(std::string_view(range).substr(0, dash), kMinBandFreqHz, kMaxBandFreqHz, lo) ||
+                !ParseLong(std::string_view(range).substr(dash + 1), kMinBandFreqHz, kMaxBandFreqHz, hi) || lo >= hi)
                 return Usage("--range needs LO-HI in hertz, 20 <= LO < HI <= 20000");
             fit.loHz = static_cast<double>(lo);
             fit.hiHz = static_cast<double>(hi);
@@ -684,7 +685,7 @@ private:
         if (m_options.fitMaxBoost) {
             char* end = nullptr;
             const double boost = std::strtod(m_options.fitMaxBoost->c_str(), &end);
-            if (end == m_options.fitMaxBoost->c_str() || *end != '\0' || !(boost >= 0.0) || boost > 15.0)
+            if (end == m_options.fitMaxBoost->c_str() || *end != '\0' || !(boost >= 0.0) || boost > kMaxBandGainDb)
                 return Usage("--max-boost needs a level from 0 to 15 dB");
             fit.maxBoostDb = boost;
         }

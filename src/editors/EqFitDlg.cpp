@@ -188,16 +188,16 @@ CEqFitDlg::CEqFitDlg(Input input, QWidget* parent) : QDialog(parent), m_input(st
 
     auto* settings = new QGroupBox(UiText("拟合设置", "Settings"), this);
     auto* form = new QFormLayout(settings);
-    m_from = MakeBox(settings, 20, 20000, 0, 10, QStringLiteral(" Hz"));
-    m_to = MakeBox(settings, 20, 20000, 0, 100, QStringLiteral(" Hz"));
+    m_from = MakeBox(settings, kMinBandFreqHz, kMaxBandFreqHz, 0, 10, QStringLiteral(" Hz"));
+    m_to = MakeBox(settings, kMinBandFreqHz, kMaxBandFreqHz, 0, 100, QStringLiteral(" Hz"));
     auto* range = new QHBoxLayout;
     range->addWidget(m_from);
     range->addWidget(new QLabel(UiText("至", "to"), settings));
     range->addWidget(m_to);
     form->addRow(UiText("频率范围", "Range"), range);
-    m_boost = MakeBox(settings, 0, 15, 1, 0.5, QStringLiteral(" dB"));
+    m_boost = MakeBox(settings, 0, kMaxBandGainDb, 1, 0.5, QStringLiteral(" dB"));
     form->addRow(UiText("最大提升", "Largest boost"), m_boost);
-    m_cut = MakeBox(settings, 0, 15, 1, 0.5, QStringLiteral(" dB"));
+    m_cut = MakeBox(settings, 0, -kMinBandGainDb, 1, 0.5, QStringLiteral(" dB"));
     form->addRow(UiText("最大衰减", "Deepest cut"), m_cut);
     m_minQ = MakeBox(settings, kMinBandQ, kMaxPeakingQ, 2, 0.1, {});
     m_maxQ = MakeBox(settings, kMinBandQ, kMaxPeakingQ, 2, 0.5, {});

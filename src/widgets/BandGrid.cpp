@@ -2,6 +2,7 @@
 
 #include "widgets/BandText.h"
 #include "widgets/EqPanel.h"
+#include "widgets/GraphPalette.h"
 #include "widgets/UiLanguage.h"
 #include "widgets/GridColumnTraitCombo.h"
 #include "widgets/GridColumnTraitEdit.h"
@@ -21,10 +22,13 @@ CBandGrid::CBandGrid(int typeColumnWidth, QWidget* parent) : CGridListCtrlEx(kCo
     InsertColumnTrait(QString(), 60, std::make_unique<CGridColumnTraitEdit>());
     InsertColumnTrait(QString(), 50, std::make_unique<CGridColumnTraitEdit>());
     Retranslate();
-    RowTrait().SetRowColours(QColor(0, 200, 255), QColor(20, 20, 20));
-    setStyleSheet(QStringLiteral("QTableWidget { background: rgb(20,20,20); gridline-color: rgb(64,64,64); "
-                                 "border: 1px solid rgb(64,64,64); }"
-                                 "QHeaderView::section { background: rgb(48,52,58); color: rgb(220,220,220); "
+    RowTrait().SetRowColours(graphpalette::Curve, graphpalette::Background);
+    const auto rgb = [](const QColor& c) {
+        return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+    };
+    setStyleSheet(QStringLiteral("QTableWidget { background: %1; gridline-color: %2; border: 1px solid %2; }")
+                      .arg(rgb(graphpalette::Background), rgb(graphpalette::GridLine)) +
+                  QStringLiteral("QHeaderView::section { background: rgb(48,52,58); color: rgb(220,220,220); "
                                  "border: 0px; border-right: 1px solid rgb(30,30,30); padding: 2px; }"));
     horizontalHeader()->setFixedHeight(22);
     horizontalHeader()->setStretchLastSection(true);
@@ -111,7 +115,8 @@ void CBandGrid::OnCellEditEnded(int row, int column, const QString& text) {
     m_panel->SetBandGain(row, static_cast<float>(ParseLeadingNumber(CellText(row, kGainColumn))));
     const double hz = ParseLeadingNumber(CellText(row, kFrequencyColumn));
     if (hz != 0.0) {
-        m_panel->SetBandFrequency(row, static_cast<float>(std::clamp(hz, 20.0, 20000.0)));
+        m_panel->SetBandFrequency(row, static_cast<float>(std::clamp(hz, static_cast<double>(kMinBandFreqHz),
+                                                                     static_cast<double>(kMaxBandFreqHz))));
     }
     m_panel->SetBandQ(row, static_cast<float>(ParseLeadingNumber(CellText(row, kQColumn))));
     emit bandEdited(row);

@@ -83,9 +83,9 @@ CBandStrip::CBandStrip(QWidget* parent) : QWidget(parent) {
     m_freqGroup = makeSliderGroup(IDC_FREQ_GROUP, IDC_FREQ_SLIDER, IDC_FREQ_EDIT, m_freqSlider, m_freqEdit);
     m_qGroup = makeSliderGroup(IDC_Q_GROUP, IDC_Q_SLIDER, IDC_Q_EDIT, m_qSlider, m_qEdit);
 
-    m_gainSlider->SetSliderRange(-150, 150);
-    m_freqSlider->SetSliderRange(20, 20000);
-    m_qSlider->SetSliderRange(10, kPeakQSliderMax);
+    m_gainSlider->SetSliderRange(static_cast<int>(kMinBandGainDb * 10), static_cast<int>(kMaxBandGainDb * 10));
+    m_freqSlider->SetSliderRange(kMinBandFreqHz, kMaxBandFreqHz);
+    m_qSlider->SetSliderRange(kQSliderMin, kPeakQSliderMax);
 
     connect(m_radios, &QButtonGroup::idClicked, this, &CBandStrip::OnTypeRadio);
     Retranslate();
@@ -113,7 +113,7 @@ QRadioButton* CBandStrip::TypeRadio(int radio) const {
 }
 
 void CBandStrip::SetQSliderMaximum(int code) {
-    m_qSlider->SetSliderRange(10, static_cast<int>(std::lround(BandQLimit(code) * 100.0)));
+    m_qSlider->SetSliderRange(kQSliderMin, static_cast<int>(std::lround(BandQLimit(code) * 100.0)));
 }
 
 void CBandStrip::EnableGain(int code) {

@@ -38,6 +38,7 @@ public:
     static constexpr int IDC_FREQ_EDIT = 1213;
     static constexpr int IDC_Q_EDIT = 1214;
 
+    static constexpr int kQSliderMin = static_cast<int>(kMinBandQ * 100);
     static constexpr int kPeakQSliderMax = static_cast<int>(kMaxPeakingQ * 100);
     static constexpr int kOtherQSliderMax = static_cast<int>(kMaxShapeQ * 100);
 

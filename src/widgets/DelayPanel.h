@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/EqPaths.h"
+
 #include <QFont>
 #include <QPixmap>
 #include <QSize>
@@ -17,7 +19,7 @@ class CDelayPanel : public QWidget {
 
 public:
     static constexpr int DPN_DELAYDRAGGED = 0x10F9;
-    static constexpr int kChannelCount = 8;
+    static constexpr int kChannelCount = kOutputChannelCount;
     static constexpr double kAxisMs = 106.0;
     static constexpr float kMinDelayMs = 1.5f;
     static constexpr float kMaxDelayMs = 100.0f;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/EqBandRecord.h"
+#include "model/FilterDesign.h"
 #include "model/Measurement.h"
 
 #include <QObject>
@@ -22,6 +23,21 @@ struct EqOverlay {
     QString targetName;
     std::optional<std::vector<EqBand>> proposal; // the path's free bands as a fit would set them
 };
+
+// A path's overlay sampled on the curve grid of the graph's axis, as the graph draws it.
+struct EqOverlaySamples {
+    bool shown = false;
+    bool targetFromFile = false;
+    bool proposal = false;
+    BandCurve measured{};   // NaN outside the measurement
+    BandCurve target{};     // 0 dB when flat
+    BandCurve proposalEq{}; // the proposed free bands' sum
+    int generation = 0;     // counts the samplings, so that a drawing of them knows when to redraw
+};
+
+// Samples `overlay` (null when the path has none) on the grid of `axis` into `samples`. Nothing is shown
+// without a measurement or without a plot width; the curves sampled before are then left as they were.
+void SampleEqOverlay(const EqOverlay* overlay, const CurveAxis& axis, EqOverlaySamples& samples);
 
 // The overlays of every path, kept for the whole session: an overlay belongs to its EQ identity, so
 // it is there again whenever any page shows that path, and stays across reconnecting.

@@ -1,26 +1,24 @@
 #pragma once
 
+#include "widgets/EqOverlay.h"
+#include "widgets/EqPainter.h"
+#include "widgets/GraphPalette.h"
+#include "model/EqBandSet.h"
 #include "model/FilterDesign.h"
 
 #include <QImage>
-#include <QPixmap>
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
-#include <bitset>
 #include <cstdint>
-#include <functional>
 #include <utility>
 #include <vector>
 
-#include <QMenu>
-
-class QPainterPath;
-
 namespace orvex {
 
-inline constexpr int kEqPanelSlots = 40;
+inline constexpr int kEqPanelSlots = kEqBandSlots;
 
 // One band as the panel reports it to its page (the record a notification points at).
 struct EqPanelBand {
@@ -31,14 +29,15 @@ struct EqPanelBand {
     float freqHz = 100.0f;
     float gainDb = 0.0f;
     float q = 1.0f;
-    float freqMin = 20.0f;
-    float freqMax = 20000.0f;
-    float gainMin = -15.0f;
-    float gainMax = 15.0f;
+    float freqMin = static_cast<float>(kMinBandFreqHz);
+    float freqMax = static_cast<float>(kMaxBandFreqHz);
+    float gainMin = kMinBandGainDb;
+    float gainMax = kMaxBandGainDb;
 };
 
 // The interactive equaliser graph of one path. It never talks to the processor: every change is
-// reported with a signal and the owning page stores and sends it.
+// reported with a signal and the owning page stores and sends it. The bands and their rules are an
+// EqBandSet and the drawing a CEqPainter; the panel turns mouse, wheel and keys into band edits.
 class CEqPanel : public QWidget {
     Q_OBJECT
 
@@ -66,8 +65,8 @@ public:
     enum class OverlayCurve { Measured, Predicted, Target, Proposal };
     static QColor OverlayColour(OverlayCurve curve);
 
-    static constexpr int kCopyAction = 0;
-    static constexpr int kPasteAction = 1;
+    static constexpr int kCopyAction = kEqCopyAction;
+    static constexpr int kPasteAction = kEqPasteAction;
 
     static constexpr float kMinQ = static_cast<float>(kMinBandQ);
     static constexpr float kMaxPeakQ = static_cast<float>(kMaxPeakingQ);
@@ -81,37 +80,32 @@ public:
     static void SetEqClipboard(int eqIdentity);
 
     void SetEqIdentity(int eqIdentity);
-    int EqIdentity() const { return m_eqIdentity; }
+    int EqIdentity() const { return m_bands.EqIdentity(); }
     bool IsOutputPath() const;
     QString Title() const;
 
+    // The band edits are those of EqBandSet of the same names, each followed by a repaint. Between
+    // BeginLoad and EndLoad settings and markers move at once and each changed curve is drawn once.
     void SetBandCount(int count);
-    int BandCount() const { return m_bandCount; }
-    // A whole path set band by band: in between, the setters move the settings and markers at once and
-    // EndLoad draws each changed band's curve once, instead of once per setter.
+    int BandCount() const { return m_bands.BandCount(); }
     void BeginLoad();
     void EndLoad();
-    // Markers shown and reachable by the keyboard: bands 0..9 on output paths, all bands elsewhere.
     int VisibleBandCount() const;
-
     void SetBandType(int index, int code);
     void SetBandGain(int index, float gainDb);
     void SetBandQ(int index, float q);
-    // Direct frequency write, held to the band's frequency limits.
     void SetBandFrequency(int index, float hz);
-    // Type from the context menu or a type radio (1 PEQ .. 5 HS), with the output paths' rules.
     void SetBandTypeFromMenu(int index, int menuType);
     void SetCrossoverFamily(int index, int listIndex);
-    // The page's direct field write when it loads a path from the store: values as given, then the curve.
+    // The page's direct field write when it loads a path from the store.
     void LoadBand(int index, const EqBand& band);
     void ResetBandRecord(int index);
 
     EqPanelBand Band(int index) const;
-    const CurveBand& BandCurveData(int index) const;
-    BandCurve TotalCurve() const;
-    // The type a page shows for a band: on an output path's crossover band the menu type its four
-    // section codes amount to, otherwise the band's code.
-    int DisplayType(int index) const;
+    const CurveBand& BandCurveData(int index) const { return m_bands.Band(index); }
+    BandCurve TotalCurve() const { return m_bands.TotalCurve(); }
+    int DisplayType(int index) const { return m_bands.DisplayType(index); }
+    const EqBandSet& Bands() const { return m_bands; }
 
     int SelectedBand() const { return m_selected; }
     void SetSelectedBand(int index);
@@ -173,57 +167,20 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    struct BandExtras {
-        float markerX = 0.0f;
-        float markerY = 0.0f;
-        int32_t index = 0;
-        float freqMin = 20.0f;
-        float freqMax = 20000.0f;
-        float gainMin = -15.0f;
-        float gainMax = 15.0f;
-    };
-
-    bool IsLive(int index) const { return index >= 0 && index < kEqPanelSlots; }
-    void Recompute(int index);
-    void RecomputeAll();
+    EqGraphGeometry Geometry() const { return EqGraphGeometry(rect()); }
+    EqScene Scene() const;
     void UpdateMarker(int index);
     int HitTest(QPointF plotPoint, float radius, bool checkType, bool lastWins);
     void ClampAfterKey(int index);
     void PopupMenu(bool typeMenu, QPoint at);
-    float YForGain(double gainDb) const;
-
-    void PaintStatic(QPainter& p, qreal dpr);
-    void PaintSelectedArea(QPainter& p);
-    void PaintTotal(QPainter& p, const BandCurve& total);
-    void PaintMarkers(QPainter& p);
-    void PaintValueLabels(QPainter& p, int index);
-    struct StatusLine {
-        QString text; // up to the gain, which has a colour of its own
-        QString gain;
-        QFont font;
-        QRectF box;
-        bool coversTitle = false;
-    };
-    StatusLine StatusLayout() const;
-    void PaintStatus(QPainter& p);
-    void PaintOverlay(QPainter& p, const BandCurve& total);
-    QPainterPath OverlayPath(const std::function<float(size_t)>& valueAt) const;
-    void PaintOverlayLegend(QPainter& p, const BandCurve& total);
     // Samples the path's overlay on the current grid (after a path, size or overlay change).
     void RefreshOverlay();
 
-    std::array<CurveBand, kEqPanelSlots> m_bands{};
-    std::array<BandExtras, kEqPanelSlots> m_extras{};
-    // Between BeginLoad and EndLoad: the bands whose curve no longer matches their settings.
-    bool m_loading = false;
-    std::bitset<kEqPanelSlots> m_staleCurves;
-    int m_eqIdentity = 0;
-    int m_bandCount = 0;
+    EqBandSet m_bands;
+    std::array<EqMarker, kEqPanelSlots> m_markers{};
     int m_selected = -1;
     int m_hover = -1;
     bool m_bypass = false;
-    float m_gainClampMin = -15.0f;
-    float m_gainClampMax = 15.0f;
 
     // Drag state: idle -> left or right pressed (never both) -> moved -> idle on release.
     bool m_leftDown = false;
@@ -237,30 +194,8 @@ private:
     QPointer<QMenu> m_menu;
     bool m_correctionMenu = false;
 
-    struct OverlayCache {
-        bool shown = false;
-        bool targetFromFile = false;
-        bool proposal = false;
-        BandCurve measured{};   // NaN outside the measurement
-        BandCurve target{};     // 0 dB when flat
-        BandCurve proposalEq{}; // the proposed free bands' sum
-    };
-    OverlayCache m_overlay;
-    // Target, measurement and proposal, which a band drag does not change, drawn once per change.
-    QPixmap m_overlayLayer;
-    QString m_overlayKey;
-    int m_overlayGeneration = 0;
-    QPixmap m_staticLayer;
-    QString m_staticKey;
+    EqOverlaySamples m_overlay;
+    CEqPainter m_painter;
 };
-
-// What every equaliser page does with EQN_COPYPASTE. Copy remembers the path in the EQ clipboard. Paste
-// copies the remembered path into this one through copyPath (CopyEqPath of the store) when something was
-// copied, then reloads the path; with nothing copied it only reloads.
-void HandleEqCopyPaste(int action, int eqIdentity, const std::function<void(int source, int destination)>& copyPath,
-                       const std::function<void()>& reload);
-
-// The fixed band palette (35 colours; band i uses entry i).
-QColor EqBandColour(int index);
 
 } // namespace orvex

@@ -45,7 +45,8 @@ void CSmallEqPanel::SetBandFrequency(int index, float hz) {
     if (index < 0 || index >= kBands || hz == 0.0f || !std::isfinite(hz)) {
         return;
     }
-    m_bands[static_cast<size_t>(index)].freqHz = std::clamp(hz, 20.0f, 20000.0f);
+    m_bands[static_cast<size_t>(index)].freqHz =
+        std::clamp(hz, static_cast<float>(kMinBandFreqHz), static_cast<float>(kMaxBandFreqHz));
     Recompute(index);
 }
 
@@ -53,7 +54,7 @@ void CSmallEqPanel::SetBandGain(int index, float gainDb) {
     if (index < 0 || index >= kBands || !std::isfinite(gainDb)) {
         return;
     }
-    m_bands[static_cast<size_t>(index)].gainDb = std::clamp(gainDb, -15.0f, 15.0f);
+    m_bands[static_cast<size_t>(index)].gainDb = std::clamp(gainDb, kMinBandGainDb, kMaxBandGainDb);
     Recompute(index);
 }
 

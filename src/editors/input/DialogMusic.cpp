@@ -6,6 +6,7 @@
 #include "widgets/ControlId.h"
 #include "widgets/EqPanel.h"
 #include "widgets/GdipButton.h"
+#include "widgets/GraphPalette.h"
 #include "widgets/PeakMeterCtrl.h"
 #include "widgets/SmallEqPanel.h"
 #include "widgets/XBmpSlider.h"
@@ -101,11 +102,11 @@ constexpr int kThumbWidth = 150;
 
 const QColor kMicNameColour(0, 0, 238);
 const QColor kThumbTitleColour(240, 0, 0);
-const QColor kChannelAColour(0, 200, 255);
+const QColor kChannelAColour = graphpalette::Curve;
 const QColor kParamOtherColour(0, 255, 0);
-const QColor kBandGridColours[3] = {QColor(0, 200, 255), QColor(0, 220, 0), QColor(255, 200, 0)};
+const QColor kBandGridColours[3] = {graphpalette::Curve, QColor(0, 220, 0), QColor(255, 200, 0)};
 const QColor kThumbColours[3] = {QColor(0, 200, 255), QColor(0, 220, 0), QColor(100, 100, 100)};
-const QColor kDarkBackground(20, 20, 20);
+const QColor kDarkBackground = graphpalette::Background;
 
 constexpr const char* kFormatNames[] = {"STEREO",   "AC3",    "DTS",    "DTS-CD",      "E-AC3",
                                         "DOLBY-HD", "DTS-HR", "DTS-HD", "LPCM MultiCh"};

@@ -2,11 +2,13 @@
 
 #include "editors/input/StoreToControl.h"
 #include "widgets/CompressPanelPlus.h"
+#include "widgets/CompressorSliders.h"
 #include "widgets/ControlId.h"
 #include "widgets/GdipButton.h"
 #include "editors/output/OutputTabRow.h"
 #include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
+#include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 #include "link/DeviceSession.h"
@@ -26,34 +28,28 @@
 
 namespace orvex {
 
-// One of the four compressor values: its slider, label and value box, the slider's range, how the
-// stored value maps onto positions (ratio in tenths) and how a position is written out.
+// One of the four compressor values: its slider, label and value box, and its range from the shared
+// compressor table.
 struct CompSlider {
     int id;
     int labelId;
     const char* zh;
     const char* en;
     int valueId;
-    int lo;
-    int hi;
     int initial;
-    double scale;
-    const char* format;
-    int part; // 0 threshold, 1 ratio, 2 attack, 3 release: the order of the record
+    CompressorSlider range;
 };
 
 namespace {
 
-constexpr int kThreshold = 0;
-constexpr int kRatio = 1;
-constexpr int kAttack = 2;
-constexpr int kRelease = 3;
+constexpr int kThreshold = compslider::Threshold;
+constexpr int kRatio = compslider::Ratio;
 
 constexpr CompSlider kSliders[] = {
-    {1014, 1005, "阀(阈)", "Threshold", 1038, -60, 0, 0, 1.0, "%.0fdB", kThreshold},
-    {1015, 1007, "衰减比例", "Ratio", 1039, 10, 300, 10, 10.0, "%.1f:1", kRatio},
-    {1016, 1006, "启动时间", "Attack time", 1040, 1, 100, 1, 1.0, "%.0fms", kAttack},
-    {1017, 1002, "释放时间", "Release time", 1041, 1, 1000, 100, 1.0, "%.0fms", kRelease},
+    {1014, 1005, "阀(阈)", "Threshold", 1038, 0, kCompressorSliders[compslider::Threshold]},
+    {1015, 1007, "衰减比例", "Ratio", 1039, 10, kCompressorSliders[compslider::Ratio]},
+    {1016, 1006, "启动时间", "Attack time", 1040, 1, kCompressorSliders[compslider::Attack]},
+    {1017, 1002, "释放时间", "Release time", 1041, 100, kCompressorSliders[compslider::Release]},
 };
 
 constexpr int kPartSlots[] = {fields::outCompThreshold.slot, fields::outCompRatio.slot, fields::outCompAttack.slot,
@@ -63,7 +59,7 @@ constexpr int kChannelSelectorId = 1134;
 constexpr int kChannelLabelId = 1220;
 constexpr int kSwitchId = 1045;
 constexpr int kGraphId = 1125;
-constexpr int kChannelCount = 8;
+constexpr int kChannelCount = kOutputChannelCount;
 
 // The lower section of the curve is a plain 1:1 line: the knee at the bottom of the graph.
 constexpr double kLowerKneeDb = -90.0;
@@ -76,7 +72,7 @@ double UsableRatio(double ratio) {
 }
 
 QString FormatValue(const CompSlider& spec, double value) {
-    return QString::asprintf(spec.format, value);
+    return QString::asprintf(spec.range.format, value);
 }
 
 } // namespace
@@ -111,7 +107,7 @@ CCompDlg::CCompDlg(DeviceSession& session, QWidget* parent) : CPage(PageKind::Co
         w.label = new QLabel(this);
         SetCtrlId(w.label, s.labelId);
         w.slider = new CXBmpSlider(s.id, CXBmpSlider::Orientation::Horizontal, this);
-        w.slider->SetSliderRange(s.lo, s.hi);
+        w.slider->SetSliderRange(s.range.lo, s.range.hi);
         w.slider->SetSliderPos(s.initial);
         w.slider->setMinimumWidth(180);
         w.value = new QLineEdit(this);
@@ -209,16 +205,16 @@ void CCompDlg::LoadChannel() {
 
     for (const SliderWidgets& w : m_sliders) {
         const CompSlider& s = *w.spec;
-        double value = store.GetSlotFloat(kPartSlots[s.part] + m_channel);
-        if (s.part == kRatio)
+        double value = store.GetSlotFloat(kPartSlots[s.range.part] + m_channel);
+        if (s.range.part == kRatio)
             value = UsableRatio(value);
-        else if (s.part != kThreshold && !(value > 0.0))
+        else if (s.range.part != kThreshold && !(value > 0.0))
             value = 1.0; // a time of 0 goes out as 1 ms: show what the processor gets
-        const int position =
-            s.scale == 1.0 ? SliderPosition(value, s.lo, s.hi) : ScaledSliderPosition(value, s.scale, s.lo, s.hi);
+        const int position = s.range.scale == 1.0 ? SliderPosition(value, s.range.lo, s.range.hi)
+                                                  : ScaledSliderPosition(value, s.range.scale, s.range.lo, s.range.hi);
         w.slider->SetSliderPos(position);
         // The box shows what is stored; a value no text can show gives way to the slider's.
-        w.value->setText(FormatValue(s, std::isfinite(value) ? value : position / s.scale));
+        w.value->setText(FormatValue(s, std::isfinite(value) ? value : position / s.range.scale));
     }
     const double threshold = store.GetSlotFloat(fields::outCompThreshold.slot + m_channel);
     m_graph->SetThreshold(threshold);
@@ -226,14 +222,14 @@ void CCompDlg::LoadChannel() {
 }
 
 void CCompDlg::OnSliderMoved(const CompSlider& spec, int position) {
-    const double value = position / spec.scale;
+    const double value = position / spec.range.scale;
     for (const SliderWidgets& w : m_sliders) {
         if (w.spec == &spec)
             w.value->setText(FormatValue(spec, value));
     }
-    if (spec.part == kThreshold)
+    if (spec.range.part == kThreshold)
         m_graph->SetThreshold(value);
-    else if (spec.part == kRatio)
+    else if (spec.range.part == kRatio)
         m_graph->SetSlope(1.0 / UsableRatio(value));
 
     // The moved value with the other three as stored: one record carries all four.
@@ -241,9 +237,9 @@ void CCompDlg::OnSliderMoved(const CompSlider& spec, int position) {
     std::array<float, 4> values{};
     for (int part = 0; part < 4; ++part)
         values[part] = store.GetSlotFloat(kPartSlots[part] + m_channel);
-    values[spec.part] = static_cast<float>(value);
+    values[spec.range.part] = static_cast<float>(value);
     m_session.Commands().SetCompressor(fields::outCompThreshold.slot + m_channel, values[kThreshold], values[kRatio],
-                                       values[kAttack], values[kRelease]);
+                                       values[compslider::Attack], values[compslider::Release]);
 }
 
 void CCompDlg::OnValueTyped(const CompSlider& spec) {
@@ -257,7 +253,7 @@ void CCompDlg::OnValueTyped(const CompSlider& spec) {
             return;
         }
         // Held to the slider's range and steps, and sent as a slider move would send it.
-        const int position = ScaledSliderPosition(*typed, spec.scale, spec.lo, spec.hi);
+        const int position = ScaledSliderPosition(*typed, spec.range.scale, spec.range.lo, spec.range.hi);
         w.value->setModified(false);
         w.slider->SetSliderPos(position);
         OnSliderMoved(spec, position);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/Page.h"
+#include "model/EqPaths.h"
 
 #include <array>
 
@@ -25,7 +26,7 @@ class DeviceSession;
 class CDelayDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kChannels = 8;
+    static constexpr int kChannels = kOutputChannelCount;
     // Delay positions in tenths of a millisecond: 1.5 .. 100.0 ms.
     static constexpr int kMinTenths = 15;
     static constexpr int kMaxTenths = 1000;

@@ -2,6 +2,7 @@
 
 #include "editors/EqSection.h"
 #include "editors/input/StoreToControl.h"
+#include "widgets/CompressorSliders.h"
 #include "widgets/ControlId.h"
 #include "widgets/OutputChannelPicture.h"
 #include "editors/output/OutputTabRow.h"
@@ -68,27 +69,24 @@ const MixSpec kMixes[] = {
     {1044, 1130, 1126, "音乐音量", "Music", fields::outMixMusic},
 };
 
-// The compressor's four values in the order of their record.
+// The compressor's four values in the order of their record, with this page's texts.
 struct CompSpec {
     int id;
     int valueId;
     int nameId;
     const char* zh;
     const char* en;
-    int lo;
-    int hi;
-    double scale; // slider positions per unit: the ratio moves in tenths
-    const char* format;
+    CompressorSlider range;
 };
 constexpr CompSpec kComp[] = {
-    {1015, 1225, 1005, "阀(阈)", "Threshold", -60, 0, 1.0, "%.0fdB"},
-    {1016, 1226, 1007, "衰减比例", "Decay ratio", 10, 300, 10.0, "%.1f:1"},
-    {1017, 1227, 1006, "启动时间", "Attack time", 1, 100, 1.0, "%.0fms"},
-    {1018, 1228, 1002, "释放时间", "Release time", 100, 1000, 1.0, "%.0fms"},
+    {1015, 1225, 1005, "阀(阈)", "Threshold", kCompressorSliders[compslider::Threshold]},
+    {1016, 1226, 1007, "衰减比例", "Decay ratio", kCompressorSliders[compslider::Ratio]},
+    {1017, 1227, 1006, "启动时间", "Attack time", kCompressorSliders[compslider::Attack]},
+    {1018, 1228, 1002, "释放时间", "Release time", kCompressorSliders[compslider::OutputPageRelease]},
 };
 constexpr int kCompSlots[] = {fields::outCompThreshold.slot, fields::outCompRatio.slot, fields::outCompAttack.slot,
                               fields::outCompRelease.slot};
-constexpr int kRatioPart = 1;
+constexpr int kRatioPart = compslider::Ratio;
 
 constexpr int kSplitSliderId = 1014;
 constexpr int kSplitLabelId = 1008;
@@ -278,7 +276,7 @@ QGroupBox* CDialogOutput::BuildCompGroup() {
     grid->addWidget(m_compSwitch, 0, 0, 1, 3, Qt::AlignLeft);
     connect(m_compSwitch, &QCheckBox::clicked, this, &CDialogOutput::OnCompSwitch);
     for (const CompSpec& c : kComp) {
-        SliderRow& row = AddSliderRow(grid, c.id, c.nameId, c.valueId, c.lo, c.hi);
+        SliderRow& row = AddSliderRow(grid, c.id, c.nameId, c.valueId, c.range.lo, c.range.hi);
         connect(row.slider, &CXBmpSlider::posChanged, this, &CDialogOutput::OnCompMoved);
     }
     return m_compGroup;
@@ -474,10 +472,10 @@ void CDialogOutput::LoadCompressor() {
         double value = store.GetSlotFloat(kCompSlots[part] + m_channel);
         if (static_cast<int>(part) == kRatioPart)
             value = UsableRatio(value);
-        const int position = ScaledSliderPosition(value, c.scale, c.lo, c.hi);
+        const int position = ScaledSliderPosition(value, c.range.scale, c.range.lo, c.range.hi);
         row->slider->SetSliderPos(position);
         // The compressor page allows wider ranges than these sliders: the label keeps the stored value.
-        row->value->setText(QString::asprintf(c.format, std::isfinite(value) ? value : position / c.scale));
+        row->value->setText(QString::asprintf(c.range.format, std::isfinite(value) ? value : position / c.range.scale));
     }
 }
 
@@ -532,8 +530,8 @@ void CDialogOutput::OnCompMoved(int id, int position) {
     for (size_t part = 0; part < std::size(kComp); ++part) {
         if (kComp[part].id != id)
             continue;
-        values[part] = static_cast<float>(position / kComp[part].scale);
-        Row(id)->value->setText(QString::asprintf(kComp[part].format, position / kComp[part].scale));
+        values[part] = static_cast<float>(position / kComp[part].range.scale);
+        Row(id)->value->setText(QString::asprintf(kComp[part].range.format, position / kComp[part].range.scale));
     }
     for (int channel : ApplySet())
         m_app.Session().Commands().SetCompressor(fields::outCompThreshold.slot + channel, values[0], values[1],

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/Page.h"
+#include "model/EqPaths.h"
 
 #include <array>
 #include <functional>
@@ -29,7 +30,7 @@ class CXBmpSlider;
 class CDialogOutput : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kChannels = 8;
+    static constexpr int kChannels = kOutputChannelCount;
     static constexpr int kDelayMinTenths = 16;
     static constexpr int kDelayMaxTenths = 1000;
 

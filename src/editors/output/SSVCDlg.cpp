@@ -7,6 +7,7 @@
 #include "widgets/SSVolumePanel.h"
 #include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
+#include "model/EqPaths.h"
 #include "model/ParameterStore.h"
 #include "model/StoreFields.h"
 #include "link/DeviceSession.h"
@@ -29,7 +30,7 @@ namespace orvex {
 
 namespace {
 
-constexpr int kChannelCount = 8;
+constexpr int kChannelCount = kOutputChannelCount;
 constexpr int kLocateIds[kChannelCount] = {1231, 1232, 1233, 1234, 1235, 1236, 1240, 1241};
 constexpr int kRoleTextId = 1123;
 constexpr int kSliderId = 1041;
