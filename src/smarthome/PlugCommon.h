@@ -1,13 +1,12 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include <QIcon>
 #include <QString>
 
 #include <cstdint>
 
 namespace orvex {
-
-class COrvexv13App;
 
 // How long the smart-plug windows' transient notices stay up.
 inline constexpr int kPlugNoticeMs = 1100;
@@ -20,12 +19,12 @@ inline bool IsPlugNode(int node) {
 }
 
 // True when the link is up; otherwise the "Please connect device!" notice and false.
-bool PlugLinkReady(COrvexv13App& app);
+bool PlugLinkReady(const PageContext& ctx);
 
 // The picture of a plug type (1 switch, 2 dimmer), drawn at `size` pixels.
 QIcon PlugTypeIcon(uint8_t type, int size);
 
 // The title-bar name of a plug: its record's name, or "Node n" for a nameless record.
-QString PlugDisplayName(COrvexv13App& app, int node);
+QString PlugDisplayName(const PageContext& ctx, int node);
 
 } // namespace orvex

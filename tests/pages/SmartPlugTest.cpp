@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "link/Synchronizer.h"
 #include "link/ZWaveFrames.h"
@@ -53,9 +53,22 @@ class SmartPlugTest : public PagesSimTest {
 protected:
     void SetUp() override {
         PagesSimTest::SetUp();
-        CWaitDlg::SetTimeoutForTests(6000);
+        dialogTimeouts.waitMs = dialogTimeouts.waitRestartMs = 6000;
+        Connect();
+    }
+
+    void Connect() {
         StartConnected();
         app->Session().Link().Replies().SetZWaveAckPause(0ms);
+    }
+
+    // The editor and the processor again, with wait dialogs that give up after `waitMs`.
+    void RestartWithWaitTimeout(int waitMs) {
+        app->Session().Shutdown();
+        app.reset();
+        host->Stop();
+        dialogTimeouts.waitMs = dialogTimeouts.waitRestartMs = waitMs;
+        Connect();
     }
 
     SmartHomeTables& Tables() { return app->Session().Link().SmartHome(); }
@@ -204,12 +217,11 @@ TEST_F(SmartPlugTest, AbortingDuringTheInclusionStopsTheInclusionNotTheExclusion
 }
 
 TEST_F(SmartPlugTest, AnAddThatTimesOutBeforeTheFirstPressNamesNoLatePlug) {
+    RestartWithWaitTimeout(200);
     CDialogHomeTheater* window = OpenWindow();
-    CWaitDlg::SetTimeoutForTests(200);
     QTimer::singleShot(0, window, [window] { window->StartAddPlug(kPlugTypeSwitch, QStringLiteral("lamp")); });
     EXPECT_TRUE(HostReceived(kAbortExclusion, 3000));
     EXPECT_TRUE(PumpUntil([&] { return app->WaitDialog() == nullptr; }, 2000));
-    CWaitDlg::SetTimeoutForTests(6000);
     Module(zwave::AddNode, {0x01, 0x05, 0x0A});
     EXPECT_EQ(PlugRecordName(Tables().Plug(10)), u"");
 }
