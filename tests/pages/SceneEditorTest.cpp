@@ -7,12 +7,12 @@
 #include "model/PlugKeyFile.h"
 #include "smarthome/PlugKeyFolder.h"
 #include "smarthome/SceneRunDlg.h"
+#include "support/TemporaryDocuments.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -216,14 +216,13 @@ TEST_F(SceneEditorTest, CommandsTheEditorDoesNotMakeAreListedAndTakeTheirRoom) {
 }
 
 TEST_F(SceneEditorTest, ThePlugsKeyListMakesItsDefaultKeyFile) {
-    QTemporaryDir documents;
-    SetDocumentsFolderForTests(documents.path().toStdString());
+    std::optional<TemporaryDocuments> documents(std::in_place);
     CDialogZwaveRemoter* page = OpenScenes();
     page->PlugCombo()->setCurrentIndex(page->PlugCombo()->findData(6));
     page->PlugCombo()->setCurrentIndex(page->PlugCombo()->findData(5));
     std::vector<PlugKey> keys;
     const KeyFileResult read = ReadKeyFile(PlugKeyFolder(), 5, keys);
-    SetDocumentsFolderForTests({});
+    documents.reset();
     ASSERT_TRUE(read.ok());
     ASSERT_EQ(keys.size(), static_cast<size_t>(kPlugKeyCount));
     EXPECT_EQ(keys.back().name, "Key32");

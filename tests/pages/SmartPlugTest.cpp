@@ -9,11 +9,11 @@
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/DlgZwaveSwitch.h"
 #include "smarthome/PlugKeyFolder.h"
+#include "support/TemporaryDocuments.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,13 +39,8 @@ const std::vector<uint8_t> kNode5On{0x01, 0x0A, 0x00, 0x13, 0x05, 0x03, 0x20, 0x
 
 // Key files under a documents folder of the test's own, for as long as it lives.
 struct KeyFolder {
-    KeyFolder() {
-        SetDocumentsFolderForTests(documents.path().toStdString());
-        path = documents.path() + QStringLiteral("/kvo/Plug");
-        QDir().mkpath(path);
-    }
-    ~KeyFolder() { SetDocumentsFolderForTests({}); }
-    QTemporaryDir documents;
+    KeyFolder() : path(documents.Path() + QStringLiteral("/kvo/Plug")) { QDir().mkpath(path); }
+    TemporaryDocuments documents;
     QString path;
 };
 
