@@ -3,7 +3,7 @@
 #include "link/DebugSink.h"
 #include "editors/EditorPages.h"
 #include "shell/OrvexApp.h"
-#include "shell/SingleInstance.h"
+#include "shell/SingleInstanceGuard.h"
 #include "shell/TerminationSignals.h"
 #include "shell/Theme.h"
 

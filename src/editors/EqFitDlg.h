@@ -54,13 +54,10 @@ public:
     QDoubleSpinBox* ToBox() const { return m_to; }
     QDoubleSpinBox* BoostBox() const { return m_boost; }
     QDoubleSpinBox* CutBox() const { return m_cut; }
-    QDoubleSpinBox* MinQBox() const { return m_minQ; }
     QDoubleSpinBox* MaxQBox() const { return m_maxQ; }
     QSpinBox* BandsBox() const { return m_bands; }
-    QCheckBox* ShelvesBox() const { return m_shelves; }
     QPushButton* FitButton() const { return m_fit; }
     QPushButton* ApplyButton() const { return m_apply; }
-    QLabel* TargetLabel() const { return m_targetName; }
     QLabel* MessageLabel() const { return m_message; }
     QString FiguresText() const;
 

@@ -97,12 +97,6 @@ void AppSettings::AddRecentFile(const QString& path) {
     WriteRecentFiles(files);
 }
 
-void AppSettings::RemoveRecentFile(const QString& path) {
-    QStringList files = RecentFiles();
-    files.removeAll(path);
-    WriteRecentFiles(files);
-}
-
 void AppSettings::WriteRecentFiles(const QStringList& files) {
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const QString key = QString(kRecentSection) + QString::number(i);

@@ -50,7 +50,6 @@ public:
     QStringList RecentFiles() const;
     // Moves `path` to the front; the list keeps 10 entries.
     void AddRecentFile(const QString& path);
-    void RemoveRecentFile(const QString& path);
 
     void Sync();
 

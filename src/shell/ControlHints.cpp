@@ -306,7 +306,7 @@ QString AttachedHint(const QWidget* widget) {
     const QVariant zh = widget->property(kHintZhProperty);
     if (!zh.isValid())
         return {};
-    return languageIndex == kLanguageEnglish ? widget->property(kHintEnProperty).toString() : zh.toString();
+    return UiLanguageIndex() == kLanguageEnglish ? widget->property(kHintEnProperty).toString() : zh.toString();
 }
 
 // The hint of a control by the table, in the current language; empty when the table has none.

@@ -4,6 +4,7 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/OrvexApp.h"
+#include "shell/OrvexView.h"
 #include "shell/Reconnector.h"
 #include "shell/Theme.h"
 #include "shell/IpAddressCtrl.h"
@@ -182,7 +183,8 @@ void CDialogIP::Connect() {
     DeviceSession& session = m_app.Session();
     if (session.IsConnected() && !session.IsNetwork())
         session.CloseUsbWithoutNotice();
-    m_app.hostBusy = 0;
+    if (COrvexv13View* view = m_app.View())
+        view->ForgetHostBusy();
 
     const QString address = m_address->Address();
     const std::optional<int> checked = ParsePort(m_port->text());
@@ -232,7 +234,7 @@ void CDialogIP::OnConnectResult(const QString& address, int port, ConnectResult 
     // A USB processor that arrived meanwhile took over: nothing went wrong.
     if (result.error != ECANCELED) {
         // The platform's number as ever, and what it means.
-        const bool chinese = languageIndex != kLanguageEnglish;
+        const bool chinese = UiLanguageIndex() != kLanguageEnglish;
         m_error->setText(Tr2("错误%1（%2），请确认IP地址和端口号正确!", "Connect failed. Error %1 (%2)")
                              .arg(result.error)
                              .arg(QString::fromStdString(ConnectErrorReason(result.error, chinese))));

@@ -1,7 +1,5 @@
 #include "shell/Language.h"
 
-#include "widgets/UiLanguage.h"
-
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QPointer>
@@ -10,8 +8,6 @@
 #include <array>
 
 namespace orvex {
-
-int languageIndex = kLanguageChinese;
 
 namespace {
 // Qt's own texts (message-box buttons, the file dialogs) in Chinese; none in English, which is
@@ -40,9 +36,8 @@ void UseQtTranslations(int language) {
 } // namespace
 
 void SetLanguageIndex(int language) {
-    languageIndex = LanguageFromSetting(language);
-    SetUiLanguageIndex(languageIndex);
-    UseQtTranslations(languageIndex);
+    SetUiLanguageIndex(LanguageFromSetting(language));
+    UseQtTranslations(UiLanguageIndex());
 }
 
 int LanguageFromSetting(int stored) {

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "widgets/UiLanguage.h"
+
 #include <QString>
 
 namespace orvex {
 
-// 0 Chinese, 1 English. Changed only by the language button (and by `--lang` at start-up).
-extern int languageIndex;
-
 inline constexpr int kLanguageChinese = 0;
 inline constexpr int kLanguageEnglish = 1;
 
+// The language is the one the editing controls show (UiLanguageIndex): 0 Chinese, 1 English. It is
+// changed only by the language button (and by `--lang` at start-up).
 // Changes the language of the whole program: the shell's texts, the editing controls' and Qt's own
 // (message-box buttons, file dialogs) alike.
 void SetLanguageIndex(int language);
@@ -20,7 +21,7 @@ int LanguageFromSetting(int stored);
 
 // A text that exists in both languages, chosen at the moment it is shown. Both arguments are UTF-8.
 inline QString Tr2(const char* zh, const char* en) {
-    return QString::fromUtf8(languageIndex == kLanguageEnglish ? en : zh);
+    return UiText(zh, en);
 }
 
 // The mode names of the status bar and the mode menus, for modes 0..3.

@@ -44,7 +44,7 @@ private:
     template <class F>
     void Post(F&& call);
     // Runs the calls queued so far, in order, on the user-interface thread.
-    Q_INVOKABLE void DeliverPending();
+    void DeliverPending();
 
     ViewGetter m_view;
     std::atomic<std::chrono::milliseconds::rep> m_remoteKeyWait{1000};

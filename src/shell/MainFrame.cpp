@@ -98,9 +98,6 @@ QString FormatVolume(const QString& prefix, int value, bool wide) {
 
 CMainFrame::CMainFrame(COrvexv13App& app) : m_app(app) {
     setMinimumSize(kMinWidth, kMinHeight);
-    // What a second instance looks for to find this window.
-    setProperty(kInstanceProperty, 1);
-
     // The view comes first: its creation reads the language the ribbon is built in.
     m_view = new COrvexv13View(app, this);
     setCentralWidget(m_view);
@@ -299,7 +296,7 @@ void CMainFrame::RelabelRibbon() {
 void CMainFrame::SetVolumeLabels(VolumeControl control, int value, bool refreshStyle) {
     const VolumeControlInfo& v = Info(control);
     const QString prefix = Tr2(refreshStyle ? v.refreshPrefixZh : v.prefixZh, v.prefixEn);
-    const bool wide = control == VolumeControl::NoiseGate && languageIndex == kLanguageEnglish;
+    const bool wide = control == VolumeControl::NoiseGate && UiLanguageIndex() == kLanguageEnglish;
     for (int id : {v.labelInput, v.labelOutput}) {
         if (auto* label = m_ribbon->FindByID<QToolButton>(id))
             label->setText(FormatVolume(prefix, value, wide));

@@ -28,7 +28,6 @@ class CMainFrame : public QMainWindow {
 public:
     static constexpr int kMinWidth = 1040;
     static constexpr int kMinHeight = 700;
-    static constexpr const char* kInstanceProperty = "Calyx V1.0";
 
     explicit CMainFrame(COrvexv13App& app);
     ~CMainFrame() override;

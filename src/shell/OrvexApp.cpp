@@ -16,9 +16,8 @@
 #include "shell/OrvexView.h"
 #include "shell/Reconnector.h"
 #include "shell/Page.h"
-#include "shell/PlaceholderDialog.h"
 #include "shell/Relabel.h"
-#include "shell/SingleInstance.h"
+#include "shell/SingleInstanceGuard.h"
 #include "shell/SynDlg.h"
 #include "shell/ToolDialog.h"
 #include "shell/WaitDlg.h"
@@ -28,6 +27,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,6 +38,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 
 #include <utility>
 
@@ -49,7 +50,6 @@ static void InitOrvexResources() {
 namespace orvex {
 
 namespace {
-COrvexv13App* g_app = nullptr;
 std::map<int, COrvexv13App::ToolDialogFactory>& ToolDialogFactories() {
     static std::map<int, COrvexv13App::ToolDialogFactory> factories;
     return factories;
@@ -69,8 +69,6 @@ void CentreOnScreen(QWidget* widget) {
 } // namespace
 
 COrvexv13App::COrvexv13App() {
-    Q_ASSERT(!g_app);
-    g_app = this;
     InitOrvexResources();
     // The window system matches the window to its desktop entry (name and icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.Orvex"));
@@ -90,11 +88,6 @@ COrvexv13App::~COrvexv13App() {
     delete m_frame.data();
     m_session.reset();
     m_relay.reset();
-    g_app = nullptr;
-}
-
-COrvexv13App* COrvexv13App::Instance() {
-    return g_app;
 }
 
 int COrvexv13App::StartLanguage() const {
@@ -147,7 +140,7 @@ bool COrvexv13App::InitInstance(const Options& options) {
         }
     }
 
-    RegisterToolDialog(tmpl::ConnectIp, [this] { return new CDialogIP(*this); });
+    RegisterToolDialog(tmpl::ConnectIp, [this](const PageContext&) { return new CDialogIP(*this); });
 
     m_relay = std::make_unique<CLinkEventRelay>([this] { return View(); });
     m_session = std::make_unique<DeviceSession>(*m_store, m_relay.get(), std::make_unique<ConnectReportSink>(),
@@ -158,7 +151,8 @@ bool COrvexv13App::InitInstance(const Options& options) {
             m_reconnector->AttemptFinished(true); // a processor on USB took over meanwhile
             return;
         }
-        hostBusy = 0;
+        if (m_view)
+            m_view->ForgetHostBusy();
         if (m_frame)
             m_frame->ScheduleCommandUI(); // the countdown gives way to "reconnecting"
         session.StartTcpConnect(address.toStdString(), port, [this](ConnectResult result) {
@@ -230,15 +224,20 @@ bool COrvexv13App::RaiseMainWindow() {
 
 void COrvexv13App::ExtractHelpFile() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    helpFilePath = base + QStringLiteral("/Farol/Plug.html");
-    if (QFileInfo::exists(helpFilePath))
+    m_helpFilePath = base + QStringLiteral("/Farol/Plug.html");
+    if (QFileInfo::exists(m_helpFilePath))
         return;
     QDir().mkpath(base + QStringLiteral("/Farol"));
     QFile source(QStringLiteral(":/help/Plug.html"));
-    QFile target(helpFilePath);
+    QFile target(m_helpFilePath);
     // A failure is silent: the help button then finds no file.
     if (source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly))
         target.write(source.readAll());
+}
+
+void COrvexv13App::OpenHelpPage() {
+    if (!m_helpFilePath.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_helpFilePath));
 }
 
 // ---- display services ------------------------------------------------------------------------------
@@ -264,12 +263,17 @@ CWaitDlg* COrvexv13App::WaitDialog() const {
     return m_waitDlg;
 }
 
+void COrvexv13App::RefreshRibbonFromStore() {
+    if (m_frame)
+        m_frame->RefreshRibbonFromStore();
+}
+
 void COrvexv13App::ShowSyncDialog(const QString& text) {
     if (m_synDlg) {
         m_synDlg->show();
         return;
     }
-    CSynDlg dialog(text, m_frame);
+    CSynDlg dialog(text, m_frame, m_options.dialogTimeouts.syncMs);
     m_synDlg = &dialog;
     const int result = dialog.exec();
     m_synDlg = nullptr;
@@ -291,7 +295,7 @@ void COrvexv13App::ShowWaitDialog(const QString& text, uint8_t kind, uint8_t val
         m_waitDlg->RestartTimers();
         return;
     }
-    CWaitDlg dialog(text, kind, value1, value2, m_frame);
+    CWaitDlg dialog(text, kind, value1, value2, m_frame, m_options.dialogTimeouts);
     dialog.SetAbortHandler([this](uint8_t abortedKind, uint8_t, uint8_t abortedValue2) {
         m_session->AbortZWaveOperation(abortedKind);
         // An aborted key learning (a remote-key command as the plug value) is not learnt.
@@ -322,15 +326,12 @@ CToolDialog* COrvexv13App::ShowToolDialog(int templateId) {
     QPointer<CToolDialog>& slot = m_toolDialogs[templateId];
     if (!slot) {
         const auto factory = ToolDialogFactories().find(templateId);
-        if (factory != ToolDialogFactories().end() && factory->second) {
-            slot = factory->second();
-        } else {
-            slot = new CPlaceholderDialog(templateId);
-            // The real smart-plug window resumes level polling when it goes; its stand-in does
-            // the same when it is closed.
-            if (templateId == tmpl::SmartPlug)
-                connect(slot, &QDialog::finished, this, [this] { m_session->State().pollEnabled.store(1); });
-        }
+        if (factory != ToolDialogFactories().end() && factory->second)
+            slot = factory->second(Context());
+        else if (m_options.standInToolDialog)
+            slot = m_options.standInToolDialog(templateId, Context());
+        if (!slot)
+            return nullptr;
         CentreOnScreen(slot);
     }
     CToolDialog* dialog = slot;
@@ -356,7 +357,7 @@ void COrvexv13App::DestroyToolDialog(int templateId) {
 // ---- language --------------------------------------------------------------------------------------
 
 void COrvexv13App::ApplyLanguage() {
-    const bool tableReady = LoadEmbeddedLabelTable(languageIndex);
+    const bool tableReady = LoadEmbeddedLabelTable(UiLanguageIndex());
     if (m_frame)
         m_frame->RelabelRibbon();
     if (!tableReady)
@@ -374,8 +375,8 @@ void COrvexv13App::ApplyLanguage() {
 }
 
 void COrvexv13App::ToggleLanguage() {
-    SetLanguageIndex(1 - languageIndex);
-    m_settings->SetLanguage(languageIndex);
+    SetLanguageIndex(1 - UiLanguageIndex());
+    m_settings->SetLanguage(UiLanguageIndex());
     ApplyLanguage();
     if (m_frame)
         m_frame->UpdateCommandUI();
@@ -429,7 +430,7 @@ void COrvexv13App::OnTcpLinkOpened() {
     // could not retry while it was still under way, so that happens now. A drop whose event is still
     // to come ends the synchronisation dialog when it comes.
     const bool droppedEarly = std::exchange(m_linkDroppedEarly, false);
-    if (hostBusy != 0 || (droppedEarly && !m_session->IsConnected())) {
+    if ((m_view && m_view->HostBusy()) || (droppedEarly && !m_session->IsConnected())) {
         StartReconnecting();
         return;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "link/TcpTransport.h"
+#include "shell/DialogTimeouts.h"
 #include "shell/AppSettings.h"
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 
 #include <QByteArray>
@@ -32,7 +34,7 @@ class SingleInstanceGuard;
 // device link, the modeless tool dialogs and the three display services every page uses.
 class CReconnector;
 
-class COrvexv13App : public QObject {
+class COrvexv13App : public QObject, public DisplayServices {
     Q_OBJECT
 public:
     static constexpr const char* kVersion = ORVEX_VERSION;
@@ -44,15 +46,16 @@ public:
         bool showWindow = true;
         bool keyboardShortcuts = true;
         TcpTimings timings;               // tests shorten the link's time-outs
+        DialogTimeouts dialogTimeouts;    // and the sync and wait dialogs'
         HidBackend* hidBackend = nullptr; // null: hidapi; tests pass the fake device
         bool watchDevices = true;         // udev arrival and removal of the processor
         QString connectTarget;            // --connect HOST:PORT; handed to a running editor
+        // Tests without the page library: what stands in for a tool dialog nothing registered.
+        std::function<CToolDialog*(int templateId, const PageContext& context)> standInToolDialog;
     };
 
     COrvexv13App();
     ~COrvexv13App() override;
-
-    static COrvexv13App* Instance();
 
     // Brings the program up; false ends it (a second instance, or a failure already reported).
     bool InitInstance(const Options& options);
@@ -62,22 +65,27 @@ public:
     void QuitWithoutQuestions();
 
     // ---- display services ----
-    void ShowInfoMessage(const QString& text, int milliseconds);
-    void ShowSyncDialog(const QString& text);
+    void ShowInfoMessage(const QString& text, int milliseconds) override;
+    void ShowSyncDialog(const QString& text) override;
     void ShowWaitDialog(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2);
     // The view ends a running sync dialog (done, host busy, removal).
-    void EndSyncDialog();
+    void EndSyncDialog() override;
     CInfoDlg* InfoDialog() const;
     CSynDlg* SyncDialog() const;
-    CWaitDlg* WaitDialog() const;
+    CWaitDlg* WaitDialog() const override;
+    void RefreshRibbonFromStore() override;
+    void OpenHelpPage() override;
+    // Where the help page was written out (empty until start-up has done it).
+    const QString& HelpFilePath() const { return m_helpFilePath; }
 
     // ---- modeless tool dialogs, by template number ----
-    using ToolDialogFactory = std::function<CToolDialog*()>;
-    // Each tool dialog registers how it is made; a template without one gets a placeholder.
+    using ToolDialogFactory = std::function<CToolDialog*(const PageContext& context)>;
+    // Each tool dialog registers how it is made; a template without one is not shown (null), unless
+    // the options give a stand-in.
     static void RegisterToolDialog(int templateId, ToolDialogFactory factory);
-    CToolDialog* ShowToolDialog(int templateId);
-    CToolDialog* ToolDialog(int templateId) const;
-    void DestroyToolDialog(int templateId);
+    CToolDialog* ShowToolDialog(int templateId) override;
+    CToolDialog* ToolDialog(int templateId) const override;
+    void DestroyToolDialog(int templateId) override;
 
     // ---- language ----
     // The language the program starts in: `--lang` when given, else the stored one.
@@ -106,6 +114,8 @@ public:
     AppSettings& Settings() { return *m_settings; }
     ParameterStore& Store() { return *m_store; }
     DeviceSession& Session() { return *m_session; }
+    // What the pages and tool windows are given.
+    PageContext Context() { return {*m_session, *m_store, *m_settings, *this}; }
     // Reopens a dropped network link at the last address (see CReconnector).
     CReconnector& Reconnector() { return *m_reconnector; }
     // A network link went down without the user asking: retry when the option is on.
@@ -117,16 +127,9 @@ public:
     // editor or the link went already (then retrying starts).
     void OnTcpLinkOpened();
     CMainFrame* MainFrame() const;
-    COrvexv13View* View() const;
+    COrvexv13View* View() const override;
     // The view makes itself known while it is being created (the frame holds it only afterwards).
     void AttachView(COrvexv13View* view);
-
-    int hostBusy = 0;
-    // The output whose speaker the processor is asked to identify (1..8), 0 for none; kept across pages.
-    int locateChannel = 0;
-    int pendingModeIndex = -1;
-    QByteArray qtOption;
-    QString helpFilePath;
 
     // The shortcuts, acted on at key-up. True when the key is consumed.
     bool HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat);
@@ -171,10 +174,7 @@ private:
     // Keys now down, and whether the left Ctrl was held when each went down.
     std::map<int, bool> m_keysDownWithLeftCtrl;
     Options m_options;
+    QString m_helpFilePath;
 };
-
-inline COrvexv13App& theApp() {
-    return *COrvexv13App::Instance();
-}
 
 } // namespace orvex

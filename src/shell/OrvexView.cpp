@@ -52,7 +52,6 @@ COrvexv13View::COrvexv13View(COrvexv13App& app, QWidget* parent) : QWidget(paren
     m_app.AttachView(this);
     m_app.Store().ResetStoreDefaults();
     SetLanguageIndex(m_app.StartLanguage());
-    m_app.qtOption = m_app.Settings().QtOption();
     m_pageRect = QRect(0, 0, kMinPageWidth, kMinPageHeight);
     SwitchToPage(PageKind::Music);
     m_app.ApplyLanguage(); // no ribbon yet: only the page is relabelled
@@ -104,7 +103,9 @@ void COrvexv13View::ShowPage(PageKind kind, int argument) {
         old->hide();
         delete old;
     }
-    CPage* page = CreatePage(kind, this);
+    CPage* page = CreatePage(kind, m_app.Context(), this);
+    if (!page)
+        return;
     if (kind == PageKind::Output)
         page->SetOutputChannel(argument);
     else if (kind == PageKind::Music)
@@ -287,7 +288,7 @@ void COrvexv13View::StepVolume(VolumeControl control, int delta) {
 
 void COrvexv13View::OnDeviceConnected(bool usbArrival) {
     // A busy answer belongs to the link it came on; a new link starts with the question open.
-    m_app.hostBusy = 0;
+    m_hostBusy = false;
     ShowBalloon(Tr2("设备已连接，同步中……", "Device connected!"), Tr2("信息", "Information"), usbArrival ? 4000 : 5000);
     m_app.Session().StartReadSync();
     // Modal: returns when the synchronisation ends, times out or the link goes.
@@ -301,8 +302,8 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
     m_app.EndSyncDialog();
     // The memory named by an "m1".."m4" file is for the write-all of that file alone: it is used
     // up when that write-all ends, whatever else happens, and no read-all ever stores into it.
-    const int pendingMode = wParam == kWriteAllDone ? std::exchange(m_app.pendingModeIndex, -1) : -1;
-    if (m_app.hostBusy != 0)
+    const int pendingMode = wParam == kWriteAllDone ? std::exchange(m_pendingModeIndex, -1) : -1;
+    if (m_hostBusy)
         return;
     switch (CheckIdentity(m_app.Store().Identity())) {
     case IdentityCheck::WrongModel:
@@ -378,7 +379,7 @@ void COrvexv13View::OnLinkLost() {
 
 void COrvexv13View::OnHostBusy() {
     m_app.EndSyncDialog();
-    m_app.hostBusy = 1;
+    m_hostBusy = true;
     const QString text =
         Tr2("主机已连接其他设备，请先断开!", "The host is in use by another device; disconnect it first!");
     // The busy answer comes right after the connect: it replaces the "connected" notice, which
@@ -589,8 +590,7 @@ void COrvexv13View::MachineReset() {
     if (AskQuestion(window(), text, Tr2("提示", "Question")) != QMessageBox::Yes)
         return;
     session.MachineReset();
-    m_app.qtOption = AppSettings::DefaultQtOption();
-    m_app.Settings().SetQtOption(m_app.qtOption);
+    m_app.Settings().SetQtOption(AppSettings::DefaultQtOption());
     m_app.ShowInfoMessage(Tr2("请手动重启……", "Please restart……"), 10000);
 }
 
@@ -612,8 +612,9 @@ bool COrvexv13View::EqBypassed() const {
 int COrvexv13View::LinkedOutputPartner(int channel) const {
     // The link options pair outputs 1+2, 3+4 and 7+8 (bytes 0, 1 and 2).
     static constexpr int kPairs[3][2] = {{0, 1}, {2, 3}, {6, 7}};
+    const QByteArray links = m_app.Settings().QtOption();
     for (int i = 0; i < 3; ++i) {
-        if (m_app.qtOption.size() <= i || m_app.qtOption[i] == 0)
+        if (links.size() <= i || links[i] == 0)
             continue;
         if (channel == kPairs[i][0])
             return kPairs[i][1];
@@ -669,7 +670,7 @@ void COrvexv13View::OnFileOpen() {
 bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule) {
     DeviceSession& session = m_app.Session();
     // A refused file names no memory: nothing may be stored into one after a later synchronisation.
-    m_app.pendingModeIndex = -1;
+    m_pendingModeIndex = -1;
     const ModeFileResult result = session.LoadModeFile(path.toStdString());
     if (!result.ok()) {
         if (result.status == ModeFileStatus::CannotOpen)
@@ -684,7 +685,7 @@ bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule
         return false;
     }
     if (applyNameRule)
-        m_app.pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
+        m_pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
     DebugOut("Start thread:SynchronizeData\n");
     session.StartWriteSync();
     m_app.Settings().AddRecentFile(path);

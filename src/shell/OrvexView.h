@@ -38,6 +38,14 @@ public:
     // The mic/music page's remembered sub-view (0 mic A, 1 mic B, 2 music): the effects page's Back
     // returns to it, a category change resets it to mic A.
     int RememberedChannelView() const { return m_channelView; }
+    // The output whose speaker the processor is asked to identify (1..8), 0 for none; it outlives
+    // the speaker page that sets it.
+    int& LocateChannel() { return m_locateChannel; }
+    // The host answered that another device has it; a new link starts with the question open.
+    bool HostBusy() const { return m_hostBusy; }
+    void ForgetHostBusy() { m_hostBusy = false; }
+    // The memory an "m1".."m4" file names, for the write-all under way (-1: none).
+    int PendingModeIndex() const { return m_pendingModeIndex; }
 
     // Shows the page of `kind`, reusing the current one when it is of that kind. `channel` is
     // the output channel for the output page (-1: the application-wide one) and the kind for the
@@ -145,6 +153,9 @@ private:
     QRect m_pageRect;
     int m_outputChannel = 0;
     int m_channelView = 0;
+    int m_locateChannel = 0;
+    bool m_hostBusy = false;
+    int m_pendingModeIndex = -1;
     bool m_mismatchArmed = true;
 
     QTimer m_timer1;               // 250 ms: the first USB probe

@@ -1,7 +1,5 @@
 #include "shell/PageFactory.h"
 
-#include "shell/PlaceholderPage.h"
-
 #include <array>
 
 namespace orvex {
@@ -17,10 +15,10 @@ void RegisterPageFactory(PageKind kind, PageFactory factory) {
     Factories()[static_cast<size_t>(kind)] = std::move(factory);
 }
 
-CPage* CreatePage(PageKind kind, QWidget* parent) {
+CPage* CreatePage(PageKind kind, const PageContext& context, QWidget* parent) {
     if (const PageFactory& factory = Factories()[static_cast<size_t>(kind)])
-        return factory(parent);
-    return new CPlaceholderPage(kind, parent);
+        return factory(context, parent);
+    return nullptr;
 }
 
 } // namespace orvex

@@ -12,7 +12,6 @@ class CMFCRibbonStepSlider : public QSlider {
 public:
     CMFCRibbonStepSlider(int id, int width, int maximum, QWidget* parent = nullptr);
 
-    int Id() const { return m_id; }
     // Moves the thumb without notifying (refresh and the twin's follow-up).
     void SetPos(int position);
     // Where the thumb is drawn, in the slider's coordinates.

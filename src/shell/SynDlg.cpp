@@ -12,19 +12,10 @@
 namespace orvex {
 
 namespace {
-int g_timeoutMs = CSynDlg::kProductionTimeoutMs;
 constexpr int kMarqueeStepMs = 50;
 } // namespace
 
-void CSynDlg::SetTimeoutForTests(int milliseconds) {
-    g_timeoutMs = milliseconds > 0 ? milliseconds : kProductionTimeoutMs;
-}
-
-int CSynDlg::TimeoutMs() {
-    return g_timeoutMs;
-}
-
-CSynDlg::CSynDlg(const QString& text, QWidget* parent) : QDialog(parent) {
+CSynDlg::CSynDlg(const QString& text, QWidget* parent, int timeoutMs) : QDialog(parent), m_timeoutMs(timeoutMs) {
     SetTemplateId(this, tmpl::Syn);
     UsePageBackground(this);
     setWindowTitle(Tr2("同步过程", "Synchronize"));
@@ -64,7 +55,7 @@ CSynDlg::CSynDlg(const QString& text, QWidget* parent) : QDialog(parent) {
 void CSynDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_timeout.isActive())
-        m_timeout.start(g_timeoutMs);
+        m_timeout.start(m_timeoutMs);
     m_marquee.start(kMarqueeStepMs);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/DialogTimeouts.h"
+
 #include <QDialog>
 #include <QTimer>
 
@@ -16,13 +18,11 @@ public:
     static constexpr int kProgressId = 1217;
     static constexpr int kTextId = 1218;
     static constexpr int kTimedOut = 110;
-    static constexpr int kProductionTimeoutMs = 30000;
+    static constexpr int kProductionTimeoutMs = DialogTimeouts{}.syncMs;
 
-    explicit CSynDlg(const QString& text = {}, QWidget* parent = nullptr);
+    explicit CSynDlg(const QString& text = {}, QWidget* parent = nullptr, int timeoutMs = kProductionTimeoutMs);
 
-    // Tests shorten the 30 s limit; the program never changes it.
-    static void SetTimeoutForTests(int milliseconds);
-    static int TimeoutMs();
+    int TimeoutMs() const { return m_timeoutMs; }
 
     // The view's way of ending it: stop timer 110, then cancel.
     void EndFromOutside();
@@ -37,6 +37,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QTimer m_marquee;
     QTimer m_timeout; // timer 110
+    int m_timeoutMs;
 };
 
 } // namespace orvex

@@ -13,18 +13,9 @@
 
 namespace orvex {
 
-namespace {
-int g_timeoutMs = CWaitDlg::kTimeoutMs;
-int g_restartTimeoutMs = CWaitDlg::kRestartTimeoutMs;
-} // namespace
-
-void CWaitDlg::SetTimeoutForTests(int milliseconds) {
-    g_timeoutMs = milliseconds > 0 ? milliseconds : kTimeoutMs;
-    g_restartTimeoutMs = milliseconds > 0 ? milliseconds : kRestartTimeoutMs;
-}
-
-CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, QWidget* parent)
-    : QDialog(parent), m_textValue(text), m_kind(kind), m_value1(value1), m_value2(value2) {
+CWaitDlg::CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, QWidget* parent,
+                   const DialogTimeouts& timeouts)
+    : QDialog(parent), m_textValue(text), m_kind(kind), m_value1(value1), m_value2(value2), m_timeouts(timeouts) {
     SetTemplateId(this, tmpl::Wait);
     UsePageBackground(this);
     // This template has no entries in the language tables: its texts are chosen here.
@@ -76,13 +67,13 @@ void CWaitDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_step.isActive() && !m_finish.isActive() && !m_aborted) {
         m_step.start(kStepMs);
-        m_timeout.start(g_timeoutMs);
+        m_timeout.start(m_timeouts.waitMs);
     }
 }
 
 void CWaitDlg::RestartTimers() {
     m_step.start(kStepMs);
-    m_timeout.start(g_restartTimeoutMs);
+    m_timeout.start(m_timeouts.waitRestartMs);
 }
 
 void CWaitDlg::SetText(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/DialogTimeouts.h"
+
 #include <QColor>
 #include <QDialog>
 #include <QTimer>
@@ -22,15 +24,16 @@ public:
     static constexpr int kTextId = 1218;
     static constexpr int kAbortId = 3;
     static constexpr int kStepMs = 150;
-    static constexpr int kTimeoutMs = 30000;
-    static constexpr int kRestartTimeoutMs = 20000;
+    static constexpr int kTimeoutMs = DialogTimeouts{}.waitMs;
+    static constexpr int kRestartTimeoutMs = DialogTimeouts{}.waitRestartMs;
 
     // The operation kinds whose abort sends a stop frame.
     static constexpr uint8_t kKindPlugSetting = 19;
     static constexpr uint8_t kKindAddPlug = 74;
     static constexpr uint8_t kKindRemovePlug = 75;
 
-    CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, QWidget* parent = nullptr);
+    CWaitDlg(const QString& text, uint8_t kind, uint8_t value1, uint8_t value2, QWidget* parent = nullptr,
+             const DialogTimeouts& timeouts = {});
 
     // What aborting does for this kind (the smart-home dialogs install it). Called at most once.
     using AbortHandler = std::function<void(uint8_t kind, uint8_t value1, uint8_t value2)>;
@@ -50,9 +53,6 @@ public:
     uint8_t Kind() const { return m_kind; }
     int ProgressValue() const;
 
-    // Tests shorten the time-out; the program never changes it.
-    static void SetTimeoutForTests(int milliseconds);
-
 protected:
     void showEvent(QShowEvent* event) override;
     void reject() override; // Escape: abort, then close
@@ -65,6 +65,7 @@ private:
     uint8_t m_kind;
     uint8_t m_value1;
     uint8_t m_value2;
+    DialogTimeouts m_timeouts;
     QColor m_colour{0, 0, 255};
     QLabel* m_text = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -9,24 +9,23 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 #include "shell/Relabel.h"
 #include "shell/WaitDlg.h"
+#include "smarthome/DialogZwaveRemoter.h"
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/HomeTheaterPage.h"
 #include "smarthome/PlugCommon.h"
 #include "smarthome/PlugKeyFolder.h"
+#include "smarthome/RemoteLearnDlg.h"
 #include "smarthome/SceneRunDlg.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <map>
@@ -34,11 +33,6 @@
 namespace orvex {
 
 namespace {
-
-std::map<int, CDialogHomeTheater::PageFactory>& PageFactories() {
-    static std::map<int, CDialogHomeTheater::PageFactory> factories;
-    return factories;
-}
 
 const QColor kPromptColour{0, 0, 255};
 const QColor kFailureColour{255, 0, 0};
@@ -55,13 +49,8 @@ uint16_t High(uint32_t lParam) {
 
 } // namespace
 
-void CDialogHomeTheater::SetPageFactory(int page, PageFactory factory) {
-    if (page == kPageScenes || page == kPageLearn)
-        PageFactories()[page] = std::move(factory);
-}
-
-CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
-    : CToolDialog(tmpl::SmartPlug, parent), m_app(app) {
+CDialogHomeTheater::CDialogHomeTheater(const PageContext& ctx, QWidget* parent)
+    : CToolDialog(tmpl::SmartPlug, parent), m_ctx(ctx) {
     setWindowTitle(QString::fromUtf8("智能插座"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -93,14 +82,10 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
     m_stack = new QStackedWidget(this);
     SetCtrlId(m_stack, kPageAreaId);
     m_stack->setFrameShape(QFrame::StyledPanel);
-    m_list = new CDlgZwaveList(app, m_stack);
+    m_list = new CDlgZwaveList(ctx, m_stack);
     m_pages[kPagePlugs] = m_list;
-    for (int page : {kPageScenes, kPageLearn}) {
-        const auto factory = PageFactories().find(page);
-        CHomeTheaterPage* made =
-            factory != PageFactories().end() && factory->second ? factory->second(m_stack) : nullptr;
-        m_pages[page] = made ? made : new CHomeTheaterPage(m_stack);
-    }
+    m_pages[kPageScenes] = new CDialogZwaveRemoter(ctx, m_stack);
+    m_pages[kPageLearn] = new CRemoteLearnDlg(ctx, m_stack);
     for (CHomeTheaterPage* page : m_pages)
         m_stack->addWidget(page);
     layout->addWidget(m_stack, 1);
@@ -132,10 +117,7 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
     connect(m_reset, &QPushButton::clicked, this, &CDialogHomeTheater::ResetPlugs);
     connect(m_powerOn, &QPushButton::clicked, this, [this] { RunPowerScene(true); });
     connect(m_powerOff, &QPushButton::clicked, this, [this] { RunPowerScene(false); });
-    connect(m_help, &QPushButton::clicked, this, [this] {
-        if (!m_app.helpFilePath.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(m_app.helpFilePath));
-    });
+    connect(m_help, &QPushButton::clicked, this, [this] { m_ctx.display.OpenHelpPage(); });
 
     // The tab strip first, then the page (creation order), then the window's own buttons.
     setTabOrder(m_powerOn, m_powerOff);
@@ -143,7 +125,7 @@ CDialogHomeTheater::CDialogHomeTheater(COrvexv13App& app, QWidget* parent)
     setTabOrder(m_reset, m_help);
 
     // No level polling while the window exists.
-    m_app.Session().State().pollEnabled.store(0);
+    m_ctx.session.State().pollEnabled.store(0);
 
     m_tabs[kPagePlugs]->setChecked(true);
     m_stack->setCurrentIndex(kPagePlugs);
@@ -196,18 +178,18 @@ void CDialogHomeTheater::Relabel() {
         page->Relabel();
     // The plug dialogs belong to this window; a language switch reaches them through it.
     for (int t : {tmpl::PlugEdit, tmpl::PlugSwitch, tmpl::PlugDimmer}) {
-        if (CToolDialog* dialog = m_app.ToolDialog(t))
+        if (CToolDialog* dialog = m_ctx.display.ToolDialog(t))
             dialog->Relabel();
     }
 }
 
 void CDialogHomeTheater::OnReadTimer() {
-    SmartHomeTables& tables = m_app.Session().Link().SmartHome();
-    if (!m_app.Session().IsConnected() || tables.tablesRead.load() != 0)
+    SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
+    if (!m_ctx.session.IsConnected() || tables.tablesRead.load() != 0)
         return;
-    if (!m_app.Session().Sync().StartReadZWave())
+    if (!m_ctx.session.Sync().StartReadZWave())
         return;
-    m_app.ShowSyncDialog(Tr2("同步插座数据，请稍等……", "synchronize data..."));
+    m_ctx.display.ShowSyncDialog(Tr2("同步插座数据，请稍等……", "synchronize data..."));
 }
 
 void CDialogHomeTheater::OnKeyLearningAborted() {
@@ -221,11 +203,11 @@ void CDialogHomeTheater::OnRefresh(uint32_t wParam, uint32_t /*lParam*/) {
     if (wParam != kSmartDataRefresh)
         return;
     m_resetRefreshSeen = true;
-    m_app.EndSyncDialog();
+    m_ctx.display.EndSyncDialog();
     RefreshPages();
-    if (m_app.Session().Link().SmartHome().tablesRead.load() != 0)
+    if (m_ctx.session.Link().SmartHome().tablesRead.load() != 0)
         return;
-    const bool calyxon = QString::fromLatin1(m_app.Store().Identity().moduleName) == QLatin1String("Calyxon");
+    const bool calyxon = QString::fromLatin1(m_ctx.store.Identity().moduleName) == QLatin1String("Calyxon");
     const QString text = calyxon ? Tr2("同步失败！该机型无此功能！", "Please don't try.")
                                  : Tr2("同步失败！可能智能模块未就绪，请稍等片刻重试！", "Please try again later.");
     OpenMessageBox(this, {QMessageBox::Warning, Tr2("提示", "Tip"), text, QMessageBox::Ok}, {});
@@ -234,40 +216,40 @@ void CDialogHomeTheater::OnRefresh(uint32_t wParam, uint32_t /*lParam*/) {
 // ---- adding and removing ------------------------------------------------------------------------
 
 void CDialogHomeTheater::StartAddPlug(uint8_t type, const QString& name) {
-    if (!PlugLinkReady(m_app))
+    if (!PlugLinkReady(m_ctx))
         return;
-    m_app.Session().Link().SmartHome().SetPendingPlug(MakePlugRecord(type, name.toStdU16String()));
+    m_ctx.session.Link().SmartHome().SetPendingPlug(MakePlugRecord(type, name.toStdU16String()));
     SetOperation(Operation::AddExcluding);
-    m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::RemoveNode, 0, 0, 0);
+    m_ctx.display.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::RemoveNode, 0, 0, 0);
 }
 
 void CDialogHomeTheater::StartRemovePlug() {
-    if (!PlugLinkReady(m_app))
+    if (!PlugLinkReady(m_ctx))
         return;
     SetOperation(Operation::Removing);
-    m_app.View()->RequestWaitDialog(Tr2("删除设备", "Remove plug"), zwave::RemoveNode, 0, 0, 0);
+    m_ctx.display.View()->RequestWaitDialog(Tr2("删除设备", "Remove plug"), zwave::RemoveNode, 0, 0, 0);
 }
 
 void CDialogHomeTheater::SetOperation(Operation operation) {
     m_operation = operation;
     // The link's decoder names a newly included plug only while an add runs.
     const bool adding = operation == Operation::AddExcluding || operation == Operation::AddIncluding;
-    m_app.Session().Link().SmartHome().addInProgress.store(adding ? 1 : 0);
+    m_ctx.session.Link().SmartHome().addInProgress.store(adding ? 1 : 0);
 }
 
 void CDialogHomeTheater::ForgetEndedOperation() {
     if (m_operation == Operation::Idle)
         return;
-    if (!m_app.WaitDialog() && !m_app.View()->WaitDialogPending())
+    if (!m_ctx.display.WaitDialog() && !m_ctx.display.View()->WaitDialogPending())
         SetOperation(Operation::Idle);
 }
 
 void CDialogHomeTheater::Prompt(const QString& text, const QColor& colour) {
-    m_app.View()->SetWaitPrompt(text, colour);
+    m_ctx.display.View()->SetWaitPrompt(text, colour);
 }
 
 void CDialogHomeTheater::Finish(int ms) {
-    m_app.View()->FinishWaitDialog(ms);
+    m_ctx.display.View()->FinishWaitDialog(ms);
 }
 
 void CDialogHomeTheater::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
@@ -294,18 +276,18 @@ void CDialogHomeTheater::OnRemoveEvent(uint16_t status, uint16_t node) {
     const bool adding = OperationFlag() == 1;
     if (status == 6) {
         const uint8_t stop = kStopExclusion;
-        m_app.Session().Commands().SendZWaveFrame(zwave::RemoveNode, std::span(&stop, 1));
+        m_ctx.session.Commands().SendZWaveFrame(zwave::RemoveNode, std::span(&stop, 1));
         if (IsPlugNode(node))
             DeletePlugKeyFile(PlugKeyFolder(), node);
         if (m_operation == Operation::AddExcluding) {
             // The second press belongs to the dialog the user is still looking at; a closed one means
             // the add was given up.
-            if (m_app.WaitDialog()) {
+            if (m_ctx.display.WaitDialog()) {
                 SetOperation(Operation::AddIncluding);
-                m_app.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::AddNode, 0, 0, 0);
+                m_ctx.display.View()->RequestWaitDialog(Tr2("添加设备……", "Add plug..."), zwave::AddNode, 0, 0, 0);
                 // The open dialog now stands for the inclusion: its abort and time-out stop that.
-                DeviceSession& session = m_app.Session();
-                m_app.WaitDialog()->SetAbortHandler(
+                DeviceSession& session = m_ctx.session;
+                m_ctx.display.WaitDialog()->SetAbortHandler(
                     [&session](uint8_t, uint8_t, uint8_t) { session.AbortZWaveOperation(zwave::AddNode); });
             } else {
                 SetOperation(Operation::Idle);
@@ -348,15 +330,15 @@ void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
             break;
         SetOperation(Operation::Idle);
         if (IsPlugNode(node)) {
-            const PlugRecord record = m_app.Session().Link().SmartHome().Plug(node);
-            m_app.Session().Commands().WriteSceneMemory(static_cast<uint16_t>(node * kPlugRecordSize), record);
+            const PlugRecord record = m_ctx.session.Link().SmartHome().Plug(node);
+            m_ctx.session.Commands().WriteSceneMemory(static_cast<uint16_t>(node * kPlugRecordSize), record);
         }
         Finish(0);
         RefreshPages();
         break;
     }
     case 7:
-        if (m_app.WaitDialog()) {
+        if (m_ctx.display.WaitDialog()) {
             Prompt(Tr2("添加失败，请重试", "Add failed,please retry"), kFailureColour);
             Finish(1000);
         }
@@ -370,17 +352,17 @@ void CDialogHomeTheater::OnAddEvent(uint16_t status, uint16_t node) {
 void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
     // Only the set-value the wait dialog stands for (open, or about to open) ends it: a late callback
     // of an aborted one must not close the dialog of an add or a removal that followed.
-    COrvexv13View* view = m_app.View();
-    const bool running = m_app.WaitDialog() != nullptr || view->WaitDialogPending();
+    COrvexv13View* view = m_ctx.display.View();
+    const bool running = m_ctx.display.WaitDialog() != nullptr || view->WaitDialogPending();
     if (!running || view->WaitKind() != zwave::SendData || ZWaveSetValueCallback(view->WaitValue()) != callback)
         return;
     if (callback == zwave::CallbackValue) {
         if (status == 1)
-            m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
+            m_ctx.display.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
         Finish(0);
     } else if (callback == zwave::CallbackQuiet && status == 1) {
         Finish(0);
-        m_app.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
+        m_ctx.display.ShowInfoMessage(Tr2("设置超时", "set timeout"), kPlugNoticeMs);
     } else {
         return;
     }
@@ -389,7 +371,7 @@ void CDialogHomeTheater::OnSendDataEvent(uint16_t status, uint16_t callback) {
 }
 
 void CDialogHomeTheater::OfferToRemoveSceneCommands(int node) {
-    SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
     const auto target = static_cast<uint8_t>(node);
     const int count = tables.SceneCommandsFor(target);
     // Left in place they would drive whichever plug is given this node id next. Scenes that were
@@ -408,9 +390,9 @@ void CDialogHomeTheater::OfferToRemoveSceneCommands(int node) {
     tables.RemoveSceneTarget(target);
     for (int scene = 0; scene < kSceneCount; ++scene) {
         const SceneRecord after = tables.Scene(scene);
-        if (after == before[static_cast<size_t>(scene)] || !m_app.Session().IsConnected())
+        if (after == before[static_cast<size_t>(scene)] || !m_ctx.session.IsConnected())
             continue;
-        m_app.Session().Commands().WriteSceneMemory(
+        m_ctx.session.Commands().WriteSceneMemory(
             static_cast<uint16_t>(kSceneMemoryAddress + static_cast<uint32_t>(kSceneRecordSize * scene)), after);
     }
     RefreshPages();
@@ -418,7 +400,7 @@ void CDialogHomeTheater::OfferToRemoveSceneCommands(int node) {
 
 void CDialogHomeTheater::RunPowerScene(bool on) {
     const int scene = on ? kPowerOnScene : kPowerOffScene;
-    CSceneRunDlg::RunScene(m_app, this, m_app.Session().Link().SmartHome().Scene(scene),
+    CSceneRunDlg::RunScene(m_ctx, this, m_ctx.session.Link().SmartHome().Scene(scene),
                            on ? Tr2("调用开机情景……", "Power on ") : Tr2("调用关机情景……", "Power off"));
     RefreshPages();
 }
@@ -426,14 +408,14 @@ void CDialogHomeTheater::RunPowerScene(bool on) {
 // ---- reset ----------------------------------------------------------------------------------------
 
 void CDialogHomeTheater::ResetPlugs() {
-    if (!PlugLinkReady(m_app))
+    if (!PlugLinkReady(m_ctx))
         return;
-    DeviceSession& session = m_app.Session();
+    DeviceSession& session = m_ctx.session;
     SmartHomeTables& tables = session.Link().SmartHome();
     m_resetRefreshSeen = false;
     if (!session.Sync().StartResetZWave())
         return;
-    m_app.ShowSyncDialog(Tr2("正在复位，请稍等……", "Resetting, wait a moment"));
+    m_ctx.display.ShowSyncDialog(Tr2("正在复位，请稍等……", "Resetting, wait a moment"));
     // The key files describe plugs the module has forgotten only when the reset really went through:
     // the run ended and marked the tables read (the module confirmed the set-default itself and sent
     // its new node list).
@@ -448,12 +430,12 @@ void CDialogHomeTheater::RestorePolling() {
     if (m_pollingRestored)
         return;
     m_pollingRestored = true;
-    m_app.Session().State().pollEnabled.store(1);
+    m_ctx.session.State().pollEnabled.store(1);
 }
 
 void CDialogHomeTheater::DestroyPlugDialogs() {
     for (int t : {tmpl::PlugEdit, tmpl::PlugSwitch, tmpl::PlugDimmer})
-        m_app.DestroyToolDialog(t);
+        m_ctx.display.DestroyToolDialog(t);
 }
 
 void CDialogHomeTheater::CloseDialog() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 
 #include <QString>
@@ -18,7 +19,6 @@ namespace orvex {
 
 class CDlgZwaveList;
 class CHomeTheaterPage;
-class COrvexv13App;
 
 // The smart-plug window: a tab strip over the plug list, the scene editor and the remote learning,
 // the reset and help buttons, and the inclusion/exclusion handshake the plug list and the plug dialog
@@ -43,16 +43,11 @@ public:
     static constexpr uint32_t kSmartDataRefresh = 8;
     static constexpr int kReadDelayMs = 200;
 
-    // The scene and learning pages are built elsewhere; each registers how it is made. A page without a
-    // factory is an empty slot. The plug list is the window's own.
-    using PageFactory = std::function<CHomeTheaterPage*(QWidget* parent)>;
-    static void SetPageFactory(int page, PageFactory factory);
-
     // Where adding and removing stand. Adding is an exclusion (first press) followed by an inclusion
     // (second press); removing is the exclusion alone.
     enum class Operation { Idle, Removing, AddExcluding, AddIncluding };
 
-    explicit CDialogHomeTheater(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CDialogHomeTheater(const PageContext& ctx, QWidget* parent = nullptr);
     ~CDialogHomeTheater() override;
 
     void RefreshFromStore() override;
@@ -106,7 +101,7 @@ private:
     void RestorePolling();
     void DestroyPlugDialogs();
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     std::array<QPushButton*, kPageCount> m_tabs{};
     std::array<CHomeTheaterPage*, kPageCount> m_pages{};
     CDlgZwaveList* m_list = nullptr;

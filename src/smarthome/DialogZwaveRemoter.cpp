@@ -5,9 +5,11 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "shell/Relabel.h"
+#include "shell/ToolDialog.h"
+#include "model/PlugKeyFile.h"
 #include "smarthome/PlugCommon.h"
+#include "smarthome/PlugKeyFolder.h"
 #include "smarthome/SceneRunDlg.h"
 #include "link/SceneRunner.h"
 
@@ -25,13 +27,25 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <tuple>
+
 namespace orvex {
 
 namespace {
 
-CDialogZwaveRemoter::KeyProvider& Keys() {
-    static CDialogZwaveRemoter::KeyProvider provider;
-    return provider;
+// The keys of a plug, from its key file as the learning page keeps it. With `create` a plug without a
+// key file is given its default one first.
+std::vector<SceneKey> PlugKeys(int node, bool create) {
+    std::vector<SceneKey> keys;
+    std::vector<PlugKey> stored;
+    const std::filesystem::path folder = PlugKeyFolder();
+    const KeyFileResult read = create && CreateKeyDirectory(folder) ? ReadOrCreateKeyFile(folder, node, stored)
+                                                                    : ReadKeyFile(folder, node, stored);
+    if (read.ok()) {
+        for (const PlugKey& key : stored)
+            keys.push_back({key.index, QString::fromStdString(key.name), key.status != 0});
+    }
+    return keys;
 }
 
 constexpr int kRowCommand = 0;
@@ -60,10 +74,6 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const char* text) {
 
 } // namespace
 
-void CDialogZwaveRemoter::SetKeyProvider(KeyProvider provider) {
-    Keys() = std::move(provider);
-}
-
 QString CDialogZwaveRemoter::SceneName(int scene) {
     static const char* const kZh[kSceneCount] = {"电视", "电影", "K歌", "音乐", "开机", "关机"};
     static const char* const kEn[kSceneCount] = {"TV", "Movie", "Karaoke", "Music", "PowerON", "PowerOFF"};
@@ -82,8 +92,15 @@ QString CDialogZwaveRemoter::ValueText(uint8_t value, const QString& keyName) {
     return QString::number(value);
 }
 
-CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : CHomeTheaterPage(parent), m_app(app) {
+CDialogZwaveRemoter::CDialogZwaveRemoter(const PageContext& ctx, QWidget* parent)
+    : CHomeTheaterPage(parent), m_ctx(ctx) {
     SetTemplateId(this, kTemplateId);
+    // Each button is wired to its action as it is made.
+    const auto button = [this](QWidget* group, int id, const char* text, auto action) {
+        QPushButton* made = MakeButton(group, id, text);
+        connect(made, &QPushButton::clicked, this, action);
+        return made;
+    };
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
 
@@ -113,15 +130,18 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : C
     listLayout->addWidget(m_list, 1);
     auto* edit = MakeGroup(listGroup, 1078, "编辑列表");
     auto* editRow = new QGridLayout(edit);
-    const std::pair<int, const char*> editButtons[] = {
-        {kDeleteId, "删除选中项"}, {kUpId, "上移"}, {kDownId, "下移"}, {kClearId, "清空列表"}};
+    const std::tuple<int, const char*, void (CDialogZwaveRemoter::*)()> editButtons[] = {
+        {kDeleteId, "删除选中项", &CDialogZwaveRemoter::DeleteRow},
+        {kUpId, "上移", &CDialogZwaveRemoter::MoveUp},
+        {kDownId, "下移", &CDialogZwaveRemoter::MoveDown},
+        {kClearId, "清空列表", &CDialogZwaveRemoter::ClearRows}};
     int column = 0;
-    for (const auto& [id, text] : editButtons)
-        editRow->addWidget(MakeButton(edit, id, text), 0, column++);
+    for (const auto& [id, text, action] : editButtons)
+        editRow->addWidget(button(edit, id, text, action), 0, column++);
     listLayout->addWidget(edit);
     auto* saveRow = new QHBoxLayout;
-    saveRow->addWidget(MakeButton(listGroup, kSaveId, "保存列表"));
-    saveRow->addWidget(MakeButton(listGroup, kTestId, "测试当前情景"));
+    saveRow->addWidget(button(listGroup, kSaveId, "保存列表", [this] { Save(); }));
+    saveRow->addWidget(button(listGroup, kTestId, "测试当前情景", &CDialogZwaveRemoter::Test));
     m_savedNote = new QLabel(listGroup);
     m_savedNote->setStyleSheet(QStringLiteral("color: rgb(0, 128, 0);"));
     m_savedNote->hide();
@@ -155,8 +175,8 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : C
     plugGrid->addWidget(m_level, 2, 1);
     plugGrid->addWidget(m_levelText, 2, 2);
     auto* plugButtons = new QHBoxLayout;
-    plugButtons->addWidget(MakeButton(plugGroup, kAddId, "添加值"));
-    plugButtons->addWidget(MakeButton(plugGroup, kResetValueId, "修改值"));
+    plugButtons->addWidget(button(plugGroup, kAddId, "添加值", &CDialogZwaveRemoter::Add));
+    plugButtons->addWidget(button(plugGroup, kResetValueId, "修改值", &CDialogZwaveRemoter::ResetValue));
     plugGrid->addLayout(plugButtons, 3, 0, 1, 3);
     right->addWidget(plugGroup);
 
@@ -174,8 +194,8 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : C
     keyGrid->addWidget(m_keyCombo, 0, 1);
     keyGrid->addWidget(m_showLearned, 1, 1);
     auto* keyButtons = new QHBoxLayout;
-    keyButtons->addWidget(MakeButton(keyGroup, kAddKeyId, "添加遥控"));
-    keyButtons->addWidget(MakeButton(keyGroup, kResetKeyId, "修改遥控"));
+    keyButtons->addWidget(button(keyGroup, kAddKeyId, "添加遥控", &CDialogZwaveRemoter::AddKey));
+    keyButtons->addWidget(button(keyGroup, kResetKeyId, "修改遥控", &CDialogZwaveRemoter::ResetKey));
     keyGrid->addLayout(keyButtons, 2, 0, 1, 2);
     right->addWidget(keyGroup);
 
@@ -195,24 +215,13 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent) : C
     delayGrid->addWidget(m_delay, 0, 1);
     delayGrid->addWidget(m_delayText, 0, 2);
     auto* delayButtons = new QHBoxLayout;
-    delayButtons->addWidget(MakeButton(delayGroup, kAddDelayId, "添加延时"));
-    delayButtons->addWidget(MakeButton(delayGroup, kResetDelayId, "修改延时"));
+    delayButtons->addWidget(button(delayGroup, kAddDelayId, "添加延时", &CDialogZwaveRemoter::AddDelay));
+    delayButtons->addWidget(button(delayGroup, kResetDelayId, "修改延时", &CDialogZwaveRemoter::ResetDelay));
     delayGrid->addLayout(delayButtons, 1, 0, 1, 3);
     right->addWidget(delayGroup);
     right->addStretch(1);
     layout->addLayout(right, 2);
 
-    const std::pair<int, void (CDialogZwaveRemoter::*)()> actions[] = {
-        {kAddId, &CDialogZwaveRemoter::Add},           {kAddKeyId, &CDialogZwaveRemoter::AddKey},
-        {kAddDelayId, &CDialogZwaveRemoter::AddDelay}, {kResetValueId, &CDialogZwaveRemoter::ResetValue},
-        {kResetKeyId, &CDialogZwaveRemoter::ResetKey}, {kResetDelayId, &CDialogZwaveRemoter::ResetDelay},
-        {kDeleteId, &CDialogZwaveRemoter::DeleteRow},  {kUpId, &CDialogZwaveRemoter::MoveUp},
-        {kDownId, &CDialogZwaveRemoter::MoveDown},     {kClearId, &CDialogZwaveRemoter::ClearRows},
-        {kTestId, &CDialogZwaveRemoter::Test},
-    };
-    for (const auto& [id, action] : actions)
-        connect(FindCtrl<QPushButton>(this, id), &QPushButton::clicked, this, action);
-    connect(FindCtrl<QPushButton>(this, kSaveId), &QPushButton::clicked, this, [this] { Save(); });
     connect(m_sceneCombo, &QComboBox::activated, this, &CDialogZwaveRemoter::SelectScene);
     connect(m_plugCombo, &QComboBox::currentIndexChanged, this, &CDialogZwaveRemoter::OnPlugChosen);
     connect(m_showLearned, &QCheckBox::toggled, this, &CDialogZwaveRemoter::FillKeys);
@@ -248,13 +257,13 @@ void CDialogZwaveRemoter::SelectScene(int scene) {
 }
 
 void CDialogZwaveRemoter::FillPlugs() {
-    const SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    const SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
     const int chosen = m_plugCombo->currentData().toInt();
     const QSignalBlocker block(m_plugCombo);
     m_plugCombo->clear();
     for (int node : tables.PresentNodes()) {
         if (IsPlugNode(node))
-            m_plugCombo->addItem(PlugDisplayName(m_app, node), node);
+            m_plugCombo->addItem(PlugDisplayName(m_ctx, node), node);
     }
     const int at = m_plugCombo->findData(chosen);
     m_plugCombo->setCurrentIndex(at >= 0 ? at : (m_plugCombo->count() > 0 ? 0 : -1));
@@ -263,7 +272,7 @@ void CDialogZwaveRemoter::FillPlugs() {
 
 void CDialogZwaveRemoter::OnPlugChosen() {
     const int node = m_plugCombo->currentData().toInt();
-    const uint8_t type = IsPlugNode(node) ? m_app.Session().Link().SmartHome().Plug(node)[0] : 0;
+    const uint8_t type = IsPlugNode(node) ? m_ctx.session.Link().SmartHome().Plug(node)[0] : 0;
     m_on->setVisible(type != kPlugTypeDimmer);
     m_level->setVisible(type == kPlugTypeDimmer);
     m_levelText->setVisible(type == kPlugTypeDimmer);
@@ -273,10 +282,10 @@ void CDialogZwaveRemoter::OnPlugChosen() {
 void CDialogZwaveRemoter::FillKeys() {
     m_keyCombo->clear();
     const int node = m_plugCombo->currentData().toInt();
-    if (!IsPlugNode(node) || !Keys())
+    if (!IsPlugNode(node))
         return;
     // The key list is where a plug's keys are first used: its default key file is made here.
-    for (const SceneKey& key : Keys()(node, true)) {
+    for (const SceneKey& key : PlugKeys(node, true)) {
         if (m_showLearned->isChecked() && !key.learned)
             continue;
         m_keyCombo->addItem(key.name, key.index);
@@ -286,7 +295,7 @@ void CDialogZwaveRemoter::FillKeys() {
 void CDialogZwaveRemoter::LoadScene() {
     // Every command the scene holds is listed, whatever its target, so that nothing runs that the
     // user cannot see and delete; empty slots are skipped wherever they are.
-    const SceneRecord record = m_app.Session().Link().SmartHome().Scene(m_scene);
+    const SceneRecord record = m_ctx.session.Link().SmartHome().Scene(m_scene);
     m_list->clear();
     for (int i = 0; i < kSceneCommandCount; ++i) {
         const uint8_t target = record[static_cast<size_t>(2 * i)];
@@ -322,12 +331,12 @@ void CDialogZwaveRemoter::SetRow(int row, uint16_t command) {
         item->setText(1, Tr2("目标%1", "Target %1").arg(int{target}));
         item->setText(2, QString::number(value));
     } else {
-        item->setText(1, m_app.Session().Link().SmartHome().NodePresent(target)
-                             ? PlugDisplayName(m_app, target)
+        item->setText(1, m_ctx.session.Link().SmartHome().NodePresent(target)
+                             ? PlugDisplayName(m_ctx, target)
                              : Tr2("已删除插座%1", "Removed plug %1").arg(int{target}));
         QString keyName;
-        if (value >= 128 && value <= 191 && Keys()) {
-            for (const SceneKey& key : Keys()(target, false)) {
+        if (value >= 128 && value <= 191) {
+            for (const SceneKey& key : PlugKeys(target, false)) {
                 if (key.index == value - 128)
                     keyName = key.name;
             }
@@ -358,7 +367,7 @@ SceneRecord CDialogZwaveRemoter::BuildRecord() const {
 // ---- editing ---------------------------------------------------------------------------------------
 
 void CDialogZwaveRemoter::Notice(const QString& text) {
-    m_app.ShowInfoMessage(text, kPlugNoticeMs);
+    m_ctx.display.ShowInfoMessage(text, kPlugNoticeMs);
 }
 
 bool CDialogZwaveRemoter::RoomForOneMore() {
@@ -379,7 +388,7 @@ bool CDialogZwaveRemoter::PlugCommand(uint16_t* command) {
         Notice(Tr2("请选择一个插座", "Please select a plug"));
         return false;
     }
-    const uint8_t type = m_app.Session().Link().SmartHome().Plug(node)[0];
+    const uint8_t type = m_ctx.session.Link().SmartHome().Plug(node)[0];
     uint8_t value = 0;
     if (type == kPlugTypeSwitch)
         value = m_on->isChecked() ? 99 : 0;
@@ -523,11 +532,11 @@ void CDialogZwaveRemoter::ClearRows() {
 
 bool CDialogZwaveRemoter::Save() {
     m_savedNote->hide();
-    if (!m_app.Session().IsConnected()) {
+    if (!m_ctx.session.IsConnected()) {
         Notice(Tr2("请先连接设备!", "Please connect device!"));
         return false;
     }
-    SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
     // Without the module's tables the list does not show what the module holds; saving it would
     // overwrite the scene unseen.
     if (tables.tablesRead.load() == 0) {
@@ -536,7 +545,7 @@ bool CDialogZwaveRemoter::Save() {
     }
     const SceneRecord record = BuildRecord();
     tables.SetScene(m_scene, record);
-    m_app.Session().Commands().WriteSceneMemory(
+    m_ctx.session.Commands().WriteSceneMemory(
         static_cast<uint16_t>(kSceneMemoryAddress + static_cast<uint32_t>(kSceneRecordSize * m_scene)), record);
     LoadScene();
     Notice(Tr2("保存完成", "Save finished"));
@@ -548,7 +557,7 @@ bool CDialogZwaveRemoter::Save() {
 }
 
 void CDialogZwaveRemoter::Test() {
-    if (!PlugLinkReady(m_app))
+    if (!PlugLinkReady(m_ctx))
         return;
     if (m_changed) {
         const auto answer = AskQuestion(
@@ -556,9 +565,9 @@ void CDialogZwaveRemoter::Test() {
         if (answer != QMessageBox::Yes || !Save())
             return;
     }
-    CSceneRunDlg::RunScene(m_app, window(), m_app.Session().Link().SmartHome().Scene(m_scene),
+    CSceneRunDlg::RunScene(m_ctx, window(), m_ctx.session.Link().SmartHome().Scene(m_scene),
                            Tr2("载入情景中……", "Loading scene..."));
-    if (CToolDialog* plugs = m_app.ToolDialog(tmpl::SmartPlug))
+    if (CToolDialog* plugs = m_ctx.display.ToolDialog(tmpl::SmartPlug))
         plugs->RefreshFromStore();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "model/SmartHomeTables.h"
 #include "smarthome/HomeTheaterPage.h"
 
@@ -17,8 +18,6 @@ class QTimer;
 class QTreeWidget;
 
 namespace orvex {
-
-class COrvexv13App;
 
 // A remote key of a plug as the scene editor lists it.
 struct SceneKey {
@@ -54,12 +53,7 @@ public:
     // How long "Saved" stays beside the save button.
     static constexpr int kSavedNoteMs = 2500;
 
-    // The keys of a plug, from its key file; the remote-learning code provides it. With `create` a plug
-    // without a key file is given its default one first.
-    using KeyProvider = std::function<std::vector<SceneKey>(int node, bool create)>;
-    static void SetKeyProvider(KeyProvider provider);
-
-    CDialogZwaveRemoter(COrvexv13App& app, QWidget* parent);
+    CDialogZwaveRemoter(const PageContext& ctx, QWidget* parent);
 
     void RefreshFromStore() override;
     void Relabel() override;
@@ -91,10 +85,8 @@ public:
     void Test();
 
     QTreeWidget* List() const { return m_list; }
-    QComboBox* SceneCombo() const { return m_sceneCombo; }
     QComboBox* PlugCombo() const { return m_plugCombo; }
     QComboBox* KeyCombo() const { return m_keyCombo; }
-    QCheckBox* OnCheck() const { return m_on; }
     QSlider* LevelSlider() const { return m_level; }
     QSlider* DelaySlider() const { return m_delay; }
     // Beside the save button: says for a moment that the scene went to the module.
@@ -120,7 +112,7 @@ private:
     void Renumber();
     void Notice(const QString& text);
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     QComboBox* m_sceneCombo = nullptr;
     QTreeWidget* m_list = nullptr;
     QComboBox* m_plugCombo = nullptr;

@@ -7,7 +7,6 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "smarthome/DialogHomeTheater.h"
 #include "smarthome/PlugCommon.h"
 
@@ -23,7 +22,8 @@
 
 namespace orvex {
 
-CDlgZwaveEdit::CDlgZwaveEdit(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::PlugEdit, parent), m_app(app) {
+CDlgZwaveEdit::CDlgZwaveEdit(const PageContext& ctx, QWidget* parent)
+    : CToolDialog(tmpl::PlugEdit, parent), m_ctx(ctx) {
     setWindowTitle(QString::fromUtf8("插座属性"));
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(18, 16, 18, 14);
@@ -85,7 +85,7 @@ void CDlgZwaveEdit::UpdateOkText() {
 }
 
 QString CDlgZwaveEdit::ProposeName(const QString& prefix) const {
-    const SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    const SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
     std::set<QString> taken;
     for (int node : tables.PresentNodes()) {
         if (IsPlugNode(node))
@@ -115,7 +115,7 @@ void CDlgZwaveEdit::StartAdd() {
 void CDlgZwaveEdit::StartModify(int node) {
     m_adding = false;
     m_node = node;
-    const PlugRecord record = m_app.Session().Link().SmartHome().Plug(node);
+    const PlugRecord record = m_ctx.session.Link().SmartHome().Plug(node);
     m_filling = true;
     m_type->setCurrentIndex(record[0] == kPlugTypeDimmer ? 1 : 0);
     m_filling = false;
@@ -132,8 +132,8 @@ void CDlgZwaveEdit::OnTypeChanged() {
 }
 
 void CDlgZwaveEdit::OnOk() {
-    if (!m_app.Session().IsConnected()) {
-        m_app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kPlugNoticeMs);
+    if (!m_ctx.session.IsConnected()) {
+        m_ctx.display.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kPlugNoticeMs);
         Close();
         return;
     }
@@ -151,7 +151,7 @@ void CDlgZwaveEdit::OnOk() {
         name.truncate(kMaxNameChars);
     }
     const uint8_t type = static_cast<uint8_t>(m_type->currentData().toInt());
-    auto* window = qobject_cast<CDialogHomeTheater*>(m_app.ToolDialog(tmpl::SmartPlug));
+    auto* window = qobject_cast<CDialogHomeTheater*>(m_ctx.display.ToolDialog(tmpl::SmartPlug));
     if (m_adding) {
         // The dialog goes first: the wait dialog of the add is modal.
         Close();
@@ -163,8 +163,8 @@ void CDlgZwaveEdit::OnOk() {
     }
     if (IsPlugNode(m_node)) {
         const PlugRecord record = MakePlugRecord(type, name.toStdU16String());
-        m_app.Session().Link().SmartHome().SetPlug(m_node, record);
-        m_app.Session().Commands().WriteSceneMemory(static_cast<uint16_t>(m_node * kPlugRecordSize), record);
+        m_ctx.session.Link().SmartHome().SetPlug(m_node, record);
+        m_ctx.session.Commands().WriteSceneMemory(static_cast<uint16_t>(m_node * kPlugRecordSize), record);
     }
     if (window)
         window->RefreshFromStore();

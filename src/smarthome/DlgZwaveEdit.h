@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 
 class QComboBox;
@@ -8,8 +9,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace orvex {
-
-class COrvexv13App;
 
 // The plug dialog: adds a plug (type and name go to the pending record, then the exclusion and
 // inclusion run) or modifies one (its record is rewritten in the module's memory).
@@ -22,7 +21,7 @@ public:
     static constexpr int kCancelId = 2;
     static constexpr int kMaxNameChars = 12;
 
-    explicit CDlgZwaveEdit(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CDlgZwaveEdit(const PageContext& ctx, QWidget* parent = nullptr);
 
     void StartAdd();
     void StartModify(int node);
@@ -48,7 +47,7 @@ private:
     void UpdateOkText();
     void Close();
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     QComboBox* m_type = nullptr;
     QLineEdit* m_name = nullptr;
     QPushButton* m_ok = nullptr;

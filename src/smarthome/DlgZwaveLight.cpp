@@ -6,7 +6,6 @@
 #include "shell/ControlIds.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "smarthome/PlugCommon.h"
 #include "smarthome/PlugValue.h"
 
@@ -23,7 +22,8 @@
 
 namespace orvex {
 
-CDlgZwaveLight::CDlgZwaveLight(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::PlugDimmer, parent), m_app(app) {
+CDlgZwaveLight::CDlgZwaveLight(const PageContext& ctx, QWidget* parent)
+    : CToolDialog(tmpl::PlugDimmer, parent), m_ctx(ctx) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 14, 18, 14);
     layout->setSpacing(10);
@@ -114,27 +114,27 @@ void CDlgZwaveLight::SetNode(int node) {
     // The node's last value; a node outside the network's ids starts at 0. A stored value past the
     // slider (a switch's 0xFF) shows as its top.
     const bool known = node >= kZWaveControllerNode && node < kZWaveNodeCount;
-    const int last = known ? m_app.Session().Link().SmartHome().NodeValue(node) : 0;
+    const int last = known ? m_ctx.session.Link().SmartHome().NodeValue(node) : 0;
     m_slider->setValue(std::clamp(last, 0, kMaxLevel));
     m_value->setText(LevelText(m_slider->value()));
     UpdateTitle();
 }
 
 void CDlgZwaveLight::UpdateTitle() {
-    setWindowTitle(Tr2("电压控制: ", "Voltage: ") + (IsPlugNode(m_node) ? PlugDisplayName(m_app, m_node) : QString()));
+    setWindowTitle(Tr2("电压控制: ", "Voltage: ") + (IsPlugNode(m_node) ? PlugDisplayName(m_ctx, m_node) : QString()));
 }
 
 void CDlgZwaveLight::Relabel() {
     CToolDialog::Relabel();
     // The English table says it all in one line; the second line is Chinese only.
     if (QLabel* second = FindCtrl<QLabel>(this, kWarningText2Id))
-        second->setVisible(languageIndex != kLanguageEnglish);
+        second->setVisible(UiLanguageIndex() != kLanguageEnglish);
     m_value->setText(LevelText(m_slider->value()));
     UpdateTitle();
 }
 
 void CDlgZwaveLight::Apply() {
-    StartPlugValue(m_app, m_node, static_cast<uint8_t>(m_slider->value()), Tr2("正在设置……", "Setting..."),
+    StartPlugValue(m_ctx, m_node, static_cast<uint8_t>(m_slider->value()), Tr2("正在设置……", "Setting..."),
                    kWaitDelayMs);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@ class QPushButton;
 class QSlider;
 
 namespace orvex {
-
-class COrvexv13App;
 
 // The dimmer plug's control: a level slider 0..99 that starts at the node's last value and sets the
 // plug when it is let go, one-step arrows, OFF and Max, under a warning about devices that cannot run
@@ -29,7 +28,7 @@ public:
     static constexpr int kMaxLevel = 99;
     static constexpr int kWaitDelayMs = 100;
 
-    explicit CDlgZwaveLight(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CDlgZwaveLight(const PageContext& ctx, QWidget* parent = nullptr);
 
     void SetNode(int node);
     int Node() const { return m_node; }
@@ -40,7 +39,6 @@ public:
     QPushButton* DownButton() const { return m_down; }
     QPushButton* UpButton() const { return m_up; }
     QPushButton* OffButton() const { return m_off; }
-    QPushButton* MaxButton() const { return m_max; }
 
     // "关" for 0, "最大" for 99, "n%" otherwise.
     static QString LevelText(int level);
@@ -55,7 +53,7 @@ private:
     void UpdateTitle();
     void SetLevelAndApply(int level);
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     QSlider* m_slider = nullptr;
     QLabel* m_value = nullptr;
     QPushButton* m_down = nullptr;

@@ -6,7 +6,6 @@
 #include "shell/ControlIds.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "shell/Relabel.h"
 #include "smarthome/DlgZwaveEdit.h"
 #include "smarthome/DlgZwaveLight.h"
@@ -21,7 +20,7 @@
 
 namespace orvex {
 
-CDlgZwaveList::CDlgZwaveList(COrvexv13App& app, QWidget* parent) : CHomeTheaterPage(parent), m_app(app) {
+CDlgZwaveList::CDlgZwaveList(const PageContext& ctx, QWidget* parent) : CHomeTheaterPage(parent), m_ctx(ctx) {
     SetTemplateId(this, kTemplateId);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -77,7 +76,7 @@ std::vector<int> CDlgZwaveList::ListedNodes() const {
 }
 
 void CDlgZwaveList::RefreshFromStore() {
-    const SmartHomeTables& tables = m_app.Session().Link().SmartHome();
+    const SmartHomeTables& tables = m_ctx.session.Link().SmartHome();
     const int current = m_list->currentItem() ? m_list->currentItem()->data(kNodeRole).toInt() : 0;
     m_list->clear();
     for (int node : tables.PresentNodes()) {
@@ -109,12 +108,12 @@ void CDlgZwaveList::Relabel() {
 void CDlgZwaveList::OpenPlug(int node) {
     if (!IsPlugNode(node))
         return;
-    const uint8_t type = m_app.Session().Link().SmartHome().Plug(node)[0];
+    const uint8_t type = m_ctx.session.Link().SmartHome().Plug(node)[0];
     if (type == kPlugTypeDimmer) {
-        if (auto* dimmer = qobject_cast<CDlgZwaveLight*>(m_app.ShowToolDialog(tmpl::PlugDimmer)))
+        if (auto* dimmer = qobject_cast<CDlgZwaveLight*>(m_ctx.display.ShowToolDialog(tmpl::PlugDimmer)))
             dimmer->SetNode(node);
     } else if (type == kPlugTypeSwitch) {
-        if (auto* sw = qobject_cast<CDlgZwaveSwitch*>(m_app.ShowToolDialog(tmpl::PlugSwitch)))
+        if (auto* sw = qobject_cast<CDlgZwaveSwitch*>(m_ctx.display.ShowToolDialog(tmpl::PlugSwitch)))
             sw->SetNode(node);
     }
 }
@@ -122,12 +121,12 @@ void CDlgZwaveList::OpenPlug(int node) {
 void CDlgZwaveList::ModifyPlug(int node) {
     if (!IsPlugNode(node))
         return;
-    if (auto* edit = qobject_cast<CDlgZwaveEdit*>(m_app.ShowToolDialog(tmpl::PlugEdit)))
+    if (auto* edit = qobject_cast<CDlgZwaveEdit*>(m_ctx.display.ShowToolDialog(tmpl::PlugEdit)))
         edit->StartModify(node);
 }
 
 void CDlgZwaveList::AddPlug() {
-    if (auto* edit = qobject_cast<CDlgZwaveEdit*>(m_app.ShowToolDialog(tmpl::PlugEdit)))
+    if (auto* edit = qobject_cast<CDlgZwaveEdit*>(m_ctx.display.ShowToolDialog(tmpl::PlugEdit)))
         edit->StartAdd();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "smarthome/HomeTheaterPage.h"
 
 class QGroupBox;
@@ -8,8 +9,6 @@ class QListWidgetItem;
 class QPushButton;
 
 namespace orvex {
-
-class COrvexv13App;
 
 // The plug list page of the smart-plug window: every plug in the node table (nodes 2..232) as an
 // icon with its name. A click (or Enter) opens the switch or dimmer dialog by the plug's type, a right
@@ -24,7 +23,7 @@ public:
     // The role of an item's node id.
     static constexpr int kNodeRole = Qt::UserRole + 1;
 
-    CDlgZwaveList(COrvexv13App& app, QWidget* parent);
+    CDlgZwaveList(const PageContext& ctx, QWidget* parent);
 
     void RefreshFromStore() override;
     void Relabel() override;
@@ -44,7 +43,7 @@ signals:
     void removeRequested();
 
 private:
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     QGroupBox* m_group = nullptr;
     QListWidget* m_list = nullptr;
     QPushButton* m_add = nullptr;

@@ -3,7 +3,6 @@
 #include "widgets/ControlId.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "smarthome/PlugCommon.h"
 #include "smarthome/PlugValue.h"
 
@@ -36,8 +35,8 @@ QIcon LampIcon(bool on) {
 
 } // namespace
 
-CDlgZwaveSwitch::CDlgZwaveSwitch(COrvexv13App& app, QWidget* parent)
-    : CToolDialog(tmpl::PlugSwitch, parent), m_app(app) {
+CDlgZwaveSwitch::CDlgZwaveSwitch(const PageContext& ctx, QWidget* parent)
+    : CToolDialog(tmpl::PlugSwitch, parent), m_ctx(ctx) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(24, 20, 24, 20);
     row->setSpacing(20);
@@ -63,7 +62,7 @@ void CDlgZwaveSwitch::SetNode(int node) {
 }
 
 void CDlgZwaveSwitch::UpdateTitle() {
-    setWindowTitle(Tr2("开关控制: ", "Switch: ") + (IsPlugNode(m_node) ? PlugDisplayName(m_app, m_node) : QString()));
+    setWindowTitle(Tr2("开关控制: ", "Switch: ") + (IsPlugNode(m_node) ? PlugDisplayName(m_ctx, m_node) : QString()));
 }
 
 void CDlgZwaveSwitch::Relabel() {
@@ -73,9 +72,9 @@ void CDlgZwaveSwitch::Relabel() {
 
 void CDlgZwaveSwitch::Switch(bool on) {
     if (on)
-        StartPlugValue(m_app, m_node, kOnValue, Tr2("设备开启操作", "Switching on"), kWaitDelayMs);
+        StartPlugValue(m_ctx, m_node, kOnValue, Tr2("设备开启操作", "Switching on"), kWaitDelayMs);
     else
-        StartPlugValue(m_app, m_node, kOffValue, Tr2("设备关闭操作", "Switching off"), kWaitDelayMs);
+        StartPlugValue(m_ctx, m_node, kOffValue, Tr2("设备关闭操作", "Switching off"), kWaitDelayMs);
 }
 
 void CDlgZwaveSwitch::keyPressEvent(QKeyEvent* event) {

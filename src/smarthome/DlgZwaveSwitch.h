@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 
 #include <cstdint>
@@ -8,8 +9,6 @@ class QKeyEvent;
 class QPushButton;
 
 namespace orvex {
-
-class COrvexv13App;
 
 // The switch plug's control: ON and OFF, each a set-value behind the wait dialog.
 class CDlgZwaveSwitch : public CToolDialog {
@@ -21,7 +20,7 @@ public:
     static constexpr uint8_t kOffValue = 0x00;
     static constexpr int kWaitDelayMs = 100;
 
-    explicit CDlgZwaveSwitch(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CDlgZwaveSwitch(const PageContext& ctx, QWidget* parent = nullptr);
 
     void SetNode(int node);
     int Node() const { return m_node; }
@@ -38,7 +37,7 @@ protected:
 private:
     void UpdateTitle();
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     QPushButton* m_on = nullptr;
     QPushButton* m_off = nullptr;
     int m_node = 0;

@@ -3,7 +3,6 @@
 #include "model/SmartHomeTables.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -11,10 +10,10 @@
 
 namespace orvex {
 
-bool PlugLinkReady(COrvexv13App& app) {
-    if (app.Session().IsConnected())
+bool PlugLinkReady(const PageContext& ctx) {
+    if (ctx.session.IsConnected())
         return true;
-    app.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kPlugNoticeMs);
+    ctx.display.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kPlugNoticeMs);
     return false;
 }
 
@@ -52,8 +51,8 @@ QIcon PlugTypeIcon(uint8_t type, int size) {
     return QIcon(pixmap);
 }
 
-QString PlugDisplayName(COrvexv13App& app, int node) {
-    const PlugRecord record = app.Session().Link().SmartHome().Plug(node);
+QString PlugDisplayName(const PageContext& ctx, int node) {
+    const PlugRecord record = ctx.session.Link().SmartHome().Plug(node);
     const std::u16string name = PlugRecordName(record);
     if (!name.empty())
         return QString::fromStdU16String(name);

@@ -9,7 +9,4 @@ namespace orvex {
 // window that reads, writes or deletes key files goes through this one folder.
 std::filesystem::path PlugKeyFolder();
 
-// Tests put the documents folder elsewhere; an empty path restores the user's own.
-void SetDocumentsFolderForTests(const std::filesystem::path& documents);
-
 } // namespace orvex

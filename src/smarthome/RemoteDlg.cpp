@@ -7,7 +7,6 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 #include "smarthome/RemoteHotSpot.h"
 #include "smarthome/RemotePicture.h"
@@ -86,7 +85,7 @@ FileDialogRequest RemoteFileRequest(bool save) {
 
 } // namespace
 
-CRemoteDlg::CRemoteDlg(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Remote, parent), m_app(app) {
+CRemoteDlg::CRemoteDlg(const PageContext& ctx, QWidget* parent) : CToolDialog(tmpl::Remote, parent), m_ctx(ctx) {
     setWindowTitle(QString::fromUtf8("遥控学习"));
     UsePageBackground(this);
 
@@ -136,16 +135,16 @@ CRemoteDlg::CRemoteDlg(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::R
     setTabOrder(load, save);
 
     // Level replies would only get in the way of the learn reports while the window is open.
-    m_levelPollWasOn = m_app.Session().State().levelPollEnabled.exchange(0) != 0;
+    m_levelPollWasOn = m_ctx.session.State().levelPollEnabled.exchange(0) != 0;
     Relabel();
 }
 
 CRemoteDlg::~CRemoteDlg() {
     // The window going with a learning still open (a device arrived, the program ends) gives it up.
     if (m_study && m_study->isVisible() && !m_study->Learned())
-        m_app.Session().Commands().StopRemoteLearning();
+        m_ctx.session.Commands().StopRemoteLearning();
     if (m_levelPollWasOn)
-        m_app.Session().State().levelPollEnabled.store(1);
+        m_ctx.session.State().levelPollEnabled.store(1);
 }
 
 int CRemoteDlg::FunctionOf(int controlId) {
@@ -172,7 +171,7 @@ void CRemoteDlg::Relabel() {
 }
 
 void CRemoteDlg::ShowLearnedKeys() {
-    const RemoteKeyRecord table = m_app.Session().Store().GetRemoteKeyRecord();
+    const RemoteKeyRecord table = m_ctx.session.Store().GetRemoteKeyRecord();
     for (CRemoteHotSpot* spot : m_picture->HotSpots()) {
         const int function = FunctionOf(spot->ControlId());
         // Byte n holds the code of function n; a processor that never learned it holds 00 (or FF
@@ -197,8 +196,8 @@ void CRemoteDlg::OnHotSpot(int controlId) {
     const int function = FunctionOf(controlId);
     if (function == 0 || (m_study && m_study->isVisible()))
         return;
-    m_app.Session().Commands().StartRemoteLearning(static_cast<uint8_t>(function));
-    m_study = new CRemoteStudyDlg(m_app.Session(), LearnPrompt(function), this);
+    m_ctx.session.Commands().StartRemoteLearning(static_cast<uint8_t>(function));
+    m_study = new CRemoteStudyDlg(m_ctx.session, LearnPrompt(function), this);
     connect(m_study, &QDialog::finished, m_study, &QObject::deleteLater);
     // Modal without a nested event loop: the learned code arrives through the view meanwhile.
     m_study->setWindowModality(Qt::ApplicationModal);
@@ -212,14 +211,14 @@ void CRemoteDlg::OnRemoteKey(uint32_t keyCode) {
 }
 
 void CRemoteDlg::OnApply() {
-    m_app.Session().Commands().WriteRemoteKeys();
-    m_app.ShowInfoMessage(Tr2("遥控器键码保存成功!", "Save successed !"), kInfoMs);
+    m_ctx.session.Commands().WriteRemoteKeys();
+    m_ctx.display.ShowInfoMessage(Tr2("遥控器键码保存成功!", "Save successed !"), kInfoMs);
 }
 
 void CRemoteDlg::OnLoadFile() {
-    DeviceSession& session = m_app.Session();
+    DeviceSession& session = m_ctx.session;
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
+        m_ctx.display.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(false));
@@ -241,19 +240,19 @@ void CRemoteDlg::OnLoadFile() {
                                       "Can't write to file:\n%1\nProbaby it is write protected.")
                                       .arg(QDir::toNativeSeparators(path)),
                                   QMessageBox::Ok});
-        m_app.ShowInfoMessage(Tr2("载入遥控文件失败", "Loading the remote file failed"), kInfoMs);
+        m_ctx.display.ShowInfoMessage(Tr2("载入遥控文件失败", "Loading the remote file failed"), kInfoMs);
         return;
     }
     session.Store().SetRemoteKeyRecord(table);
     session.Commands().WriteRemoteKeys();
     ShowLearnedKeys();
-    m_app.ShowInfoMessage(Tr2("载入遥控文件成功", "Remote file loaded"), kInfoMs);
+    m_ctx.display.ShowInfoMessage(Tr2("载入遥控文件成功", "Remote file loaded"), kInfoMs);
 }
 
 void CRemoteDlg::OnSaveFile() {
-    DeviceSession& session = m_app.Session();
+    DeviceSession& session = m_ctx.session;
     if (!session.IsConnected()) {
-        m_app.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
+        m_ctx.display.ShowInfoMessage(Tr2("请先连接机器再进行此操作!", "Connect the processor first!"), kInfoMs);
         return;
     }
     QString path = AskFileName(this, RemoteFileRequest(true));
@@ -268,10 +267,10 @@ void CRemoteDlg::OnSaveFile() {
                                   .arg(result.errorCode)
                                   .arg(QDir::toNativeSeparators(path)),
                               QMessageBox::Ok});
-        m_app.ShowInfoMessage(Tr2("保存遥控文件失败", "Saving the remote file failed"), kInfoMs);
+        m_ctx.display.ShowInfoMessage(Tr2("保存遥控文件失败", "Saving the remote file failed"), kInfoMs);
         return;
     }
-    m_app.ShowInfoMessage(Tr2("保存遥控文件成功", "Remote file saved"), kInfoMs);
+    m_ctx.display.ShowInfoMessage(Tr2("保存遥控文件成功", "Remote file saved"), kInfoMs);
 }
 
 void CRemoteDlg::reject() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/ToolDialog.h"
 #include "smarthome/RemoteStudyDlg.h"
 
@@ -10,7 +11,6 @@ class QPushButton;
 
 namespace orvex {
 
-class COrvexv13App;
 class CRemotePicture;
 
 // "Learn remoter control": teaches the processor which code of any infrared remote means which of
@@ -25,7 +25,7 @@ public:
     static constexpr int kSaveId = 4;
     static constexpr int kNotSupportedId = 1616;
 
-    explicit CRemoteDlg(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CRemoteDlg(const PageContext& ctx, QWidget* parent = nullptr);
     ~CRemoteDlg() override;
 
     void Relabel() override;
@@ -57,7 +57,7 @@ public slots:
     void reject() override; // Escape: the window goes
 
 private:
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     CRemotePicture* m_picture = nullptr;
     QLabel* m_help = nullptr;
     QPointer<CRemoteStudyDlg> m_study;

@@ -7,7 +7,6 @@
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
 #include "shell/Relabel.h"
 #include "shell/Theme.h"
@@ -49,8 +48,8 @@ QString ToQString(const std::filesystem::path& path) {
 
 } // namespace
 
-CRemoteLearnDlg::CRemoteLearnDlg(DeviceSession& session, QWidget* parent)
-    : CHomeTheaterPage(parent), m_session(session) {
+CRemoteLearnDlg::CRemoteLearnDlg(const PageContext& ctx, QWidget* parent)
+    : CHomeTheaterPage(parent), m_session(ctx.session), m_display(ctx.display) {
     SetTemplateId(this, kTemplateId);
     UsePageBackground(this);
 
@@ -233,15 +232,15 @@ void CRemoteLearnDlg::Relabel() {
 
 bool CRemoteLearnDlg::CheckReady(bool needConnection, const QString& noRow) {
     if (needConnection && !m_session.IsConnected()) {
-        theApp().ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
+        m_display.ShowInfoMessage(Tr2("请先连接设备!", "Please connect device!"), kInfoMs);
         return false;
     }
     if (SelectedNode() == 0) {
-        theApp().ShowInfoMessage(Tr2("请选择一个插座", "Please select a plug"), kInfoMs);
+        m_display.ShowInfoMessage(Tr2("请选择一个插座", "Please select a plug"), kInfoMs);
         return false;
     }
     if (SelectedKey() < 0) {
-        theApp().ShowInfoMessage(noRow, kInfoMs);
+        m_display.ShowInfoMessage(noRow, kInfoMs);
         return false;
     }
     return true;
@@ -254,7 +253,7 @@ void CRemoteLearnDlg::OnLearn() {
     const int key = SelectedKey();
     StartOperation(Operation::Learn, node, key);
     Reload();
-    if (COrvexv13View* view = theApp().View())
+    if (COrvexv13View* view = m_display.View())
         view->RequestWaitDialog(Tr2("遥控学习操作", "Learning a remote key"), zwave::SendData,
                                 static_cast<uint8_t>(node), static_cast<uint8_t>(kLearnValue + key), 0);
 }
@@ -265,7 +264,7 @@ void CRemoteLearnDlg::OnTransmit() {
     const int node = SelectedNode();
     const int key = SelectedKey();
     StartOperation(Operation::Transmit, node, key);
-    if (COrvexv13View* view = theApp().View())
+    if (COrvexv13View* view = m_display.View())
         view->RequestWaitDialog(Tr2("遥控操作", "Sending a remote key"), zwave::SendData, static_cast<uint8_t>(node),
                                 static_cast<uint8_t>(kTransmitValue + key), 100);
 }
@@ -325,7 +324,7 @@ void CRemoteLearnDlg::WatchOperation() {
         m_watch.stop();
         return;
     }
-    CWaitDlg* box = theApp().WaitDialog();
+    CWaitDlg* box = m_display.WaitDialog();
     if (box) {
         m_operation.boxSeen = true;
         if (m_operation.outcomePending) {
@@ -342,7 +341,7 @@ void CRemoteLearnDlg::WatchOperation() {
 }
 
 void CRemoteLearnDlg::ShowOutcome(const QString& prompt, const QColor& colour, int finishMs) {
-    CWaitDlg* box = theApp().WaitDialog();
+    CWaitDlg* box = m_display.WaitDialog();
     if (!box) {
         m_operation.outcomePending = true;
         m_operation.prompt = prompt;
@@ -373,7 +372,7 @@ void CRemoteLearnDlg::OnZWaveEvent(uint32_t wParam, uint32_t lParam) {
         return;
     if (m_operation.outcomePending && m_operation.finishMs >= 0)
         return; // the result is in; it waits for the box
-    if (!theApp().WaitDialog() && (m_operation.boxSeen || m_operation.started.elapsed() > kOpenGraceMs)) {
+    if (!m_display.WaitDialog() && (m_operation.boxSeen || m_operation.started.elapsed() > kOpenGraceMs)) {
         EndOperation();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "model/PlugKeyFile.h"
 #include "smarthome/HomeTheaterPage.h"
 
@@ -41,7 +42,7 @@ public:
     // How long a learn or transmit may wait for its wait box to appear before it counts as gone.
     static constexpr int kOpenGraceMs = 2000;
 
-    CRemoteLearnDlg(DeviceSession& session, QWidget* parent);
+    CRemoteLearnDlg(const PageContext& ctx, QWidget* parent);
 
     // Relists the plugs (keeping the chosen one) and reloads the keys.
     void RefreshFromStore() override;
@@ -96,6 +97,7 @@ private:
     void ReportBrokenFile(const KeyFileResult& result);
 
     DeviceSession& m_session;
+    DisplayServices& m_display;
     QComboBox* m_plugs = nullptr;
     CGridListCtrlEx* m_list = nullptr;
     QLineEdit* m_name = nullptr;

@@ -3,7 +3,6 @@
 #include "shell/ControlHints.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "smarthome/PlugCommon.h"
 
 #include <QHBoxLayout>
@@ -13,19 +12,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <optional>
-
 namespace orvex {
 
 namespace {
 
 // Past its plan a run is stopped: something else than the commands holds it.
 constexpr int kLimitMarginMs = 2000;
-
-std::optional<SceneRunner::Timing>& TestTiming() {
-    static std::optional<SceneRunner::Timing> timing;
-    return timing;
-}
 
 QPointer<CSceneRunDlg>& CurrentDialog() {
     static QPointer<CSceneRunDlg> dialog;
@@ -34,25 +26,21 @@ QPointer<CSceneRunDlg>& CurrentDialog() {
 
 } // namespace
 
-void CSceneRunDlg::SetTimingForTests(const SceneRunner::Timing& timing) {
-    TestTiming() = timing;
-}
-
 CSceneRunDlg* CSceneRunDlg::Current() {
     return CurrentDialog();
 }
 
-SceneRunner::End CSceneRunDlg::RunScene(COrvexv13App& app, QWidget* parent, const SceneRecord& record,
-                                        const QString& text) {
-    if (!PlugLinkReady(app))
+SceneRunner::End CSceneRunDlg::RunScene(const PageContext& ctx, QWidget* parent, const SceneRecord& record,
+                                        const QString& text, const SceneRunner::Timing& timing) {
+    if (!PlugLinkReady(ctx))
         return SceneRunner::End::LinkLost;
     if (SceneRunner::AnyRunning()) {
-        app.ShowInfoMessage(Tr2("情景正在运行，请稍候", "A scene is running"), kPlugNoticeMs);
+        ctx.display.ShowInfoMessage(Tr2("情景正在运行，请稍候", "A scene is running"), kPlugNoticeMs);
         return SceneRunner::End::Cancelled;
     }
-    SceneRunner runner(app.Session(), TestTiming().value_or(SceneRunner::Timing{}));
+    SceneRunner runner(ctx.session, timing);
     if (!runner.Start(record)) {
-        app.ShowInfoMessage(Tr2("情景正在运行，请稍候", "A scene is running"), kPlugNoticeMs);
+        ctx.display.ShowInfoMessage(Tr2("情景正在运行，请稍候", "A scene is running"), kPlugNoticeMs);
         return SceneRunner::End::Cancelled;
     }
     {
@@ -63,7 +51,7 @@ SceneRunner::End CSceneRunDlg::RunScene(COrvexv13App& app, QWidget* parent, cons
     const SceneRunner::End end =
         runner.Result() == SceneRunner::End::Running ? SceneRunner::End::Cancelled : runner.Result();
     if (end == SceneRunner::End::LinkLost)
-        app.ShowInfoMessage(Tr2("设备已断开，情景中止", "Device disconnected, scene stopped"), kPlugNoticeMs);
+        ctx.display.ShowInfoMessage(Tr2("设备已断开，情景中止", "Device disconnected, scene stopped"), kPlugNoticeMs);
     return end;
 }
 

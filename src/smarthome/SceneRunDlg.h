@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "model/SmartHomeTables.h"
 #include "link/SceneRunner.h"
 
@@ -13,20 +14,17 @@ class QPushButton;
 
 namespace orvex {
 
-class COrvexv13App;
-
 // The progress of a running scene: its text, a bar over the scene's commands and Cancel (also
 // Escape). It closes when the run ends, is cancelled, loses the link, or outlasts its plan.
 class CSceneRunDlg : public QDialog {
     Q_OBJECT
 public:
-    // Runs `record` behind the modal progress; the result says how the run ended. Nothing runs (and the
-    // user is told why) when the link is down or another scene is running.
-    static SceneRunner::End RunScene(COrvexv13App& app, QWidget* parent, const SceneRecord& record,
-                                     const QString& text);
+    // Runs `record` behind the modal progress, at `timing`; the result says how the run ended. Nothing
+    // runs (and the user is told why) when the link is down or another scene is running.
+    static SceneRunner::End RunScene(const PageContext& ctx, QWidget* parent, const SceneRecord& record,
+                                     const QString& text, const SceneRunner::Timing& timing = {});
     // The dialog of the run in progress, or null.
     static CSceneRunDlg* Current();
-    static void SetTimingForTests(const SceneRunner::Timing& timing);
 
     CSceneRunDlg(SceneRunner& runner, const QString& text, QWidget* parent);
     ~CSceneRunDlg() override;

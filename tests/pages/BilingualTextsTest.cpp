@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/input/DialogEfx.h"
 #include "widgets/DelayPanel.h"
@@ -270,7 +270,7 @@ protected:
             Add(&study, QStringLiteral("remote study"));
         }
         {
-            CRemoteLearnDlg learn(app->Session(), nullptr);
+            CRemoteLearnDlg learn(app->Context(), nullptr);
             learn.RefreshFromStore();
             Add(&learn, QStringLiteral("plug remote learning"));
         }
@@ -286,7 +286,7 @@ protected:
 TEST_F(BilingualTextsTest, EnglishShowsNoChineseAnywhere) {
     StartApp();
     app->ToggleLanguage(); // as the user switches: the open window relabels, later windows open in English
-    ASSERT_EQ(languageIndex, kLanguageEnglish);
+    ASSERT_EQ(UiLanguageIndex(), kLanguageEnglish);
     WalkEverything();
     ASSERT_GT(seen.size(), 500u);
     for (const ShownText& s : seen) {
@@ -298,7 +298,7 @@ TEST_F(BilingualTextsTest, EnglishShowsNoChineseAnywhere) {
 
 TEST_F(BilingualTextsTest, ChineseShowsNoEnglishWordWhereAChineseTextExists) {
     StartApp();
-    ASSERT_EQ(languageIndex, kLanguageChinese);
+    ASSERT_EQ(UiLanguageIndex(), kLanguageChinese);
     WalkEverything();
     ASSERT_GT(seen.size(), 500u);
     for (const ShownText& s : seen) {

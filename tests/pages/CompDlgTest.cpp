@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/output/CompDlg.h"
 #include "widgets/CompressPanelPlus.h"
@@ -135,13 +135,6 @@ protected:
         StartApp();
     }
 
-    CCompDlg* Open() {
-        View()->SwitchToPage(PageKind::Comp);
-        auto* page = qobject_cast<CCompDlg*>(View()->CurrentPage());
-        EXPECT_NE(page, nullptr);
-        return page;
-    }
-
     void SetChannel(int ch, float threshold, float ratio, float attack, float release, int off) {
         Store().Set(fields::outCompThreshold, ch, threshold);
         Store().Set(fields::outCompRatio, ch, ratio);
@@ -156,7 +149,7 @@ protected:
 
 // The start-up store holds ratio 0: the slider, its box and the graph work with 1:1.
 TEST_F(CompPageTest, TheStartUpStoreShowsOneToOneAndAFiniteCurve) {
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     ASSERT_FLOAT_EQ(Store().Get(fields::outCompRatio, 0), 0.0f);
     EXPECT_EQ(Pos(d, kRatioId), 10);
     EXPECT_EQ(Box(d, kRatioId), QStringLiteral("1.0:1"));
@@ -175,7 +168,7 @@ TEST_F(CompPageTest, TheStartUpStoreShowsOneToOneAndAFiniteCurve) {
 
 TEST_F(CompPageTest, TheWheelMovesTheFocusedSliderOnlyWithThePointerOverIt) {
     Store().Set(fields::outCompAttack, 0, 50.0f);
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     CXBmpSlider* slider = d->Slider(kAttackId);
     slider->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return slider->hasFocus(); }, 1000));
@@ -196,7 +189,7 @@ TEST_F(CompPageTest, TheWheelMovesTheFocusedSliderOnlyWithThePointerOverIt) {
 // The boxes looked editable but never took the focus: Ctrl+A typed there lowered the music.
 TEST_F(CompPageTest, AValueTypedIntoABoxIsAppliedWithinTheSlidersRangeAndKeysStayInTheBox) {
     SetChannel(0, -10.0f, 2.0f, 10.0f, 200.0f, 0);
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     QLineEdit* release = d->ValueBox(kReleaseId);
     QTest::mouseClick(release, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return release->hasFocus(); }, 1000));
@@ -228,7 +221,7 @@ TEST_F(CompPageTest, AValueTypedIntoABoxIsAppliedWithinTheSlidersRangeAndKeysSta
 TEST_F(CompPageTest, TheChannelSelectorShowsThatChannelsValues) {
     SetChannel(3, -20.0f, 4.0f, 10.0f, 50.0f, 1);
     SetChannel(0, -5.0f, 2.0f, 30.0f, 300.0f, 0);
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     EXPECT_EQ(Pos(d, kThresholdId), -5);
     ChooseChannel(d, 3);
     EXPECT_EQ(d->OutputChannel(), 3);
@@ -252,7 +245,7 @@ TEST_F(CompPageTest, TheChannelSelectorShowsThatChannelsValues) {
 // stood are undefined and put the sliders anywhere.
 TEST_F(CompPageTest, StoredFloatsReachTheSlidersClampedAndRounded) {
     SetChannel(0, -1e30f, 1.3f, kNaN, kInf, 0);
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     EXPECT_EQ(Pos(d, kRatioId), 13);
     EXPECT_EQ(Box(d, kRatioId), QStringLiteral("1.3:1"));
     EXPECT_EQ(Pos(d, kThresholdId), -60);
@@ -270,7 +263,7 @@ TEST_F(CompPageTest, StoredFloatsReachTheSlidersClampedAndRounded) {
 }
 
 TEST_F(CompPageTest, RelabelsInBothLanguagesAndHighlightsItsTab) {
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     auto label = [d](int id) {
         for (QWidget* w : d->findChildren<QWidget*>()) {
             if (CtrlId(w) == id)
@@ -308,10 +301,10 @@ TEST_F(CompPageTest, RelabelsInBothLanguagesAndHighlightsItsTab) {
 }
 
 TEST_F(CompPageTest, TabButtonsOpenTheSiblingPages) {
-    CCompDlg* d = Open();
+    CCompDlg* d = OpenPage<CCompDlg>(PageKind::Comp);
     QTest::mouseClick(d->TabButton(1074), Qt::LeftButton);
     EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Delay);
-    d = Open();
+    d = OpenPage<CCompDlg>(PageKind::Comp);
     QTest::mouseClick(d->TabButton(1077), Qt::LeftButton);
     ASSERT_EQ(View()->CurrentPage()->Kind(), PageKind::Output);
     EXPECT_EQ(View()->CurrentPage()->OutputChannel(), 5);

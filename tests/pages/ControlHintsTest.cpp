@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/EqFitDlg.h"
 #include "editors/EqSection.h"
@@ -75,7 +75,7 @@ QString Describe(const QWidget* w) {
 // not in the current language (English without any Chinese character, Chinese with some).
 QStringList Unhinted(const QWidget* root, const QString& where) {
     QStringList faults;
-    const bool english = languageIndex == kLanguageEnglish;
+    const bool english = UiLanguageIndex() == kLanguageEnglish;
     for (const QWidget* w : root->findChildren<QWidget*>()) {
         if (!Interactive(w) && !Drawn(w))
             continue;
@@ -174,7 +174,7 @@ protected:
         faults << Unhinted(&about, QStringLiteral("about"));
         CRemoteStudyDlg study(app->Session(), CRemoteDlg::LearnPrompt(5));
         faults << Unhinted(&study, QStringLiteral("remote study"));
-        CRemoteLearnDlg learn(app->Session(), nullptr);
+        CRemoteLearnDlg learn(app->Context(), nullptr);
         learn.RefreshFromStore();
         faults << Unhinted(&learn, QStringLiteral("remote learn"));
         return faults;

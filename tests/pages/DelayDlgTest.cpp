@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/output/DelayDlg.h"
 #include "widgets/DelayPanel.h"
@@ -78,13 +78,6 @@ protected:
         PagesTest::SetUp();
         StartApp();
     }
-
-    CDelayDlg* Open() {
-        View()->SwitchToPage(PageKind::Delay);
-        auto* page = qobject_cast<CDelayDlg*>(View()->CurrentPage());
-        EXPECT_NE(page, nullptr);
-        return page;
-    }
 };
 
 TEST_F(DelayPageTest, OpensWithEveryRowAsTheStoreHoldsIt) {
@@ -96,7 +89,7 @@ TEST_F(DelayPageTest, OpensWithEveryRowAsTheStoreHoldsIt) {
     Store().Set(fields::outDelayMode, 5, 1);
     SetSplitFrequency(Store(), 6, 3000);
     SetSplitFrequency(Store(), 7, 777); // no pair starts there: index 0
-    CDelayDlg* page = Open();
+    CDelayDlg* page = OpenPage<CDelayDlg>(PageKind::Delay);
 
     EXPECT_EQ(page->DelayEdit(0)->text(), QStringLiteral("12.3ms"));
     EXPECT_EQ(page->UpDownPos(0), 123);
@@ -132,7 +125,7 @@ TEST_F(DelayPageTest, OpensWithEveryRowAsTheStoreHoldsIt) {
 }
 
 TEST_F(DelayPageTest, KeepsEveryTabOfTheOutputAreaAndItsOwnTabDoesNothing) {
-    CDelayDlg* page = Open();
+    CDelayDlg* page = OpenPage<CDelayDlg>(PageKind::Delay);
     for (int id : {1069, 1072, 1070, 1071, 1076, 1077, 1078, 1079, 1073, 1074, 1075})
         EXPECT_NE(FindById<CGdipButton>(page, id), nullptr) << id;
     QTest::mouseClick(FindById<CGdipButton>(page, 1074), Qt::LeftButton);
@@ -144,7 +137,7 @@ TEST_F(DelayPageTest, KeepsEveryTabOfTheOutputAreaAndItsOwnTabDoesNothing) {
 }
 
 TEST_F(DelayPageTest, RelabelsFromTheTablesInBothLanguages) {
-    CDelayDlg* page = Open();
+    CDelayDlg* page = OpenPage<CDelayDlg>(PageKind::Delay);
     EXPECT_EQ(page->HighFreq(0)->text(), QString::fromUtf8("高频延时"));
     EXPECT_EQ(page->OnOff(7)->text(), QString::fromUtf8("开关"));
     EXPECT_EQ(FindById<QLabel>(page, 1136)->text(), QString::fromUtf8("通道8"));
@@ -159,7 +152,7 @@ TEST_F(DelayPageTest, RelabelsFromTheTablesInBothLanguages) {
 TEST_F(DelayPageTest, WheelAndArrowKeysStepTheFocusedDelay) {
     Store().Set(fields::outDelayMs, 5, 10.0f);
     Store().Set(fields::outDelayMs, 4, 10.0f);
-    CDelayDlg* page = Open();
+    CDelayDlg* page = OpenPage<CDelayDlg>(PageKind::Delay);
     page->DelayEdit(5)->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->DelayEdit(5)->hasFocus(); }, 1000));
     const auto turn = [](QWidget* receiver, QPointF at) {

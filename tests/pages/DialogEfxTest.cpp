@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/EqSection.h"
 #include "editors/input/DialogEfx.h"
@@ -83,12 +83,7 @@ protected:
         StartApp();
     }
 
-    CDialogEfx* Open(int kind) {
-        View()->SwitchToPage(PageKind::Efx, kind);
-        CDialogEfx* page = EfxPage(View());
-        EXPECT_NE(page, nullptr);
-        return page;
-    }
+    CDialogEfx* Open(int kind) { return OpenPage<CDialogEfx>(PageKind::Efx, kind); }
 };
 
 TEST_F(DialogEfxTest, EchoBOfChannelBShowsBandsSevenToThirteenOfTheEchoBankUnderItsOwnTitle) {
@@ -197,10 +192,9 @@ protected:
         StartConnected();
     }
 
+    // The effects page of `kind`, with what opening it sent forgotten.
     CDialogEfx* Open(int kind) {
-        View()->SwitchToPage(PageKind::Efx, kind);
-        CDialogEfx* page = EfxPage(View());
-        EXPECT_NE(page, nullptr);
+        CDialogEfx* page = OpenPage<CDialogEfx>(PageKind::Efx, kind);
         host->ClearReceived();
         return page;
     }

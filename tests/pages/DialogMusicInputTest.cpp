@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/input/DialogMusicInput.h"
 #include "widgets/XBmpSlider.h"

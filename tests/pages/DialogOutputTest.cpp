@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/EqSection.h"
 #include "widgets/ControlId.h"
@@ -48,11 +48,15 @@ constexpr int kDelayId = 1019;
 struct LinkQuestions {
     int answer = 0;
     std::vector<QStringList> asked;
-    void Install() {
-        CDialogOutput::SetLinkQuestionHook([this](const QString& text, const QString& first, const QString& second) {
-            asked.push_back({text, first, second});
-            return answer;
-        });
+    // Makes this the asker of `page`.
+    CDialogOutput* Answer(CDialogOutput* page) {
+        if (page) {
+            page->SetLinkQuestion([this](const QString& text, const QString& first, const QString& second) {
+                asked.push_back({text, first, second});
+                return answer;
+            });
+        }
+        return page;
     }
 };
 
@@ -60,24 +64,15 @@ class OutputPageTest : public PagesTest {
 protected:
     void SetUp() override {
         PagesTest::SetUp();
-        questions.Install();
         StartApp();
     }
-    void TearDown() override {
-        CDialogOutput::SetLinkQuestionHook({});
-        PagesTest::TearDown();
-    }
 
-    CDialogOutput* Open(int channel) {
-        View()->SwitchToPage(PageKind::Output, channel);
-        auto* page = qobject_cast<CDialogOutput*>(View()->CurrentPage());
-        EXPECT_NE(page, nullptr);
-        return page;
-    }
+    // The output page of `channel`, its link question answered by `questions`.
+    CDialogOutput* Open(int channel) { return questions.Answer(OpenPage<CDialogOutput>(PageKind::Output, channel)); }
 
     // Unlinks every pair, as stored options with all three bytes cleared would.
     void UnlinkAll() {
-        app->qtOption = QByteArray(8, '\0');
+        app->Settings().SetQtOption(QByteArray(8, '\0'));
         if (View()->CurrentPage())
             View()->CurrentPage()->RefreshFromStore();
     }
@@ -134,7 +129,7 @@ TEST_F(OutputPageTest, LinkingIdenticalChannelsAsksNothingAndStoresTheOption) {
     QTest::mouseClick(page->LinkBox(1), Qt::LeftButton);
     EXPECT_TRUE(questions.asked.empty());
     EXPECT_TRUE(page->LinkBox(1)->isChecked());
-    EXPECT_EQ(app->qtOption[1], 1);
+    EXPECT_EQ(app->Settings().QtOption()[1], 1);
     EXPECT_EQ(app->Settings().QtOption()[1], 1);
     EXPECT_EQ(page->ApplySet(), (std::vector<int>{2, 3}));
     EXPECT_EQ(page->Eq()->ApplyIdentities(), (std::vector<int>{eqid::FirstOutput + 2, eqid::FirstOutput + 3}));
@@ -186,10 +181,9 @@ TEST_F(OutputPageTest, TheLinkQuestionNamesThePairAndItsAnswerChoosesTheModel) {
 }
 
 TEST_F(OutputPageTest, ARealLinkQuestionClosedWithCancelLeavesThePairUnlinked) {
-    CDialogOutput::SetLinkQuestionHook({});
     UnlinkAll();
     Store().Set(fields::outMixDirect, 0, 5);
-    CDialogOutput* page = Open(0);
+    CDialogOutput* page = OpenPage<CDialogOutput>(PageKind::Output, 0); // the question box itself asks
     QString seen;
     QTimer::singleShot(50, [&] {
         if (QWidget* box = QApplication::activeModalWidget()) {
@@ -362,19 +356,10 @@ TEST_F(OutputPageTest, ChannelButtonsSwitchTheChannelAndTheOtherButtonsOpenTheir
 
 class OutputWireTest : public PagesSimTest {
 protected:
-    void SetUp() override {
-        PagesSimTest::SetUp();
-        questions.Install();
-    }
-    void TearDown() override {
-        CDialogOutput::SetLinkQuestionHook({});
-        PagesSimTest::TearDown();
-    }
+    void SetUp() override { PagesSimTest::SetUp(); }
     CDialogOutput* OpenConnected(int channel) {
         StartConnected();
-        View()->SwitchToPage(PageKind::Output, channel);
-        auto* page = qobject_cast<CDialogOutput*>(View()->CurrentPage());
-        EXPECT_NE(page, nullptr);
+        CDialogOutput* page = questions.Answer(OpenPage<CDialogOutput>(PageKind::Output, channel));
         WaitForLinkIdle();
         host->ClearReceived();
         return page;
@@ -413,7 +398,7 @@ TEST_F(OutputWireTest, TheCompressorRecordKeepsTheStoredValuesItDidNotMove) {
 // Only what differs goes to the other channel; the split pair always does.
 TEST_F(OutputWireTest, LinkingSendsOnlyTheDifferencesAndTheSplit) {
     CDialogOutput* page = OpenConnected(2);
-    app->qtOption = QByteArray(8, '\0');
+    app->Settings().SetQtOption(QByteArray(8, '\0'));
     Store().Set(fields::outMixDirect, 2, 55);
     EqBand band = Store().GetEqPathBand(eqid::FirstOutput + 2, 3);
     band.gainDb = 4.5f;
@@ -561,7 +546,7 @@ protected:
     CDialogOutput* Place(QWidget& holder, QSize size) {
         auto* layout = new QVBoxLayout(&holder);
         layout->setContentsMargins(0, 0, 0, 0);
-        auto* page = new CDialogOutput(*app, &holder);
+        auto* page = new CDialogOutput(app->Context(), &holder);
         layout->addWidget(page);
         holder.setAttribute(Qt::WA_DontShowOnScreen);
         holder.resize(size);

@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "model/RemoteFile.h"
 #include "smarthome/RemoteDlg.h"

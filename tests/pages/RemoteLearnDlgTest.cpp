@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "model/PlugKeyFile.h"
 #include "model/SmartHomeTables.h"
@@ -43,7 +43,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home.Path() / ".config").string()));
         ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString(),
                   (home.Path() / "Documents").string());
-        CWaitDlg::SetTimeoutForTests(4000);
+        dialogTimeouts.waitMs = dialogTimeouts.waitRestartMs = 4000;
     }
 
     void TearDown() override {
@@ -68,7 +68,7 @@ protected:
         tables.SetPlug(kPlug, MakePlugRecord(kPlugTypeSwitch, u"IR plug"));
         tables.SetNodePresent(9, true);
         tables.SetPlug(9, MakePlugRecord(kPlugTypeDimmer, u"Lamp"));
-        page = std::make_unique<CRemoteLearnDlg>(app->Session(), nullptr);
+        page = std::make_unique<CRemoteLearnDlg>(app->Context(), nullptr);
         page->resize(620, 420);
         page->show();
         page->RefreshFromStore();

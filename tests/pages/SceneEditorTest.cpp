@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "link/ZWaveFrames.h"
 #include "model/SmartHomeTables.h"
@@ -7,12 +7,12 @@
 #include "model/PlugKeyFile.h"
 #include "smarthome/PlugKeyFolder.h"
 #include "smarthome/SceneRunDlg.h"
+#include "support/TemporaryDocuments.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -40,11 +40,6 @@ protected:
         PagesSimTest::SetUp();
         StartConnected();
         app->Session().Link().Replies().SetZWaveAckPause(0ms);
-    }
-
-    void TearDown() override {
-        CSceneRunDlg::SetTimingForTests(SceneRunner::Timing{});
-        PagesSimTest::TearDown();
     }
 
     SmartHomeTables& Tables() { return app->Session().Link().SmartHome(); }
@@ -152,7 +147,7 @@ TEST_F(SceneEditorTest, ASavedSceneSaysSoBesideTheButtonForAMoment) {
     EXPECT_EQ(page->SavedNote()->text(), QString::fromUtf8("已保存"));
     EXPECT_TRUE(PumpUntil([&] { return !page->SavedNote()->isVisible(); }, CDialogZwaveRemoter::kSavedNoteMs + 1000));
 
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     ASSERT_TRUE(page->Save());
     EXPECT_EQ(page->SavedNote()->text(), QStringLiteral("Saved"));
     // A refused save takes the earlier note away rather than leave it standing.
@@ -221,14 +216,13 @@ TEST_F(SceneEditorTest, CommandsTheEditorDoesNotMakeAreListedAndTakeTheirRoom) {
 }
 
 TEST_F(SceneEditorTest, ThePlugsKeyListMakesItsDefaultKeyFile) {
-    QTemporaryDir documents;
-    SetDocumentsFolderForTests(documents.path().toStdString());
+    std::optional<TemporaryDocuments> documents(std::in_place);
     CDialogZwaveRemoter* page = OpenScenes();
     page->PlugCombo()->setCurrentIndex(page->PlugCombo()->findData(6));
     page->PlugCombo()->setCurrentIndex(page->PlugCombo()->findData(5));
     std::vector<PlugKey> keys;
     const KeyFileResult read = ReadKeyFile(PlugKeyFolder(), 5, keys);
-    SetDocumentsFolderForTests({});
+    documents.reset();
     ASSERT_TRUE(read.ok());
     ASSERT_EQ(keys.size(), static_cast<size_t>(kPlugKeyCount));
     EXPECT_EQ(keys.back().name, "Key32");
@@ -243,13 +237,13 @@ TEST_F(SceneEditorTest, ARunSendsItsCommandsInOrderSkipsAbsentPlugsAndEnds) {
     timing.poll = 5ms;
     timing.polls = 20;
     timing.second = 50ms;
-    CSceneRunDlg::SetTimingForTests(timing);
     CDialogZwaveRemoter* page = OpenScenes();
     // The first slot is empty: the list and the run both go on past it.
     Tables().SetScene(0, MakeScene({{0, 0}, {254, 1}, {5, 99}, {240, 2}, {9, 40}, {6, 0x80}}));
     page->SelectScene(0);
     EXPECT_EQ(page->Rows().size(), 5u);
-    const SceneRunner::End end = CSceneRunDlg::RunScene(*app, page, Tables().Scene(0), QStringLiteral("run"));
+    const SceneRunner::End end =
+        CSceneRunDlg::RunScene(app->Context(), page, Tables().Scene(0), QStringLiteral("run"), timing);
     EXPECT_EQ(end, SceneRunner::End::Finished);
     EXPECT_EQ(CSceneRunDlg::Current(), nullptr);
     EXPECT_TRUE(HostReceived({0x09, 0x00, 0x04, 0x21}));
@@ -265,7 +259,6 @@ TEST_F(SceneEditorTest, AnotherPlugsReportDoesNotConfirmTheCommandARunWaitsFor) 
     timing.poll = 5ms;
     timing.polls = 80; // 400 ms for a command nobody confirms
     timing.between = 5ms;
-    CSceneRunDlg::SetTimingForTests(timing);
     CDialogZwaveRemoter* page = OpenScenes();
     // The module's plug 2 never answers; plug 3 does, and reports a value of its own meanwhile.
     model->SetNodeDead(2, true);
@@ -289,7 +282,7 @@ TEST_F(SceneEditorTest, AnotherPlugsReportDoesNotConfirmTheCommandARunWaitsFor) 
     });
     probe.start(5);
     const SceneRunner::End end =
-        CSceneRunDlg::RunScene(*app, page, MakeScene({{2, 99}, {3, 99}}), QStringLiteral("run"));
+        CSceneRunDlg::RunScene(app->Context(), page, MakeScene({{2, 99}, {3, 99}}), QStringLiteral("run"), timing);
     probe.stop();
     EXPECT_EQ(end, SceneRunner::End::Finished);
     ASSERT_TRUE(reported);
@@ -310,14 +303,14 @@ TEST_F(SceneEditorTest, ALongSceneRunsBeyondTheSyncLimitUntilCancelledAndOnlyOne
         CSceneRunDlg* run = CSceneRunDlg::Current();
         if (!run || cancelled)
             return;
-        second = CSceneRunDlg::RunScene(*app, page, record, QStringLiteral("again"));
+        second = CSceneRunDlg::RunScene(app->Context(), page, record, QStringLiteral("again"));
         cancelled = true;
         run->CancelButton()->click();
     });
     probe.start(50);
     QElapsedTimer clock;
     clock.start();
-    const SceneRunner::End end = CSceneRunDlg::RunScene(*app, page, record, QStringLiteral("long"));
+    const SceneRunner::End end = CSceneRunDlg::RunScene(app->Context(), page, record, QStringLiteral("long"));
     EXPECT_EQ(end, SceneRunner::End::Cancelled);
     EXPECT_EQ(second, SceneRunner::End::Cancelled);
     EXPECT_LT(clock.elapsed(), 3000);
@@ -329,7 +322,7 @@ TEST_F(SceneEditorTest, ARunStopsWhenTheLinkGoes) {
     CDialogZwaveRemoter* page = OpenScenes();
     QTimer::singleShot(150, [&] { app->Session().CloseLink(); });
     const SceneRunner::End end =
-        CSceneRunDlg::RunScene(*app, page, MakeScene({{240, 100}, {5, 99}}), QStringLiteral("long"));
+        CSceneRunDlg::RunScene(app->Context(), page, MakeScene({{240, 100}, {5, 99}}), QStringLiteral("long"));
     EXPECT_EQ(end, SceneRunner::End::LinkLost);
     EXPECT_FALSE(SceneRunner::AnyRunning());
 }

@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "link/Synchronizer.h"
 #include "link/ZWaveFrames.h"
@@ -9,11 +9,11 @@
 #include "smarthome/DlgZwaveList.h"
 #include "smarthome/DlgZwaveSwitch.h"
 #include "smarthome/PlugKeyFolder.h"
+#include "support/TemporaryDocuments.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,13 +39,8 @@ const std::vector<uint8_t> kNode5On{0x01, 0x0A, 0x00, 0x13, 0x05, 0x03, 0x20, 0x
 
 // Key files under a documents folder of the test's own, for as long as it lives.
 struct KeyFolder {
-    KeyFolder() {
-        SetDocumentsFolderForTests(documents.path().toStdString());
-        path = documents.path() + QStringLiteral("/kvo/Plug");
-        QDir().mkpath(path);
-    }
-    ~KeyFolder() { SetDocumentsFolderForTests({}); }
-    QTemporaryDir documents;
+    KeyFolder() : path(documents.Path() + QStringLiteral("/kvo/Plug")) { QDir().mkpath(path); }
+    TemporaryDocuments documents;
     QString path;
 };
 
@@ -53,9 +48,22 @@ class SmartPlugTest : public PagesSimTest {
 protected:
     void SetUp() override {
         PagesSimTest::SetUp();
-        CWaitDlg::SetTimeoutForTests(6000);
+        dialogTimeouts.waitMs = dialogTimeouts.waitRestartMs = 6000;
+        Connect();
+    }
+
+    void Connect() {
         StartConnected();
         app->Session().Link().Replies().SetZWaveAckPause(0ms);
+    }
+
+    // The editor and the processor again, with wait dialogs that give up after `waitMs`.
+    void RestartWithWaitTimeout(int waitMs) {
+        app->Session().Shutdown();
+        app.reset();
+        host->Stop();
+        dialogTimeouts.waitMs = dialogTimeouts.waitRestartMs = waitMs;
+        Connect();
     }
 
     SmartHomeTables& Tables() { return app->Session().Link().SmartHome(); }
@@ -204,12 +212,11 @@ TEST_F(SmartPlugTest, AbortingDuringTheInclusionStopsTheInclusionNotTheExclusion
 }
 
 TEST_F(SmartPlugTest, AnAddThatTimesOutBeforeTheFirstPressNamesNoLatePlug) {
+    RestartWithWaitTimeout(200);
     CDialogHomeTheater* window = OpenWindow();
-    CWaitDlg::SetTimeoutForTests(200);
     QTimer::singleShot(0, window, [window] { window->StartAddPlug(kPlugTypeSwitch, QStringLiteral("lamp")); });
     EXPECT_TRUE(HostReceived(kAbortExclusion, 3000));
     EXPECT_TRUE(PumpUntil([&] { return app->WaitDialog() == nullptr; }, 2000));
-    CWaitDlg::SetTimeoutForTests(6000);
     Module(zwave::AddNode, {0x01, 0x05, 0x0A});
     EXPECT_EQ(PlugRecordName(Tables().Plug(10)), u"");
 }

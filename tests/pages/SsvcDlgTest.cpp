@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/output/SSVCDlg.h"
 #include "widgets/SSVolumePanel.h"
@@ -41,13 +41,6 @@ protected:
         StartApp();
     }
 
-    CSSVCDlg* Open() {
-        View()->SwitchToPage(PageKind::Ssvc);
-        auto* page = qobject_cast<CSSVCDlg*>(View()->CurrentPage());
-        EXPECT_NE(page, nullptr);
-        return page;
-    }
-
     void SetRoles(std::initializer_list<int> roles) {
         int k = 0;
         for (int role : roles)
@@ -71,7 +64,7 @@ TEST(SsvcRoomRecord, ZeroPacksWithTheSignBitAndMinusOneAsEightyA) {
 TEST_F(SsvcPageTest, MovingTheListenerGivesEverySpeakerItsGainOnTheFirstChannelWithItsRole) {
     // Two channels play SUB (4): only the lower one gets its gain.
     SetRoles({0, 1, 2, 3, 4, 5, 4, 7});
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     // Listener onto the SUB point (0, -1): SUB +3 dB, L (-1, 1) and R (1, 1) at sqrt 5.
     Type(d->CoordField(0, true), QStringLiteral("-1"));
     EXPECT_EQ(d->CoordField(0, true)->text(), QStringLiteral("-1.0m"));
@@ -90,7 +83,7 @@ TEST_F(SsvcPageTest, MovingTheListenerGivesEverySpeakerItsGainOnTheFirstChannelW
 }
 
 TEST_F(SsvcPageTest, ResetGivesEightZeroGainsAndTheDefaultRecord) {
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     Type(d->CoordField(0, false), QStringLiteral("1.5"));
     d->RoomSizeField(false)->setText(QStringLiteral("6"));
     d->ModifyButton()->click();
@@ -111,7 +104,7 @@ TEST_F(SsvcPageTest, TheStoredRoomSizeIsHeldToOneToTenMetres) {
     bytes[0] = 0;
     bytes[1] = 30;
     Store().SetRoomRecordBytes(bytes);
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     EXPECT_EQ(d->Drawing()->RoomWidth(), 1);
     EXPECT_EQ(d->Drawing()->RoomLength(), 10);
     EXPECT_EQ(d->RoomSizeField(false)->text(), QStringLiteral("1m"));
@@ -133,14 +126,14 @@ TEST_F(SsvcPageTest, TheStoredRoomSizeIsHeldToOneToTenMetres) {
 TEST_F(SsvcPageTest, PositionsReachTheSpinsRounded) {
     Store().SetRoomSpeaker(0, {-0.7f, 0.3f});
     Store().PackRoomFromFloats();
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     EXPECT_EQ(d->CoordSpin(1, false)->value(), -7);
     EXPECT_EQ(d->CoordSpin(1, true)->value(), 3);
     EXPECT_EQ(d->CoordField(1, false)->text(), QStringLiteral("-0.7m"));
 }
 
 TEST_F(SsvcPageTest, ShrinkingTheRoomLeavesPointsWhereTheyAre) {
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     d->RoomSizeField(false)->setText(QStringLiteral("6"));
     d->ModifyButton()->click();
     Type(d->CoordField(3, false), QStringLiteral("2.8"));
@@ -157,7 +150,7 @@ TEST_F(SsvcPageTest, RoleTextsAndTheWideSixthSlider) {
     Store().Set(fields::outRole, 2, 9);
     Store().Set(fields::outSurroundVolume, 5, 450);
     Store().Set(fields::outSurroundVolume, 0, 450);
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     EXPECT_EQ(d->RoleText(5)->text(), Tr2("(中置)", "(CH-CEN)"));
     EXPECT_TRUE(d->RoleText(2)->text().isEmpty()); // no speaker has role 9
     EXPECT_EQ(d->Slider(5)->GetSliderMax(), 500);
@@ -168,14 +161,14 @@ TEST_F(SsvcPageTest, RoleTextsAndTheWideSixthSlider) {
 }
 
 TEST_F(SsvcPageTest, TheLocateMarkSurvivesAPageSwitch) {
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     d->LocateBox(2)->click();
     d->LocateBox(6)->click();
     EXPECT_FALSE(d->LocateBox(2)->isChecked());
     EXPECT_TRUE(d->LocateBox(6)->isChecked());
-    EXPECT_EQ(app->locateChannel, 7);
+    EXPECT_EQ(app->View()->LocateChannel(), 7);
     View()->SwitchToPage(PageKind::Comp);
-    d = Open();
+    d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     EXPECT_TRUE(d->LocateBox(6)->isChecked());
     for (int k : {0, 1, 2, 3, 4, 5, 7})
         EXPECT_FALSE(d->LocateBox(k)->isChecked()) << k;
@@ -185,20 +178,20 @@ TEST_F(SsvcPageTest, TheLocateMarkSurvivesAPageSwitch) {
 TEST_F(SsvcPageTest, LocatingAChannelWithoutASpeakerRoleLeavesItsBoxUnticked) {
     SetRoles({0, 1, 9, 3, 4, 5, 6, 7});
     Store().Set(fields::outRole, 4, -1);
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     d->LocateBox(1)->click();
     ASSERT_TRUE(d->LocateBox(1)->isChecked());
     for (int k : {2, 4}) {
         d->LocateBox(k)->click();
         EXPECT_FALSE(d->LocateBox(k)->isChecked()) << k;
         EXPECT_FALSE(d->LocateBox(1)->isChecked()) << k; // the speaker located before is told to stop
-        EXPECT_EQ(app->locateChannel, 0) << k;
+        EXPECT_EQ(app->View()->LocateChannel(), 0) << k;
     }
 }
 
 TEST_F(SsvcPageTest, DraggingTheListenerMovesItsFieldsAndGains) {
     SetRoles({0, 1, 2, 3, 4, 5, 6, 7});
-    CSSVCDlg* d = Open();
+    CSSVCDlg* d = OpenPage<CSSVCDlg>(PageKind::Ssvc);
     CSSVolumePanel* panel = d->Drawing();
     panel->resize(460, 460); // 400 x 400 inner area: 100 pixels a metre
     const QPoint from = panel->ToScreen(Listener(Store())).toPoint();

@@ -1,4 +1,4 @@
-#include "PagesFixture.h"
+#include "support/PagesFixture.h"
 
 #include "editors/EqSection.h"
 #include "editors/input/DialogMusic.h"

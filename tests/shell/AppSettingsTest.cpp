@@ -49,7 +49,7 @@ TEST_F(AppSettingsTest, RecentFilesKeepTenMostRecentFirstWithoutDuplicates) {
 TEST_F(AppSettingsTest, StartUpWritesTheLookAndReExtractsADeletedHelpFile) {
     StartApp();
     EXPECT_EQ(app->Settings().ApplicationLook(), 215);
-    const QString help = app->helpFilePath;
+    const QString help = app->HelpFilePath();
     ASSERT_TRUE(help.endsWith(QStringLiteral("/Farol/Plug.html")));
     ASSERT_TRUE(QFileInfo::exists(help));
     ASSERT_TRUE(QFile::remove(help));
@@ -61,10 +61,9 @@ TEST_F(AppSettingsTest, StartUpWritesTheLookAndReExtractsADeletedHelpFile) {
     EXPECT_TRUE(file.readAll().contains("<html"));
 }
 
-TEST_F(AppSettingsTest, TheMainWindowCarriesItsCaptionAndInstanceMark) {
+TEST_F(AppSettingsTest, TheMainWindowCarriesItsCaption) {
     StartApp();
     EXPECT_EQ(Frame()->windowTitle(), QStringLiteral("Orvex ") + QStringLiteral(ORVEX_VERSION));
-    EXPECT_EQ(Frame()->property(CMainFrame::kInstanceProperty).toInt(), 1);
 }
 
 TEST_F(AppSettingsTest, FileDialogsOpenInTheFolderLastUsed) {

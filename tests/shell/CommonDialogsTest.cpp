@@ -47,7 +47,9 @@ TEST_F(CommonDialogsTest, InfoBoxCloseButtonEndsItAtOnce) {
 }
 
 TEST_F(CommonDialogsTest, SyncDialogThatIsNotEndedTimesOutWithTheErrorBox) {
-    CSynDlg::SetTimeoutForTests(300);
+    app.reset();
+    dialogTimeouts.syncMs = 300;
+    StartApp();
     QElapsedTimer clock;
     clock.start();
     app->ShowSyncDialog(QString()); // modal: returns when it times out
@@ -59,7 +61,9 @@ TEST_F(CommonDialogsTest, SyncDialogThatIsNotEndedTimesOutWithTheErrorBox) {
 }
 
 TEST_F(CommonDialogsTest, SyncDialogEndedFromOutsideClosesSilently) {
-    CSynDlg::SetTimeoutForTests(60000);
+    app.reset();
+    dialogTimeouts.syncMs = 60000;
+    StartApp();
     QString shownText;
     QTimer::singleShot(0, [&] {
         ASSERT_NE(app->SyncDialog(), nullptr);
@@ -74,8 +78,8 @@ TEST_F(CommonDialogsTest, SyncDialogEndedFromOutsideClosesSilently) {
 
 TEST_F(CommonDialogsTest, SyncDialogProductionTimeoutIsThirtySeconds) {
     EXPECT_EQ(CSynDlg::kProductionTimeoutMs, 30000);
-    CSynDlg::SetTimeoutForTests(0);
-    EXPECT_EQ(CSynDlg::TimeoutMs(), 30000);
+    EXPECT_EQ(COrvexv13App::Options{}.dialogTimeouts.syncMs, 30000);
+    EXPECT_EQ(CSynDlg().TimeoutMs(), 30000);
 }
 
 TEST_F(CommonDialogsTest, WaitDialogEscapeAbortsItsOperationOnce) {
@@ -91,7 +95,9 @@ TEST_F(CommonDialogsTest, WaitDialogEscapeAbortsItsOperationOnce) {
 }
 
 TEST_F(CommonDialogsTest, WaitDialogTimeoutAbortsAndSays) {
-    CWaitDlg::SetTimeoutForTests(250);
+    app.reset();
+    dialogTimeouts.waitMs = 250;
+    StartApp();
     int aborts = 0;
     QTimer::singleShot(0, [&] {
         ASSERT_NE(app->WaitDialog(), nullptr);
@@ -123,7 +129,7 @@ TEST_F(CommonDialogsTest, ThreeChoiceBoxReturnsOneTwoOrZero) {
         QTimer::singleShot(0, [&box, id] { FindCtrl<QPushButton>(&box, id)->click(); });
         EXPECT_EQ(box.exec(), expected);
     }
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     LoadEmbeddedLabelTable(kLanguageEnglish);
     CDlgMsgBox box(QStringLiteral("which?"), QStringLiteral("A"), QStringLiteral("B"));
     EXPECT_EQ(FindCtrl<QPushButton>(&box, CDlgMsgBox::kCancelId)->text(), QStringLiteral("Cancel"));

@@ -43,7 +43,7 @@ TEST_F(ConnectTest, FailedConnectShowsTheErrorNumberWithItsReasonAndKeepsTheStor
     EXPECT_EQ(app->Settings().IpPort(), 4444);
     EXPECT_FALSE(app->Session().IsConnected());
 
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     ConnectTo(closed);
     EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error 111 (Connection refused)"));
 }
@@ -54,7 +54,7 @@ TEST_F(ConnectTest, AConnectBlockedWithErrorOneIsAFailure) {
     StartApp();
     app->Settings().SetIpAddr(QStringLiteral("127.0.0.9"));
     app->Session().Link().Tcp().SetConnectGate([](const std::string&, uint16_t) { return EPERM; });
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     EXPECT_FALSE(ConnectTo(ClosedLoopbackPort()));
     CDialogIP* dialog = Dialog();
     EXPECT_EQ(dialog->ErrorText(), QStringLiteral("Connect failed. Error 1 (Operation not permitted)"));
@@ -67,7 +67,7 @@ TEST_F(ConnectTest, AConnectBlockedWithErrorOneIsAFailure) {
 TEST_F(ConnectTest, SuccessStoresTheAddressAndTheLinkPaneTurnsGreen) {
     StartHost();
     StartApp();
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     QString paneDuringSync;
     QColor colourDuringSync;
     bool syncDialogShown = false;
@@ -134,7 +134,7 @@ TEST_F(ConnectTest, ABusyHostEndsTheSyncDialogAndIsReported) {
     ASSERT_EQ(ConnectTo(host->Port()), 1);
     EXPECT_LT(clock.elapsed(), 4000); // ended by the notice, not by the sync time-out
     EXPECT_TRUE(PumpUntil([&] { return InfoShown(QString::fromUtf8("主机已连接其他设备，请先断开!")); }, 1000));
-    EXPECT_EQ(app->hostBusy, 1);
+    EXPECT_TRUE(app->View()->HostBusy());
     Pump(300);
     EXPECT_TRUE(boxes.empty());
     // "Device connected!" stayed up after the busy message had gone, beside a "Disconnected" pane.
@@ -156,7 +156,7 @@ TEST_F(ConnectTest, ASilentHostIsReportedAsDisconnected) {
 
 TEST_F(ConnectTest, TheWindowKeepsRunningWhileTheHostDoesNotAnswerTheConnect) {
     StartApp();
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     StalledListener stalled;
     ASSERT_NE(stalled.Port(), 0);
     QElapsedTimer clock;
@@ -363,7 +363,7 @@ TEST_F(ConnectTypingTest, APortOutOfRangeIsRefusedInBothLanguagesAndNothingIsTri
          QStringLiteral("The port must be a number from 1 to 65535.")},
     };
     for (int language : {kLanguageChinese, kLanguageEnglish}) {
-        languageIndex = language;
+        SetUiLanguageIndex(language);
         const QString expected = language == kLanguageEnglish ? refusals[0].second : refusals[0].first;
         for (const QString& bad : {QStringLiteral("0"), QStringLiteral("65536"), QStringLiteral("99999"), QString()}) {
             dialog->PortField()->setText(bad);

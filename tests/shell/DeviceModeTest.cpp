@@ -78,7 +78,7 @@ TEST_F(DeviceModeTest, MachineResetSendsTheResetAndRestoresTheLinkOptions) {
     View()->OnCommand(cmd::Reset);
     EXPECT_FALSE(HostReceived({0x68}, 200));
     answer = QMessageBox::Yes;
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     View()->OnCommand(cmd::Reset);
     EXPECT_EQ(boxes.back().text, QStringLiteral("Are you sure reset machine? "));
     EXPECT_EQ(boxes.back().caption, QStringLiteral("Question")); // the question box's title was Chinese only
@@ -114,7 +114,7 @@ TEST_F(DeviceModeTest, LoadingAnM3FileWritesAllThenStoresIntoModeThree) {
     EXPECT_EQ(Store().Get(fields::echoVolume), 33);
     EXPECT_TRUE(HostReceived({0x03, 0x02}, 3000));
     EXPECT_TRUE(HostReceived({0x04, 0x02}));
-    EXPECT_EQ(app->pendingModeIndex, -1);
+    EXPECT_EQ(View()->PendingModeIndex(), -1);
     EXPECT_EQ(Store().DeviceMode(), 2);
     EXPECT_EQ(app->Settings().RecentFiles().value(0), path);
     EXPECT_TRUE(boxes.empty());
@@ -161,7 +161,7 @@ TEST_F(DeviceModeTest, ARefusedM1FileNeverStoresIntoModeOneLater) {
     EXPECT_FALSE(HostReceived({0x04, 0x00}, 300));
     EXPECT_EQ(model->ModeMemory(0), modeOne);
     EXPECT_EQ(Store().DeviceMode(), 2);
-    EXPECT_EQ(app->pendingModeIndex, -1);
+    EXPECT_EQ(View()->PendingModeIndex(), -1);
 }
 
 TEST_F(DeviceModeTest, BypassOnThePageIsTheStoresFlagAndReachesTheProcessor) {
@@ -267,7 +267,6 @@ TEST_F(DeviceModeTest, RibbonVolumesAndMutesReachTheProcessorAsParameterWrites) 
 }
 
 TEST_F(DeviceModeTest, EscapeInTheWaitDialogOfAnInclusionSendsItsStopFrame) {
-    CWaitDlg::SetTimeoutForTests(5000);
     QTimer probe;
     bool shown = false;
     QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -285,7 +284,6 @@ TEST_F(DeviceModeTest, EscapeInTheWaitDialogOfAnInclusionSendsItsStopFrame) {
 }
 
 TEST_F(DeviceModeTest, APlugSettingForNodeZeroSendsNothing) {
-    CWaitDlg::SetTimeoutForTests(5000);
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (CWaitDlg* wait = app->WaitDialog())

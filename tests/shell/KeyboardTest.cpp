@@ -1,6 +1,6 @@
 #include "SimFixture.h"
 
-#include "shell/PlaceholderPage.h"
+#include "support/PlaceholderPage.h"
 
 #include <QCheckBox>
 #include <QDialog>

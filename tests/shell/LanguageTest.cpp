@@ -5,7 +5,7 @@
 #include "widgets/UiLanguage.h"
 #include "widgets/XBmpSlider.h"
 #include "shell/PageFactory.h"
-#include "shell/PlaceholderPage.h"
+#include "support/PlaceholderPage.h"
 #include "shell/Relabel.h"
 
 #include <QAbstractButton>
@@ -51,7 +51,6 @@ TEST_F(LanguageTest, TheButtonTwiceRestoresEveryTextAndLeavesTheSettingAlone) {
 
     auto* button = Ribbon()->FindByID<QToolButton>(cmd::Language);
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(languageIndex, kLanguageEnglish);
     EXPECT_EQ(UiLanguageIndex(), kLanguageEnglish); // the editing controls follow
     EXPECT_EQ(app->Settings().Language(), kLanguageEnglish);
     EXPECT_EQ(connect->windowTitle(), QStringLiteral("Connect IP"));
@@ -64,7 +63,6 @@ TEST_F(LanguageTest, TheButtonTwiceRestoresEveryTextAndLeavesTheSettingAlone) {
     EXPECT_NE(Texts(Frame()), frameBefore);
 
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(languageIndex, kLanguageChinese);
     EXPECT_EQ(UiLanguageIndex(), kLanguageChinese);
     EXPECT_EQ(Texts(connect), dialogBefore);
     EXPECT_EQ(Texts(Frame()), frameBefore);
@@ -87,7 +85,7 @@ TEST_F(LanguageTest, StoredEnglishBuildsTheRibbonInEnglish) {
     app = std::make_unique<COrvexv13App>();
     app->Settings().SetLanguage(1);
     ASSERT_TRUE(app->InitInstance(MakeOptions()));
-    EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageEnglish);
     EXPECT_EQ(Ribbon()->Category(0)->Name(), QStringLiteral("Input"));
     EXPECT_EQ(Ribbon()->Category(0)->Panel(0)->Name(), QStringLiteral("Mic  Vol"));
     EXPECT_EQ(Ribbon()->Category(0)->Panel(1)->Name(), QStringLiteral("Effect Vol"));
@@ -182,7 +180,7 @@ TEST_F(LanguageTest, AStartInEnglishLeavesQtsTextsEnglish) {
 
 TEST_F(LanguageTest, TheFirstPageIsRelabelledFromTheTableAtStartUp) {
     // A page whose template carries its Chinese text, as the real pages do.
-    RegisterPageFactory(PageKind::Music, [](QWidget* parent) {
+    RegisterPageFactory(PageKind::Music, [](const PageContext&, QWidget* parent) {
         auto* page = new CPage(PageKind::Music, parent);
         auto* label = new QLabel(QString::fromUtf8("话筒A"), page);
         SetCtrlId(label, 1068);
@@ -203,7 +201,7 @@ TEST_F(LanguageTest, ALanguageValueOtherThanZeroOrOneReadsAsChinese) {
         EXPECT_EQ(settings.Language(), kLanguageChinese) << stored;
     }
     StartApp();
-    EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageChinese);
     EXPECT_EQ(Ribbon()->Category(0)->Name(), QString::fromUtf8("输入控制"));
 }
 
@@ -212,16 +210,29 @@ TEST_F(LanguageTest, TheCommandLineLanguageHoldsForTheRunOnly) {
     COrvexv13App::Options options = MakeOptions();
     options.languageOverride = kLanguageEnglish;
     ASSERT_TRUE(app->InitInstance(options));
-    EXPECT_EQ(languageIndex, kLanguageEnglish);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageEnglish);
     EXPECT_EQ(Ribbon()->Category(1)->Name(), QStringLiteral("Output"));
     EXPECT_EQ(app->Settings().Language(), kLanguageChinese);
+}
+
+// The shell's texts and the editing controls' share one language: whichever layer sets it, both
+// speak it.
+TEST(OneLanguageTest, TheShellTextsFollowTheControlsLanguage) {
+    SetUiLanguageIndex(kLanguageEnglish);
+    EXPECT_EQ(Tr2("信息", "Information"), QStringLiteral("Information"));
+    SetUiLanguageIndex(kLanguageChinese);
+    EXPECT_EQ(Tr2("信息", "Information"), QString::fromUtf8("信息"));
+    SetLanguageIndex(kLanguageEnglish);
+    EXPECT_EQ(UiText("信息", "Information"), QStringLiteral("Information"));
+    SetLanguageIndex(kLanguageChinese);
+    EXPECT_EQ(UiText("信息", "Information"), QString::fromUtf8("信息"));
 }
 
 // RelabelDialog against the embedded tables, with widgets carrying a template's Chinese texts.
 class RelabelTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        languageIndex = kLanguageChinese;
+        SetUiLanguageIndex(kLanguageChinese);
         LoadEmbeddedLabelTable(kLanguageChinese);
     }
 

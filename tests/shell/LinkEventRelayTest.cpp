@@ -26,7 +26,7 @@ class LinkEventRelayTest : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        COrvexv13App::RegisterToolDialog(tmpl::Remote, [this] {
+        COrvexv13App::RegisterToolDialog(tmpl::Remote, [this](const PageContext&) {
             probe = new RemoteKeyProbe;
             return probe;
         });

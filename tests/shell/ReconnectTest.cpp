@@ -94,9 +94,9 @@ TEST_F(ReconnectTest, AnAttemptUnderWaySaysSoRatherThanCountingDownToNothing) {
     host->Stop();
     ASSERT_TRUE(PumpUntil([&] { return app->Reconnector().IsAttempting() && held.load() > 0; }, 3000));
     EXPECT_EQ(LinkPaneText(), QString::fromUtf8("正在重新连接……"));
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     EXPECT_EQ(LinkPaneText(), QStringLiteral("Reconnecting…"));
-    languageIndex = kLanguageChinese;
+    SetUiLanguageIndex(kLanguageChinese);
 
     release.store(true);
     ASSERT_TRUE(PumpUntil([&] { return !app->Reconnector().IsAttempting(); }, 3000));
@@ -113,7 +113,7 @@ TEST_F(ReconnectTest, ABusyHostIsAskedAgainUntilItServesTheEditor) {
     ASSERT_TRUE(PumpUntil([&] { return host->BusyNoticesSent() >= 2; }, 4000));
     EXPECT_TRUE(app->Reconnector().IsActive() || app->Reconnector().Attempts() >= 1);
     host->SetBusy(false);
-    ASSERT_TRUE(PumpUntil([&] { return app->Session().IsConnected() && app->hostBusy == 0; }, 4000));
+    ASSERT_TRUE(PumpUntil([&] { return app->Session().IsConnected() && !app->View()->HostBusy(); }, 4000));
     EXPECT_TRUE(PumpUntil([&] { return !app->Reconnector().IsActive(); }, 1000));
 }
 

@@ -149,7 +149,7 @@ TEST_F(RibbonTest, MicAboveTheDeviceLimitSnapsBothTwinsBackAndSays) {
     Store().Set(fields::micMute, 1);
     Key(Qt::Key_W);
     EXPECT_EQ(InfoText(), QString::fromUtf8("当前是静音状态"));
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     Key(Qt::Key_S);
     EXPECT_EQ(Store().Get(fields::micMasterVolume), 58);
     EXPECT_EQ(InfoText(), QStringLiteral("vol is mute"));
@@ -165,7 +165,7 @@ TEST_F(RibbonTest, MusicLimitComesFromItsOwnByte) {
     EXPECT_EQ(Store().Get(fields::musicVolume), 30);
     EXPECT_EQ(InfoText(), QString::fromUtf8("不能超过最大音乐音量!"));
     // The English text named the mic for the music's limit.
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     Key(Qt::Key_Q);
     EXPECT_EQ(Store().Get(fields::musicVolume), 30);
     EXPECT_EQ(InfoText(), QStringLiteral("Music vol can't over max value!"));
@@ -243,7 +243,7 @@ TEST_F(RibbonTest, RefreshPutsTheStoreIntoBothTwinsWithTheirFormats) {
     EXPECT_EQ(Slider(reverb.sliderOutput)->value(), 7);
     EXPECT_EQ(LabelText(reverb.labelOutput), QString::fromUtf8("混响音量:    7"));
 
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     Frame()->RefreshRibbonFromStore();
     EXPECT_EQ(LabelText(orvex::Info(VolumeControl::NoiseGate).labelInput), QStringLiteral("Noisegate:     45"));
     EXPECT_EQ(LabelText(Mic().labelInput), QStringLiteral("Mic    Vol:   0"));
@@ -301,15 +301,15 @@ TEST_F(RibbonTest, CategoriesAreRoutedByTheirPlaceNotByTheirName) {
 TEST_F(RibbonTest, CategorySwitchingWorksInBothLanguages) {
     for (int round = 0; round < 2; ++round) {
         QTest::mouseClick(Ribbon()->CategoryTab(1), Qt::LeftButton);
-        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << languageIndex;
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << UiLanguageIndex();
         app->ToggleLanguage(); // the tabs are renamed while Output is shown
         QTest::mouseClick(Ribbon()->CategoryTab(0), Qt::LeftButton);
-        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Music) << languageIndex;
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Music) << UiLanguageIndex();
         QTest::mouseClick(Ribbon()->CategoryTab(1), Qt::LeftButton);
-        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << languageIndex;
+        EXPECT_EQ(View()->CurrentPage()->Kind(), PageKind::Output) << UiLanguageIndex();
         QTest::mouseClick(Ribbon()->CategoryTab(0), Qt::LeftButton);
     }
-    EXPECT_EQ(languageIndex, kLanguageChinese);
+    EXPECT_EQ(UiLanguageIndex(), kLanguageChinese);
     EXPECT_EQ(Ribbon()->Category(1)->Name(), QString::fromUtf8("输出调节"));
 }
 

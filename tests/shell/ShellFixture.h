@@ -9,11 +9,14 @@
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
+#include "shell/PageFactory.h"
 #include "shell/RibbonBar.h"
 #include "shell/RibbonStepSlider.h"
 #include "shell/StatusBarPane.h"
 #include "shell/SynDlg.h"
 #include "shell/WaitDlg.h"
+#include "support/PlaceholderDialog.h"
+#include "support/PlaceholderPage.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +56,13 @@ protected:
     void SetUp() override {
         QSettings(QString::fromUtf8(AppSettings::kKeyName), QStringLiteral("orvex")).clear();
         SetLanguageIndex(kLanguageChinese);
+        // The shell runs without the page library: every page is a placeholder (the pages' tests
+        // register the real ones over these).
+        for (int k = 0; k < kPageKindCount; ++k) {
+            RegisterPageFactory(static_cast<PageKind>(k), [k](const PageContext&, QWidget* parent) {
+                return new CPlaceholderPage(static_cast<PageKind>(k), parent);
+            });
+        }
         SetMessageBoxHook([this](const MessageBoxRequest& r) {
             boxes.push_back(r);
             return answer;
@@ -68,14 +78,23 @@ protected:
         SetMessageBoxHook({});
         SetNonBlockingBoxHook({});
         SetFileDialogHook({});
-        CSynDlg::SetTimeoutForTests(0);
-        CWaitDlg::SetTimeoutForTests(0);
     }
 
     virtual COrvexv13App::Options MakeOptions() {
         COrvexv13App::Options options;
         options.singleInstance = false;
         options.watchDevices = false; // the machine's own HID devices stay out of the tests
+        options.dialogTimeouts = dialogTimeouts;
+        options.standInToolDialog = [](int templateId, const PageContext& context) -> CToolDialog* {
+            auto* dialog = new CPlaceholderDialog(templateId);
+            // The real smart-plug window resumes level polling when it goes; its stand-in does the
+            // same when it is closed.
+            if (templateId == tmpl::SmartPlug) {
+                LinkState& state = context.session.State();
+                QObject::connect(dialog, &QDialog::finished, [&state] { state.pollEnabled.store(1); });
+            }
+            return dialog;
+        };
         return options;
     }
 
@@ -119,6 +138,8 @@ protected:
     }
 
     std::unique_ptr<COrvexv13App> app;
+    // What the editor StartApp starts gives its sync and wait dialogs.
+    DialogTimeouts dialogTimeouts;
     std::vector<MessageBoxRequest> boxes;
     std::vector<QString> infoMessages;
     std::vector<std::function<void()>> openBoxClosers;

@@ -36,7 +36,7 @@ protected:
 
     void SetUp() override {
         ShellTest::SetUp();
-        CSynDlg::SetTimeoutForTests(8000);
+        dialogTimeouts.syncMs = 8000;
     }
 
     void TearDown() override {

@@ -1,6 +1,6 @@
 #include "SimFixture.h"
 
-#include "shell/SingleInstance.h"
+#include "shell/SingleInstanceGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -44,7 +44,7 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         for (int t : kTemplates) {
-            COrvexv13App::RegisterToolDialog(t, [this, t] {
+            COrvexv13App::RegisterToolDialog(t, [this, t](const PageContext&) {
                 auto* dialog = new RecordingToolDialog(t);
                 made[t] = dialog;
                 return dialog;
@@ -127,7 +127,6 @@ TEST_F(ToolDialogTest, DestroyingAWindowGoesThroughItsCloseOperation) {
 }
 
 TEST_F(ToolDialogTest, AnAbortedKeyLearningIsToldToTheSmartPlugWindow) {
-    CWaitDlg::SetTimeoutForTests(5000);
     RecordingToolDialog* plugs = Show(tmpl::SmartPlug);
     // The wait box is modal: a timer inside its loop presses its abort button.
     QTimer abort;
@@ -140,6 +139,28 @@ TEST_F(ToolDialogTest, AnAbortedKeyLearningIsToldToTheSmartPlugWindow) {
     EXPECT_EQ(plugs->learningAborts, 1);
     app->ShowWaitDialog(QStringLiteral("switching"), CWaitDlg::kKindPlugSetting, 3, 100);
     EXPECT_EQ(plugs->learningAborts, 1); // not a key: nothing to unlearn
+}
+
+// The editor as the program builds it: nothing stands in for a tool dialog no library registered.
+class UnregisteredToolDialogTest : public ShellTest {
+protected:
+    COrvexv13App::Options MakeOptions() override {
+        COrvexv13App::Options options = ShellTest::MakeOptions();
+        options.standInToolDialog = {};
+        return options;
+    }
+};
+
+TEST_F(UnregisteredToolDialogTest, ATemplateWithoutADialogShowsNothingAndTheRegisteredOnesStillShow) {
+    COrvexv13App::RegisterToolDialog(tmpl::Features, {});
+    StartApp();
+    EXPECT_EQ(app->ShowToolDialog(tmpl::Features), nullptr);
+    EXPECT_EQ(app->ToolDialog(tmpl::Features), nullptr);
+    app->DestroyToolDialog(tmpl::Features); // nothing there: nothing happens
+    View()->OnCommand(cmd::Features);
+    EXPECT_EQ(app->ToolDialog(tmpl::Features), nullptr);
+    // The connect dialog is the shell's own.
+    EXPECT_NE(app->ShowToolDialog(tmpl::ConnectIp), nullptr);
 }
 
 } // namespace

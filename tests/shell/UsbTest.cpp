@@ -28,7 +28,7 @@ protected:
 
     void SetUp() override {
         ShellTest::SetUp();
-        CSynDlg::SetTimeoutForTests(8000);
+        dialogTimeouts.syncMs = 8000;
     }
 
     void TearDown() override {
@@ -72,11 +72,11 @@ TEST_F(UsbTest, AnEarlierBusyHostDoesNotHideAWrongProcessorOnUsb) {
     StartApp();
     // A busy network host earlier in the run left the flag set, and a processor of another model
     // on USB was then accepted without the mismatch box.
-    app->hostBusy = 1;
+    View()->OnHostBusy();
     model.SetModuleName("Other");
     Plug();
     EXPECT_EQ(CountBoxes(QString::fromUtf8("机器型号与软件不匹配!")), 1);
-    EXPECT_EQ(app->hostBusy, 0);
+    EXPECT_FALSE(View()->HostBusy());
 }
 
 TEST_F(UsbTest, UnpluggingAnotherDeviceChangesNothing) {

@@ -1,7 +1,7 @@
 #include "ShellFixture.h"
 
-#include "shell/PlaceholderDialog.h"
-#include "shell/PlaceholderPage.h"
+#include "support/PlaceholderDialog.h"
+#include "support/PlaceholderPage.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -156,7 +156,6 @@ TEST_F(ViewTest, MismatchBoxOpensOnceAtATime) {
 }
 
 TEST_F(ViewTest, HostBusyEndsTheSyncDialogAndTheFollowingDoneIsIgnored) {
-    CSynDlg::SetTimeoutForTests(5000);
     SetIdentity("Other", 3); // would be a mismatch if the done message were not ignored
     QTimer::singleShot(100, [&] {
         View()->OnHostBusy();
@@ -166,20 +165,20 @@ TEST_F(ViewTest, HostBusyEndsTheSyncDialogAndTheFollowingDoneIsIgnored) {
     clock.start();
     app->ShowSyncDialog(QString());
     EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_EQ(app->hostBusy, 1);
+    EXPECT_TRUE(View()->HostBusy());
     EXPECT_EQ(InfoText(), QString::fromUtf8("主机已连接其他设备，请先断开!"));
     EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(ViewTest, LinkTimeoutSaysHostDisconnected) {
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     View()->OnLinkTimeout();
     EXPECT_EQ(InfoText(), QStringLiteral("Host disconnected!"));
 }
 
 // "Host is connected!" read like a success while the host was refusing this editor.
 TEST_F(ViewTest, HostBusySaysInEnglishThatAnotherDeviceHoldsTheHost) {
-    languageIndex = kLanguageEnglish;
+    SetUiLanguageIndex(kLanguageEnglish);
     View()->OnHostBusy();
     EXPECT_EQ(InfoText(), QStringLiteral("The host is in use by another device; disconnect it first!"));
 }
@@ -277,7 +276,6 @@ TEST_F(ViewTest, SmartPlugWithoutALinkAsksToConnectButOpensAndStopsPolling) {
 }
 
 TEST_F(ViewTest, WaitRequestShowsTheWaitDialogAfterItsDelay) {
-    CWaitDlg::SetTimeoutForTests(5000);
     QString text;
     int kind = -1;
     // The wait dialog is modal: a timer inside its loop looks at it and ends it.

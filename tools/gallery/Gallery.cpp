@@ -27,7 +27,6 @@
 #include "shell/OrvexView.h"
 #include "shell/Page.h"
 #include "shell/PageFactory.h"
-#include "shell/PlaceholderDialog.h"
 #include "shell/RibbonBar.h"
 #include "shell/IpAddressCtrl.h"
 #include "shell/SynDlg.h"
@@ -134,7 +133,7 @@ private:
 };
 
 QString LangSuffix() {
-    return languageIndex == kLanguageEnglish ? QStringLiteral("en") : QStringLiteral("zh");
+    return UiLanguageIndex() == kLanguageEnglish ? QStringLiteral("en") : QStringLiteral("zh");
 }
 
 // The smart-plug window with each of its pages, then the plug dialogs on the first listed plug.
@@ -173,9 +172,10 @@ void RenderSmartPlugs(COrvexv13App& app, GalleryWriter& out, const QString& lang
 // put into the store only for the picture and taken out again; nothing is sent.
 void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lang) {
     ParameterStore& store = app.Store();
-    const QByteArray option = app.qtOption;
-    app.qtOption = option.leftJustified(8, '\0');
-    app.qtOption[0] = 1;
+    const QByteArray option = app.Settings().QtOption();
+    QByteArray linked = option;
+    linked[0] = 1;
+    app.Settings().SetQtOption(linked);
     constexpr int kChannel = 4;
     const int first = OutputChannelFirstRecord(kChannel);
     std::vector<EqBand> saved;
@@ -199,7 +199,7 @@ void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lan
         holder.setWindowTitle(QStringLiteral("%1 x %2").arg(view.size.width()).arg(view.size.height()));
         auto* layout = new QVBoxLayout(&holder);
         layout->setContentsMargins(0, 0, 0, 0);
-        auto* page = new CDialogOutput(app, &holder);
+        auto* page = new CDialogOutput(app.Context(), &holder);
         layout->addWidget(page);
         holder.resize(view.size);
         page->SetOutputChannel(0);
@@ -210,7 +210,7 @@ void RenderOutputViews(COrvexv13App& app, GalleryWriter& out, const QString& lan
     }
     for (int b = kOutputCrossoverBand; b <= kOutputLastHiddenBand; ++b)
         store.SetEqBand(first + b, saved[static_cast<size_t>(b - kOutputCrossoverBand)]);
-    app.qtOption = option;
+    app.Settings().SetQtOption(option);
 }
 
 // The room drawing of a 6 x 4 m room, wider than the drawing's shape, with a speaker in every corner and
@@ -251,7 +251,7 @@ void RenderRoomCorrection(COrvexv13App& app, GalleryWriter& out, const QString& 
     holder.setWindowTitle(QStringLiteral("1280 x 640"));
     auto* layout = new QVBoxLayout(&holder);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* page = new CDialogOutput(app, &holder);
+    auto* page = new CDialogOutput(app.Context(), &holder);
     layout->addWidget(page);
     holder.resize(1280, 640);
     page->SetOutputChannel(kChannel);
@@ -334,7 +334,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         for (const auto& [size, channelView, name] : {std::tuple{QSize(1024, 520), 0, "min"},
                                                       {QSize(1600, 900), 1, "large"},
                                                       {QSize(1024, 520), 2, "music-view"}}) {
-            std::unique_ptr<CPage> page(CreatePage(PageKind::Music, nullptr));
+            std::unique_ptr<CPage> page(CreatePage(PageKind::Music, app.Context(), nullptr));
             page->SetChannelView(channelView);
             page->Relabel();
             page->RefreshFromStore();
@@ -374,11 +374,11 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
             prompt.setDefaultButton(QMessageBox::No);
             out.Save(&prompt, QStringLiteral("save-prompt-%1").arg(lang));
         }
-        // The modeless tool dialogs that exist; placeholders are skipped.
+        // The modeless tool dialogs that exist.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
                       tmpl::ConnectIp}) {
             CToolDialog* dialog = app.ShowToolDialog(t);
-            if (dialog && !qobject_cast<CPlaceholderDialog*>(dialog))
+            if (dialog)
                 out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
             app.DestroyToolDialog(t);
         }
@@ -389,7 +389,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
             out.Save(&study, QStringLiteral("%1-%2").arg(CRemoteStudyDlg::kTemplateId).arg(lang));
         }
         {
-            CRemoteLearnDlg learn(app.Session(), nullptr);
+            CRemoteLearnDlg learn(app.Context(), nullptr);
             learn.setWindowTitle(Tr2("遥控学习", "Learn"));
             learn.resize(620, 420);
             learn.RefreshFromStore();

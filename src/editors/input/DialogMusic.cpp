@@ -17,7 +17,6 @@
 #include "model/StoreFields.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 #include "widgets/ReportCtrl.h"
 
@@ -145,8 +144,8 @@ QLabel* ValueLabel(int id, QWidget* parent) {
 
 } // namespace
 
-CDialogMusic::CDialogMusic(DeviceSession& session, QWidget* parent)
-    : CPage(PageKind::Music, parent), m_session(session) {
+CDialogMusic::CDialogMusic(const PageContext& ctx, QWidget* parent)
+    : CPage(PageKind::Music, parent), m_session(ctx.session), m_display(ctx.display) {
     UsePageBackground(this);
 
     // Top row: the channel buttons, then the music levels and the stream format.
@@ -236,7 +235,7 @@ CDialogMusic::CDialogMusic(DeviceSession& session, QWidget* parent)
 
     // The equaliser needs every line of height the page can give its band grid; the graph names the
     // path it shows, so it goes without a frame of its own.
-    m_eq = new CEqSection(session.Store(), session.Eq(), 55, this);
+    m_eq = new CEqSection(m_session.Store(), m_session.Eq(), 55, this);
     // Rows as tight as the parameter grid's, so that all ten bands fit the smallest page.
     m_eq->Grid()->verticalHeader()->setDefaultSectionSize(m_eq->Grid()->fontMetrics().height() + 2);
     connect(m_eq, &CEqSection::pathReplaced, this, [this] { LoadEq(); });
@@ -620,11 +619,10 @@ void CDialogMusic::ApplyParamValue(int position) {
     ShowRow(m_row, value);
 
     const ParameterStore& store = m_session.Store();
-    COrvexv13App* app = COrvexv13App::Instance();
-    if (m_row == kReverbLevelRow && value != 0 && store.Get(fields::reverbMute) != 0 && app)
-        app->ShowInfoMessage(Tr2("混响已静音", "Reverb vol is mute"), kMuteNoticeMs);
-    if (m_row == kEchoLevelRow && value != 0 && store.Get(fields::echoMute) != 0 && app)
-        app->ShowInfoMessage(Tr2("回声已静音", "Echo vol is mute"), kMuteNoticeMs);
+    if (m_row == kReverbLevelRow && value != 0 && store.Get(fields::reverbMute) != 0)
+        m_display.ShowInfoMessage(Tr2("混响已静音", "Reverb vol is mute"), kMuteNoticeMs);
+    if (m_row == kEchoLevelRow && value != 0 && store.Get(fields::echoMute) != 0)
+        m_display.ShowInfoMessage(Tr2("回声已静音", "Echo vol is mute"), kMuteNoticeMs);
     if (m_row == kEchoTimeRow && value >= kPredelayFollowMin && value <= kPredelayFollowMax) {
         const int predelaySlot = RowSlot(kReverbPredelayRow);
         commands.SetSlotWord(predelaySlot, std::bit_cast<uint32_t>(static_cast<float>(value * 10)));

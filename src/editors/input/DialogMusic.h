@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/Page.h"
+#include "shell/PageContext.h"
 
 #include <array>
 
@@ -31,7 +32,7 @@ public:
     static constexpr int kParamRows = 9;
     static constexpr int kMicCount = 4;
 
-    explicit CDialogMusic(DeviceSession& session, QWidget* parent = nullptr);
+    explicit CDialogMusic(const PageContext& ctx, QWidget* parent = nullptr);
 
     void RefreshFromStore() override;
     void Relabel() override;
@@ -52,18 +53,15 @@ public:
     CReportCtrl* ParamGrid() const { return m_grid; }
     CXBmpSlider* ValueSlider() const { return m_valueSlider; }
     QLineEdit* ValueEdit() const { return m_valueEdit; }
-    QLabel* RowName() const { return m_rowName; }
     CXBmpSlider* GateSlider(int mic) const { return m_mics[static_cast<size_t>(mic)].gate; }
     CXBmpSlider* VolumeSlider(int mic) const { return m_mics[static_cast<size_t>(mic)].volume; }
     QLabel* GateText(int mic) const { return m_mics[static_cast<size_t>(mic)].gateValue; }
-    QLabel* VolumeText(int mic) const { return m_mics[static_cast<size_t>(mic)].volumeValue; }
     QRadioButton* RouteRadio(int mic, bool channelA) const;
     CPeakMeterCtrl* MicLevel(int mic) const { return m_mics[static_cast<size_t>(mic)].level; }
     CPeakMeterCtrl* MusicLevel(int side) const { return m_musicLevels[static_cast<size_t>(side)]; }
     QLabel* FormatText() const { return m_format; }
     CXBmpSlider* SourceSlider() const { return m_sourceSlider; }
     QLabel* SourceLabel() const { return m_sourceLabel; }
-    QLabel* SourceValue() const { return m_sourceValue; }
     CSmallEqPanel* ReverbThumb() const { return m_reverbThumb; }
     CSmallEqPanel* EchoThumb() const { return m_echoThumb; }
     CEqSection* Eq() const { return m_eq; }
@@ -107,6 +105,7 @@ private:
     int SourceLevelSlot() const;
 
     DeviceSession& m_session;
+    DisplayServices& m_display;
     int m_view = 0;
     int m_row = 0;
     std::array<CGdipButton*, 3> m_viewButtons{};

@@ -103,7 +103,7 @@ int CEfxTitle::ImageId(int kind, int language) {
 void CEfxTitle::Load(int kind) {
     m_kind = std::clamp(kind, 0, 3);
     const TitleSpec& spec = kTitles[m_kind];
-    m_imageId = ImageId(m_kind, languageIndex);
+    m_imageId = ImageId(m_kind, UiLanguageIndex());
     m_heading = spec.echo ? Tr2("回声均衡", "Echo EQ") : Tr2("混响均衡", "Reverb EQ");
     m_channel = spec.channelB ? Tr2("话筒通道 B", "Mic channel B") : Tr2("话筒通道 A", "Mic channel A");
     updateGeometry();

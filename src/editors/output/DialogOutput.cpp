@@ -17,7 +17,6 @@
 #include "link/DeviceSession.h"
 #include "shell/DlgMsgBox.h"
 #include "shell/Language.h"
-#include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 
 #include <QButtonGroup>
@@ -124,24 +123,15 @@ QString DelayText(double ms) {
     return QString::asprintf("%.1fms", ms);
 }
 
-CDialogOutput::LinkQuestionHook& QuestionHook() {
-    static CDialogOutput::LinkQuestionHook hook;
-    return hook;
-}
-
 } // namespace
 
 const std::array<CDialogOutput::LinkPair, 3>& CDialogOutput::LinkPairs() {
     return kLinkPairs;
 }
 
-void CDialogOutput::SetLinkQuestionHook(LinkQuestionHook hook) {
-    QuestionHook() = std::move(hook);
-}
-
-CDialogOutput::CDialogOutput(COrvexv13App& app, QWidget* parent) : CPage(PageKind::Output, parent), m_app(app) {
+CDialogOutput::CDialogOutput(const PageContext& ctx, QWidget* parent) : CPage(PageKind::Output, parent), m_ctx(ctx) {
     UsePageBackground(this);
-    DeviceSession& session = app.Session();
+    DeviceSession& session = ctx.session;
 
     m_tabs = new COutputTabRow(PageKind::Output, m_channel, this);
     connect(m_tabs, &COutputTabRow::requested, this, &CPage::pageRequested);
@@ -202,11 +192,11 @@ QWidget* CDialogOutput::BuildStrip() {
         grid->setColumnStretch(k, 1);
         // Each control of the strip acts on its own channel only, whatever is linked.
         connect(c.role, &QComboBox::activated, this,
-                [this, k](int role) { m_app.Session().Commands().Set(fields::outRole, k, role); });
+                [this, k](int role) { m_ctx.session.Commands().Set(fields::outRole, k, role); });
         connect(c.mute, &QCheckBox::clicked, this,
-                [this, k](bool muted) { m_app.Session().Commands().Set(fields::outMute, k, muted ? 1 : 0); });
+                [this, k](bool muted) { m_ctx.session.Commands().Set(fields::outMute, k, muted ? 1 : 0); });
         connect(c.phase, &QCheckBox::clicked, this, [this, k](bool inverted) {
-            m_app.Session().Commands().Set(fields::outPhaseInvert, k, inverted ? 1 : 0);
+            m_ctx.session.Commands().Set(fields::outPhaseInvert, k, inverted ? 1 : 0);
         });
     }
     // A link box sits under the two channels it pairs.
@@ -334,8 +324,9 @@ QLabel* CDialogOutput::ValueLabel(int id) const {
 // ---- the channel and its apply set ------------------------------------------------------------------------
 
 int CDialogOutput::LinkedPartner(int channel) const {
+    const QByteArray links = m_ctx.settings.QtOption();
     for (const LinkPair& pair : kLinkPairs) {
-        if (m_app.qtOption.size() <= pair.optionByte || m_app.qtOption.at(pair.optionByte) == 0)
+        if (links.size() <= pair.optionByte || links.at(pair.optionByte) == 0)
             continue;
         if (channel == pair.lower)
             return pair.higher;
@@ -424,8 +415,8 @@ void CDialogOutput::Relabel() {
 // ---- refresh ---------------------------------------------------------------------------------------------------
 
 void CDialogOutput::RefreshFromStore() {
-    const ParameterStore& store = m_app.Store();
-    m_picture->SetChannel(m_channel, languageIndex == kLanguageEnglish);
+    const ParameterStore& store = m_ctx.store;
+    m_picture->SetChannel(m_channel, UiLanguageIndex() == kLanguageEnglish);
     LoadMix();
     m_eq->ShowPath(eqid::FirstOutput + m_channel);
     UpdateApplyIdentities();
@@ -437,7 +428,7 @@ void CDialogOutput::RefreshFromStore() {
 }
 
 void CDialogOutput::LoadMix() {
-    const ParameterStore& store = m_app.Store();
+    const ParameterStore& store = m_ctx.store;
     for (const MixSpec& m : kMixes) {
         const SliderRow* row = Row(m.id);
         // The slider stops at its ends; the label says what the processor holds.
@@ -448,7 +439,7 @@ void CDialogOutput::LoadMix() {
 }
 
 void CDialogOutput::LoadStrip() {
-    const ParameterStore& store = m_app.Store();
+    const ParameterStore& store = m_ctx.store;
     for (int k = 0; k < kChannels; ++k) {
         StripColumn& c = m_strip[static_cast<size_t>(k)];
         c.mute->setChecked(store.Get(fields::outMute, k) != 0);
@@ -457,14 +448,15 @@ void CDialogOutput::LoadStrip() {
         const int role = store.Get(fields::outRole, k);
         c.role->setCurrentIndex(role >= 0 && role < kRoleCount ? role : -1);
     }
+    const QByteArray links = m_ctx.settings.QtOption();
     for (size_t i = 0; i < m_links.size(); ++i) {
         const int byte = kLinkPairs[i].optionByte;
-        m_links[i]->setChecked(m_app.qtOption.size() > byte && m_app.qtOption.at(byte) != 0);
+        m_links[i]->setChecked(links.size() > byte && links.at(byte) != 0);
     }
 }
 
 void CDialogOutput::LoadCompressor() {
-    const ParameterStore& store = m_app.Store();
+    const ParameterStore& store = m_ctx.store;
     m_compSwitch->setChecked(store.Get(fields::outCompOff, m_channel) == 0);
     for (size_t part = 0; part < std::size(kComp); ++part) {
         const CompSpec& c = kComp[part];
@@ -480,7 +472,7 @@ void CDialogOutput::LoadCompressor() {
 }
 
 void CDialogOutput::LoadDelay() {
-    const ParameterStore& store = m_app.Store();
+    const ParameterStore& store = m_ctx.store;
     const int index = SplitIndexOf(store, m_channel);
     Row(kSplitSliderId)->slider->SetSliderPos(index);
     Row(kSplitSliderId)->value->setText(SplitText(index));
@@ -511,18 +503,18 @@ void CDialogOutput::OnMixMoved(int id, int position) {
         if (m.id != id)
             continue;
         for (int channel : ApplySet())
-            m_app.Session().Commands().Set(m.field, channel, position);
+            m_ctx.session.Commands().Set(m.field, channel, position);
         Row(id)->value->setText(QStringLiteral("%1%").arg(position));
     }
-    if (m_app.Store().Get(fields::outMute, m_channel) != 0)
-        m_app.ShowInfoMessage(Tr2("当前是静音状态", "vol is mute"), kMuteNoticeMs);
+    if (m_ctx.store.Get(fields::outMute, m_channel) != 0)
+        m_ctx.display.ShowInfoMessage(Tr2("当前是静音状态", "vol is mute"), kMuteNoticeMs);
 }
 
 void CDialogOutput::OnCompMoved(int id, int position) {
     // The moved value with the other three as the store holds them for the shown channel: the page's
     // own sliders have narrower ranges than the compressor page's, so reading them back would silently
     // change values set there.
-    const ParameterStore& store = m_app.Store();
+    const ParameterStore& store = m_ctx.store;
     std::array<float, 4> values{};
     for (size_t part = 0; part < values.size(); ++part)
         values[part] = store.GetSlotFloat(kCompSlots[part] + m_channel);
@@ -534,44 +526,44 @@ void CDialogOutput::OnCompMoved(int id, int position) {
         Row(id)->value->setText(QString::asprintf(kComp[part].range.format, position / kComp[part].range.scale));
     }
     for (int channel : ApplySet())
-        m_app.Session().Commands().SetCompressor(fields::outCompThreshold.slot + channel, values[0], values[1],
-                                                 values[2], values[3]);
+        m_ctx.session.Commands().SetCompressor(fields::outCompThreshold.slot + channel, values[0], values[1], values[2],
+                                               values[3]);
 }
 
 void CDialogOutput::OnCompSwitch(bool on) {
     for (int channel : ApplySet())
-        m_app.Session().Commands().Set(fields::outCompOff, channel, on ? 0 : 1);
+        m_ctx.session.Commands().Set(fields::outCompOff, channel, on ? 0 : 1);
 }
 
 void CDialogOutput::OnDelaySwitch(bool on) {
     for (int channel : ApplySet())
-        m_app.Session().Commands().Set(fields::outDelayOff, channel, on ? 0 : 1);
+        m_ctx.session.Commands().Set(fields::outDelayOff, channel, on ? 0 : 1);
     EnableDelay();
 }
 
 void CDialogOutput::OnDelayMode(int mode) {
     // The setter stores the mode and re-sends the channel's split pair in the mode's filter types.
     for (int channel : ApplySet())
-        m_app.Session().Commands().Set(fields::outDelayMode, channel, mode);
+        m_ctx.session.Commands().Set(fields::outDelayMode, channel, mode);
     EnableDelay();
 }
 
 void CDialogOutput::OnSplitMoved(int index) {
     for (int channel : ApplySet())
-        m_app.Session().Eq().SendBandSplit(channel, index);
+        m_ctx.session.Eq().SendBandSplit(channel, index);
     Row(kSplitSliderId)->value->setText(SplitText(index));
 }
 
 void CDialogOutput::OnDelayMoved(int position) {
     Row(kDelaySliderId)->value->setText(DelayText(position / 10.0));
     for (int channel : ApplySet())
-        m_app.Session().Commands().Set(fields::outDelayMs, channel, static_cast<float>(position / 10.0));
+        m_ctx.session.Commands().Set(fields::outDelayMs, channel, static_cast<float>(position / 10.0));
 }
 
 // ---- linking ---------------------------------------------------------------------------------------------------
 
 bool CDialogOutput::ChannelsDiffer(int a, int b) const {
-    const ParameterStore& s = m_app.Store();
+    const ParameterStore& s = m_ctx.store;
     for (const MixSpec& m : kMixes) {
         if (s.Get(m.field, a) != s.Get(m.field, b))
             return true;
@@ -594,8 +586,8 @@ bool CDialogOutput::ChannelsDiffer(int a, int b) const {
 }
 
 void CDialogOutput::SynchroniseChannels(int model, int other) {
-    ParameterStore& s = m_app.Store();
-    CommandEncoder& commands = m_app.Session().Commands();
+    ParameterStore& s = m_ctx.store;
+    CommandEncoder& commands = m_ctx.session.Commands();
     for (const MixSpec& m : kMixes) {
         if (s.Get(m.field, model) != s.Get(m.field, other))
             commands.Set(m.field, other, s.Get(m.field, model));
@@ -618,11 +610,11 @@ void CDialogOutput::SynchroniseChannels(int model, int other) {
     if (s.Get(fields::outCompOff, model) != s.Get(fields::outCompOff, other))
         commands.Set(fields::outCompOff, other, s.Get(fields::outCompOff, model));
     // The split pair always goes out again: its filter types follow the delay mode just copied.
-    m_app.Session().Eq().SendBandSplit(other, SplitIndexOf(s, model));
+    m_ctx.session.Eq().SendBandSplit(other, SplitIndexOf(s, model));
     for (int band = 0; band <= kOutputLastHiddenBand; ++band) {
         const EqBand value = s.GetEqPathBand(eqid::FirstOutput + model, band);
         if (value != s.GetEqPathBand(eqid::FirstOutput + other, band))
-            m_app.Session().Eq().SetPathBand(eqid::FirstOutput + other, band, value);
+            m_ctx.session.Eq().SetPathBand(eqid::FirstOutput + other, band, value);
     }
 }
 
@@ -630,8 +622,8 @@ int CDialogOutput::AskWhichChannel(const LinkPair& pair) const {
     const QString text = Tr2("通道参数不一致，是否需要同步？", "Parameter is different, Is need set same?");
     const QString first = Tr2("以通道%1为标准同步", "Both set CH%1").arg(pair.lower + 1);
     const QString second = Tr2("以通道%1为标准同步", "Both set CH%1").arg(pair.higher + 1);
-    if (QuestionHook())
-        return QuestionHook()(text, first, second);
+    if (m_askLink)
+        return m_askLink(text, first, second);
     CDlgMsgBox box(text, first, second, window());
     return box.exec();
 }
@@ -648,16 +640,15 @@ void CDialogOutput::OnLinkClicked(int pairIndex, bool on) {
             on = false; // declined: the pair stays unlinked and nothing changes
     }
     m_links[static_cast<size_t>(pairIndex)]->setChecked(on);
-    if (m_app.qtOption.size() < 8)
-        m_app.qtOption = m_app.qtOption.leftJustified(8, '\0');
-    m_app.qtOption[pair.optionByte] = on ? 1 : 0;
-    StoreLinkOptions();
+    QByteArray links = m_ctx.settings.QtOption().leftJustified(8, '\0');
+    links[pair.optionByte] = on ? 1 : 0;
+    StoreLinkOptions(links);
     RefreshFromStore();
 }
 
-void CDialogOutput::StoreLinkOptions() {
-    m_app.Settings().SetQtOption(m_app.qtOption);
-    if (m_app.Settings().QtOption() != m_app.qtOption.left(8))
+void CDialogOutput::StoreLinkOptions(const QByteArray& links) {
+    m_ctx.settings.SetQtOption(links);
+    if (m_ctx.settings.QtOption() != links.left(8))
         qDebug() << "the channel links could not be stored";
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "shell/Page.h"
 #include "model/EqPaths.h"
 
@@ -18,7 +19,6 @@ class QRadioButton;
 namespace orvex {
 
 class CEqSection;
-class COrvexv13App;
 class COutputChannelPicture;
 class COutputTabRow;
 class CXBmpSlider;
@@ -43,12 +43,12 @@ public:
     };
     static const std::array<LinkPair, 3>& LinkPairs();
 
-    // Answers the link question instead of the dialog (tests): 1 keeps the lower channel, 2 the higher,
-    // anything else declines.
-    using LinkQuestionHook = std::function<int(const QString& text, const QString& first, const QString& second)>;
-    static void SetLinkQuestionHook(LinkQuestionHook hook);
+    CDialogOutput(const PageContext& ctx, QWidget* parent);
 
-    CDialogOutput(COrvexv13App& app, QWidget* parent);
+    // Who answers the link question (1 keeps the lower channel, 2 the higher, anything else declines):
+    // the question box unless another asker is given.
+    using LinkQuestion = std::function<int(const QString& text, const QString& first, const QString& second)>;
+    void SetLinkQuestion(LinkQuestion ask) { m_askLink = std::move(ask); }
 
     void RefreshFromStore() override;
     void Relabel() override;
@@ -72,7 +72,6 @@ public:
     QCheckBox* MuteBox(int channel) const { return m_strip[static_cast<size_t>(channel)].mute; }
     QCheckBox* PhaseBox(int channel) const { return m_strip[static_cast<size_t>(channel)].phase; }
     QCheckBox* LinkBox(int pair) const { return m_links[static_cast<size_t>(pair)]; }
-    QCheckBox* CompSwitch() const { return m_compSwitch; }
     QCheckBox* DelaySwitch() const { return m_delaySwitch; }
     QRadioButton* HighFreqRadio() const { return m_highFreq; }
     QRadioButton* WholeChannelRadio() const { return m_wholeChannel; }
@@ -116,9 +115,10 @@ private:
     int AskWhichChannel(const LinkPair& pair) const;
     bool ChannelsDiffer(int a, int b) const;
     void SynchroniseChannels(int model, int other);
-    void StoreLinkOptions();
+    void StoreLinkOptions(const QByteArray& links);
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
+    LinkQuestion m_askLink;
     int m_channel = 0;
     COutputTabRow* m_tabs = nullptr;
     COutputChannelPicture* m_picture = nullptr;

@@ -42,7 +42,6 @@ public:
     CXBmpSlider* Slider(int channel) const;
     QLabel* ValueText(int channel) const;
     QPushButton* ModifyButton() const { return m_modify; }
-    QPushButton* CenterButton() const { return m_center; }
     QPushButton* ResetButton() const { return m_reset; }
     CSSVolumePanel* Drawing() const { return m_drawing; }
     CGdipButton* TabButton(int id) const;

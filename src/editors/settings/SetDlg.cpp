@@ -7,9 +7,7 @@
 #include "shell/ControlIds.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
-#include "shell/MainFrame.h"
 #include "shell/MessageBoxes.h"
-#include "shell/OrvexApp.h"
 #include "shell/Theme.h"
 #include "shell/VolumeControls.h"
 
@@ -82,7 +80,7 @@ QString InvalidText() {
 
 } // namespace
 
-CSetDlg::CSetDlg(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::MachineSettings, parent), m_app(app) {
+CSetDlg::CSetDlg(const PageContext& ctx, QWidget* parent) : CToolDialog(tmpl::MachineSettings, parent), m_ctx(ctx) {
     UsePageBackground(this);
     setWindowTitle(Tr2("机器设置", "Machine Set"));
 
@@ -132,8 +130,7 @@ CSetDlg::CSetDlg(COrvexv13App& app, QWidget* parent) : CToolDialog(tmpl::Machine
 
 CSetDlg::~CSetDlg() {
     // The start sliders may have moved the live volumes.
-    if (CMainFrame* frame = m_app.MainFrame())
-        frame->RefreshRibbonFromStore();
+    m_ctx.display.RefreshRibbonFromStore();
 }
 
 // ---- building ----------------------------------------------------------------------------------------
@@ -308,7 +305,7 @@ QGroupBox* CSetDlg::BuildLockGroup() {
 // ---- refresh -----------------------------------------------------------------------------------------
 
 void CSetDlg::RefreshFromStore() {
-    ParameterStore& store = m_app.Store();
+    ParameterStore& store = m_ctx.store;
     const MachineSettingsRecord settings = store.CommittedMachineSettings();
     store.SetWorkingMachineSettings(settings);
 
@@ -346,7 +343,7 @@ void CSetDlg::Relabel() {
     CToolDialog::Relabel();
     m_powerOnMode->setItemText(0, Tr2("自动", "Auto"));
     // The value texts are not in the language table; an unset start volume says so in the new language.
-    const MachineSettingsRecord working = m_app.Store().WorkingMachineSettings();
+    const MachineSettingsRecord working = m_ctx.store.WorkingMachineSettings();
     for (size_t i = 0; i < kVolumeLimits.size(); ++i) {
         if (working[static_cast<size_t>(kVolumeLimits[i].startByte)] == kStartVolumeNotSet)
             m_limits[i].startValue->setText(InvalidText());
@@ -365,7 +362,7 @@ void CSetDlg::ShowStartVolume(size_t row, uint8_t value) {
 }
 
 void CSetDlg::MarkCurrentMode() {
-    const int current = m_app.Store().DeviceMode();
+    const int current = m_ctx.store.DeviceMode();
     for (int mode = 0; mode < kDeviceModeCount; ++mode)
         m_restore[static_cast<size_t>(mode)]->UseAlternateImage(mode == current);
 }
@@ -373,7 +370,7 @@ void CSetDlg::MarkCurrentMode() {
 // ---- edits -------------------------------------------------------------------------------------------
 
 void CSetDlg::EditWorking(const std::function<void(MachineSettingsRecord&)>& edit) {
-    ParameterStore& store = m_app.Store();
+    ParameterStore& store = m_ctx.store;
     MachineSettingsRecord working = store.WorkingMachineSettings();
     edit(working);
     store.SetWorkingMachineSettings(working);
@@ -383,7 +380,7 @@ void CSetDlg::OnStartMoved(size_t row, int value) {
     const size_t byte = static_cast<size_t>(kVolumeLimits[row].startByte);
     EditWorking([&](MachineSettingsRecord& r) { r[byte] = static_cast<uint8_t>(value); });
     // The user hears the start volume while choosing it.
-    SetVolume(m_app.Session().Commands(), kLiveVolume[row], value);
+    SetVolume(m_ctx.session.Commands(), kLiveVolume[row], value);
     m_limits[row].startValue->setText(QString::number(value));
 }
 
@@ -409,7 +406,7 @@ void CSetDlg::OnEnableClicked(size_t row, bool enabled) {
     uint8_t value = kStartVolumeNotSet;
     if (enabled) {
         // The volume playing now becomes the start volume, within the maximum the record allows.
-        const int live = m_app.Store().Get(Info(kLiveVolume[row]).field);
+        const int live = m_ctx.store.Get(Info(kLiveVolume[row]).field);
         value = static_cast<uint8_t>(std::clamp(live, 0, m_limits[row].startSlider->GetSliderMax()));
     }
     EditWorking([&](MachineSettingsRecord& r) { r[static_cast<size_t>(ids.startByte)] = value; });
@@ -417,9 +414,9 @@ void CSetDlg::OnEnableClicked(size_t row, bool enabled) {
 }
 
 void CSetDlg::Apply() {
-    const MachineSettingsRecord record = m_app.Store().CommitMachineSettings();
-    m_app.Session().Commands().WriteMachineSettings(record);
-    m_app.ShowInfoMessage(Tr2("机器设置已生效!", "Setting valid"), kApplyNoticeMs);
+    const MachineSettingsRecord record = m_ctx.store.CommitMachineSettings();
+    m_ctx.session.Commands().WriteMachineSettings(record);
+    m_ctx.display.ShowInfoMessage(Tr2("机器设置已生效!", "Setting valid"), kApplyNoticeMs);
 }
 
 void CSetDlg::reject() {
@@ -427,7 +424,7 @@ void CSetDlg::reject() {
 }
 
 void CSetDlg::closeEvent(QCloseEvent* event) {
-    ParameterStore& store = m_app.Store();
+    ParameterStore& store = m_ctx.store;
     store.SetWorkingMachineSettings(store.CommittedMachineSettings());
     event->accept();
     deleteLater();
@@ -446,7 +443,7 @@ void CSetDlg::wheelEvent(QWheelEvent* event) {
 }
 
 void CSetDlg::OnRestoreMode(int mode) {
-    DeviceSession& session = m_app.Session();
+    DeviceSession& session = m_ctx.session;
     if (!session.IsConnected())
         return;
     const int index = std::clamp(mode - 1, 0, kDeviceModeCount - 1);
@@ -456,25 +453,25 @@ void CSetDlg::OnRestoreMode(int mode) {
                              .arg(ModeNumeral(index + 1));
     if (AskQuestion(this, text, Tr2("信息", "Information")) != QMessageBox::Yes)
         return;
-    m_app.Store().SetDeviceMode(index);
+    m_ctx.store.SetDeviceMode(index);
     MarkCurrentMode();
     session.Commands().ResetDeviceMode(index);
     // The processor answers with 06, which reads everything again and ends this dialog's wait.
-    m_app.ShowSyncDialog(QString());
+    m_ctx.display.ShowSyncDialog(QString());
 }
 
 void CSetDlg::OnClearPlugs() {
-    DeviceSession& session = m_app.Session();
+    DeviceSession& session = m_ctx.session;
     if (!session.IsConnected())
         return;
     // Only one sequence runs at a time: during a synchronisation the clearing does not start.
     if (!session.Sync().StartResetZWave()) {
-        m_app.ShowInfoMessage(Tr2("插座数据未能清除，机器正忙，请稍后重试。",
-                                  "The plug data was not cleared: the machine is busy. Try again shortly."),
-                              kClearPlugsNoticeMs);
+        m_ctx.display.ShowInfoMessage(Tr2("插座数据未能清除，机器正忙，请稍后重试。",
+                                          "The plug data was not cleared: the machine is busy. Try again shortly."),
+                                      kClearPlugsNoticeMs);
         return;
     }
-    m_app.ShowInfoMessage(Tr2("正在清除插座数据，请稍等……", "Resetting, wait a moment"), kClearPlugsNoticeMs);
+    m_ctx.display.ShowInfoMessage(Tr2("正在清除插座数据，请稍等……", "Resetting, wait a moment"), kClearPlugsNoticeMs);
 }
 
 CXBmpSlider* CSetDlg::Slider(int controlId) const {

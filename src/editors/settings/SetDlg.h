@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/PageContext.h"
 #include "model/ParameterStore.h"
 #include "shell/ToolDialog.h"
 
@@ -14,7 +15,6 @@ class QRadioButton;
 
 namespace orvex {
 
-class COrvexv13App;
 class CGdipButton;
 class CXBmpSlider;
 
@@ -56,7 +56,7 @@ public:
     static constexpr int kVolumeLockId = 1042;
     static constexpr int kModeLockId = 1043;
 
-    explicit CSetDlg(COrvexv13App& app, QWidget* parent = nullptr);
+    explicit CSetDlg(const PageContext& ctx, QWidget* parent = nullptr);
     ~CSetDlg() override;
 
     // Loads the controls from the committed copy; the working copy starts again from it, so what
@@ -105,7 +105,7 @@ private:
     void OnClearPlugs();
     void MarkCurrentMode();
 
-    COrvexv13App& m_app;
+    PageContext m_ctx;
     std::array<VolumeLimitWidgets, kVolumeLimits.size()> m_limits{};
     QRadioButton* m_saveByPower = nullptr;
     QRadioButton* m_saveByMode = nullptr;

@@ -1,4 +1,4 @@
-#include "shell/PlaceholderPage.h"
+#include "support/PlaceholderPage.h"
 
 #include "model/StoreFields.h"
 #include "shell/ControlIds.h"

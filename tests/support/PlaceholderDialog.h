@@ -6,7 +6,7 @@ class QLabel;
 
 namespace orvex {
 
-// Stands in for a modeless tool dialog that is not built yet: a window with its title, so the
+// Stands in for a modeless tool dialog in the shell's tests: a window with its title, so the
 // ribbon button, the show operation and relabelling run as they will for the real dialog.
 class CPlaceholderDialog : public CToolDialog {
     Q_OBJECT

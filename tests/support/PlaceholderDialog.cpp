@@ -1,4 +1,4 @@
-#include "shell/PlaceholderDialog.h"
+#include "support/PlaceholderDialog.h"
 
 #include "shell/ControlIds.h"
 #include "shell/Language.h"

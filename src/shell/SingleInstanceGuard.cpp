@@ -1,4 +1,4 @@
-#include "shell/SingleInstance.h"
+#include "shell/SingleInstanceGuard.h"
 
 #include "link/DebugSink.h"
 

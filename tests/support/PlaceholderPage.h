@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace orvex {
 
-// Stands in for an editing page that is not built yet: it shows the page's title, carries the
+// Stands in for an editing page in the shell's tests: it shows the page's title, carries the
 // channel and section buttons of its family so that every path of the view can be walked, and
 // counts the refreshes and equaliser commands it receives.
 class CPlaceholderPage : public CPage {

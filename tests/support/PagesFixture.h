@@ -50,23 +50,32 @@ inline void TypeValue(QLineEdit* box, const QString& text) {
     QTest::keyClicks(box, text);
 }
 
-// The editor with the editing pages and tool dialogs registered, as the program starts it.
-class PagesTest : public ShellTest {
+// The editor with the editing pages and tool dialogs registered, as the program starts it, on the
+// shell fixture `Base`.
+template <class Base>
+class PageFixture : public Base {
 protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        Base::SetUp();
         RegisterEditorPages();
+    }
+
+    // Shows the page of `kind` as the ribbon does (an output page with channel `argument`, an effects
+    // page of kind `argument`) and returns it; a failure when the view shows another page.
+    template <class Page>
+    Page* OpenPage(PageKind kind, int argument = -1) {
+        this->View()->SwitchToPage(kind, argument);
+        auto* page = qobject_cast<Page*>(this->View()->CurrentPage());
+        EXPECT_NE(page, nullptr);
+        return page;
     }
 };
 
-// The same against the simulated processor on loopback: what the dialogs send is read at the host.
-class PagesSimTest : public SimShellTest {
-protected:
-    void SetUp() override {
-        SimShellTest::SetUp();
-        RegisterEditorPages();
-    }
+using PagesTest = PageFixture<ShellTest>;
 
+// The same against the simulated processor on loopback: what the dialogs send is read at the host.
+class PagesSimTest : public PageFixture<SimShellTest> {
+protected:
     // The parameter and memory writes the host received since the last ClearReceived, in order, without
     // the carrier prefix (level polls and other requests left out).
     std::vector<std::vector<uint8_t>> Writes() const {
