@@ -358,4 +358,26 @@ void ApplyControlHints(QWidget* root) {
         applyOne(w);
 }
 
+bool HintPair(const QWidget* widget, QString& zh, QString& en) {
+    if (widget == nullptr)
+        return false;
+    if (const QVariant attached = widget->property(kHintZhProperty); attached.isValid()) {
+        zh = AccessibleNameOfHint(attached.toString());
+        en = AccessibleNameOfHint(widget->property(kHintEnProperty).toString());
+        return true;
+    }
+    const int ctrlId = CtrlId(widget);
+    if (ctrlId == 0)
+        return false;
+    const int templateId = TemplateAbove(widget);
+    for (const HintRow& row : kHints) {
+        if (row.templateId == templateId && ctrlId >= row.firstId && ctrlId <= row.lastId) {
+            zh = AccessibleNameOfHint(QString::fromUtf8(row.zh));
+            en = AccessibleNameOfHint(QString::fromUtf8(row.en));
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace orvex

@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace orvex {
@@ -15,5 +16,9 @@ void SetHint(QWidget* widget, const char* zh, const char* en);
 // Sets the tooltip, accessible name and description of `root` and of every control under it that has
 // a hint, in the current language. The name is the hint without the keys in brackets at its end.
 void ApplyControlHints(QWidget* root);
+
+// The hint of `widget` in both languages, without the keys in brackets at its end; false when it has
+// none.
+bool HintPair(const QWidget* widget, QString& zh, QString& en);
 
 } // namespace orvex
