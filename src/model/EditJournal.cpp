@@ -199,9 +199,9 @@ bool EditJournal::End(const ParameterStore& store, SteadyTime now) {
     return true;
 }
 
-void EditJournal::Break(const ParameterStore& store, JournalText why, WallTime when) {
-    if (m_open)
-        End(store, SteadyTime::max());
+void EditJournal::Break(JournalText why, WallTime when) {
+    // An action open now is the one that did this (a menu's load): it is not an edit to undo.
+    m_open.reset();
     Append({JournalEntry::Kind::Boundary, std::move(why), when, {}});
     m_lastKey = 0;
 }

@@ -107,9 +107,9 @@ public:
     bool IsOpen() const { return m_open.has_value(); }
 
     // Something the user cannot take back happened (a device mode loaded or saved, a preset file
-    // loaded, a read-all, a change the processor reported): an open action ends first, then the
-    // entries after the current point go, and a boundary entry says why.
-    void Break(const ParameterStore& store, JournalText why, WallTime when);
+    // loaded, a read-all, a change the processor reported): an open action is dropped (it is the one
+    // that did this), the entries after the current point go, and a boundary entry says why.
+    void Break(JournalText why, WallTime when);
 
     bool CanUndo() const;
     bool CanRedo() const;

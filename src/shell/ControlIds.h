@@ -56,6 +56,9 @@ inline constexpr int InputSource = 32922;
 inline constexpr int Reset = 32811;    // ID_BTN_RESET
 inline constexpr int Remote = 32812;   // ID_BTN_REMOTE
 inline constexpr int Language = 32805; // ID_BTN_LANGUAGE
+inline constexpr int EditUndo = 33001;
+inline constexpr int EditRedo = 33002;
+inline constexpr int EditHistory = 33003;
 
 inline constexpr int StatusLink = 120;
 inline constexpr int StatusMode = 121;

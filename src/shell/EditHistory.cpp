@@ -249,9 +249,9 @@ void CEditHistory::EndAction() {
         emit Changed();
 }
 
-void CEditHistory::Break(const char* zh, const char* en) {
+void CEditHistory::Break(JournalText why) {
     m_endRequested = false;
-    m_journal.Break(m_store, {zh, en}, std::chrono::system_clock::now());
+    m_journal.Break(std::move(why), std::chrono::system_clock::now());
     emit Changed();
 }
 

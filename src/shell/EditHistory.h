@@ -59,7 +59,7 @@ public:
 
     // The processor holds what it holds from here (a mode loaded or saved, a preset file loaded, a
     // read-all, a change it reported): nothing before can be undone.
-    void Break(const char* zh, const char* en);
+    void Break(JournalText why);
 
     // "Undo: CH3 EQ band 4" / "撤销：通道3 均衡 第4段"; the plain word when there is nothing to undo.
     QString UndoText() const;

@@ -1,5 +1,7 @@
 #include "shell/MainFrame.h"
 
+#include "shell/EditHistory.h"
+
 #include "model/ParameterStore.h"
 #include "shell/AboutDlg.h"
 #include "shell/ControlHints.h"
@@ -30,6 +32,7 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <span>
 
 namespace orvex {
 
@@ -76,6 +79,12 @@ constexpr std::array<TabRowButton, 7> kTabRowButtons = {{
     {cmd::Reset, {"机器复位", "Reset"}},
     {cmd::Remote, {"遥控学习", "Remote control"}},
     {cmd::Language, {"中/EN", "中/EN"}},
+}};
+
+constexpr std::array<TabRowButton, 3> kHistoryButtons = {{
+    {cmd::EditUndo, {"撤销", "Undo"}},
+    {cmd::EditRedo, {"重做", "Redo"}},
+    {cmd::EditHistory, {"编辑历史", "History"}},
 }};
 
 struct MenuItem {
@@ -161,6 +170,9 @@ void CMainFrame::BuildRibbon() {
     for (int c = 0; c < kRibbonCategoryCount; ++c)
         BuildCategory(c);
 
+    // Undo, redo and the history: their clicks move the history and are no edits of their own.
+    for (const TabRowButton& b : kHistoryButtons)
+        m_app.History().Ignore(m_ribbon->AddTabRowButton(b.id, b.text.Text()));
     for (const TabRowButton& b : kTabRowButtons)
         m_ribbon->AddTabRowButton(b.id, b.text.Text());
     m_ribbon->AddTabRowIconButton(cmd::AppAbout, QIcon(QStringLiteral(":/icons/about.svg")), QString());
@@ -263,9 +275,12 @@ void CMainFrame::RelabelRibbon() {
                 box->setText(kMuteText.Text());
         }
     }
-    for (const TabRowButton& b : kTabRowButtons) {
-        if (auto* button = m_ribbon->FindByID<QToolButton>(b.id))
-            button->setText(b.text.Text());
+    for (const std::span<const TabRowButton> buttons :
+         {std::span<const TabRowButton>(kTabRowButtons), std::span<const TabRowButton>(kHistoryButtons)}) {
+        for (const TabRowButton& b : buttons) {
+            if (auto* button = m_ribbon->FindByID<QToolButton>(b.id))
+                button->setText(b.text.Text());
+        }
     }
     for (const ModeButton* b : {&kLoadMode, &kLoadFile, &kSaveMode, &kSaveFile}) {
         for (int id : {b->inputId, b->outputId}) {
@@ -381,6 +396,18 @@ void CMainFrame::UpdateCommandUI() {
     else
         m_idleUpdate.stop();
     if (m_ribbon) {
+        // Greyed with nothing to take back or do again; the tooltip names the action.
+        const CEditHistory& history = m_app.History();
+        if (auto* undo = m_ribbon->FindByID<QToolButton>(cmd::EditUndo)) {
+            undo->setEnabled(history.CanUndo());
+            undo->setToolTip(history.UndoText() + QStringLiteral(" (Ctrl+Z)"));
+        }
+        if (auto* redo = m_ribbon->FindByID<QToolButton>(cmd::EditRedo)) {
+            redo->setEnabled(history.CanRedo());
+            redo->setToolTip(history.RedoText() + QStringLiteral(" (Ctrl+Y)"));
+        }
+        if (auto* list = m_ribbon->FindByID<QToolButton>(cmd::EditHistory))
+            list->setToolTip(Tr2("编辑历史 (F8)", "Edit history (F8)"));
         for (const MuteControlInfo& m : kMuteControls) {
             const bool muted = store.Get(m.field) != 0;
             for (int id : {m.checkInput, m.checkOutput}) {
@@ -431,6 +458,12 @@ void CMainFrame::OnCommand(int id) {
         about.exec();
     } else if (id == cmd::AppExit) {
         close();
+    } else if (id == cmd::EditUndo) {
+        m_app.History().Undo();
+    } else if (id == cmd::EditRedo) {
+        m_app.History().Redo();
+    } else if (id == cmd::EditHistory) {
+        m_app.ShowEditHistory();
     } else {
         m_view->OnCommand(id);
     }

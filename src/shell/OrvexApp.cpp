@@ -1,5 +1,9 @@
 #include "shell/OrvexApp.h"
 
+#include "link/StoreRestore.h"
+#include "shell/EditHistory.h"
+#include "shell/EditHistoryDlg.h"
+
 #include "widgets/WheelFocusGuard.h"
 #include "link/DebugSink.h"
 #include "link/DeviceWatcher.h"
@@ -180,12 +184,27 @@ bool COrvexv13App::InitInstance(const Options& options) {
         qApp->installEventFilter(this);
     CWheelFocusGuard::Install();
 
+    // Every edit is undone through the setters a hand edit uses; the pages then draw the store.
+    m_history = std::make_unique<CEditHistory>(*m_store, [this](const std::vector<StoreUnitValue>& values) {
+        RestoreStoreUnits(values, *m_store, m_session->Commands(), m_session->Eq());
+    });
+    connect(m_history.get(), &CEditHistory::StoreRestored, this, [this] {
+        if (m_view)
+            m_view->RefreshAllViews();
+    });
+    connect(m_history.get(), &CEditHistory::Changed, this, [this] {
+        if (m_frame)
+            m_frame->ScheduleCommandUI();
+    });
+
     // The frame creates the view (which resets the store and reads the language) before it
     // builds the ribbon in that language.
     m_frame = new CMainFrame(*this);
     m_frame->setWindowTitle(QString::fromUtf8(kMainCaption));
     m_frame->setWindowIcon(QIcon(QStringLiteral(":/icons/orvex.svg")));
     ExtractHelpFile();
+    // Last of the application's filters, so that it sees every press and key before they act.
+    m_history->Watch();
     if (options.showWindow)
         m_frame->show();
     QString host;
@@ -409,6 +428,17 @@ void COrvexv13App::ConnectOnStart(const QString& address, int port) {
     dialog->Connect();
 }
 
+void COrvexv13App::ShowEditHistory() {
+    if (!m_historyDlg) {
+        m_historyDlg = new CEditHistoryDlg(*m_history, m_frame);
+        m_historyDlg->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_historyDlg->Reload();
+    m_historyDlg->show();
+    m_historyDlg->raise();
+    m_historyDlg->activateWindow();
+}
+
 void COrvexv13App::CloseAllToolWindows() {
     for (auto& [id, dialog] : m_toolDialogs) {
         if (dialog)
@@ -554,6 +584,10 @@ bool COrvexv13App::HandleKeyRelease(int key, Qt::KeyboardModifiers modifiers, bo
 
     // The machine settings may be opened from a tool window too; the keys that change the
     // processor act only on the main window.
+    if (key == Qt::Key_F8) {
+        ShowEditHistory();
+        return true;
+    }
     if (key == Qt::Key_F7) {
         if (m_synDlg)
             return false;

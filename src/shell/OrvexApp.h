@@ -17,6 +17,8 @@
 
 namespace orvex {
 
+class CEditHistory;
+class CEditHistoryDlg;
 class CInfoDlg;
 class CLinkEventRelay;
 class CMainFrame;
@@ -114,6 +116,10 @@ public:
     AppSettings& Settings() { return *m_settings; }
     ParameterStore& Store() { return *m_store; }
     DeviceSession& Session() { return *m_session; }
+    // Undo and redo of the user's edits.
+    CEditHistory& History() { return *m_history; }
+    // The "Edit history" window, opened (F8, the ribbon) or brought to the front.
+    void ShowEditHistory();
     // What the pages and tool windows are given.
     PageContext Context() { return {*m_session, *m_store, *m_settings, *this}; }
     // Reopens a dropped network link at the last address (see CReconnector).
@@ -159,6 +165,8 @@ private:
     std::unique_ptr<CLinkEventRelay> m_relay;
     std::unique_ptr<DeviceSession> m_session;
     std::unique_ptr<CReconnector> m_reconnector;
+    std::unique_ptr<CEditHistory> m_history;
+    QPointer<CEditHistoryDlg> m_historyDlg;
     // A link event came while a network attempt was under way (see OnTcpLinkOpened).
     bool m_linkDroppedEarly = false;
     std::unique_ptr<DeviceWatcher> m_watcher;

@@ -1,5 +1,7 @@
 #include "shell/OrvexView.h"
 
+#include "shell/EditHistory.h"
+
 #include "link/DebugSink.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
@@ -318,6 +320,9 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
     }
     m_app.Session().Sync().StorePendingMode(pendingMode);
     m_app.Reconnector().Confirm();
+    // After a read the store holds what the processor holds.
+    if (wParam != kWriteAllDone)
+        m_app.History().Break({"从机器读取", "Read from the processor"});
     RefreshAllViews();
     HoldLevelPolls(kAfterSyncQuietMs);
     if (wParam != kWriteAllDone)
@@ -559,6 +564,7 @@ void COrvexv13View::LoadDeviceMode(int n) {
             return;
     }
     session.LoadDeviceMode(n - 1);
+    m_app.History().Break({"载入模式" + ModeNumeral(n).toStdString(), "Mode " + std::to_string(n) + " loaded"});
     m_app.ShowSyncDialog(QString());
 }
 
@@ -570,6 +576,7 @@ void COrvexv13View::SaveDeviceMode(int n, bool fromKeyboard) {
     if (AskQuestion(window(), text, Tr2("信息", "Information")) != QMessageBox::Yes)
         return;
     session.SaveDeviceMode(n - 1);
+    m_app.History().Break({"保存至模式" + ModeNumeral(n).toStdString(), "Saved to mode " + std::to_string(n)});
     // The processor needs the pause to store the memory; the menu waits before the notice, the
     // keyboard after it. Nothing of ours goes to the processor meanwhile.
     const QString notice = Tr2("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeNumeral(n));
@@ -686,6 +693,8 @@ bool COrvexv13View::LoadModeFileAndWrite(const QString& path, bool applyNameRule
     }
     if (applyNameRule)
         m_pendingModeIndex = PendingModeFromFileTitle(QFileInfo(path).completeBaseName().toStdString());
+    const std::string name = QFileInfo(path).fileName().toStdString();
+    m_app.History().Break({"载入文件 " + name, "Preset file " + name + " loaded"});
     DebugOut("Start thread:SynchronizeData\n");
     session.StartWriteSync();
     m_app.Settings().AddRecentFile(path);

@@ -79,7 +79,7 @@ TEST_F(EditJournalTest, ABreakEndsTheHistoryAndSaysWhy) {
     Step(1, 0ms, 10);
     Step(2, 10ms, 20);
     Apply(journal.Undo());
-    journal.Break(store, {"读取全部", "Read all"}, wall);
+    journal.Break({"读取全部", "Read all"}, wall);
     ASSERT_EQ(journal.Entries().size(), 2u); // the undone one is gone, the boundary follows the first
     EXPECT_EQ(journal.Entries().back().kind, JournalEntry::Kind::Boundary);
     EXPECT_EQ(journal.Entries().back().text.en, "Read all");

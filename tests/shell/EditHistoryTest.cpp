@@ -179,7 +179,7 @@ TEST_F(EditHistoryTest, TheHistoryWindowListsNewestFirstAndAClickGoesToThatPoint
         now += 1s;
         Key(Qt::Key_Up);
     }
-    history->Break("读取全部", "Read all");
+    history->Break({"读取全部", "Read all"});
     now += 1s;
     Key(Qt::Key_Up);
     CEditHistoryDlg dialog(*history);

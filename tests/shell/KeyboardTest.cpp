@@ -1,5 +1,9 @@
 #include "SimFixture.h"
 
+#include "link/CommandEncoder.h"
+#include "link/RecordingSender.h"
+#include "shell/EditHistory.h"
+#include "support/Hex.h"
 #include "support/PlaceholderPage.h"
 
 #include <QCheckBox>
@@ -11,6 +15,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace orvex::test {
@@ -263,6 +268,55 @@ TEST_F(KeyboardTest, TheKeysTheRibbonHintsNameDoWhatTheHintsSay) {
         EXPECT_EQ(switches, 9);
         app->ToggleLanguage();
     }
+}
+
+TEST_F(KeyboardTest, CtrlZTakesTheKeyBackWithoutMutingAndZAloneStillMutes) {
+    app->Session().Commands().Set(fields::micMasterVolume, 75);
+    app->View()->RefreshAllViews();
+    const int musicMute = Store().Get(fields::musicMute);
+    host->ClearReceived();
+
+    Key(Qt::Key_W);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), 75);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), 77);
+    EXPECT_EQ(Store().Get(fields::musicMute), musicMute);
+
+    // On the wire: the three values, each as the setter writes it, and no other parameter write.
+    const auto writeOf = [](int value) {
+        ParameterStore other;
+        RecordingSender sent;
+        CommandEncoder(other, sent).Set(fields::micMasterVolume, value);
+        return ToHex(sent.Bodies().at(0));
+    };
+    std::vector<std::string> writes;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            writes.clear();
+            for (const sim::ReceivedMessage& m : host->Received()) {
+                if (m.payload.size() >= 2 && m.payload[1] == 0x09)
+                    writes.push_back(ToHex(std::span(m.payload).subspan(1)));
+            }
+            return writes.size() >= 3;
+        },
+        2000));
+    Pump(100);
+    EXPECT_EQ(writes, (std::vector<std::string>{writeOf(77), writeOf(75), writeOf(77)}));
+
+    Key(Qt::Key_Z);
+    EXPECT_NE(Store().Get(fields::musicMute), musicMute);
+    // The ribbon's buttons follow, and their tooltips name what they would take back.
+    Frame()->UpdateCommandUI();
+    int undoButtons = 0;
+    for (QToolButton* button : Frame()->findChildren<QToolButton*>()) {
+        if (button->text() != Tr2("撤销", "Undo"))
+            continue;
+        ++undoButtons;
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_TRUE(button->toolTip().startsWith(Tr2("撤销：音乐静音", "Undo: Music mute"))) << button->toolTip().toStdString();
+    }
+    EXPECT_EQ(undoButtons, 1);
 }
 
 } // namespace
