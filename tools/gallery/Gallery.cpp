@@ -1,5 +1,10 @@
 #include "gallery/Gallery.h"
 
+#include "model/EqPaths.h"
+#include "model/ParameterStore.h"
+#include "shell/EditHistory.h"
+#include "shell/EditHistoryDlg.h"
+
 #include "editors/input/DialogEfx.h"
 #include "editors/input/EfxTitle.h"
 #include "editors/EqFitDlg.h"
@@ -373,6 +378,25 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             prompt.setDefaultButton(QMessageBox::No);
             out.Save(&prompt, QStringLiteral("save-prompt-%1").arg(lang));
+        }
+        {
+            // The edit history with a few actions, a boundary and one step undone, on a store of its own.
+            ParameterStore store;
+            store.ResetStoreDefaults();
+            CEditHistory history(store, {});
+            history.BeginAction(0, "话筒总音量", "Mic volume");
+            store.Set(fields::micMasterVolume, 60);
+            history.EndAction();
+            history.Break({"从机器读取", "Read from the processor"});
+            history.BeginAction(0, "均衡图", "EQ graph");
+            store.SetEqPathBand(eqid::FirstOutput + 2, 3, EqBand{4.0f, 900, 2.0f, 1});
+            history.EndAction();
+            history.BeginAction(0, "音乐静音", "Music mute");
+            store.Set(fields::musicMute, 1);
+            history.EndAction();
+            history.Undo();
+            CEditHistoryDlg dialog(history);
+            out.Save(&dialog, QStringLiteral("edit-history-%1").arg(lang));
         }
         // The modeless tool dialogs that exist.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
