@@ -35,6 +35,8 @@ CEditHistoryDlg::CEditHistoryDlg(CEditHistory& history, QWidget* parent) : QDial
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("EditHistoryList"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setWordWrap(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_list);
     resize(420, 460);
     connect(m_list, &QListWidget::itemClicked, this, &CEditHistoryDlg::OnItemClicked);
@@ -63,8 +65,8 @@ void CEditHistoryDlg::Reload() {
         QString text = TimeOf(entry.when) + QStringLiteral("   ") + CEditHistory::EntryText(entry);
         auto* item = new QListWidgetItem(m_list);
         if (entry.kind == JournalEntry::Kind::Boundary) {
-            text += Tr2(" — 处理器保持当前数据，之前的编辑不能撤销",
-                        " — the processor holds what it holds; earlier edits cannot be undone");
+            text += Tr2("\n处理器保持当前数据，之前的编辑不能撤销",
+                        "\nThe processor holds what it holds; earlier edits cannot be undone");
             QFont italic = item->font();
             italic.setItalic(true);
             item->setFont(italic);

@@ -401,13 +401,20 @@ void CMainFrame::UpdateCommandUI() {
         if (auto* undo = m_ribbon->FindByID<QToolButton>(cmd::EditUndo)) {
             undo->setEnabled(history.CanUndo());
             undo->setToolTip(history.UndoText() + QStringLiteral(" (Ctrl+Z)"));
+            undo->setAccessibleName(history.UndoText());
+            undo->setAccessibleDescription(undo->toolTip());
         }
         if (auto* redo = m_ribbon->FindByID<QToolButton>(cmd::EditRedo)) {
             redo->setEnabled(history.CanRedo());
             redo->setToolTip(history.RedoText() + QStringLiteral(" (Ctrl+Y)"));
+            redo->setAccessibleName(history.RedoText());
+            redo->setAccessibleDescription(redo->toolTip());
         }
-        if (auto* list = m_ribbon->FindByID<QToolButton>(cmd::EditHistory))
+        if (auto* list = m_ribbon->FindByID<QToolButton>(cmd::EditHistory)) {
             list->setToolTip(Tr2("编辑历史 (F8)", "Edit history (F8)"));
+            list->setAccessibleName(Tr2("编辑历史", "Edit history"));
+            list->setAccessibleDescription(list->toolTip());
+        }
         for (const MuteControlInfo& m : kMuteControls) {
             const bool muted = store.Get(m.field) != 0;
             for (int id : {m.checkInput, m.checkOutput}) {

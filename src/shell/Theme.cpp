@@ -53,6 +53,7 @@ void ApplyApplicationLook(QApplication& app) {
                    padding: 3px 9px; }
 #RibbonTabButton:hover { background: rgba(255,255,255,0.18); border-color: rgba(255,255,255,0.35); }
 #RibbonTabButton:pressed { background: rgba(0,0,0,0.15); }
+#RibbonTabButton:disabled { color: rgba(255,255,255,0.45); }
 #RibbonPanel { background: transparent; }
 #RibbonPanelCaption { color: #4d6480; font-size: 12px; }
 #RibbonSeparator { background: #c6d5e6; }
