@@ -142,8 +142,6 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
         QWidget* focus = QApplication::focusWidget();
-        if (focus && !IsEditorWindow(focus))
-            break;
         const Chord chord = ChordOf(key->key(), key->modifiers());
         if (chord != Chord::None && !IsTextField(focus)) {
             m_chordKey = key->key();
@@ -153,6 +151,8 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
                 Redo();
             return true;
         }
+        if (focus && !IsEditorWindow(focus))
+            break;
         if (key->key() == Qt::Key_Control || key->key() == Qt::Key_Shift || key->key() == Qt::Key_Alt ||
             key->key() == Qt::Key_Meta)
             break;

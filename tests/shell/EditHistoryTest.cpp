@@ -198,6 +198,11 @@ TEST_F(EditHistoryTest, TheHistoryWindowListsNewestFirstAndAClickGoesToThatPoint
     EXPECT_EQ(history->Journal().Entries().size(), 5u);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(store.Get(fields::micMasterVolume), 79);
+    // The chords work while the history window has the keyboard.
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; }, 2000));
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(store.Get(fields::micMasterVolume), 78);
 }
 
 } // namespace
