@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/EqFit.h"
+#include "widgets/EqSection.h"
 
 #include <QDialog>
 
@@ -19,16 +20,11 @@ namespace orvex {
 // how many bands to use, sees the deviation from the target before and after, and applies the bands
 // or cancels. Nothing reaches the processor from here; the fitted bands are drawn on the graph (the
 // overlay's proposal) and the owner applies Proposal() once the dialog is accepted.
-class CEqFitDlg : public QDialog {
+class CEqFitDlg : public QDialog, public IEqFitDialog {
     Q_OBJECT
 
 public:
-    struct Input {
-        int eqIdentity = -1;
-        Measurement measurement;     // normalised
-        std::vector<EqBand> current; // the path's free bands as they play now
-        std::vector<EqBand> kept;    // bands the fit leaves alone (an output's crossover sections)
-    };
+    using Input = EqFitInput;
 
     explicit CEqFitDlg(Input input, QWidget* parent = nullptr);
     ~CEqFitDlg() override;
@@ -38,9 +34,10 @@ public:
 
     // Fits with the options shown. On success the figures show the result, the proposal is drawn and
     // Apply is offered; otherwise the reason is shown and Apply stays off.
-    bool RunFit();
+    bool RunFit() override;
     // The free bands the fit proposes (those it does not use are off), while Apply is offered.
-    const std::optional<std::vector<EqBand>>& Proposal() const { return m_proposal; }
+    const std::optional<std::vector<EqBand>>& Proposal() const override { return m_proposal; }
+    QDialog* Dialog() override { return this; }
     std::optional<FitResidual> FittedResidual() const { return m_after; }
     // The deviation of the measurement alone, and with the bands the path plays now.
     FitResidual MeasurementResidual() const;
@@ -92,22 +89,5 @@ private:
     QPushButton* m_fit = nullptr;
     QPushButton* m_apply = nullptr;
 };
-
-// Reads a text file a user picked: at most 4 MiB, UTF-8 or (by its byte-order mark) UTF-16/32, given
-// back as UTF-8. When it cannot be read a box titled `caption` says why and nullopt is returned.
-std::optional<std::string> ReadUserText(QWidget* parent, const QString& path, const QString& caption);
-
-// A measured or target response from a file (asked for with a file dialog when `path` is empty),
-// normalised to 0 dB on average between 200 Hz and 2 kHz; its file name in `name`. nullopt when the
-// user cancels or the file is bad; a bad file's lines are listed in a box after `notLoaded`.
-std::optional<Measurement> ReadResponseFile(QWidget* parent, const QString& path, const QString& caption,
-                                            const QString& notLoaded, QString& name);
-
-// A reader's reason for refusing a line, in the interface's language.
-QString TextErrorReason(const std::string& message);
-
-// The errors of a filter or measurement text as a message box lists them: one line each, at most
-// `limit`, then how many more there are.
-QString ListTextErrors(const std::vector<FilterTextError>& errors, int limit = 12);
 
 } // namespace orvex

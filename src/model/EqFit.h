@@ -20,6 +20,14 @@ struct FitOptions {
     double maxSeconds = 1.0;   // and wall time; a fit that runs out keeps the best it has
 };
 
+// What a path's fit starts from.
+struct EqFitInput {
+    int eqIdentity = -1;
+    Measurement measurement;     // normalised
+    std::vector<EqBand> current; // the path's free bands as they play now
+    std::vector<EqBand> kept;    // bands the fit leaves alone (an output's crossover sections)
+};
+
 struct FitResidual {
     double rmsDb = 0.0;  // root mean square of (result - target) over the range, on a log grid
     double peakDb = 0.0; // the largest absolute deviation there

@@ -1,7 +1,7 @@
 #include "support/PagesFixture.h"
 
 #include "editors/EqFitDlg.h"
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "widgets/EqOverlay.h"
 #include "editors/input/DialogEfx.h"
 #include "editors/output/DialogOutput.h"
@@ -116,7 +116,7 @@ protected:
                                                    QStringLiteral("room.txt"));
             output->Eq()->FitToMeasurement();
             EXPECT_NE(output->Eq()->FitDialog(), nullptr);
-            if (CEqFitDlg* fit = output->Eq()->FitDialog()) {
+            if (auto* fit = qobject_cast<CEqFitDlg*>(output->Eq()->FitDialog())) {
                 faults << Unhinted(fit, QStringLiteral("room fit"));
                 fit->reject();
             }

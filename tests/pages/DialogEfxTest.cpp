@@ -1,6 +1,6 @@
 #include "support/PagesFixture.h"
 
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "editors/input/DialogEfx.h"
 #include "editors/input/EfxTitle.h"
 #include "widgets/BandGrid.h"

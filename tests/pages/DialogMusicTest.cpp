@@ -1,6 +1,6 @@
 #include "support/PagesFixture.h"
 
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "editors/input/DialogMusic.h"
 #include "widgets/EqPanel.h"
 #include "widgets/GdipButton.h"

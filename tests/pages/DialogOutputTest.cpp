@@ -1,6 +1,6 @@
 #include "support/PagesFixture.h"
 
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "widgets/ControlId.h"
 #include "widgets/BandGrid.h"
 #include "widgets/BandStrip.h"

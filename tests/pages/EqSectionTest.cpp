@@ -1,5 +1,6 @@
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 
+#include "editors/EqSectionHost.h"
 #include "widgets/BandGrid.h"
 #include "widgets/BandStrip.h"
 #include "widgets/EqPanel.h"
@@ -25,7 +26,7 @@ namespace {
 
 class EqSectionTest : public ::testing::Test {
 protected:
-    EqSectionTest() : commands(store, sender), eq(store, commands), section(store, eq, 55) {
+    EqSectionTest() : commands(store, sender), eq(store, commands), section(store, eq, EqSectionHost(), 55) {
         store.ResetStoreDefaults();
         SetUiLanguageIndex(1);
         section.resize(1000, 360);

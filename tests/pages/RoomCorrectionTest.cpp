@@ -1,9 +1,11 @@
 #include "editors/EqFitDlg.h"
-#include "editors/EqSection.h"
+#include "editors/EqSectionHost.h"
+#include "widgets/EqSection.h"
 #include "widgets/BandGrid.h"
 #include "widgets/EqOverlay.h"
 #include "widgets/EqPanel.h"
 #include "widgets/UiLanguage.h"
+#include "widgets/UserText.h"
 #include "link/CommandEncoder.h"
 #include "link/EqImport.h"
 #include "link/EqSender.h"
@@ -59,7 +61,7 @@ const std::vector<EqBand> kRoom = {{7.0f, 55, 5.0f, eqtype::Peaking},
 
 class RoomCorrectionTest : public ::testing::Test {
 protected:
-    RoomCorrectionTest() : commands(store, sender), eq(store, commands), section(store, eq, 60) {
+    RoomCorrectionTest() : commands(store, sender), eq(store, commands), section(store, eq, EqSectionHost(), 60) {
         store.ResetStoreDefaults();
         SetUiLanguageIndex(1);
         section.resize(1000, 380);
@@ -106,7 +108,7 @@ protected:
     }
 
     CEqFitDlg* WaitForFit() {
-        CEqFitDlg* fit = section.FitDialog();
+        auto* fit = qobject_cast<CEqFitDlg*>(section.FitDialog());
         if (fit) {
             const bool done = QTest::qWaitFor(
                 [&] { return fit->Proposal().has_value() || !fit->MessageLabel()->text().isEmpty(); }, 5000);

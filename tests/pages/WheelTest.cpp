@@ -1,6 +1,6 @@
 #include "support/PagesFixture.h"
 
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "editors/input/DialogMusic.h"
 #include "editors/output/DialogOutput.h"
 #include "widgets/BandStrip.h"

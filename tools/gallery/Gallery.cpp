@@ -8,7 +8,7 @@
 #include "editors/input/DialogEfx.h"
 #include "editors/input/EfxTitle.h"
 #include "editors/EqFitDlg.h"
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 #include "widgets/BandGrid.h"
 #include "widgets/EqOverlay.h"
 #include "widgets/EqPanel.h"
@@ -262,7 +262,7 @@ void RenderRoomCorrection(COrvexv13App& app, GalleryWriter& out, const QString& 
     page->SetOutputChannel(kChannel);
     out.Save(&holder, QStringLiteral("%1-measurement-%2").arg(tmpl::Output).arg(lang));
     page->Eq()->FitToMeasurement();
-    if (CEqFitDlg* fit = page->Eq()->FitDialog()) {
+    if (auto* fit = qobject_cast<CEqFitDlg*>(page->Eq()->FitDialog())) {
         Settle();
         out.Save(&holder, QStringLiteral("%1-fit-proposal-%2").arg(tmpl::Output).arg(lang));
         out.Save(fit, QStringLiteral("fit-dialog-%1").arg(lang));

@@ -1,6 +1,6 @@
 #include "editors/input/DialogEfx.h"
 
-#include "editors/EqSection.h"
+#include "editors/EqSectionHost.h"
 #include "editors/input/EfxTitle.h"
 #include "widgets/ControlId.h"
 #include "widgets/EqPanel.h"
@@ -59,7 +59,7 @@ CDialogEfx::CDialogEfx(DeviceSession& session, QWidget* parent) : CPage(PageKind
     m_back->setFocusPolicy(Qt::TabFocus);
     connect(m_back, &QAbstractButton::clicked, this, [this] { emit pageRequested(PageKind::Music, -1); });
 
-    m_section = new CEqSection(session.Store(), session.Eq(), kTypeColumnWidth, this);
+    m_section = new CEqSection(session.Store(), session.Eq(), EqSectionHost(), kTypeColumnWidth, this);
     m_section->SetGridColours(kGridText, kGridBackground);
 
     setTabOrder(m_back, m_section->Panel());

@@ -1,6 +1,6 @@
 #include "editors/input/DialogMusic.h"
 
-#include "editors/EqSection.h"
+#include "editors/EqSectionHost.h"
 #include "widgets/BandGrid.h"
 #include "editors/input/StoreToControl.h"
 #include "widgets/ControlId.h"
@@ -235,7 +235,7 @@ CDialogMusic::CDialogMusic(const PageContext& ctx, QWidget* parent)
 
     // The equaliser needs every line of height the page can give its band grid; the graph names the
     // path it shows, so it goes without a frame of its own.
-    m_eq = new CEqSection(m_session.Store(), m_session.Eq(), 55, this);
+    m_eq = new CEqSection(m_session.Store(), m_session.Eq(), EqSectionHost(), 55, this);
     // Rows as tight as the parameter grid's, so that all ten bands fit the smallest page.
     m_eq->Grid()->verticalHeader()->setDefaultSectionSize(m_eq->Grid()->fontMetrics().height() + 2);
     connect(m_eq, &CEqSection::pathReplaced, this, [this] { LoadEq(); });

@@ -1,6 +1,6 @@
 #include "editors/output/DialogOutput.h"
 
-#include "editors/EqSection.h"
+#include "editors/EqSectionHost.h"
 #include "editors/input/StoreToControl.h"
 #include "widgets/CompressorSliders.h"
 #include "widgets/ControlId.h"
@@ -146,7 +146,7 @@ CDialogOutput::CDialogOutput(const PageContext& ctx, QWidget* parent) : CPage(Pa
     top->addWidget(BuildStrip(), 1);
 
     // Created in the order the keyboard walks them: tabs, strip, equaliser, then the channel's controls.
-    m_eq = new CEqSection(session.Store(), session.Eq(), 60, this);
+    m_eq = new CEqSection(session.Store(), session.Eq(), EqSectionHost(), 60, this);
 
     auto* controls = new QVBoxLayout;
     controls->setSpacing(2);

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "model/EqBandRecord.h"
+#include "model/EqFit.h"
 
 #include <QColor>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QComboBox;
+class QDialog;
 class QLabel;
 class QStackedWidget;
 
@@ -16,10 +20,38 @@ namespace orvex {
 
 class CBandGrid;
 class CBandStrip;
-class CEqFitDlg;
 class CEqPanel;
 class EqSender;
 class ParameterStore;
+
+// The fit dialog as the section drives it: it proposes bands for the path and the section applies
+// them once the dialog is accepted.
+class IEqFitDialog {
+public:
+    virtual ~IEqFitDialog() = default;
+    virtual QDialog* Dialog() = 0;
+    // Fits with the options shown; false when nothing could be fitted.
+    virtual bool RunFit() = 0;
+    // The free bands the fit proposes, while it offers to apply them.
+    virtual const std::optional<std::vector<EqBand>>& Proposal() const = 0;
+};
+
+// What the section asks of the program around it: its message boxes, its file dialog, its control
+// hints and the fit dialog.
+class IEqSectionHost {
+public:
+    virtual ~IEqSectionHost() = default;
+    virtual void ShowError(QWidget* parent, const QString& text, const QString& caption) = 0;
+    virtual void ShowInformation(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // The file the user picked, empty when cancelled. `defaultSuffix` is added to a saved name typed
+    // without one.
+    virtual QString AskFileName(QWidget* parent, bool save, const QString& caption, const QString& defaultName,
+                                const QString& filter, const QString& defaultSuffix) = 0;
+    // Attaches a hint pair (both UTF-8) to `widget`.
+    virtual void SetHint(QWidget* widget, const char* zh, const char* en) = 0;
+    // A new fit dialog for `input`, not yet shown.
+    virtual IEqFitDialog* CreateFitDialog(EqFitInput input, QWidget* parent) = 0;
+};
 
 // The equaliser section every equaliser page shows: the curve panel with, beside it, either the band
 // grid (no band selected) or the band strip (a band selected), and on an output path the crossover
@@ -34,7 +66,8 @@ public:
     static constexpr int kCrossoverLabelId = 1215;
 
     // `typeColumnWidth`: the band grid's type column, 60 on the output page and 55 elsewhere.
-    CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth, QWidget* parent = nullptr);
+    CEqSection(ParameterStore& store, EqSender& eq, IEqSectionHost& host, int typeColumnWidth,
+               QWidget* parent = nullptr);
 
     // Shows EQ identity `eqIdentity` (0..14) loaded from the store: its band count, no band selected.
     // The apply set becomes the identity alone.
@@ -71,7 +104,8 @@ public:
     // bands are applied when it is accepted.
     void FitToMeasurement();
     void ClearMeasurement();
-    CEqFitDlg* FitDialog() const;
+    // The open fit dialog, null when none is.
+    QDialog* FitDialog() const;
 
     void SetGridColours(const QColor& text, const QColor& background);
     // Texts and type names in the current language; the rows are rewritten.
@@ -81,7 +115,6 @@ public:
     CBandGrid* Grid() const { return m_grid; }
     CBandStrip* Strip() const { return m_strip; }
     QComboBox* CrossoverCombo() const { return m_crossover; }
-    QLabel* CrossoverLabel() const { return m_crossoverLabel; }
 
 signals:
     // A band went to the store and the processor (after every edit of the panel, grid or strip).
@@ -108,6 +141,7 @@ private:
 
     ParameterStore& m_store;
     EqSender& m_eq;
+    IEqSectionHost& m_host;
     int m_identity = -1;
     std::vector<int> m_apply;
     CEqPanel* m_panel = nullptr;
@@ -122,7 +156,7 @@ private:
     // The side column's change waiting for the panel's release (0: none, 1: grid, 2: strip): the strip
     // shows once the band is let go.
     int m_pendingSide = 0;
-    QPointer<CEqFitDlg> m_fitDialog;
+    QPointer<QDialog> m_fitDialog;
 };
 
 } // namespace orvex

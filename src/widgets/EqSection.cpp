@@ -1,12 +1,12 @@
-#include "editors/EqSection.h"
+#include "widgets/EqSection.h"
 
-#include "editors/EqFitDlg.h"
 #include "widgets/BandGrid.h"
 #include "widgets/BandStrip.h"
 #include "widgets/ControlId.h"
 #include "widgets/EqOverlay.h"
 #include "widgets/EqPanel.h"
 #include "widgets/UiLanguage.h"
+#include "widgets/UserText.h"
 #include "link/EqImport.h"
 #include "link/EqSender.h"
 #include "model/AtomicFile.h"
@@ -15,11 +15,9 @@
 #include "model/FilterText.h"
 #include "model/Measurement.h"
 #include "model/ParameterStore.h"
-#include "shell/ControlHints.h"
-#include "shell/ControlIds.h"
-#include "shell/MessageBoxes.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QScreen>
@@ -46,10 +44,19 @@ const QString& FilterFileTypes() {
     return UiLanguageIndex() == 0 ? zh : en;
 }
 
+// The first control under `root` (in creation order) that carries `id`, or null.
+QWidget* FindControl(const QWidget* root, int id) {
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (CtrlId(w) == id)
+            return w;
+    }
+    return nullptr;
+}
+
 } // namespace
 
-CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth, QWidget* parent)
-    : QWidget(parent), m_store(store), m_eq(eq) {
+CEqSection::CEqSection(ParameterStore& store, EqSender& eq, IEqSectionHost& host, int typeColumnWidth, QWidget* parent)
+    : QWidget(parent), m_store(store), m_eq(eq), m_host(host) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
@@ -117,10 +124,10 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
     connect(m_grid, &QTableWidget::cellClicked, this, [this](int r, int) { OnGridRowClicked(r); });
     connect(m_strip, &CBandStrip::bandEdited, this, &CEqSection::OnEdited);
     connect(m_crossover, &QComboBox::activated, this, &CEqSection::OnCrossoverChosen);
-    SetHint(m_panel, "均衡曲线: 拖动频点; 右键载入房间测量",
-            "Equaliser curve: drag a band; right-click for room measurement");
-    SetHint(m_crossover, "分频滤波器的类型", "Crossover filter family");
-    SetHint(m_grid, "均衡频点: 点选一行来编辑", "Equaliser bands: pick a row to edit it");
+    m_host.SetHint(m_panel, "均衡曲线: 拖动频点; 右键载入房间测量",
+                   "Equaliser curve: drag a band; right-click for room measurement");
+    m_host.SetHint(m_crossover, "分频滤波器的类型", "Crossover filter family");
+    m_host.SetHint(m_grid, "均衡频点: 点选一行来编辑", "Equaliser bands: pick a row to edit it");
     struct StripHint {
         int id;
         const char* zh;
@@ -140,8 +147,8 @@ CEqSection::CEqSection(ParameterStore& store, EqSender& eq, int typeColumnWidth,
         {CBandStrip::IDC_Q_EDIT, "Q值, 输入后回车", "Q; type and press Enter"},
     };
     for (const StripHint& h : kStripHints) {
-        if (QWidget* w = FindCtrl(m_strip, h.id))
-            SetHint(w, h.zh, h.en);
+        if (QWidget* w = FindControl(m_strip, h.id))
+            m_host.SetHint(w, h.zh, h.en);
     }
     Retranslate();
 }
@@ -366,10 +373,10 @@ bool CEqSection::ImportFilters(const QString& path) {
     if (m_identity < 0)
         return false;
     const QString caption = UiText("导入滤波器", "Import filters");
-    const QString file = path.isEmpty() ? AskFileName(this, {false, caption, {}, FilterFileTypes(), {}}) : path;
+    const QString file = path.isEmpty() ? m_host.AskFileName(this, false, caption, {}, FilterFileTypes(), {}) : path;
     if (file.isEmpty())
         return false;
-    const std::optional<std::string> text = ReadUserText(this, file, caption);
+    const std::optional<std::string> text = ReadUserText(m_host, this, file, caption);
     if (!text)
         return false;
     // Every identity is planned before anything is sent: a linked partner never ends up half imported.
@@ -378,10 +385,10 @@ bool CEqSection::ImportFilters(const QString& path) {
         std::vector<FilterTextError> errors;
         std::optional<std::vector<EqBand>> plan = PlanFilterTextImport(m_store, identity, *text, errors);
         if (!plan) {
-            ShowErrorBox(this,
-                         UiText("滤波器未导入，文件中有错误：\n", "Nothing was imported; the file has errors:\n") +
-                             ListTextErrors(errors),
-                         caption);
+            m_host.ShowError(this,
+                             UiText("滤波器未导入，文件中有错误：\n", "Nothing was imported; the file has errors:\n") +
+                                 ListTextErrors(errors),
+                             caption);
             return false;
         }
         plans.emplace_back(identity, std::move(*plan));
@@ -394,7 +401,7 @@ bool CEqSection::ImportFilters(const QString& path) {
     const std::optional<double> preamp = ParseFilterText(*text).list.preampDb;
     if (preamp && std::abs(*preamp) >= 0.05) {
         const QString level = QString::asprintf("%+.1f dB", *preamp);
-        ShowInformationBox(
+        m_host.ShowInformation(
             this,
             UiLanguageIndex() == 0
                 ? QStringLiteral("滤波器已导入。文件中的前级增益 %1 未应用：请相应调整该通道的音量。").arg(level)
@@ -413,7 +420,7 @@ bool CEqSection::ExportFilters(const QString& path) {
     QString file = path;
     if (file.isEmpty()) {
         const QString name = m_panel->Title() + QStringLiteral(".txt");
-        file = AskFileName(this, {true, caption, name, FilterFileTypes(), QStringLiteral("txt")});
+        file = m_host.AskFileName(this, true, caption, name, FilterFileTypes(), QStringLiteral("txt"));
         if (file.isEmpty())
             return false;
     }
@@ -421,10 +428,10 @@ bool CEqSection::ExportFilters(const QString& path) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const int failure = WriteFileAtomically(QFileInfo(file).filesystemAbsoluteFilePath(), {bytes, text.size()});
     if (failure != 0) {
-        ShowErrorBox(this,
-                     UiText("无法写入 ", "Cannot write ") + file + QStringLiteral(": ") +
-                         QString::fromLocal8Bit(std::strerror(failure)),
-                     caption);
+        m_host.ShowError(this,
+                         UiText("无法写入 ", "Cannot write ") + file + QStringLiteral(": ") +
+                             QString::fromLocal8Bit(std::strerror(failure)),
+                         caption);
         return false;
     }
     return true;
@@ -435,7 +442,7 @@ bool CEqSection::ShowMeasurement(const QString& path) {
         return false;
     QString name;
     std::optional<Measurement> measurement = ReadResponseFile(
-        this, path, UiText("显示测量曲线", "Show measurement"),
+        m_host, this, path, UiText("显示测量曲线", "Show measurement"),
         UiText("测量曲线未载入，文件中有错误：", "The measurement was not loaded; the file has errors:"), name);
     if (!measurement)
         return false;
@@ -449,7 +456,7 @@ void CEqSection::ClearMeasurement() {
     CEqOverlays::Instance().Clear(m_identity);
 }
 
-CEqFitDlg* CEqSection::FitDialog() const {
+QDialog* CEqSection::FitDialog() const {
     return m_fitDialog;
 }
 
@@ -461,18 +468,19 @@ void CEqSection::FitToMeasurement() {
     const EqOverlay* overlay = CEqOverlays::Instance().Find(m_identity);
     if (!overlay)
         return;
-    CEqFitDlg::Input input;
+    EqFitInput input;
     input.eqIdentity = m_identity;
     input.measurement = overlay->measurement;
     input.current = FreeEqBands(m_store, m_identity);
     // What the fit cannot change still plays: an output's crossover shapes the result it aims at.
     input.kept = FixedEqBands(m_store, m_identity);
-    auto* dialog = new CEqFitDlg(std::move(input), this);
+    IEqFitDialog* fit = m_host.CreateFitDialog(std::move(input), this);
+    QDialog* dialog = fit->Dialog();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_fitDialog = dialog;
     const int identity = m_identity;
-    connect(dialog, &QDialog::finished, this, [this, dialog, identity](int result) {
-        const std::optional<std::vector<EqBand>> bands = dialog->Proposal();
+    connect(dialog, &QDialog::finished, this, [this, fit, identity](int result) {
+        const std::optional<std::vector<EqBand>> bands = fit->Proposal();
         CEqOverlays::Instance().SetProposal(identity, std::nullopt);
         if (result == QDialog::Accepted && bands)
             ApplyFit(identity, *bands);
@@ -490,9 +498,9 @@ void CEqSection::FitToMeasurement() {
     }
     dialog->move(at);
     // The first fit runs with the defaults as soon as the dialog is up.
-    QTimer::singleShot(0, dialog, [dialog] {
-        if (!dialog->Proposal())
-            dialog->RunFit();
+    QTimer::singleShot(0, dialog, [fit] {
+        if (!fit->Proposal())
+            fit->RunFit();
     });
 }
 
