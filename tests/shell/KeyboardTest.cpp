@@ -271,38 +271,40 @@ TEST_F(KeyboardTest, TheKeysTheRibbonHintsNameDoWhatTheHintsSay) {
 }
 
 TEST_F(KeyboardTest, CtrlZTakesTheKeyBackWithoutMutingAndZAloneStillMutes) {
-    app->Session().Commands().Set(fields::micMasterVolume, 75);
-    app->View()->RefreshAllViews();
-    const int musicMute = Store().Get(fields::musicMute);
-    host->ClearReceived();
-
-    Key(Qt::Key_W);
-    Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Store().Get(fields::micMasterVolume), 75);
-    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Store().Get(fields::micMasterVolume), 77);
-    EXPECT_EQ(Store().Get(fields::musicMute), musicMute);
-
-    // On the wire: the three values, each as the setter writes it, and no other parameter write.
     const auto writeOf = [](int value) {
         ParameterStore other;
         RecordingSender sent;
         CommandEncoder(other, sent).Set(fields::micMasterVolume, value);
-        return ToHex(sent.Bodies().at(0));
+        return sent.Bodies().at(0);
     };
-    std::vector<std::string> writes;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            writes.clear();
-            for (const sim::ReceivedMessage& m : host->Received()) {
-                if (m.payload.size() >= 2 && m.payload[1] == 0x09)
-                    writes.push_back(ToHex(std::span(m.payload).subspan(1)));
-            }
-            return writes.size() >= 3;
-        },
-        2000));
-    Pump(100);
-    EXPECT_EQ(writes, (std::vector<std::string>{writeOf(77), writeOf(75), writeOf(77)}));
+    app->Session().Commands().Set(fields::micMasterVolume, 75);
+    app->View()->RefreshAllViews();
+    ASSERT_TRUE(HostReceived(writeOf(75)));
+    const int musicMute = Store().Get(fields::musicMute);
+    host->ClearReceived();
+
+    // On the wire: the three values, each as the setter writes it, and no other parameter write. Each
+    // key waits for the write before it to leave, as a hand does: the link's queue merges a value
+    // still waiting with the next one of its parameter.
+    const auto writes = [&] {
+        std::vector<std::string> out;
+        for (const sim::ReceivedMessage& m : host->Received()) {
+            if (m.payload.size() >= 2 && m.payload[1] == 0x09)
+                out.push_back(ToHex(std::span(m.payload).subspan(1)));
+        }
+        return out;
+    };
+    Key(Qt::Key_W);
+    ASSERT_TRUE(PumpUntil([&] { return writes().size() >= 1; }, 2000));
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), 75);
+    ASSERT_TRUE(PumpUntil([&] { return writes().size() >= 2; }, 2000));
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Store().Get(fields::micMasterVolume), 77);
+    EXPECT_EQ(Store().Get(fields::musicMute), musicMute);
+    ASSERT_TRUE(PumpUntil([&] { return writes().size() >= 3; }, 2000));
+    Pump(200);
+    EXPECT_EQ(writes(), (std::vector<std::string>{ToHex(writeOf(77)), ToHex(writeOf(75)), ToHex(writeOf(77))}));
 
     Key(Qt::Key_Z);
     EXPECT_NE(Store().Get(fields::musicMute), musicMute);
@@ -314,7 +316,8 @@ TEST_F(KeyboardTest, CtrlZTakesTheKeyBackWithoutMutingAndZAloneStillMutes) {
             continue;
         ++undoButtons;
         EXPECT_TRUE(button->isEnabled());
-        EXPECT_TRUE(button->toolTip().startsWith(Tr2("撤销：音乐静音", "Undo: Music mute"))) << button->toolTip().toStdString();
+        EXPECT_TRUE(button->toolTip().startsWith(Tr2("撤销：音乐静音", "Undo: Music mute")))
+            << button->toolTip().toStdString();
     }
     EXPECT_EQ(undoButtons, 1);
 }
