@@ -12,18 +12,6 @@ namespace orvex {
 
 namespace {
 
-constexpr std::size_t kParamBlock = 0;
-constexpr std::size_t kEqBlock = 1;
-constexpr std::size_t kPositionBlock = 2;
-constexpr std::size_t kRoomBlock = 3;
-constexpr std::size_t kBassBoostBlock = 4;
-
-static_assert(kModeFileBlocks[kParamBlock] == StoreBlock::ParamBlock &&
-              kModeFileBlocks[kEqBlock] == StoreBlock::EqBandTable &&
-              kModeFileBlocks[kPositionBlock] == StoreBlock::PositionGainTable &&
-              kModeFileBlocks[kRoomBlock] == StoreBlock::RoomRecord &&
-              kModeFileBlocks[kBassBoostBlock] == StoreBlock::BassBoostRecord);
-
 // The unit kind of each mode-file block, in file order.
 constexpr std::array<StoreUnitKind, kModeFileBlocks.size()> kBlockUnitKinds = {
     StoreUnitKind::Slot, StoreUnitKind::EqBand, StoreUnitKind::PositionGain, StoreUnitKind::Room,

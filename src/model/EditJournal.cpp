@@ -12,17 +12,6 @@ namespace orvex {
 
 namespace {
 
-constexpr std::size_t kParamBlock = 0;
-constexpr std::size_t kEqBlock = 1;
-constexpr std::size_t kPositionBlock = 2;
-constexpr std::size_t kRoomBlock = 3;
-constexpr std::size_t kBassBoostBlock = 4;
-
-static_assert(kModeFileBlocks[kParamBlock] == StoreBlock::ParamBlock &&
-              kModeFileBlocks[kEqBlock] == StoreBlock::EqBandTable &&
-              kModeFileBlocks[kPositionBlock] == StoreBlock::PositionGainTable &&
-              kModeFileBlocks[kRoomBlock] == StoreBlock::RoomRecord &&
-              kModeFileBlocks[kBassBoostBlock] == StoreBlock::BassBoostRecord);
 static_assert(std::is_trivially_copyable_v<RoomGeometry>);
 
 // Splits a block into units of `unit` bytes and adds those that differ.

@@ -34,6 +34,17 @@ inline constexpr int kBassBoostRecordBytes = 2;
 inline constexpr std::array<StoreBlock, 5> kModeFileBlocks = {StoreBlock::ParamBlock, StoreBlock::EqBandTable,
                                                               StoreBlock::PositionGainTable, StoreBlock::RoomRecord,
                                                               StoreBlock::BassBoostRecord};
+// Each block's position in kModeFileBlocks.
+inline constexpr std::size_t kParamBlock = 0;
+inline constexpr std::size_t kEqBlock = 1;
+inline constexpr std::size_t kPositionBlock = 2;
+inline constexpr std::size_t kRoomBlock = 3;
+inline constexpr std::size_t kBassBoostBlock = 4;
+static_assert(kModeFileBlocks[kParamBlock] == StoreBlock::ParamBlock &&
+              kModeFileBlocks[kEqBlock] == StoreBlock::EqBandTable &&
+              kModeFileBlocks[kPositionBlock] == StoreBlock::PositionGainTable &&
+              kModeFileBlocks[kRoomBlock] == StoreBlock::RoomRecord &&
+              kModeFileBlocks[kBassBoostBlock] == StoreBlock::BassBoostRecord);
 
 // Size in bytes of a block; 0 for a number that names no block.
 constexpr int StoreBlockSize(StoreBlock block) {

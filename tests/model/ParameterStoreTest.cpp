@@ -662,6 +662,10 @@ TEST(ParameterStoreConcurrencyTest, ReaderNeverSeesATornRecordOrSlot) {
     std::atomic<bool> stop{false};
     store.SetEqRecordBytes(5, a);
     store.Set(fields::outDelayMs, 3, kFloatA);
+    // The listener starts where the writer puts it: a reader that runs before the writer's first
+    // pass sees one of the values it checks for, not the default room's.
+    store.SetRoomListener({-1.0f, 0.0f});
+    store.PackRoomFromFloats();
 
     std::thread writer([&] {
         for (int i = 0; i < 20000; ++i) {
