@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <functional>
@@ -27,9 +28,15 @@ int LoopLevel() {
     return QThread::currentThread()->loopLevel();
 }
 
-// The control a press or wheel turn at a window's point lands on.
-QWidget* WidgetAt(const QPointF& globalPosition) {
-    return QApplication::widgetAt(globalPosition.toPoint());
+// The control a press or wheel turn at a point of `window` lands on.
+QWidget* WidgetAt(const QObject* window, const QPointF& position) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->windowHandle() == window) {
+            QWidget* child = top->childAt(position.toPoint());
+            return child ? child : top;
+        }
+    }
+    return nullptr;
 }
 
 // The main window's own keys, which act on the ribbon's controls whatever has the focus.
@@ -176,7 +183,7 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        QWidget* target = WidgetAt(mouse->globalPosition());
+        QWidget* target = WidgetAt(watched, mouse->position());
         if (!IsEditorWindow(target))
             break;
         // A press with no other button down while an action is still open at this level: the
@@ -195,7 +202,7 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
-        QWidget* target = WidgetAt(wheel->globalPosition());
+        QWidget* target = WidgetAt(watched, wheel->position());
         if (!IsEditorWindow(target))
             break;
         Begin(KeyOf(target, 0), TextFor(target));
