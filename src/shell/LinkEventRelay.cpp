@@ -22,7 +22,7 @@ void CLinkEventRelay::Post(F&& call) {
         std::lock_guard lock(m_pendingMutex);
         m_pending.emplace_back(std::forward<F>(call));
     }
-    QMetaObject::invokeMethod(this, &CLinkEventRelay::DeliverPending, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "DeliverPending", Qt::QueuedConnection);
 }
 
 void CLinkEventRelay::DeliverPending() {

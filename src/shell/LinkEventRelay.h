@@ -43,8 +43,10 @@ public:
 private:
     template <class F>
     void Post(F&& call);
-    // Runs the calls queued so far, in order, on the user-interface thread.
-    void DeliverPending();
+    // Runs the calls queued so far, in order, on the user-interface thread. Invoked by name from the
+    // link's threads: a member pointer would be wrapped in a slot object that the posting thread
+    // allocates and the window thread frees, an ordering ThreadSanitizer cannot see through Qt.
+    Q_INVOKABLE void DeliverPending();
 
     ViewGetter m_view;
     std::atomic<std::chrono::milliseconds::rep> m_remoteKeyWait{1000};
