@@ -1,0 +1,215 @@
+// orvexctl serve in-process against the simulated processor, through a real HTTP client: everything
+// on 127.0.0.1, the server on a port it picks itself.
+
+#include "ctl/CtlApp.h"
+
+#include "link/MessageIds.h"
+#include "sim/NetworkHost.h"
+#include "sim/ProcessorModel.h"
+#include "support/Hex.h"
+#include "support/LinkHarness.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <future>
+#include <sstream>
+#include <thread>
+
+using namespace orvex;
+using namespace orvex::test;
+using namespace std::chrono_literals;
+using json = nlohmann::json;
+
+namespace {
+
+class RemoteServeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model = std::make_unique<sim::ProcessorModel>(sim::ProcessorOptions{});
+        sim::HostOptions options;
+        options.port = 0;
+        options.heartbeatMs = 200;
+        host = std::make_unique<sim::NetworkHost>(*model, options);
+        std::string error;
+        ASSERT_TRUE(host->Start(&error)) << error;
+
+        std::promise<uint16_t> listening;
+        auto port = listening.get_future();
+        env.stop = &stop;
+        env.onListening = [&listening](uint16_t p) { listening.set_value(p); };
+        serve = std::thread([this] {
+            const std::vector<std::string> args = {
+                "--connect", "127.0.0.1:" + std::to_string(host->Port()), "serve", "--listen", "127.0.0.1:0", "--pin",
+                "123456"};
+            code = ctl::RunCtl(args, out, err, env);
+        });
+        ASSERT_EQ(port.wait_for(10s), std::future_status::ready);
+        webPort = port.get();
+        // Connected, and the smart-home read (plugs, then scenes) is over.
+        ASSERT_TRUE(Eventually(
+            [&] {
+                const json state = State();
+                return state.value("connected", false) && !state["plugs"].empty() &&
+                       state["scenes"][5]["commands"].get<int>() > 0;
+            },
+            10s))
+            << "the processor, its plugs and scenes never showed up";
+        size_t sent = Sent();
+        ASSERT_TRUE(Eventually([&] {
+            std::this_thread::sleep_for(100ms);
+            return std::exchange(sent, Sent()) == sent;
+        }));
+    }
+
+    void TearDown() override {
+        stop.store(true);
+        if (serve.joinable())
+            serve.join();
+        EXPECT_EQ(code, 0) << err.str();
+        host->Stop();
+    }
+
+    httplib::Client Client() const {
+        httplib::Client client("127.0.0.1", webPort);
+        client.set_read_timeout(5s);
+        return client;
+    }
+
+    std::string Token() {
+        if (token.empty()) {
+            auto reply = Client().Post("/api/pair", R"({"pin":"123456"})", "application/json");
+            if (reply && reply->status == 200)
+                token = json::parse(reply->body)["token"];
+        }
+        return token;
+    }
+    httplib::Headers Bearer() { return {{"Authorization", "Bearer " + Token()}}; }
+
+    json State() {
+        auto reply = Client().Get("/api/state", Bearer());
+        return reply && reply->status == 200 ? json::parse(reply->body) : json::object();
+    }
+
+    int Post(const std::string& path, const std::string& body, bool withToken = true) {
+        auto reply = Client().Post(path, withToken ? Bearer() : httplib::Headers{}, body, "application/json");
+        return reply ? reply->status : -1;
+    }
+
+    // What the processor received apart from the level requests the server keeps sending.
+    size_t Sent() const {
+        size_t n = 0;
+        for (const auto& m : host->Received())
+            n += m.payload.size() > 1 && m.payload[1] != request::Levels ? 1 : 0;
+        return n;
+    }
+
+    std::unique_ptr<sim::ProcessorModel> model;
+    std::unique_ptr<sim::NetworkHost> host;
+    std::atomic<bool> stop{false};
+    ctl::CtlEnvironment env;
+    std::ostringstream out;
+    std::ostringstream err;
+    int code = -1;
+    std::thread serve;
+    uint16_t webPort = 0;
+    std::string token;
+};
+
+TEST_F(RemoteServeTest, PairsWithThePinAndServesTheStateOnlyToAPairedPhone) {
+    EXPECT_NE(err.str().find("http://127.0.0.1:" + std::to_string(webPort) + "/"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("PIN 123456"), std::string::npos) << err.str();
+    auto wrong = Client().Post("/api/pair", R"({"pin":"000000"})", "application/json");
+    ASSERT_TRUE(wrong);
+    EXPECT_EQ(wrong->status, 403);
+    auto anonymous = Client().Get("/api/state");
+    ASSERT_TRUE(anonymous);
+    EXPECT_EQ(anonymous->status, 401);
+    const json state = State();
+    EXPECT_EQ(state["fields"].size(), 11u);
+    EXPECT_EQ(state["mode"].get<int>(), 1);
+    // Same origin: nothing invites other sites in, and the page may load only its own resources.
+    auto page = Client().Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("form id=\"pair\""), std::string::npos);
+    EXPECT_EQ(page->get_header_value("Content-Security-Policy"), "default-src 'self'");
+    EXPECT_FALSE(page->has_header("Access-Control-Allow-Origin"));
+}
+
+TEST_F(RemoteServeTest, ASetReachesTheProcessorAsTheSettersMessage) {
+    ASSERT_EQ(Post("/api/set", R"({"field":"micMasterVolume","value":42})"), 200);
+    // The ribbon's message for 42 %, and the processor took it.
+    ASSERT_TRUE(Eventually([&] {
+        for (const auto& m : host->Received())
+            if (ToHex(std::span(m.payload).subspan(1)) == ToHex(Hex("09 00 01 0E 01 3ED74BC7")))
+                return true;
+        return false;
+    }));
+    EXPECT_TRUE(Eventually([&] {
+        const auto words = model->RecordWords(0x01, 0x0E);
+        return !words.empty() && words[0] == 0x3ED74BC7u;
+    }));
+    EXPECT_TRUE(Eventually([&] { return State()["fields"]["micMasterVolume"] == 42; }));
+}
+
+TEST_F(RemoteServeTest, EveryRefusalLeavesTheProcessorUntouched) {
+    const size_t before = Sent();
+    const std::string big(70 * 1024, ' ');
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMasterVolume","value":42})", false), 401);
+    EXPECT_EQ(Post("/api/set", R"({"field":"outMute","value":1})"), 400);
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMasterVolume","value":101})"), 400);
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMute","value":"yes"})"), 400);
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMasterVolume",)"), 400);
+    EXPECT_EQ(Post("/api/set", big), 413);
+    EXPECT_EQ(Post("/api/mode", R"({"load":5})"), 400);
+    EXPECT_EQ(Post("/api/plug", R"({"node":200,"on":true})"), 400);
+    EXPECT_EQ(Post("/api/scene", R"({"run":1})"), 501); // the tool plays no scenes
+    std::this_thread::sleep_for(300ms);                 // past several turns of the owner's loop
+    EXPECT_EQ(Sent(), before);
+}
+
+TEST_F(RemoteServeTest, AChangeReachesAnOpenEventStream) {
+    auto noToken = Client().Get("/api/events");
+    ASSERT_TRUE(noToken);
+    EXPECT_EQ(noToken->status, 401);
+
+    std::promise<std::chrono::steady_clock::time_point> seen;
+    std::atomic<bool> done{false};
+    std::string contentType;
+    std::thread listener([&] {
+        httplib::Client client("127.0.0.1", webPort);
+        client.set_read_timeout(5s);
+        std::string text;
+        // The event source form: the token as a query parameter.
+        client.Get(
+            "/api/events?token=" + Token(), {},
+            [&](const httplib::Response& response) {
+                contentType = response.get_header_value("Content-Type");
+                return true;
+            },
+            [&](const char* data, size_t length) {
+                text.append(data, length);
+                if (text.find("\"micMute\":1}") != std::string::npos) {
+                    seen.set_value(std::chrono::steady_clock::now());
+                    done.store(true);
+                    return false;
+                }
+                return !done.load();
+            });
+    });
+    std::this_thread::sleep_for(200ms); // the stream has sent its first state
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_EQ(Post("/api/set", R"({"field":"micMute","value":true})"), 200);
+    auto when = seen.get_future();
+    const bool arrived = when.wait_for(5s) == std::future_status::ready;
+    done.store(true);
+    listener.join();
+    ASSERT_TRUE(arrived) << "no event for the mute";
+    EXPECT_EQ(contentType, "text/event-stream");
+    EXPECT_LT(when.get() - asked, 1s);
+}
+
+} // namespace
