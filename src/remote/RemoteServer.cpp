@@ -58,7 +58,15 @@ bool RemoteServer::Start(const std::string& address, uint16_t port, std::string*
         return false;
     }
     m_port = static_cast<uint16_t>(bound);
-    m_thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });
+    m_listenEnded.store(false);
+    m_thread = std::thread([this, server = m_server.get()] {
+        server->listen_after_bind();
+        m_listenEnded.store(true);
+    });
+    // A stop before the accept loop runs would be lost and leave the loop running for good: the
+    // server counts as started once it accepts.
+    while (!m_server->is_running() && !m_listenEnded.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 

@@ -40,6 +40,7 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_listenEnded{false};
     uint16_t m_port = 0;
 };
 

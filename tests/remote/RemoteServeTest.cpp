@@ -2,13 +2,16 @@
 // on 127.0.0.1, the server on a port it picks itself.
 
 #include "ctl/CtlApp.h"
+#include "ctl/CtlSession.h"
 
 #include "link/MessageIds.h"
+#include "remote/RemoteServer.h"
 #include "sim/NetworkHost.h"
 #include "sim/ProcessorModel.h"
 #include "support/Hex.h"
 #include "support/LinkHarness.h"
 
+#include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -210,6 +213,92 @@ TEST_F(RemoteServeTest, AChangeReachesAnOpenEventStream) {
     ASSERT_TRUE(arrived) << "no event for the mute";
     EXPECT_EQ(contentType, "text/event-stream");
     EXPECT_LT(when.get() - asked, 1s);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RemoteServeTest, KeepsServingWhileTheProcessorIsAwayAndReconnects) {
+    const uint16_t port = host->Port();
+    host->Stop();
+    ASSERT_TRUE(Eventually([&] { return State().value("connected", true) == false; }, 10s));
+    // Nothing is handed on while there is no processor.
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMasterVolume","value":42})"), 503);
+    sim::HostOptions options;
+    options.port = port;
+    options.heartbeatMs = 200;
+    host = std::make_unique<sim::NetworkHost>(*model, options);
+    std::string error;
+    ASSERT_TRUE(host->Start(&error)) << error;
+    EXPECT_TRUE(Eventually([&] { return State().value("connected", false); }, 10s));
+    EXPECT_EQ(Post("/api/set", R"({"field":"micMasterVolume","value":42})"), 200);
+}
+
+struct ServeUsage {
+    std::vector<std::string> args;
+    std::string err;
+};
+
+TEST(RemoteServeUsageTest, BadListenAddressesAndPinsAreRefusedBeforeAnythingStarts) {
+    std::atomic<bool> stop{true};
+    ctl::CtlEnvironment env;
+    env.stop = &stop;
+    const std::vector<ServeUsage> cases = {
+        {{"serve"}, "no processor given: use --connect HOST:PORT or --usb\n"},
+        {{"--connect", "127.0.0.1:1", "serve", "--pin", "12345"}, "--pin needs six digits\n"},
+        {{"--connect", "127.0.0.1:1", "serve", "--pin", "12a456"}, "--pin needs six digits\n"},
+        {{"--connect", "127.0.0.1:1", "serve", "--listen", "8080"},
+         "--listen needs ADDR:PORT, the port a number from 0 to 65535\n"},
+        {{"--connect", "127.0.0.1:1", "serve", "--listen", "127.0.0.1:65536"},
+         "--listen needs ADDR:PORT, the port a number from 0 to 65535\n"},
+        {{"--connect", "127.0.0.1:1", "serve", "--listen", "127.0.0.1:8080", "extra"},
+         "serve takes no arguments (see --help)\n"},
+        {{"--connect", "127.0.0.1:1", "--pin", "123456", "dump"}, "--listen and --pin belong to the serve command\n"},
+    };
+    for (const ServeUsage& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(ctl::RunCtl(c.args, out, err, env), ctl::kExitUsage) << c.err;
+        EXPECT_EQ(err.str(), c.err);
+    }
+}
+
+TEST(RemoteServeUsageTest, AnAddressAlreadyInUseIsReported) {
+    asio::io_context io;
+    asio::ip::tcp::acceptor other(io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+    const int port = other.local_endpoint().port();
+    std::atomic<bool> stop{true};
+    ctl::CtlEnvironment env;
+    env.stop = &stop;
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::string listen = "127.0.0.1:" + std::to_string(port);
+    const std::vector<std::string> args = {"--connect", "127.0.0.1:1", "serve", "--listen", listen};
+    EXPECT_EQ(ctl::RunCtl(args, out, err, env), ctl::kExitUsage);
+    EXPECT_EQ(err.str(), "cannot listen on " + listen + "\n");
+}
+
+} // namespace
+
+namespace {
+
+// A stop that came before the server's accept loop was running went unnoticed, and the loop, then
+// the stop's join, ran for ever.
+TEST(RemoteServerTest, StopsRightAfterStarting) {
+    SnapshotBoard board;
+    struct NoOwner final : RemoteOwner {
+        void Post(RemoteWrite) override {}
+    } owner;
+    RemoteApi api("123456", owner, board);
+    for (int i = 0; i < 20; ++i) {
+        RemoteServer server(api, board);
+        std::string error;
+        ASSERT_TRUE(server.Start("127.0.0.1", 0, &error)) << error;
+        EXPECT_TRUE(server.Running());
+        server.Stop();
+        EXPECT_FALSE(server.Running());
+    }
 }
 
 } // namespace
