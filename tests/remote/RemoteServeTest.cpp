@@ -17,6 +17,8 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <future>
 #include <sstream>
 #include <thread>
@@ -174,45 +176,91 @@ TEST_F(RemoteServeTest, EveryRefusalLeavesTheProcessorUntouched) {
     EXPECT_EQ(Sent(), before);
 }
 
-TEST_F(RemoteServeTest, AChangeReachesAnOpenEventStream) {
-    auto noToken = Client().Get("/api/events");
-    ASSERT_TRUE(noToken);
-    EXPECT_EQ(noToken->status, 401);
-
+// Opens an event stream, runs `change` once the stream has sent its first state, and returns how
+// long after that the stream carried `needle` (nullopt when it never did). The token goes as a query
+// parameter, as a browser's event source sends it.
+std::optional<std::chrono::milliseconds> EventAfter(RemoteServeTest& test, uint16_t port, const std::string& token,
+                                                    const std::string& needle, const std::function<void()>& change) {
     std::promise<std::chrono::steady_clock::time_point> seen;
+    std::promise<void> opened;
     std::atomic<bool> done{false};
-    std::string contentType;
     std::thread listener([&] {
-        httplib::Client client("127.0.0.1", webPort);
+        httplib::Client client("127.0.0.1", port);
         client.set_read_timeout(5s);
         std::string text;
-        // The event source form: the token as a query parameter.
+        bool first = true;
         client.Get(
-            "/api/events?token=" + Token(), {},
+            "/api/events?token=" + token, {},
             [&](const httplib::Response& response) {
-                contentType = response.get_header_value("Content-Type");
+                EXPECT_EQ(response.get_header_value("Content-Type"), "text/event-stream");
                 return true;
             },
             [&](const char* data, size_t length) {
+                if (first) {
+                    first = false;
+                    opened.set_value();
+                    return true; // the whole state, which is not a change
+                }
                 text.append(data, length);
-                if (text.find("\"micMute\":1}") != std::string::npos) {
+                if (text.find(needle) != std::string::npos) {
                     seen.set_value(std::chrono::steady_clock::now());
-                    done.store(true);
                     return false;
                 }
                 return !done.load();
             });
+        done.store(true);
     });
-    std::this_thread::sleep_for(200ms); // the stream has sent its first state
+    (void)test;
+    const bool open = opened.get_future().wait_for(5s) == std::future_status::ready;
     const auto asked = std::chrono::steady_clock::now();
-    ASSERT_EQ(Post("/api/set", R"({"field":"micMute","value":true})"), 200);
+    if (open)
+        change();
     auto when = seen.get_future();
-    const bool arrived = when.wait_for(5s) == std::future_status::ready;
+    const bool arrived = open && when.wait_for(5s) == std::future_status::ready;
     done.store(true);
     listener.join();
-    ASSERT_TRUE(arrived) << "no event for the mute";
-    EXPECT_EQ(contentType, "text/event-stream");
-    EXPECT_LT(when.get() - asked, 1s);
+    if (!arrived)
+        return std::nullopt;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(when.get() - asked);
+}
+
+TEST_F(RemoteServeTest, AChangeFromAnotherPhoneReachesAnOpenEventStream) {
+    auto noToken = Client().Get("/api/events");
+    ASSERT_TRUE(noToken);
+    EXPECT_EQ(noToken->status, 401);
+    const auto latency = EventAfter(*this, webPort, Token(), "\"micMute\":1",
+                                    [&] { EXPECT_EQ(Post("/api/set", R"({"field":"micMute","value":true})"), 200); });
+    ASSERT_TRUE(latency) << "no event for the mute";
+    EXPECT_LT(*latency, 1s);
+}
+
+// The simulated processor's levels move all the time: the stream carries them, at most four times a
+// second.
+TEST_F(RemoteServeTest, TheProcessorsLiveLevelsStreamAtMostFourTimesASecond) {
+    httplib::Client client("127.0.0.1", webPort);
+    client.set_read_timeout(5s);
+    std::string text;
+    const auto until = std::chrono::steady_clock::now() + 1500ms;
+    client.Get("/api/events?token=" + Token(), [&](const char* data, size_t length) {
+        text.append(data, length);
+        return std::chrono::steady_clock::now() < until;
+    });
+    int levels = 0;
+    for (size_t at = text.find("data: {\"levels\""); at != std::string::npos;
+         at = text.find("data: {\"levels\"", at + 1))
+        ++levels;
+    EXPECT_GE(levels, 2) << text;
+    EXPECT_LE(levels, 7) << text; // 1.5 s at four a second, and one turn of slack
+}
+
+TEST_F(RemoteServeTest, ModeMemoriesAndPlugsAreChangedOnTheProcessor) {
+    ASSERT_EQ(Post("/api/plug", R"({"node":2,"on":true})"), 200);
+    EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(2) == 0xFF; }));
+    ASSERT_EQ(Post("/api/plug", R"({"node":3,"level":40})"), 200);
+    EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(3) == 40; }));
+    ASSERT_EQ(Post("/api/mode", R"({"load":3})"), 200);
+    EXPECT_TRUE(Eventually([&] { return model->CurrentMode() == 2; }));
+    EXPECT_TRUE(Eventually([&] { return State()["mode"] == 3; }, 10s));
 }
 
 } // namespace
