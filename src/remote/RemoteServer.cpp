@@ -29,7 +29,8 @@ void Send(const RemoteReply& reply, httplib::Response& res) {
 
 } // namespace
 
-RemoteServer::RemoteServer(RemoteApi& api, const SnapshotBoard& board) : m_api(api), m_board(board) {}
+RemoteServer::RemoteServer(RemoteApi& api, const SnapshotBoard& board, int maxStreams)
+    : m_api(api), m_board(board), m_maxStreams(maxStreams) {}
 
 RemoteServer::~RemoteServer() {
     Stop();
@@ -39,8 +40,10 @@ bool RemoteServer::Start(const std::string& address, uint16_t port, std::string*
     Stop();
     m_stopping.store(false);
     m_server = std::make_unique<httplib::Server>();
-    // Each open event stream holds a worker; a room's phones and the API calls beside them fit.
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // The event streams' workers and four for everything else.
+    m_server->new_task_queue = [workers = static_cast<size_t>(m_maxStreams) + 4] {
+        return new httplib::ThreadPool(workers);
+    };
     m_server->set_payload_max_length(kRemoteMaxBody);
     m_server->set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
                                    {"X-Content-Type-Options", "nosniff"},
@@ -98,7 +101,16 @@ void RemoteServer::Route() {
             Send({401, "application/json", R"({"error":"pair with the PIN first"})"}, res);
             return;
         }
-        auto stream = std::make_shared<RemoteEventStream>(m_board);
+        if (m_streams.fetch_add(1) >= m_maxStreams) {
+            m_streams.fetch_sub(1);
+            Send({503, "application/json", R"({"error":"too many open event streams"})"}, res);
+            return;
+        }
+        // The count goes down when httplib lets go of the provider, however the stream ended.
+        auto stream = std::shared_ptr<RemoteEventStream>(new RemoteEventStream(m_board), [this](RemoteEventStream* s) {
+            delete s;
+            m_streams.fetch_sub(1);
+        });
         res.set_chunked_content_provider("text/event-stream", [this, stream](size_t, httplib::DataSink& sink) {
             uint64_t seen = m_board.Version();
             while (!m_stopping.load() && sink.is_writable()) {

@@ -19,7 +19,10 @@ namespace orvex {
 // server's own resources (Content-Security-Policy: default-src 'self').
 class RemoteServer {
 public:
-    RemoteServer(RemoteApi& api, const SnapshotBoard& board);
+    // Each open event stream holds one of the server's workers for as long as it is open; at most
+    // `maxStreams` are served at once, so that the calls beside them always find a worker.
+    static constexpr int kDefaultMaxStreams = 12;
+    RemoteServer(RemoteApi& api, const SnapshotBoard& board, int maxStreams = kDefaultMaxStreams);
     ~RemoteServer(); // stops
 
     RemoteServer(const RemoteServer&) = delete;
@@ -41,6 +44,8 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_listenEnded{false};
+    const int m_maxStreams;
+    std::atomic<int> m_streams{0};
     uint16_t m_port = 0;
 };
 

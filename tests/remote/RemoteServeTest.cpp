@@ -179,8 +179,8 @@ TEST_F(RemoteServeTest, EveryRefusalLeavesTheProcessorUntouched) {
 // Opens an event stream, runs `change` once the stream has sent its first state, and returns how
 // long after that the stream carried `needle` (nullopt when it never did). The token goes as a query
 // parameter, as a browser's event source sends it.
-std::optional<std::chrono::milliseconds> EventAfter(RemoteServeTest& test, uint16_t port, const std::string& token,
-                                                    const std::string& needle, const std::function<void()>& change) {
+std::optional<std::chrono::milliseconds> EventAfter(uint16_t port, const std::string& token, const std::string& needle,
+                                                    const std::function<void()>& change) {
     std::promise<std::chrono::steady_clock::time_point> seen;
     std::promise<void> opened;
     std::atomic<bool> done{false};
@@ -210,7 +210,6 @@ std::optional<std::chrono::milliseconds> EventAfter(RemoteServeTest& test, uint1
             });
         done.store(true);
     });
-    (void)test;
     const bool open = opened.get_future().wait_for(5s) == std::future_status::ready;
     const auto asked = std::chrono::steady_clock::now();
     if (open)
@@ -228,7 +227,7 @@ TEST_F(RemoteServeTest, AChangeFromAnotherPhoneReachesAnOpenEventStream) {
     auto noToken = Client().Get("/api/events");
     ASSERT_TRUE(noToken);
     EXPECT_EQ(noToken->status, 401);
-    const auto latency = EventAfter(*this, webPort, Token(), "\"micMute\":1",
+    const auto latency = EventAfter(webPort, Token(), "\"micMute\":1",
                                     [&] { EXPECT_EQ(Post("/api/set", R"({"field":"micMute","value":true})"), 200); });
     ASSERT_TRUE(latency) << "no event for the mute";
     EXPECT_LT(*latency, 1s);
@@ -347,6 +346,62 @@ TEST(RemoteServerTest, StopsRightAfterStarting) {
         server.Stop();
         EXPECT_FALSE(server.Running());
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(RemoteServerTest, OpenEventStreamsAreCappedSoThatCallsStillFindAWorker) {
+    SnapshotBoard board;
+    struct NoOwner final : RemoteOwner {
+        void Post(RemoteWrite) override {}
+    } owner;
+    RemoteApi api("123456", owner, board);
+    const std::string token =
+        json::parse(api.Handle({"POST", "/api/pair", R"({"pin":"123456"})", "127.0.0.1", ""}).body)["token"];
+    RemoteServer server(api, board, 1);
+    ASSERT_TRUE(server.Start("127.0.0.1", 0));
+
+    // Holds a stream open until told to let go; true once its first data came.
+    std::promise<void> firstData;
+    std::atomic<bool> letGo{false};
+    std::thread holder([&] {
+        httplib::Client client("127.0.0.1", server.Port());
+        bool first = true;
+        client.Get("/api/events?token=" + token, [&](const char*, size_t) {
+            if (std::exchange(first, false))
+                firstData.set_value();
+            return !letGo.load();
+        });
+    });
+    ASSERT_EQ(firstData.get_future().wait_for(5s), std::future_status::ready);
+    httplib::Client client("127.0.0.1", server.Port());
+    client.set_read_timeout(2s);
+    auto refused = client.Get("/api/events?token=" + token);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    auto state = client.Get("/api/state", {{"Authorization", "Bearer " + token}});
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->status, 200);
+
+    // A keep-alive comment comes only every 15 s: a change makes the holder see that it may go.
+    letGo.store(true);
+    RemoteSnapshot changed;
+    changed.mode = 4;
+    board.Publish(changed);
+    holder.join();
+    // The closed stream's place is free again.
+    EXPECT_TRUE(Eventually([&] {
+        bool opened = false;
+        httplib::Client again("127.0.0.1", server.Port());
+        again.set_read_timeout(2s);
+        again.Get("/api/events?token=" + token, [&](const char*, size_t) {
+            opened = true;
+            return false;
+        });
+        return opened;
+    }));
 }
 
 } // namespace
