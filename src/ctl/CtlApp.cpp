@@ -5,6 +5,7 @@
 #include "ctl/StoreReport.h"
 #include "link/ConnectResult.h"
 #include "link/EqImport.h"
+#include "link/SceneRunner.h"
 #include "model/AtomicFile.h"
 #include "model/EqFit.h"
 #include "model/ModeFile.h"
@@ -94,7 +95,8 @@ Commands:
                         or until interrupted
   serve [--listen ADDR:PORT] [--pin NNNNNN]
                         the phone remote: holds the link (reconnecting when it drops) and serves
-                        the room's volumes, mutes, music source, modes and plugs to phones' browsers
+                        the room's volumes, mutes, music source, modes, scenes and plugs to phones'
+                        browsers
                         until interrupted; listens on 127.0.0.1:8080 unless told otherwise (0.0.0.0
                         for every network the computer is on) and prints the address and the PIN a
                         phone pairs with (a new random one at each start without --pin)
@@ -618,8 +620,6 @@ private:
             std::lock_guard lock(m_mutex);
             m_writes.push_back(write);
         }
-        // The tool plays no scenes: the scene runner belongs to the editor's session.
-        bool RunsScenes() const override { return false; }
         std::vector<RemoteWrite> Take() {
             std::lock_guard lock(m_mutex);
             return std::exchange(m_writes, {});
@@ -644,6 +644,7 @@ private:
         if (pin.size() != 6 || !std::all_of(pin.begin(), pin.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return Usage("--pin needs six digits");
 
+        std::unique_ptr<SceneRunner> scenes; // on the link of the moment, made when it opens
         SnapshotBoard board;
         ServeOwner owner;
         RemoteApi api(pin, owner, board);
@@ -688,6 +689,7 @@ private:
                 }
                 failures = 0;
                 up = true;
+                scenes = std::make_unique<SceneRunner>(m_session->Link());
                 // The plugs and scenes come from the smart-home module, as the editor reads them.
                 smartRead = m_session->Link().Sync().StartReadZWave();
                 m_err << "connected to " << m_session->Where() << '\n';
@@ -697,6 +699,7 @@ private:
             if (!link.IsConnected() || m_session->Events().TimedOut() || m_session->Events().HostBusy()) {
                 m_err << "lost the link to " << m_session->Where() << '\n';
                 m_err.flush();
+                scenes.reset(); // a run still going ends with the link
                 m_session.reset();
                 up = false;
                 nextAttempt = Clock::now() + std::chrono::milliseconds(kReconnectDelaysMs[0]);
@@ -712,6 +715,12 @@ private:
                     smartRead = false;
                 }
                 for (const RemoteWrite& write : owner.Take()) {
+                    if (write.entry->target == ControlTarget::Scene) {
+                        // One scene at a time, in the whole program, as in the editor.
+                        if (!scenes->Start(link.SmartHome().Scene(write.value)))
+                            m_err << "scene " << write.value + 1 << " not run: another scene is running\n";
+                        continue;
+                    }
                     ApplyRemoteWrite(link, write);
                     if (write.entry->target == ControlTarget::DeviceMode)
                         smartRead = true; // the processor answers with a read-all of its own
@@ -726,6 +735,7 @@ private:
         }
         server.Stop();
         board.Close();
+        scenes.reset();
         return std::nullopt;
     }
 

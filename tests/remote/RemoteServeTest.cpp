@@ -171,8 +171,8 @@ TEST_F(RemoteServeTest, EveryRefusalLeavesTheProcessorUntouched) {
     EXPECT_EQ(Post("/api/set", big), 413);
     EXPECT_EQ(Post("/api/mode", R"({"load":5})"), 400);
     EXPECT_EQ(Post("/api/plug", R"({"node":200,"on":true})"), 400);
-    EXPECT_EQ(Post("/api/scene", R"({"run":1})"), 501); // the tool plays no scenes
-    std::this_thread::sleep_for(300ms);                 // past several turns of the owner's loop
+    EXPECT_EQ(Post("/api/scene", R"({"run":6})"), 400);
+    std::this_thread::sleep_for(300ms); // past several turns of the owner's loop
     EXPECT_EQ(Sent(), before);
 }
 
@@ -252,11 +252,14 @@ TEST_F(RemoteServeTest, TheProcessorsLiveLevelsStreamAtMostFourTimesASecond) {
     EXPECT_LE(levels, 7) << text; // 1.5 s at four a second, and one turn of slack
 }
 
-TEST_F(RemoteServeTest, ModeMemoriesAndPlugsAreChangedOnTheProcessor) {
+TEST_F(RemoteServeTest, PlugsScenesAndModeMemoriesAreChangedOnTheProcessor) {
     ASSERT_EQ(Post("/api/plug", R"({"node":2,"on":true})"), 200);
     EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(2) == 0xFF; }));
     ASSERT_EQ(Post("/api/plug", R"({"node":3,"level":40})"), 200);
     EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(3) == 40; }));
+    // The karaoke scene: the floor lamp on, the wall light at 60.
+    ASSERT_EQ(Post("/api/scene", R"({"run":2})"), 200);
+    EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(2) == 99 && model->SmartNodeValue(3) == 60; }));
     ASSERT_EQ(Post("/api/mode", R"({"load":3})"), 200);
     EXPECT_TRUE(Eventually([&] { return model->CurrentMode() == 2; }));
     EXPECT_TRUE(Eventually([&] { return State()["mode"] == 3; }, 10s));
