@@ -113,7 +113,9 @@ void RemoteServer::Route() {
         });
         res.set_chunked_content_provider("text/event-stream", [this, stream](size_t, httplib::DataSink& sink) {
             uint64_t seen = m_board.Version();
-            while (!m_stopping.load() && sink.is_writable()) {
+            while (!m_stopping.load()) {
+                if (!sink.is_writable())
+                    return false; // the phone went away
                 const std::string text = stream->Poll(std::chrono::steady_clock::now());
                 if (!text.empty() && !sink.write(text.data(), text.size()))
                     return false;
