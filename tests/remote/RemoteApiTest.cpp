@@ -145,6 +145,12 @@ TEST_F(RemoteApiTest, EveryBadWriteIsRefusedAndNothingReachesTheOwner) {
         {"/api/set", R"({"field": "micMasterVolume", "value": -1})", 400},
         {"/api/set", R"({"field": "micMasterVolume", "value": "60"})", 400}, // wrong kind
         {"/api/set", R"({"field": "micMute", "value": 2})", 400},
+        {"/api/set", R"({"field": "micMute", "value": [1]})", 400},
+        {"/api/set", R"({"field": "micMute", "value": null})", 400},
+        {"/api/set", R"({"field": "micMasterVolume", "value": 1e400})", 400},
+        {"/api/set", R"({"field": "micMasterVolume", "value": 18446744073709551615})", 400},
+        {"/api/set", R"({"field": "micMasterVolume", "value": 4294967356})", 400}, // 60 above 32 bits
+        {"/api/set", R"({"field": ["micMasterVolume"], "value": 60})", 400},
         {"/api/set", R"({"field": "micMasterVolume"})", 400},
         {"/api/set", R"({"field": "micMasterVolume", "value": 60)", 400}, // broken JSON
         {"/api/set", "[1, 2]", 400},
