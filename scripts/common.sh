@@ -11,7 +11,7 @@ export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 # the validators of its desktop entry and software-centre record) need.
 ORVEX_PACKAGES=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config clang-format
-    libasio-dev libhidapi-dev libudev-dev libpugixml-dev libnlopt-dev
+    libasio-dev libhidapi-dev libudev-dev libpugixml-dev libnlopt-dev libcpp-httplib-dev nlohmann-json3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     fonts-wqy-microhei qt6-translations-l10n

@@ -5,15 +5,21 @@
 #include "ctl/StoreReport.h"
 #include "link/ConnectResult.h"
 #include "link/EqImport.h"
+#include "link/SceneRunner.h"
 #include "model/AtomicFile.h"
 #include "model/EqFit.h"
 #include "model/ModeFile.h"
 #include "model/ParameterStore.h"
+#include "remote/RemoteApi.h"
+#include "remote/RemoteServer.h"
+#include "remote/RemoteSnapshot.h"
+#include "remote/RemoteWrites.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
+#include <utility>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -21,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <optional>
 #include <thread>
@@ -34,6 +41,10 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 constexpr std::chrono::milliseconds kLevelPollPeriod{500};
+// serve: the live levels are asked for four times a second, and the state is looked at between.
+constexpr std::chrono::milliseconds kServeLevelPeriod{250};
+constexpr std::chrono::milliseconds kServeTurn{20};
+constexpr const char* kDefaultListen = "127.0.0.1:8080";
 
 const char kUsage[] =
     R"(Usage: orvexctl [--connect HOST:PORT | --usb] [--json] [--timeout MS] [--retry N] COMMAND ...
@@ -82,6 +93,13 @@ Commands:
                         equal (no processor needed)
   levels [--count N]    every 500 ms: mic 1-4, music L and R, the input format; N lines,
                         or until interrupted
+  serve [--listen ADDR:PORT] [--pin NNNNNN]
+                        the phone remote: holds the link (reconnecting when it drops) and serves
+                        the room's volumes, mutes, music source, modes, scenes and plugs to phones'
+                        browsers
+                        until interrupted; listens on 127.0.0.1:8080 unless told otherwise (0.0.0.0
+                        for every network the computer is on) and prints the address and the PIN a
+                        phone pairs with (a new random one at each start without --pin)
 
 Names (in the store's own units: percent, ms, dB, Hz, 0/1):
   echoLevelA, micMasterVolume, musicSource, ...   a field
@@ -121,6 +139,9 @@ struct Options {
     std::optional<std::string> fitRange;
     std::optional<std::string> fitMaxBoost;
     bool fitApply = false;
+    // serve
+    std::optional<std::string> listen;
+    std::optional<std::string> pin;
 };
 
 Failure Usage(std::string message) {
@@ -185,6 +206,10 @@ Outcome ParseOptions(std::span<const std::string> args, Options& options) {
             if (!hasValue || !ParseLong(args[++i], 1, 100000000, count))
                 return Usage("--count needs a number from 1 to 100000000");
             options.count = count;
+        } else if (arg == "--listen" || arg == "--pin") {
+            if (!hasValue)
+                return Usage(arg + (arg == "--pin" ? " needs six digits" : " needs ADDR:PORT"));
+            (arg == "--pin" ? options.pin : options.listen) = args[++i];
         } else if (arg == "--target" || arg == "--range" || arg == "--max-boost" || arg == "--out") {
             if (!hasValue)
                 return Usage(arg + " needs a value");
@@ -260,6 +285,8 @@ public:
         const std::string& command = w[0];
         if (m_options.count && command != "levels")
             return Usage("--count belongs to the levels command");
+        if ((m_options.listen || m_options.pin) && command != "serve")
+            return Usage("--listen and --pin belong to the serve command");
         if (command == "identify")
             return Arity(0) ? Arity(0) : Identify();
         if (command == "get")
@@ -276,6 +303,8 @@ public:
             return Arity(2) ? Arity(2) : Mode(w[1], w[2]);
         if (command == "levels")
             return Arity(0) ? Arity(0) : Levels();
+        if (command == "serve")
+            return Arity(0) ? Arity(0) : Serve();
         if (command == "eq") {
             if (w.size() >= 2 && w[1] == "export")
                 return w.size() == 3 || w.size() == 4 ? EqExport(w[2], w.size() == 4 ? w[3] : std::string())
@@ -581,6 +610,132 @@ private:
             while (std::chrono::steady_clock::now() < next && !stopped())
                 std::this_thread::sleep_for(10ms);
         }
+        return std::nullopt;
+    }
+
+    // Writes from the server's threads, applied on this one.
+    class ServeOwner final : public RemoteOwner {
+    public:
+        void Post(RemoteWrite write) override {
+            std::lock_guard lock(m_mutex);
+            m_writes.push_back(write);
+        }
+        std::vector<RemoteWrite> Take() {
+            std::lock_guard lock(m_mutex);
+            return std::exchange(m_writes, {});
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::vector<RemoteWrite> m_writes;
+    };
+
+    Outcome Serve() {
+        if (!m_options.target)
+            return Usage("no processor given: use --connect HOST:PORT or --usb");
+        const std::string listen = m_options.listen.value_or(kDefaultListen);
+        const size_t colon = listen.rfind(':');
+        long port = 0;
+        if (colon == std::string::npos || colon == 0 ||
+            !ParseLong(std::string_view(listen).substr(colon + 1), 0, 65535, port))
+            return Usage("--listen needs ADDR:PORT, the port a number from 0 to 65535");
+        const std::string address = listen.substr(0, colon);
+        std::string pin = m_options.pin.value_or(MakeRemotePin());
+        if (pin.size() != 6 || !std::all_of(pin.begin(), pin.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return Usage("--pin needs six digits");
+
+        std::unique_ptr<SceneRunner> scenes; // on the link of the moment, made when it opens
+        SnapshotBoard board;
+        ServeOwner owner;
+        RemoteApi api(pin, owner, board);
+        RemoteServer server(api, board);
+        SmartHomeTables noTables; // what the state shows of the plugs while there is no link
+        board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
+        std::string error;
+        if (!server.Start(address, static_cast<uint16_t>(port), &error))
+            return Usage(error);
+        m_err << "phone remote at http://" << address << ':' << server.Port() << "/  PIN " << pin << '\n';
+        m_err.flush();
+        if (m_env.onListening)
+            m_env.onListening(server.Port());
+
+        const auto stopped = [&] { return m_env.stop != nullptr && m_env.stop->load(); };
+        using Clock = std::chrono::steady_clock;
+        bool up = false;
+        bool smartRead = false;
+        size_t failures = 0;
+        Clock::time_point nextAttempt = Clock::now();
+        Clock::time_point nextLevels = Clock::now();
+        while (!stopped()) {
+            if (!up) {
+                owner.Take(); // nothing reaches a processor that is not there
+                board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
+                if (Clock::now() < nextAttempt) {
+                    std::this_thread::sleep_for(kServeTurn);
+                    continue;
+                }
+                Outcome outcome = OpenOnce();
+                if (!outcome)
+                    outcome = m_session->ReadAll();
+                if (outcome) {
+                    m_session.reset();
+                    if (outcome->exitCode != kExitLink)
+                        return outcome; // a processor the editor does not accept stays refused
+                    const int delayMs = kReconnectDelaysMs[std::min(failures++, kReconnectDelaysMs.size() - 1)];
+                    m_err << outcome->message << "; trying again in " << delayMs / 1000 << " s\n";
+                    m_err.flush();
+                    nextAttempt = Clock::now() + std::chrono::milliseconds(delayMs);
+                    continue;
+                }
+                failures = 0;
+                up = true;
+                scenes = std::make_unique<SceneRunner>(m_session->Link());
+                // The plugs and scenes come from the smart-home module, as the editor reads them.
+                smartRead = m_session->Link().Sync().StartReadZWave();
+                m_err << "connected to " << m_session->Where() << '\n';
+                m_err.flush();
+            }
+            DeviceLink& link = m_session->Link();
+            if (!link.IsConnected() || m_session->Events().TimedOut() || m_session->Events().HostBusy()) {
+                m_err << "lost the link to " << m_session->Where() << '\n';
+                m_err.flush();
+                scenes.reset(); // a run still going ends with the link
+                m_session.reset();
+                up = false;
+                nextAttempt = Clock::now() + std::chrono::milliseconds(kReconnectDelaysMs[0]);
+                failures = 1;
+                continue;
+            }
+            // A synchronisation (the smart-home read, the read-all after a mode load) owns the link
+            // while it runs; writes wait for its end.
+            if (!link.Sync().Running()) {
+                if (smartRead) {
+                    link.Sync().Join();
+                    link.State().queueEnabled.store(0); // back to paced sends
+                    smartRead = false;
+                }
+                for (const RemoteWrite& write : owner.Take()) {
+                    if (write.entry->target == ControlTarget::Scene) {
+                        // One scene at a time, in the whole program, as in the editor.
+                        if (!scenes->Start(link.SmartHome().Scene(write.value)))
+                            m_err << "scene " << write.value + 1 << " not run: another scene is running\n";
+                        continue;
+                    }
+                    ApplyRemoteWrite(link, write);
+                    if (write.entry->target == ControlTarget::DeviceMode)
+                        smartRead = true; // the processor answers with a read-all of its own
+                }
+                if (Clock::now() >= nextLevels) {
+                    link.Commands().RequestLevels();
+                    nextLevels = Clock::now() + kServeLevelPeriod;
+                }
+            }
+            board.Publish(TakeRemoteSnapshot(m_store, link.SmartHome(), true));
+            std::this_thread::sleep_for(kServeTurn);
+        }
+        server.Stop();
+        board.Close();
+        scenes.reset();
         return std::nullopt;
     }
 

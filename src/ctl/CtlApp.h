@@ -3,17 +3,21 @@
 #include "link/HidBackend.h"
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <ostream>
 #include <span>
 #include <string>
 
 namespace orvex::ctl {
 
-// What the surrounding program provides: the USB backend (hidapi when null) and a flag that ends
-// an endless `levels` (set from a signal handler).
+// What the surrounding program provides: the USB backend (hidapi when null), a flag that ends an
+// endless `levels` or `serve` (set from a signal handler), and who wants to know the port `serve`
+// listens on once it listens (tests that let it pick a free one).
 struct CtlEnvironment {
     HidBackend* hid = nullptr;
     const std::atomic<bool>* stop = nullptr;
+    std::function<void(uint16_t port)> onListening;
 };
 
 // Runs one orvexctl command line (the arguments after the program name); returns the exit code.

@@ -11,7 +11,11 @@ namespace orvex {
 
 std::atomic<bool> SceneRunner::s_running{false};
 
-SceneRunner::SceneRunner(DeviceSession& session, Timing timing) : m_session(session), m_timing(timing) {}
+SceneRunner::SceneRunner(DeviceSession& session, Timing timing)
+    : m_link(session.Link()), m_connected([&session] { return session.IsConnected(); }), m_timing(timing) {}
+
+SceneRunner::SceneRunner(DeviceLink& link, Timing timing)
+    : m_link(link), m_connected([&link] { return link.IsConnected(); }), m_timing(timing) {}
 
 SceneRunner::~SceneRunner() {
     m_cancel.store(true);
@@ -60,7 +64,7 @@ bool SceneRunner::MustStop() {
         m_end.store(End::Cancelled);
         return true;
     }
-    if (!m_session.IsConnected()) {
+    if (!m_connected()) {
         m_end.store(End::LinkLost);
         return true;
     }
@@ -81,7 +85,7 @@ bool SceneRunner::Wait(std::chrono::milliseconds ms) {
 }
 
 void SceneRunner::Run(SceneRecord record) {
-    SmartHomeTables& tables = m_session.Link().SmartHome();
+    SmartHomeTables& tables = m_link.SmartHome();
     for (int i = 0; i < kSceneCommandCount; ++i) {
         const uint8_t target = record[static_cast<size_t>(2 * i)];
         const uint8_t value = record[static_cast<size_t>(2 * i + 1)];
@@ -90,7 +94,7 @@ void SceneRunner::Run(SceneRecord record) {
         if (MustStop())
             break;
         if (target == kTargetHdmi) {
-            m_session.Commands().Set(fields::hdmiInput, value);
+            m_link.Commands().Set(fields::hdmiInput, value);
         } else if (target == kTargetDelay) {
             if (!Wait(m_timing.second * value))
                 break;
@@ -101,7 +105,7 @@ void SceneRunner::Run(SceneRecord record) {
             const std::vector<uint8_t> parameters = ZWaveSetValueParameters(target, value);
             const uint8_t callback = ZWaveSetValueCallback(value);
             tables.ExpectConfirmation(target, callback, callback != zwave::CallbackQuiet);
-            m_session.Commands().SendZWaveFrame(zwave::SendData, parameters);
+            m_link.Commands().SendZWaveFrame(zwave::SendData, parameters);
             for (int poll = 0; poll < m_timing.polls && !tables.Confirmed(); ++poll) {
                 if (!Wait(m_timing.poll))
                     break;

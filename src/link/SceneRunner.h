@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace orvex {
 
+class DeviceLink;
 class DeviceSession;
 
 // The run's pacing: the confirmation poll and its count, the pause after each command, and what a
@@ -31,6 +33,8 @@ public:
     static constexpr uint8_t kTargetHdmi = 254;
 
     explicit SceneRunner(DeviceSession& session, Timing timing = {});
+    // On a bare link (orvexctl): the run stops when the link itself goes.
+    explicit SceneRunner(DeviceLink& link, Timing timing = {});
     ~SceneRunner(); // cancels and waits for the thread
 
     SceneRunner(const SceneRunner&) = delete;
@@ -56,7 +60,8 @@ private:
     bool Wait(std::chrono::milliseconds ms);
     bool MustStop();
 
-    DeviceSession& m_session;
+    DeviceLink& m_link;
+    std::function<bool()> m_connected;
     Timing m_timing;
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -167,14 +168,84 @@ TEST_F(CtlProcessTest, WrongProcessorAndRefusedConnection) {
     EXPECT_EQ(refused.err, "cannot connect to " + address + ": Connection refused\n");
 }
 
+// orvexctl serve as a service runs it: started in the background, stopped by a signal.
+class ServeProcess {
+public:
+    ServeProcess(const std::string& simAddress, const std::filesystem::path& errFile) : m_errFile(errFile) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            std::FILE* err = std::fopen(errFile.c_str(), "w");
+            if (err != nullptr)
+                ::dup2(::fileno(err), STDERR_FILENO);
+            std::vector<std::string> args = {ORVEX_CTL_EXE, "--connect", simAddress,
+                                             "serve",       "--listen",  "127.0.0.1:0"};
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~ServeProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    // Waits until standard error holds `text`; what it holds then.
+    std::string WaitFor(const std::string& text) const {
+        for (int i = 0; i < 1000; ++i) {
+            const std::string err = ReadText(m_errFile);
+            if (err.find(text) != std::string::npos)
+                return err;
+            ::usleep(10000);
+        }
+        return ReadText(m_errFile);
+    }
+
+    // Sends `signal` and returns the exit code (-1 when it did not exit by itself).
+    int StopWith(int signal) {
+        ::kill(m_pid, signal);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::filesystem::path m_errFile;
+    pid_t m_pid = -1;
+};
+
+TEST_F(CtlProcessTest, ServePrintsItsAddressAndANewPinAndEndsCleanlyOnASignal) {
+    SimProcess sim;
+    ASSERT_GT(sim.Port(), 0);
+    std::vector<std::string> pins;
+    for (int signal : {SIGINT, SIGTERM}) {
+        const auto errFile = dir / ("serve" + std::to_string(signal) + ".err");
+        ServeProcess serve(sim.Address(), errFile);
+        const std::string err = serve.WaitFor("connected to " + sim.Address());
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(err, match, std::regex(R"(http://127\.0\.0\.1:[1-9][0-9]*/  PIN ([0-9]{6})\n)")))
+            << err;
+        pins.push_back(match[1]);
+        EXPECT_EQ(serve.StopWith(signal), 0) << ReadText(errFile);
+    }
+    EXPECT_NE(pins[0], pins[1]); // one in a million to collide
+    // The processor is free for the next editor at once: the tool said goodbye.
+    EXPECT_EQ(Ctl({"--connect", sim.Address(), "get", "micMute"}).code, 0);
+}
+
 TEST_F(CtlProcessTest, HelpDocumentsCommandsAndExitCodes) {
     const ProcessResult help = Ctl({"--help"});
     EXPECT_EQ(help.code, 0);
-    for (const char* text :
-         {"Usage: orvexctl", "identify", "get NAME", "set NAME VALUE", "dump", "load FILE.kvom", "save FILE.kvom",
-          "mode load|save|select|reset N", "file show", "file diff", "levels [--count N]",
-          "Exit codes: 0 done, 1 usage, 2 connection or link, 3 wrong "
-          "processor, 4 file"})
+    for (const char* text : {"Usage: orvexctl", "identify", "get NAME", "set NAME VALUE", "dump", "load FILE.kvom",
+                             "save FILE.kvom", "mode load|save|select|reset N", "file show", "file diff",
+                             "levels [--count N]", "serve [--listen ADDR:PORT] [--pin NNNNNN]",
+                             "Exit codes: 0 done, 1 usage, 2 connection or link, 3 wrong "
+                             "processor, 4 file"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
 
