@@ -12,6 +12,7 @@ export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 ORVEX_PACKAGES=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config clang-format
     libasio-dev libhidapi-dev libudev-dev libpugixml-dev libnlopt-dev libcpp-httplib-dev nlohmann-json3-dev
+    libmosquitto-dev libqrencode-dev mosquitto mosquitto-clients chromium chromium-driver python3-selenium
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     fonts-wqy-microhei qt6-translations-l10n
