@@ -191,6 +191,13 @@ bool EditJournal::End(const ParameterStore& store, SteadyTime now) {
 void EditJournal::Break(JournalText why, WallTime when) {
     // An action open now is the one that did this (a menu's load): it is not an edit to undo.
     m_open.reset();
+    // The same cause again with nothing between (a phone's slider moving on) stays one entry.
+    if (m_current == m_entries.size() && !m_entries.empty() && m_entries.back().kind == JournalEntry::Kind::Boundary &&
+        m_entries.back().text == why) {
+        m_entries.back().when = when;
+        m_lastKey = 0;
+        return;
+    }
     Append({JournalEntry::Kind::Boundary, std::move(why), when, {}});
     m_lastKey = 0;
 }

@@ -64,6 +64,9 @@ constexpr int StoreBlockSize(StoreBlock block) {
 }
 
 inline constexpr int kMachineSettingsSize = 14;
+// The bytes of the machine settings that cap the mic and the music master volumes.
+inline constexpr size_t kMaxMicVolumeByte = 5;
+inline constexpr size_t kMaxMusicVolumeByte = 6;
 inline constexpr int kLevelRecordSize = 16;
 inline constexpr int kRemoteKeyRecordSize = 18;
 // kDeviceImageSize comes from model/DeviceImageLayout.h.

@@ -2,8 +2,23 @@
 
 #include "link/DeviceLink.h"
 #include "link/ZWaveFrames.h"
+#include "model/ParameterStore.h"
+
+#include <algorithm>
 
 namespace orvex {
+
+int MasterVolumeCap(const ParameterStore& store, const ControlEntry& entry, int value) {
+    if (entry.field == nullptr)
+        return value;
+    // The owner's maxima in the machine settings hold for every controller, as for the ribbon.
+    const MachineSettingsRecord settings = store.CommittedMachineSettings();
+    if (entry.field->slot == fields::micMasterVolume.slot)
+        return std::min(value, int{settings[kMaxMicVolumeByte]});
+    if (entry.field->slot == fields::musicVolume.slot)
+        return std::min(value, int{settings[kMaxMusicVolumeByte]});
+    return value;
+}
 
 bool ApplyRemoteWrite(DeviceLink& link, const RemoteWrite& write) {
     if (write.entry == nullptr)
@@ -14,10 +29,12 @@ bool ApplyRemoteWrite(DeviceLink& link, const RemoteWrite& write) {
     case ControlTarget::Field:
         if (entry.field == nullptr)
             return false;
-        if (entry.field->slot == fields::musicMute.slot)
+        if (entry.field->slot == fields::musicMute.slot) {
             commands.SetMusicMute(write.value != 0);
-        else
-            commands.SetSlotWord(entry.field->slot, static_cast<uint32_t>(write.value));
+            return true;
+        }
+        commands.SetSlotWord(entry.field->slot,
+                             static_cast<uint32_t>(MasterVolumeCap(link.Store(), entry, write.value)));
         return true;
     case ControlTarget::DeviceMode:
         link.LoadDeviceMode(ClampDeviceMode(write.value - 1));

@@ -80,6 +80,25 @@ void AppSettings::SetAutoReconnect(bool on) {
     m_settings->setValue(QString(kSection) + "AutoReconnect", on ? 1 : 0);
 }
 
+bool AppSettings::PhoneRemoteOnNetwork() const {
+    return m_settings->value(QString(kSection) + "PhoneRemoteNetwork", 0).toInt() != 0;
+}
+
+void AppSettings::SetPhoneRemoteOnNetwork(bool on) {
+    m_settings->setValue(QString(kSection) + "PhoneRemoteNetwork", on ? 1 : 0);
+}
+
+int AppSettings::PhoneRemotePort() const {
+    constexpr int kDefault = 8080;
+    bool ok = false;
+    const int port = m_settings->value(QString(kSection) + "PhoneRemotePort", kDefault).toInt(&ok);
+    return ok && port >= 1024 && port <= 65535 ? port : kDefault;
+}
+
+void AppSettings::SetPhoneRemotePort(int port) {
+    m_settings->setValue(QString(kSection) + "PhoneRemotePort", port);
+}
+
 QStringList AppSettings::RecentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {

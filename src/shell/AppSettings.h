@@ -43,6 +43,13 @@ public:
     bool AutoReconnect() const;
     void SetAutoReconnect(bool on);
 
+    // The phone remote's last choices: the local network rather than this computer only, and the port
+    // (never whether it was on: it starts off).
+    bool PhoneRemoteOnNetwork() const;
+    void SetPhoneRemoteOnNetwork(bool on);
+    int PhoneRemotePort() const; // 8080 when none was stored or the stored one is out of range
+    void SetPhoneRemotePort(int port);
+
     // The folder of the file last chosen in a file dialog (empty when never stored).
     QString LastFolder() const;
     void SetLastFolder(const QString& folder);

@@ -29,6 +29,7 @@ inline constexpr int MusicInput = 512;
 inline constexpr int MsgBox = 513;
 inline constexpr int Features = 515;
 inline constexpr int ConnectIp = 521;
+inline constexpr int PhoneRemote = 530;
 } // namespace tmpl
 
 // Command ids of the ribbon, the application menu and the status bar.
@@ -59,6 +60,7 @@ inline constexpr int Language = 32805; // ID_BTN_LANGUAGE
 inline constexpr int EditUndo = 33001;
 inline constexpr int EditRedo = 33002;
 inline constexpr int EditHistory = 33003;
+inline constexpr int PhoneRemote = 33004;
 
 inline constexpr int StatusLink = 120;
 inline constexpr int StatusMode = 121;

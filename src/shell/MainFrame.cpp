@@ -71,8 +71,9 @@ struct TabRowButton {
     int id;
     TextPair text;
 };
-constexpr std::array<TabRowButton, 7> kTabRowButtons = {{
+constexpr std::array<TabRowButton, 8> kTabRowButtons = {{
     {cmd::ConnectIp, {"网络连接", "Connect IP"}},
+    {cmd::PhoneRemote, {"手机遥控", "Phone remote"}},
     {cmd::Features, {"特色功能", "Features"}},
     {cmd::SmartPlug, {"智能插座", "Smart plug"}},
     {cmd::InputSource, {"输入源", "Input Source"}},
@@ -171,8 +172,21 @@ void CMainFrame::BuildRibbon() {
         BuildCategory(c);
 
     // Undo, redo and the history: their clicks move the history and are no edits of their own.
-    for (const TabRowButton& b : kHistoryButtons)
-        m_app.History().Ignore(m_ribbon->AddTabRowButton(b.id, b.text.Text()));
+    // Undo and redo show their arrows only (their names are in the tooltips), to leave the tab row
+    // room at the narrowest window.
+    for (const TabRowButton& b : kHistoryButtons) {
+        QToolButton* button = nullptr;
+        if (b.id == cmd::EditUndo || b.id == cmd::EditRedo) {
+            const QString name = b.id == cmd::EditUndo ? QStringLiteral("undo") : QStringLiteral("redo");
+            QIcon icon(QStringLiteral(":/icons/%1.svg").arg(name));
+            icon.addFile(QStringLiteral(":/icons/%1-off.svg").arg(name), {}, QIcon::Disabled);
+            button = m_ribbon->AddTabRowIconButton(b.id, icon, QString());
+            button->setText(b.text.Text());
+        } else {
+            button = m_ribbon->AddTabRowButton(b.id, b.text.Text());
+        }
+        m_app.History().Ignore(button);
+    }
     for (const TabRowButton& b : kTabRowButtons)
         m_ribbon->AddTabRowButton(b.id, b.text.Text());
     m_ribbon->AddTabRowIconButton(cmd::AppAbout, QIcon(QStringLiteral(":/icons/about.svg")), QString());

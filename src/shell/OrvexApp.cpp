@@ -9,6 +9,8 @@
 #include "link/DeviceWatcher.h"
 #include "model/ParameterStore.h"
 #include "shell/DialogIP.h"
+#include "shell/PhoneRemoteDlg.h"
+#include "shell/RemoteHost.h"
 #include "shell/ControlIds.h"
 #include "link/DeviceSession.h"
 #include "shell/ConnectReportSink.h"
@@ -82,6 +84,8 @@ COrvexv13App::COrvexv13App() {
 
 COrvexv13App::~COrvexv13App() {
     qApp->removeEventFilter(this);
+    // The phones' server first: its writes need the session and the store.
+    m_remoteHost.reset();
     m_watcher.reset();
     m_reconnector.reset();
     if (m_session)
@@ -197,6 +201,10 @@ bool COrvexv13App::InitInstance(const Options& options) {
             m_frame->ScheduleCommandUI();
     });
 
+    m_remoteHost = std::make_unique<CRemoteHost>(*this);
+    RegisterToolDialog(tmpl::PhoneRemote,
+                       [this](const PageContext&) { return new CPhoneRemoteDlg(*m_remoteHost, *m_settings); });
+
     // The frame creates the view (which resets the store and reads the language) before it
     // builds the ribbon in that language.
     m_frame = new CMainFrame(*this);
@@ -215,6 +223,8 @@ bool COrvexv13App::InitInstance(const Options& options) {
 }
 
 int COrvexv13App::ExitInstance() {
+    if (m_remoteHost)
+        m_remoteHost->Stop();
     m_watcher.reset();
     if (m_session)
         m_session->Shutdown();

@@ -35,6 +35,7 @@ class SingleInstanceGuard;
 // The application object: start-up and shutdown, the settings, the one parameter store and
 // device link, the modeless tool dialogs and the three display services every page uses.
 class CReconnector;
+class CRemoteHost;
 
 class COrvexv13App : public QObject, public DisplayServices {
     Q_OBJECT
@@ -118,6 +119,8 @@ public:
     DeviceSession& Session() { return *m_session; }
     // Undo and redo of the user's edits.
     CEditHistory& History() { return *m_history; }
+    // The phone remote, served from this session while the user has it on.
+    CRemoteHost& RemoteHost() { return *m_remoteHost; }
     // The "Edit history" window, opened (F8, the ribbon) or brought to the front.
     void ShowEditHistory();
     // What the pages and tool windows are given.
@@ -166,6 +169,7 @@ private:
     std::unique_ptr<DeviceSession> m_session;
     std::unique_ptr<CReconnector> m_reconnector;
     std::unique_ptr<CEditHistory> m_history;
+    std::unique_ptr<CRemoteHost> m_remoteHost;
     QPointer<CEditHistoryDlg> m_historyDlg;
     // A link event came while a network attempt was under way (see OnTcpLinkOpened).
     bool m_linkDroppedEarly = false;

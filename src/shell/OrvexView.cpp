@@ -205,6 +205,9 @@ bool COrvexv13View::OnCommand(int id) {
     case cmd::ConnectIp:
         m_app.ShowToolDialog(tmpl::ConnectIp);
         return true;
+    case cmd::PhoneRemote:
+        m_app.ShowToolDialog(tmpl::PhoneRemote);
+        return true;
     case cmd::InputSource:
         m_app.ShowToolDialog(tmpl::MusicInput);
         return true;
@@ -250,7 +253,7 @@ void COrvexv13View::OnVolumeCommand(VolumeControl control) {
     ParameterStore& store = m_app.Store();
     if (control == VolumeControl::Mic || control == VolumeControl::Music) {
         const auto settings = store.CommittedMachineSettings();
-        const int limit = control == VolumeControl::Mic ? settings[5] : settings[6];
+        const int limit = settings[control == VolumeControl::Mic ? kMaxMicVolumeByte : kMaxMusicVolumeByte];
         if (value > limit) {
             m_app.ShowInfoMessage(control == VolumeControl::Mic
                                       ? Tr2("不能超过最大话筒音量!", "Mic vol can't over max value!")
@@ -563,6 +566,13 @@ void COrvexv13View::LoadDeviceMode(int n) {
         if (AskQuestion(window(), text, Tr2("信息", "Information")) != QMessageBox::Yes)
             return;
     }
+    StartDeviceModeLoad(n);
+}
+
+void COrvexv13View::StartDeviceModeLoad(int n) {
+    DeviceSession& session = m_app.Session();
+    if (!session.IsConnected() || n < 1 || n > 4)
+        return;
     session.LoadDeviceMode(n - 1);
     m_app.History().Break({"载入模式" + ModeNumeral(n).toStdString(), "Mode " + std::to_string(n) + " loaded"});
     m_app.ShowSyncDialog(QString());

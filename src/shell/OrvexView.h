@@ -102,6 +102,8 @@ public:
 
     // Device modes n = 1..4, from the menus (keyboard: the application adds its own wait).
     void LoadDeviceMode(int n);
+    // Loads memory `n` without asking (a phone's request): the processor answers with a read-all.
+    void StartDeviceModeLoad(int n);
     void SaveDeviceMode(int n, bool fromKeyboard = false);
     void MachineReset();
     void ResetPageEq();

@@ -92,6 +92,21 @@ TEST_F(EditJournalTest, ABreakEndsTheHistoryAndSaysWhy) {
     EXPECT_FALSE(journal.CanUndo());
 }
 
+// A change from outside repeated with nothing of the user's between is one boundary, not a list
+// of them; an edit between makes the next one a boundary of its own.
+TEST_F(EditJournalTest, TheSameBreakAgainStaysOneEntry) {
+    Step(1, 0ms, 10);
+    journal.Break({"手机遥控", "Phone remote"}, wall);
+    journal.Break({"手机遥控", "Phone remote"}, wall + 1s);
+    ASSERT_EQ(journal.Entries().size(), 2u);
+    EXPECT_EQ(journal.Entries().back().when, wall + 1s);
+    journal.Break({"读取全部", "Read all"}, wall);
+    EXPECT_EQ(journal.Entries().size(), 3u);
+    Step(1, 10ms, 20);
+    journal.Break({"读取全部", "Read all"}, wall);
+    EXPECT_EQ(journal.Entries().size(), 5u);
+}
+
 TEST_F(EditJournalTest, AnActionOpenWhenAnotherBeginsStaysTheOneThatCounts) {
     journal.Begin(store, 0, {"复位", "Reset"}, t0, wall);
     journal.Begin(store, 5, {"内层", "Inner"}, t0, wall); // a dialog's button inside the press

@@ -30,6 +30,7 @@
 #include "shell/MessageBoxes.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
+#include "shell/RemoteHost.h"
 #include "shell/Page.h"
 #include "shell/PageFactory.h"
 #include "shell/RibbonBar.h"
@@ -303,6 +304,13 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         view->OnCategoryChanged(RibbonCategoryId::Input);
         frame->UpdateCommandUI();
         out.Save(frame, QStringLiteral("main-") + lang);
+        {
+            // The narrowest the window goes: the tab row's buttons must still fit beside the tabs.
+            const QSize full = frame->size();
+            frame->resize(frame->minimumSize());
+            out.Save(frame, QStringLiteral("main-narrowest-") + lang);
+            frame->resize(full);
+        }
 
         for (PageKind kind :
              {PageKind::Music, PageKind::Efx, PageKind::Output, PageKind::Delay, PageKind::Ssvc, PageKind::Comp}) {
@@ -400,11 +408,18 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         }
         // The modeless tool dialogs that exist.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
-                      tmpl::ConnectIp}) {
+                      tmpl::ConnectIp, tmpl::PhoneRemote}) {
             CToolDialog* dialog = app.ShowToolDialog(t);
             if (dialog)
                 out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
             app.DestroyToolDialog(t);
+        }
+        // The phone remote while it serves this computer: the address, its code and the PIN.
+        if (app.RemoteHost().Start(CRemoteHost::Scope::ThisComputer, 0)) {
+            if (CToolDialog* dialog = app.ShowToolDialog(tmpl::PhoneRemote))
+                out.Save(dialog, QStringLiteral("%1-on-%2").arg(tmpl::PhoneRemote).arg(lang));
+            app.DestroyToolDialog(tmpl::PhoneRemote);
+            app.RemoteHost().Stop();
         }
         RenderSmartPlugs(app, out, lang);
         // The remote's study dialog and the plugs' remote-learning page, each on its own.
