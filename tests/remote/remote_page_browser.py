@@ -310,6 +310,20 @@ class RemotePageTest(unittest.TestCase):
         self.assertIn("PIN", self.q("#pair-error").text)
         self.pair_and_wait()
 
+    def test_6_a_processor_that_goes_away_greys_the_controls_out(self):
+        # Last: the simulator does not come back.
+        self.fresh_page()
+        self.pair_and_wait()
+        self.sim.stop()
+        banner = self.wait_visible("#banner", timeout=20)
+        self.assertIn("processor is not connected", banner.text)
+        for selector in ('input[type=range][data-field="micMasterVolume"]', '[data-field="micMute"]',
+                         '[data-field="musicSource"]', '[data-mode="2"]', '[data-scene="0"]'):
+            self.assertFalse(self.q(selector).is_enabled(), selector)
+        # The plugs are not known while the processor is away, which is not "no plugs".
+        self.assertFalse(self.q("#no-plugs").is_displayed())
+        self.shoot("offline-en")
+
 
 def main():
     global ARGS

@@ -387,7 +387,6 @@
       }
       holder.append(box);
     }
-    $('no-plugs').hidden = plugs.length > 0;
     holder.dataset.signature = plugSignature(plugs);
     relabel();
     setEnabled();
@@ -480,6 +479,8 @@
     for (const node of $('remote').querySelectorAll('input, select, button:not(#forget)'))
       node.disabled = !usable || (node.classList.contains('scene') && node.classList.contains('empty'));
     document.body.classList.toggle('offline', !usable);
+    // Without the processor its plugs are unknown, which is not the same as none.
+    $('no-plugs').hidden = !usable || (state && state.plugs.length > 0);
     setBanner();
   }
 
