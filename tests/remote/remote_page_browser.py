@@ -71,9 +71,14 @@ class Program:
 
 
 def eventually(check, timeout=10, message="condition never held"):
+    from selenium.common.exceptions import StaleElementReferenceException
+
     deadline = time.monotonic() + timeout
     while True:
-        value = check()
+        try:
+            value = check()
+        except StaleElementReferenceException:
+            value = None  # the page rebuilt its controls under the look: look again
         if value:
             return value
         if time.monotonic() > deadline:
@@ -128,9 +133,8 @@ class RemotePageTest(unittest.TestCase):
         token = json.loads(cls.post("/api/pair", {"pin": PIN}))["token"]
 
         def ready():
-            request = urllib.request.Request(cls.url + "api/state", headers={"Authorization": "Bearer " + token})
             try:
-                state = json.loads(urllib.request.urlopen(request, timeout=5).read())
+                state = cls.get_state(token)
             except OSError:
                 return False
             return state["connected"] and state["plugs"] and state["scenes"][5]["commands"] > 0
@@ -144,6 +148,11 @@ class RemotePageTest(unittest.TestCase):
             headers["Authorization"] = "Bearer " + token
         request = urllib.request.Request(cls.url + path.lstrip("/"), data=json.dumps(body).encode(), headers=headers)
         return urllib.request.urlopen(request, timeout=5).read()
+
+    @classmethod
+    def get_state(cls, token):
+        request = urllib.request.Request(cls.url + "api/state", headers={"Authorization": "Bearer " + token})
+        return json.loads(urllib.request.urlopen(request, timeout=5).read())
 
     @classmethod
     def tearDownClass(cls):
@@ -188,9 +197,10 @@ class RemotePageTest(unittest.TestCase):
         return self.wait_enabled('input[type=range][data-field="micMasterVolume"]')
 
     def wait_enabled(self, selector):
-        self.wait_visible(selector)
-        return eventually(lambda: self.q(selector).is_enabled() and self.q(selector), 10,
-                          "%s stayed disabled" % selector)
+        from selenium.webdriver.common.by import By
+        return eventually(lambda: next((e for e in self.driver.find_elements(By.CSS_SELECTOR, selector)
+                                        if e.is_displayed() and e.is_enabled()), None),
+                          10, "%s never showed enabled" % selector)
 
     def no_sideways_scroll(self):
         width = self.driver.execute_script("return document.documentElement.scrollWidth")
@@ -297,7 +307,86 @@ class RemotePageTest(unittest.TestCase):
         self.q("#lang").click()
         self.assertEqual(self.q(caption).text, "Mic volume")
 
-    def test_5_a_restarted_server_sends_the_phone_back_to_the_pin(self):
+        # A phone set to Chinese gets Chinese without touching the switch.
+        script = self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {
+            "source": "Object.defineProperty(navigator, 'language', {get: () => 'zh-CN'});"})
+        try:
+            self.driver.execute_script("localStorage.clear();")
+            self.driver.refresh()
+            self.wait_enabled('input[type=range][data-field="micMasterVolume"]')
+            self.assertEqual(self.q(caption).text, "话筒音量")
+            self.assertEqual(self.q("#lang").text, "English")
+        finally:
+            self.driver.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", script)
+
+    def test_5a_modes_source_plugs_and_a_dimmer_change_the_room(self):
+        from selenium.webdriver.common.keys import Keys
+        from selenium.webdriver.support.select import Select
+
+        self.fresh_page()
+        self.pair_and_wait()
+        token = json.loads(self.post("/api/pair", {"pin": PIN}))["token"]
+        state = lambda: self.get_state(token)
+
+        self.q('[data-mode="2"]').click()
+        eventually(lambda: state()["mode"] == 2, 10, "mode memory 2 was never loaded")
+        eventually(lambda: self.q('[data-mode="2"]').get_attribute("aria-pressed") == "true", 10, "M2 not marked")
+        self.assertEqual(self.q('[data-mode="1"]').get_attribute("aria-pressed"), "false")
+
+        Select(self.q('select[data-field="musicSource"]')).select_by_visible_text("AUX")
+        eventually(lambda: state()["fields"]["musicSource"] == 4, 10, "the music source never changed")
+
+        lamp = next(p for p in state()["plugs"] if p["type"] == "switch")
+        button = '[data-plug="%d"]' % lamp["node"]
+        self.q(button).click()
+        eventually(lambda: next(p for p in state()["plugs"] if p["node"] == lamp["node"])["on"] != lamp["on"], 10,
+                   "the plug was never switched")
+        eventually(lambda: self.q(button).get_attribute("aria-pressed") == str(not lamp["on"]).lower(), 10,
+                   "the plug's button never followed")
+
+        dimmer = next(p for p in state()["plugs"] if p["type"] == "dimmer")
+        slider = self.q('input[data-plug-level="%d"]' % dimmer["node"])
+        for _ in range(3):
+            slider.send_keys(Keys.ARROW_RIGHT if dimmer["level"] < 90 else Keys.ARROW_LEFT)
+        wanted = int(slider.get_attribute("value"))
+        self.assertNotEqual(wanted, dimmer["level"])
+        eventually(lambda: next(p for p in state()["plugs"] if p["node"] == dimmer["node"])["level"] == wanted, 10,
+                   "the dimmer never reached %d" % wanted)
+
+    def test_5b_a_long_drag_sends_about_ten_values_a_second_and_the_last_on_release(self):
+        self.fresh_page()
+        slider = self.pair_and_wait()
+        # Counts the page's own calls, whatever the link later makes of them.
+        self.driver.execute_script("""
+            window.setCalls = [];
+            const fetchBefore = window.fetch;
+            window.fetch = (path, init) => {
+              if (path === '/api/set') window.setCalls.push(JSON.parse(init.body).value);
+              return fetchBefore(path, init);
+            };""")
+        # Straight to the browser's input: a driver's actions take longer than the pacing being tested.
+        box = self.driver.execute_script("const r = arguments[0].getBoundingClientRect();"
+                                         "return [r.left, r.top + r.height / 2, r.width];", slider)
+        left, y, width = box
+        mouse = lambda kind, x: self.driver.execute_cdp_cmd("Input.dispatchMouseEvent", {
+            "type": kind, "x": x, "y": y, "button": "left", "buttons": 1 if kind != "mouseReleased" else 0,
+            "clickCount": 1})
+        started = time.monotonic()
+        mouse("mousePressed", left + 10)
+        steps = 0
+        while time.monotonic() - started < 1.5:
+            steps += 1
+            mouse("mouseMoved", left + 10 + (steps * 3) % (width - 20))
+        held = time.monotonic() - started
+        mouse("mouseReleased", left + 10 + (steps * 3) % (width - 20))
+        final = int(slider.get_attribute("value"))
+        time.sleep(0.5)
+        calls = self.driver.execute_script("return window.setCalls")
+        self.assertGreaterEqual(len(calls), 2, calls)
+        self.assertLessEqual(len(calls), held * 10 + 3, "%d sets in %.1f s: %s" % (len(calls), held, calls))
+        self.assertEqual(calls[-1], final)
+
+    def test_6_a_restarted_server_sends_the_phone_back_to_the_pin(self):
         self.fresh_page()
         self.pair_and_wait()
         self.serve.stop()
@@ -310,7 +399,7 @@ class RemotePageTest(unittest.TestCase):
         self.assertIn("PIN", self.q("#pair-error").text)
         self.pair_and_wait()
 
-    def test_6_a_processor_that_goes_away_greys_the_controls_out(self):
+    def test_7_a_processor_that_goes_away_greys_the_controls_out(self):
         # Last: the simulator does not come back.
         self.fresh_page()
         self.pair_and_wait()
@@ -323,6 +412,17 @@ class RemotePageTest(unittest.TestCase):
         # The plugs are not known while the processor is away, which is not "no plugs".
         self.assertFalse(self.q("#no-plugs").is_displayed())
         self.shoot("offline-en")
+
+    def test_8_repeated_wrong_pins_lock_the_phone_out(self):
+        # Locks 127.0.0.1 out for a minute: this runs last.
+        self.fresh_page()
+        texts = []
+        for _ in range(5):
+            self.driver.execute_script("document.getElementById('pair-error').hidden = true;")
+            self.pair("000000")
+            texts.append(self.wait_visible("#pair-error").text)
+        self.assertIn("Wrong PIN", texts[0])
+        self.assertIn("Too many wrong PINs", texts[-1])
 
 
 def main():

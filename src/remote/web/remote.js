@@ -42,7 +42,7 @@
       mic: 'Mic',
       musicL: 'Music L',
       musicR: 'Music R',
-      forget: 'Forget this phone',
+      forget: 'Sign out',
       switchTo: '中文',
     },
     zh: {
@@ -73,7 +73,7 @@
       mic: '话筒',
       musicL: '音乐 左',
       musicR: '音乐 右',
-      forget: '忘记这部手机',
+      forget: '退出',
       switchTo: 'English',
     },
   };
