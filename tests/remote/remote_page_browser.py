@@ -229,6 +229,8 @@ class RemotePageTest(unittest.TestCase):
         self.fresh_page()
         self.no_sideways_scroll()
         self.assertEqual(self.q("input[name=pin]").get_attribute("inputmode"), "numeric")
+        self.pair("123")
+        self.assertIn("six digits", self.wait_visible("#pair-error").text)
         self.pair("000000")
         error = self.wait_visible("#pair-error")
         self.assertIn("Wrong PIN", error.text)
@@ -398,6 +400,14 @@ class RemotePageTest(unittest.TestCase):
         self.wait_visible("#pair", timeout=20)
         self.assertIn("PIN", self.q("#pair-error").text)
         self.pair_and_wait()
+        # Paired again, every control follows the processor, the plugs' too.
+        token = json.loads(self.post("/api/pair", {"pin": PIN}))["token"]
+        dimmer = next(p for p in self.get_state(token)["plugs"] if p["type"] == "dimmer")
+        level = 10 if dimmer["level"] != 10 else 20
+        self.post("/api/plug", {"node": dimmer["node"], "level": level}, token)
+        selector = 'input[data-plug-level="%d"]' % dimmer["node"]
+        eventually(lambda: self.q(selector).get_attribute("value") == str(level), 10,
+                   "the dimmer's slider no longer follows the processor")
 
     def test_7_a_processor_that_goes_away_greys_the_controls_out(self):
         # Last: the simulator does not come back.

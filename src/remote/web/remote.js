@@ -12,6 +12,9 @@
   // sent while dragging cannot pull it back.
   const SETTLE_MS = 700;
   const RETRY_MS = 2000;
+  // A call the server has not answered by then counts as lost, so that a slider's next value is not
+  // held up behind it.
+  const CALL_TIMEOUT_MS = 5000;
 
   const TEXTS = {
     en: {
@@ -127,7 +130,8 @@
   // ---- server calls ---------------------------------------------------------------------------------
 
   async function call(method, path, body) {
-    const init = { method, headers: { Authorization: 'Bearer ' + token } };
+    const init = { method, headers: { Authorization: 'Bearer ' + token },
+                   signal: AbortSignal.timeout(CALL_TIMEOUT_MS) };
     if (body !== undefined) {
       init.headers['Content-Type'] = 'application/json';
       init.body = JSON.stringify(body);
@@ -139,7 +143,7 @@
       return { status: 0, data: null };
     }
     let data = null;
-    try { data = await reply.json(); } catch (e) { /* no body */ }
+    try { data = await reply.json(); } catch (e) { /* no body, or it timed out */ }
     if (reply.status === 401)
       backToPin(t('pairAgain'));
     return { status: reply.status, data };
@@ -190,6 +194,7 @@
     try {
       reply = await fetch('/api/pair', {
         method: 'POST',
+        signal: AbortSignal.timeout(CALL_TIMEOUT_MS),
         headers: { 'Content-Type': 'application/json' },
         body: JSON.stringify({ pin }),
       });
@@ -298,6 +303,9 @@
 
   function buildControls() {
     sliders.clear();
+    // The plugs' sliders went with the rest: their list is built anew from the next state.
+    $('plugs').replaceChildren();
+    delete $('plugs').dataset.signature;
     const levels = $('levels');
     const switches = $('switches');
     const choices = $('choices');
@@ -394,11 +402,9 @@
 
   // ---- showing the state ----------------------------------------------------------------------------
 
-  function setPressed(button, on, onText, offText) {
+  function setPressed(button, on) {
     button.setAttribute('aria-pressed', on ? 'true' : 'false');
     button.classList.toggle('on', on);
-    if (onText !== undefined)
-      button.dataset.state = on ? onText : offText;
   }
 
   function apply(change) {
