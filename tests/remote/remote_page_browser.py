@@ -279,7 +279,8 @@ class RemotePageTest(unittest.TestCase):
         ActionChains(self.driver).click_and_hold(slider).move_by_offset(-40, 0).perform()
         held = int(slider.get_attribute("value"))
         # Another phone moves the same volume while the finger is still on the thumb.
-        other = 100 if held < 50 else 0
+        # Away from both ends: the machine settings may cap the volume below 100.
+        other = 90 if held < 50 else 5
         token = json.loads(self.post("/api/pair", {"pin": PIN}))["token"]
         self.post("/api/set", {"field": "micMasterVolume", "value": other}, token)
         eventually(lambda: percent_frame(other) in self.received()[before:], 10, "the other phone's set never arrived")
