@@ -98,6 +98,9 @@ json ControlsJson() {
                  {"min", entry.minValue},
                  {"max", entry.maxValue},
                  {"label", {{"en", entry.labelEn}, {"zh", entry.labelZh}}}};
+        // The name /api/set takes; the operations (mode, scene, plugs, levels) have calls of their own.
+        if (entry.target == ControlTarget::Field)
+            row["field"] = entry.name;
         if (!entry.choices.empty()) {
             json names = json::array();
             for (std::string_view name : entry.choices)
@@ -178,7 +181,7 @@ RemoteReply RemoteApi::Handle(const RemoteRequest& request) {
     if (path == "/api/state")
         return request.method == "GET" ? RemoteReply{200, "application/json", RemoteStateJson(*m_board.Current())}
                                        : Error(405, "use GET");
-    if (path == "/api/controls")
+    if (path == "/api/table" || path == "/api/controls")
         return request.method == "GET" ? JsonReply(200, ControlsJson()) : Error(405, "use GET");
     const bool write = path == "/api/set" || path == "/api/mode" || path == "/api/scene" || path == "/api/plug";
     if (!write)

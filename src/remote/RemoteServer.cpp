@@ -3,10 +3,39 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstddef>
+
+// The page's files, generated at build time from src/remote/web.
+extern const unsigned char orvex_web_remote_html[];
+extern const std::size_t orvex_web_remote_html_size;
+extern const unsigned char orvex_web_remote_js[];
+extern const std::size_t orvex_web_remote_js_size;
+extern const unsigned char orvex_web_remote_css[];
+extern const std::size_t orvex_web_remote_css_size;
+extern const unsigned char orvex_web_icon_svg[];
+extern const std::size_t orvex_web_icon_svg_size;
 
 namespace orvex {
 
 namespace {
+
+std::string EmbeddedText(const unsigned char* bytes, std::size_t size) {
+    return {reinterpret_cast<const char*>(bytes), size};
+}
+
+struct WebFile {
+    const char* path;
+    const char* contentType;
+    const unsigned char* bytes;
+    const std::size_t& size;
+};
+
+// What the page loads beside itself; the page at / is served by RemotePage().
+const WebFile kWebFiles[] = {
+    {"/remote.js", "text/javascript; charset=utf-8", orvex_web_remote_js, orvex_web_remote_js_size},
+    {"/remote.css", "text/css; charset=utf-8", orvex_web_remote_css, orvex_web_remote_css_size},
+    {"/icon.svg", "image/svg+xml", orvex_web_icon_svg, orvex_web_icon_svg_size},
+};
 
 // How long an event stream sleeps between looks at the board when nothing wakes it; the levels'
 // quarter-second turn and the keep-alive need no more precision than this.
@@ -92,6 +121,11 @@ void RemoteServer::Route() {
     server.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(RemotePage(), "text/html; charset=utf-8");
     });
+    for (const WebFile& file : kWebFiles) {
+        server.Get(file.path, [&file](const httplib::Request&, httplib::Response& res) {
+            res.set_content(reinterpret_cast<const char*>(file.bytes), file.size, file.contentType);
+        });
+    }
     server.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
         // A browser's event source cannot set headers: the token may come as ?token= instead.
         std::string authorization = req.get_header_value("Authorization");
@@ -134,18 +168,7 @@ void RemoteServer::Route() {
 }
 
 const std::string& RemotePage() {
-    // A stand-in until the page with its touch controls is built: it pairs and shows the state, so
-    // that the server can be tried from a browser.
-    static const std::string page = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Orvex remote</title></head>
-<body>
-<form id="pair" method="post" action="/api/pair"><input name="pin" inputmode="numeric" maxlength="6"
- autocomplete="off"> <button>Pair</button></form>
-<p>The phone remote's page is not built yet; the API is at /api/.</p>
-</body></html>
-)";
+    static const std::string page = EmbeddedText(orvex_web_remote_html, orvex_web_remote_html_size);
     return page;
 }
 

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <regex>
+#include <set>
 
 using namespace orvex;
 using namespace std::chrono_literals;
@@ -202,6 +204,45 @@ TEST_F(RemoteApiTest, GoodWritesAreHandedToTheOwnerChecked) {
     is(5, "plug", 255, 2);
     is(6, "plug", 0, 2);
     is(7, "plugLevel", 40, 3);
+}
+
+// The page builds its controls from the table: every row it offers as a field must be one /api/set
+// takes at both ends of its range and refuses past them.
+TEST_F(RemoteApiTest, TheTableNamesWhatTheSetCallTakesWithRangesAndBothLabels) {
+    EXPECT_EQ(Call("GET", "/api/table").status, 401);
+    PairNow();
+    EXPECT_EQ(Call("POST", "/api/table").status, 405);
+    const RemoteReply reply = Call("GET", "/api/table");
+    ASSERT_EQ(reply.status, 200);
+    const json table = json::parse(reply.body);
+    std::set<std::string> fields;
+    for (const json& row : table) {
+        const std::string name = row["name"];
+        EXPECT_FALSE(row["label"]["en"].get<std::string>().empty()) << name;
+        EXPECT_FALSE(row["label"]["zh"].get<std::string>().empty()) << name;
+        EXPECT_NE(row["label"]["en"], row["label"]["zh"]) << name;
+        if (!row.contains("field"))
+            continue;
+        const std::string field = row["field"];
+        fields.insert(field);
+        for (const char* end : {"min", "max"})
+            EXPECT_EQ(Call("POST", "/api/set", json{{"field", field}, {"value", row[end]}}.dump()).status, 200)
+                << field << ' ' << end;
+        EXPECT_EQ(Call("POST", "/api/set", json{{"field", field}, {"value", row["max"].get<int>() + 1}}.dump()).status,
+                  400)
+            << field;
+    }
+    // The operations have calls of their own and are no fields.
+    for (const char* operation : {"mode", "scene", "plug", "plugLevel", "levels"})
+        EXPECT_FALSE(fields.contains(operation)) << operation;
+    EXPECT_EQ(fields.size(), 11u);
+    const auto source =
+        std::find_if(table.begin(), table.end(), [](const json& r) { return r["name"] == "musicSource"; });
+    ASSERT_NE(source, table.end());
+    EXPECT_EQ((*source)["kind"], "choice");
+    EXPECT_EQ((*source)["choices"].size(), 6u);
+    EXPECT_EQ((*source)["choices"][0], "SPDIF1");
+    EXPECT_EQ((*source)["max"], 5);
 }
 
 TEST_F(RemoteApiTest, WritesWaitForAProcessorAndScenesForAnOwnerThatRunsThem) {

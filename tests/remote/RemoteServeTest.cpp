@@ -412,3 +412,44 @@ TEST(RemoteServerTest, OpenEventStreamsAreCappedSoThatCallsStillFindAWorker) {
 }
 
 } // namespace
+
+namespace {
+
+// The page loads nothing but the server's own files, each with its type and the same-origin headers,
+// and carries no inline script or style, which the policy would block on the phone.
+TEST(RemoteServerTest, ThePageAndItsFilesComeFromTheProgram) {
+    SnapshotBoard board;
+    struct NoOwner final : RemoteOwner {
+        void Post(RemoteWrite) override {}
+    } owner;
+    RemoteApi api("123456", owner, board);
+    RemoteServer server(api, board);
+    ASSERT_TRUE(server.Start("127.0.0.1", 0));
+    httplib::Client client("127.0.0.1", server.Port());
+    client.set_read_timeout(5s);
+    const std::pair<const char*, const char*> files[] = {{"/", "text/html; charset=utf-8"},
+                                                         {"/remote.js", "text/javascript; charset=utf-8"},
+                                                         {"/remote.css", "text/css; charset=utf-8"},
+                                                         {"/icon.svg", "image/svg+xml"}};
+    for (const auto& [path, type] : files) {
+        auto reply = client.Get(path);
+        ASSERT_TRUE(reply) << path;
+        EXPECT_EQ(reply->status, 200) << path;
+        EXPECT_EQ(reply->get_header_value("Content-Type"), type) << path;
+        EXPECT_EQ(reply->get_header_value("Content-Security-Policy"), "default-src 'self'") << path;
+        EXPECT_EQ(reply->get_header_value("X-Content-Type-Options"), "nosniff") << path;
+        EXPECT_FALSE(reply->has_header("Access-Control-Allow-Origin")) << path;
+        EXPECT_GT(reply->body.size(), 100u) << path;
+    }
+    const std::string page = client.Get("/")->body;
+    EXPECT_EQ(page, RemotePage());
+    EXPECT_NE(page.find("<script src=\"/remote.js\""), std::string::npos);
+    EXPECT_NE(page.find("<link rel=\"stylesheet\" href=\"/remote.css\">"), std::string::npos);
+    EXPECT_EQ(page.find("<style"), std::string::npos);
+    EXPECT_EQ(page.find(" style="), std::string::npos);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+    EXPECT_EQ(page.find("://"), std::string::npos) << "the page refers to another site";
+    EXPECT_EQ(client.Get("/remote.map")->status, 404);
+}
+
+} // namespace
