@@ -25,6 +25,10 @@ public:
 
     json Entity(std::string_view object, std::string_view name) const {
         const std::string uniqueId = m_id + "_" + RoomId(object);
+        json device = {
+            {"identifiers", json::array({m_id})}, {"name", m_device.room}, {"suggested_area", m_device.room}};
+        if (!m_device.module.empty()) // known once the link has read the processor's identity
+            device["model"] = m_device.module;
         return {
             {"name", name},
             {"unique_id", uniqueId},
@@ -32,11 +36,7 @@ public:
             {"availability_topic", RoomTopic(m_device.room, "status")},
             {"payload_available", kOnline},
             {"payload_not_available", kOffline},
-            {"device",
-             {{"identifiers", json::array({m_id})},
-              {"name", m_device.room},
-              {"model", m_device.module},
-              {"suggested_area", m_device.room}}},
+            {"device", device},
         };
     }
 

@@ -67,6 +67,12 @@ bool MqttBridge::Start(std::string* error) {
         if (rc != MOSQ_ERR_SUCCESS)
             return fail("cannot use " + m_options.cafile + " for TLS: " + mosquitto_strerror(rc));
     }
+    // Commands and their state echo are small packets each way: without this, Nagle's algorithm
+    // holds them back for the peer's delayed acknowledgement (tens of milliseconds a hop).
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
+    // Commands and their state echo are small packets each way: without this, Nagle's algorithm
+    // holds them back for the peer's delayed acknowledgement (tens of milliseconds a hop).
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(m_client, m_options.reconnectDelayS, m_options.reconnectDelayMaxS, true);
     // A broker that is not up yet is tried again by the network loop, with the same delays.
     rc = mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, kKeepAliveS);
@@ -190,6 +196,8 @@ void MqttBridge::PublishLoop() {
     // of the module's tables: a link that has just opened does not make the plugs vanish.
     std::optional<RemoteSnapshot> shown;
     std::vector<RemotePlug> plugs;
+    std::string describedModule;
+    std::vector<RemotePlug> describedPlugs;
     uint64_t seenVersion = ~uint64_t{0};
     uint64_t seenConnection = 0;
     std::array<int, 6> levelsSent{};
@@ -224,12 +232,17 @@ void MqttBridge::PublishLoop() {
             if (!m_module.empty())
                 device.module = m_module;
         }
-        // Descriptions first, so that a server that sees a state already knows its entity.
-        TopicMap wanted = DiscoveryTopics(device, plugs);
-        for (const MqttMessage& message : TopicChanges(discovery, wanted))
-            Publish(message.topic, message.payload, 1, true);
-        discovery = std::move(wanted);
-        wanted = StateTopics(m_options.device.room, shown ? &*shown : nullptr, now->connected);
+        // Descriptions first, so that a server that sees a state already knows its entity. They
+        // change only with the plugs and the module, and are rebuilt only then.
+        if (discovery.empty() || device.module != describedModule || plugs != describedPlugs) {
+            TopicMap wanted = DiscoveryTopics(device, plugs);
+            for (const MqttMessage& message : TopicChanges(discovery, wanted))
+                Publish(message.topic, message.payload, 1, true);
+            discovery = std::move(wanted);
+            describedModule = device.module;
+            describedPlugs = plugs;
+        }
+        TopicMap wanted = StateTopics(m_options.device.room, shown ? &*shown : nullptr, now->connected);
         for (const MqttMessage& message : TopicChanges(state, wanted))
             Publish(message.topic, message.payload, kStateQos, true);
         state = std::move(wanted);

@@ -6,7 +6,6 @@
 #include "remote/RemoteWrites.h"
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 namespace orvex::ctl {
@@ -19,8 +18,19 @@ LinkKeeper::LinkKeeper(ParameterStore& store, ConnectTarget target, std::chrono:
 LinkKeeper::~LinkKeeper() = default;
 
 void LinkKeeper::Post(RemoteWrite write) {
-    std::lock_guard lock(m_mutex);
-    m_writes.push_back(write);
+    {
+        std::lock_guard lock(m_mutex);
+        m_writes.push_back(write);
+        ++m_posted;
+    }
+    m_wake.notify_one();
+}
+
+void LinkKeeper::Rest() {
+    // A turn ends early when a controller posts a write: its state is back out within milliseconds.
+    std::unique_lock lock(m_mutex);
+    const uint64_t seen = m_posted;
+    m_wake.wait_for(lock, kTurn, [&] { return m_posted != seen; });
 }
 
 std::vector<RemoteWrite> LinkKeeper::Take() {
@@ -49,7 +59,7 @@ Outcome LinkKeeper::Run(const std::atomic<bool>* stop) {
             Take(); // nothing reaches a processor that is not there
             m_board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
             if (Clock::now() < nextAttempt) {
-                std::this_thread::sleep_for(kTurn);
+                Rest();
                 continue;
             }
             m_session.reset(); // an earlier attempt's link says goodbye first
@@ -112,7 +122,7 @@ Outcome LinkKeeper::Run(const std::atomic<bool>* stop) {
             }
         }
         m_board.Publish(TakeRemoteSnapshot(m_store, link.SmartHome(), true));
-        std::this_thread::sleep_for(kTurn);
+        Rest();
     }
     scenes.reset();
     m_session.reset();

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -40,6 +42,7 @@ public:
 
 private:
     std::vector<RemoteWrite> Take();
+    void Rest();
     void Say(const std::string& line) const;
 
     ParameterStore& m_store;
@@ -52,7 +55,9 @@ private:
     std::unique_ptr<CtlSession> m_session;
 
     std::mutex m_mutex;
+    std::condition_variable m_wake;
     std::vector<RemoteWrite> m_writes;
+    uint64_t m_posted = 0;
 };
 
 } // namespace orvex::ctl

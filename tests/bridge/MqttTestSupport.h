@@ -135,6 +135,7 @@ public:
         : m_filter(std::move(filter)) {
         mosquitto_lib_init();
         m_client = mosquitto_new(nullptr, true, this);
+        mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
         if (!user.empty())
             mosquitto_username_pw_set(m_client, user.c_str(), password.c_str());
         mosquitto_connect_callback_set(m_client, [](mosquitto* client, void* self, int code) {
