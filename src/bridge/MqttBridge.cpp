@@ -74,30 +74,50 @@ bool MqttBridge::Start(std::string* error) {
     // holds them back for the peer's delayed acknowledgement (tens of milliseconds a hop).
     mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(m_client, m_options.reconnectDelayS, m_options.reconnectDelayMaxS, true);
-    // A broker that is not up yet is tried again by the network loop, with the same delays.
     rc = mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, kKeepAliveS);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO)
-        return fail("cannot reach the broker at " + m_options.host + ":" + std::to_string(m_options.port) + ": " +
-                    mosquitto_strerror(rc));
-    if (rc == MOSQ_ERR_ERRNO) {
+    if (rc == MOSQ_ERR_SUCCESS) {
+        rc = mosquitto_loop_start(m_client);
+        if (rc != MOSQ_ERR_SUCCESS)
+            return fail(std::string("cannot start the MQTT client: ") + mosquitto_strerror(rc));
+        m_loopRunning.store(true);
+    } else if (rc == MOSQ_ERR_ERRNO) {
+        // Refused at once (nothing listens there yet): the network loop would not try again on its
+        // own, so the publisher does until the first connection stands.
         Say("broker " + m_options.host + ":" + std::to_string(m_options.port) + " not reachable yet; trying again");
         m_troubleShown.store(true);
+    } else {
+        return fail("cannot reach the broker at " + m_options.host + ":" + std::to_string(m_options.port) + ": " +
+                    mosquitto_strerror(rc));
     }
-    rc = mosquitto_loop_start(m_client);
-    if (rc != MOSQ_ERR_SUCCESS)
-        return fail(std::string("cannot start the MQTT client: ") + mosquitto_strerror(rc));
-    m_loopRunning = true;
     m_publisher = std::thread([this] { PublishLoop(); });
     return true;
+}
+
+void MqttBridge::ConnectFirst() {
+    auto delay = std::max(std::chrono::milliseconds(std::chrono::seconds(m_options.reconnectDelayS)),
+                          std::chrono::milliseconds(100));
+    const auto longest = std::chrono::milliseconds(std::chrono::seconds(m_options.reconnectDelayMaxS));
+    while (!m_loopRunning.load() && !m_stop.load()) {
+        const auto until = std::chrono::steady_clock::now() + delay;
+        while (std::chrono::steady_clock::now() < until && !m_stop.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (m_stop.load())
+            return;
+        if (mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, kKeepAliveS) ==
+                MOSQ_ERR_SUCCESS &&
+            mosquitto_loop_start(m_client) == MOSQ_ERR_SUCCESS)
+            m_loopRunning.store(true);
+        else
+            delay = std::min(delay * 2, longest);
+    }
 }
 
 void MqttBridge::Stop() {
     m_stop.store(true);
     if (m_publisher.joinable())
         m_publisher.join();
-    if (!m_loopRunning)
+    if (!m_loopRunning.exchange(false))
         return;
-    m_loopRunning = false;
     if (m_connected.load()) {
         // A clean exit says so itself: the broker keeps the last will for connections that die.
         int mid = -1;
@@ -190,6 +210,7 @@ int MqttBridge::Publish(const std::string& topic, std::string_view payload, int 
 }
 
 void MqttBridge::PublishLoop() {
+    ConnectFirst();
     TopicMap discovery;
     TopicMap state;
     // The latest snapshot taken with the processor there, its plugs those of the last complete read

@@ -73,6 +73,7 @@ private:
 
     void HandleCommand(const std::string& topic, std::string_view payload);
     int Publish(const std::string& topic, std::string_view payload, int qos, bool retain);
+    void ConnectFirst();
     void PublishLoop();
     void Say(const std::string& line) const;
 
@@ -83,7 +84,7 @@ private:
     const std::string m_commandPrefix; // orvex/ROOM/
 
     mosquitto* m_client = nullptr;
-    bool m_loopRunning = false;
+    std::atomic<bool> m_loopRunning{false}; // the network loop runs: a first connection was begun
     std::thread m_publisher;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_connected{false};

@@ -132,6 +132,17 @@ TEST_F(BridgeBrokerTest, ACommandReachesTheProcessorAndItsStateComesBack) {
     EXPECT_TRUE(watcher.WaitFor(Topic("state/plug/2"), "ON", 5s, from));
 }
 
+TEST_F(BridgeBrokerTest, ScenesAndModeMemoriesRunByName) {
+    const size_t from = watcher.Count();
+    // The karaoke scene: the floor lamp on, the wall light at 60.
+    watcher.Publish(Topic("set/scene"), "Karaoke");
+    EXPECT_TRUE(Eventually([&] { return model->SmartNodeValue(2) == 99 && model->SmartNodeValue(3) == 60; }, 5s));
+    EXPECT_TRUE(watcher.WaitFor(Topic("state/plug/3/level"), "60", 5s, from));
+    watcher.Publish(Topic("set/mode"), "3");
+    EXPECT_TRUE(Eventually([&] { return model->CurrentMode() == 2; }, 5s));
+    EXPECT_TRUE(watcher.WaitFor(Topic("state/mode"), "3", 10s, from));
+}
+
 TEST_F(BridgeBrokerTest, APlugsOwnReportIsPublishedWithinAQuarterSecond) {
     const size_t from = watcher.Count();
     const auto asked = std::chrono::steady_clock::now();
@@ -199,6 +210,31 @@ TEST_F(BridgeBrokerTest, ARestartedBrokerGetsTheRoomBackWithoutARestartOfTheBrid
     // And it takes commands again.
     fresh.Publish(Topic("set/micMute"), "1");
     EXPECT_TRUE(fresh.WaitFor(Topic("state/micMute"), "1", 5s));
+}
+
+// Without --room the room is the processor's own name.
+TEST(BridgeRoomNameTest, TheRoomDefaultsToTheProcessorsName) {
+    TempDir dir("orvex-bridge-name");
+    Broker broker(dir.Path());
+    MqttRecorder watcher(broker.Port());
+    ASSERT_TRUE(watcher.WaitSubscribed());
+    sim::ProcessorModel model{sim::ProcessorOptions{}};
+    model.SetModuleName("Pemba");
+    sim::HostOptions options;
+    options.port = 0;
+    options.heartbeatMs = 200;
+    sim::NetworkHost host(model, options);
+    ASSERT_TRUE(host.Start());
+    BridgeProcess bridge(
+        {"--connect", "127.0.0.1:" + std::to_string(host.Port()), "bridge", "--mqtt", broker.Address()},
+        dir.Path() / "bridge.err");
+    EXPECT_TRUE(watcher.WaitFor("orvex/Pemba/status", "online", 10s)) << bridge.Err();
+    const auto config = watcher.WaitFor(
+        "homeassistant/switch/orvex_Pemba/micMute/config", [](const std::string& p) { return !p.empty(); }, 5s);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(json::parse(config->payload)["device"]["model"], "Pemba");
+    bridge.StopWith(SIGKILL);
+    host.Stop();
 }
 
 } // namespace

@@ -125,6 +125,17 @@ TEST_F(MqttBridgeTest, FollowsTheBoardAndHandsCheckedCommandsToTheOwner) {
     EXPECT_EQ(log[2], "orvex/R/set/plug/7 refused: no plug 7");
 }
 
+// A broker that refused the very first connection (not started yet at boot) was never tried again.
+TEST_F(MqttBridgeTest, ReachesABrokerThatStartsAfterTheBridge) {
+    broker->Kill();
+    MqttBridge bridge(Options(), board, owner, Logger());
+    ASSERT_TRUE(bridge.Start());
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(broker->Start());
+    MqttRecorder watcher(broker->Port(), "orvex/#");
+    EXPECT_TRUE(watcher.WaitFor("orvex/R/status", "online", 5s));
+}
+
 TEST_F(MqttBridgeTest, StopsPromptlyWhileTheBrokerIsAway) {
     broker->Kill();
     MqttBridge bridge(Options(), board, owner, Logger());
