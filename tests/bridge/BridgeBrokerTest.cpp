@@ -152,6 +152,22 @@ TEST_F(BridgeBrokerTest, APlugsOwnReportIsPublishedWithinAQuarterSecond) {
     EXPECT_LT(seen->at - asked, 250ms);
 }
 
+// The simulated processor's levels move all the time; the broker hears of them once a second.
+TEST_F(BridgeBrokerTest, TheLiveLevelsGoOutAtMostOnceASecond) {
+    const size_t from = watcher.Count();
+    std::this_thread::sleep_for(2500ms);
+    int levels = 0;
+    const std::vector<MqttReceived> all = watcher.All();
+    for (size_t i = from; i < all.size(); ++i)
+        if (all[i].topic == Topic("state/levels")) {
+            EXPECT_FALSE(all[i].retain);
+            EXPECT_TRUE(json::parse(all[i].payload)["mic"].is_array()) << all[i].payload;
+            ++levels;
+        }
+    EXPECT_GE(levels, 2);
+    EXPECT_LE(levels, 3);
+}
+
 TEST_F(BridgeBrokerTest, EveryRefusedCommandSendsNothingAndSaysWhy) {
     const size_t before = Sent();
     const std::vector<std::pair<std::string, std::string>> refused = {
