@@ -70,9 +70,6 @@ bool MqttBridge::Start(std::string* error) {
     // Commands and their state echo are small packets each way: without this, Nagle's algorithm
     // holds them back for the peer's delayed acknowledgement (tens of milliseconds a hop).
     mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
-    // Commands and their state echo are small packets each way: without this, Nagle's algorithm
-    // holds them back for the peer's delayed acknowledgement (tens of milliseconds a hop).
-    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(m_client, m_options.reconnectDelayS, m_options.reconnectDelayMaxS, true);
     rc = mosquitto_connect_async(m_client, m_options.host.c_str(), m_options.port, kKeepAliveS);
     if (rc == MOSQ_ERR_SUCCESS) {
