@@ -143,6 +143,30 @@ TEST_F(BridgeBrokerTest, ScenesAndModeMemoriesRunByName) {
     EXPECT_TRUE(watcher.WaitFor(Topic("state/mode"), "3", 10s, from));
 }
 
+// A plug taken out of the module is gone once the bridge reads the module again (here after the
+// link dropped): its entity is removed with an empty retained description, its state cleared.
+TEST_F(BridgeBrokerTest, APlugGoneFromTheModuleLosesItsEntity) {
+    const std::string config = "homeassistant/switch/orvex_Living_room/plug4/config";
+    ASSERT_TRUE(watcher.WaitFor(
+        config, [](const std::string& p) { return !p.empty(); }, 1s));
+    const size_t from = watcher.Count();
+    model->SetZWaveNodePresent(4, false);
+    host->Disconnect();
+    ASSERT_TRUE(watcher.WaitFor(Topic("state/connected"), "true", 10s, from)) << bridge->Err();
+    const auto removed = watcher.WaitFor(config, "", 10s, from);
+    ASSERT_TRUE(removed) << bridge->Err();
+    EXPECT_TRUE(watcher.WaitFor(Topic("state/plug/4"), "", 1s, from));
+    // The other plugs stayed all along.
+    const std::vector<MqttReceived> all = watcher.All();
+    for (size_t i = from; i < all.size(); ++i)
+        EXPECT_FALSE(all[i].topic.find("plug2") != std::string::npos && all[i].payload.empty()) << all[i].topic;
+    MqttRecorder late(broker.Port(), "homeassistant/switch/orvex_Living_room/+/config");
+    ASSERT_TRUE(late.WaitFor(
+        "homeassistant/switch/orvex_Living_room/plug2/config", [](const std::string& p) { return !p.empty(); }, 3s));
+    EXPECT_FALSE(late.WaitFor(
+        config, [](const std::string&) { return true; }, 200ms));
+}
+
 TEST_F(BridgeBrokerTest, APlugsOwnReportIsPublishedWithinAQuarterSecond) {
     const size_t from = watcher.Count();
     const auto asked = std::chrono::steady_clock::now();
