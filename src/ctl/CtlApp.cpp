@@ -1,11 +1,12 @@
 #include "ctl/CtlApp.h"
 
+#include "bridge/MqttBridge.h"
 #include "ctl/CtlSession.h"
 #include "ctl/FieldAddress.h"
+#include "ctl/LinkKeeper.h"
 #include "ctl/StoreReport.h"
 #include "link/ConnectResult.h"
 #include "link/EqImport.h"
-#include "link/SceneRunner.h"
 #include "model/AtomicFile.h"
 #include "model/EqFit.h"
 #include "model/ModeFile.h"
@@ -13,8 +14,8 @@
 #include "remote/RemoteApi.h"
 #include "remote/RemoteServer.h"
 #include "remote/RemoteSnapshot.h"
-#include "remote/RemoteWrites.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,9 +42,6 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 constexpr std::chrono::milliseconds kLevelPollPeriod{500};
-// serve: the live levels are asked for four times a second, and the state is looked at between.
-constexpr std::chrono::milliseconds kServeLevelPeriod{250};
-constexpr std::chrono::milliseconds kServeTurn{20};
 constexpr const char* kDefaultListen = "127.0.0.1:8080";
 
 const char kUsage[] =
@@ -100,6 +98,14 @@ Commands:
                         until interrupted; listens on 127.0.0.1:8080 unless told otherwise (0.0.0.0
                         for every network the computer is on) and prints the address and the PIN a
                         phone pairs with (a new random one at each start without --pin)
+  bridge --mqtt HOST[:PORT] [--room NAME] [--username U --password-file FILE] [--cafile FILE]
+         [--discovery-prefix PREFIX]
+                        the home-automation bridge: holds the link (reconnecting when it drops)
+                        and the broker connection (port 1883, 8883 with --cafile), publishes the
+                        room's state under orvex/ROOM/ with the entity descriptions a home-automation
+                        server discovers (under homeassistant/ unless told otherwise), and takes
+                        commands on orvex/ROOM/set/...; the room defaults to the processor's name.
+                        The password is the first line of FILE, never an argument
 
 Names (in the store's own units: percent, ms, dB, Hz, 0/1):
   echoLevelA, micMasterVolume, musicSource, ...   a field
@@ -142,6 +148,13 @@ struct Options {
     // serve
     std::optional<std::string> listen;
     std::optional<std::string> pin;
+    // bridge
+    std::optional<std::string> mqtt;
+    std::optional<std::string> room;
+    std::optional<std::string> username;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> cafile;
+    std::optional<std::string> discoveryPrefix;
 };
 
 Failure Usage(std::string message) {
@@ -210,6 +223,19 @@ Outcome ParseOptions(std::span<const std::string> args, Options& options) {
             if (!hasValue)
                 return Usage(arg + (arg == "--pin" ? " needs six digits" : " needs ADDR:PORT"));
             (arg == "--pin" ? options.pin : options.listen) = args[++i];
+        } else if (arg == "--password") {
+            return Usage("a password is never taken on the command line: put it in a file for --password-file");
+        } else if (arg == "--mqtt" || arg == "--room" || arg == "--username" || arg == "--password-file" ||
+                   arg == "--cafile" || arg == "--discovery-prefix") {
+            if (!hasValue)
+                return Usage(arg + " needs a value");
+            std::optional<std::string>& slot = arg == "--mqtt"            ? options.mqtt
+                                               : arg == "--room"          ? options.room
+                                               : arg == "--username"      ? options.username
+                                               : arg == "--password-file" ? options.passwordFile
+                                               : arg == "--cafile"        ? options.cafile
+                                                                          : options.discoveryPrefix;
+            slot = args[++i];
         } else if (arg == "--target" || arg == "--range" || arg == "--max-boost" || arg == "--out") {
             if (!hasValue)
                 return Usage(arg + " needs a value");
@@ -287,6 +313,11 @@ public:
             return Usage("--count belongs to the levels command");
         if ((m_options.listen || m_options.pin) && command != "serve")
             return Usage("--listen and --pin belong to the serve command");
+        if ((m_options.mqtt || m_options.room || m_options.username || m_options.passwordFile || m_options.cafile ||
+             m_options.discoveryPrefix) &&
+            command != "bridge")
+            return Usage("--mqtt, --room, --username, --password-file, --cafile and --discovery-prefix belong to the "
+                         "bridge command");
         if (command == "identify")
             return Arity(0) ? Arity(0) : Identify();
         if (command == "get")
@@ -305,6 +336,8 @@ public:
             return Arity(0) ? Arity(0) : Levels();
         if (command == "serve")
             return Arity(0) ? Arity(0) : Serve();
+        if (command == "bridge")
+            return Arity(0) ? Arity(0) : Bridge();
         if (command == "eq") {
             if (w.size() >= 2 && w[1] == "export")
                 return w.size() == 3 || w.size() == 4 ? EqExport(w[2], w.size() == 4 ? w[3] : std::string())
@@ -613,23 +646,6 @@ private:
         return std::nullopt;
     }
 
-    // Writes from the server's threads, applied on this one.
-    class ServeOwner final : public RemoteOwner {
-    public:
-        void Post(RemoteWrite write) override {
-            std::lock_guard lock(m_mutex);
-            m_writes.push_back(write);
-        }
-        std::vector<RemoteWrite> Take() {
-            std::lock_guard lock(m_mutex);
-            return std::exchange(m_writes, {});
-        }
-
-    private:
-        std::mutex m_mutex;
-        std::vector<RemoteWrite> m_writes;
-    };
-
     Outcome Serve() {
         if (!m_options.target)
             return Usage("no processor given: use --connect HOST:PORT or --usb");
@@ -644,10 +660,13 @@ private:
         if (pin.size() != 6 || !std::all_of(pin.begin(), pin.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return Usage("--pin needs six digits");
 
-        std::unique_ptr<SceneRunner> scenes; // on the link of the moment, made when it opens
         SnapshotBoard board;
-        ServeOwner owner;
-        RemoteApi api(pin, owner, board);
+        LinkKeeper keeper(m_store, *m_options.target, m_options.timeout, m_env.hid, board,
+                          [this](const std::string& line) {
+                              m_err << line << '\n';
+                              m_err.flush();
+                          });
+        RemoteApi api(pin, keeper, board);
         RemoteServer server(api, board);
         SmartHomeTables noTables; // what the state shows of the plugs while there is no link
         board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
@@ -658,85 +677,116 @@ private:
         m_err.flush();
         if (m_env.onListening)
             m_env.onListening(server.Port());
-
-        const auto stopped = [&] { return m_env.stop != nullptr && m_env.stop->load(); };
-        using Clock = std::chrono::steady_clock;
-        bool up = false;
-        bool smartRead = false;
-        size_t failures = 0;
-        Clock::time_point nextAttempt = Clock::now();
-        Clock::time_point nextLevels = Clock::now();
-        while (!stopped()) {
-            if (!up) {
-                owner.Take(); // nothing reaches a processor that is not there
-                board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
-                if (Clock::now() < nextAttempt) {
-                    std::this_thread::sleep_for(kServeTurn);
-                    continue;
-                }
-                Outcome outcome = OpenOnce();
-                if (!outcome)
-                    outcome = m_session->ReadAll();
-                if (outcome) {
-                    m_session.reset();
-                    if (outcome->exitCode != kExitLink)
-                        return outcome; // a processor the editor does not accept stays refused
-                    const int delayMs = kReconnectDelaysMs[std::min(failures++, kReconnectDelaysMs.size() - 1)];
-                    m_err << outcome->message << "; trying again in " << delayMs / 1000 << " s\n";
-                    m_err.flush();
-                    nextAttempt = Clock::now() + std::chrono::milliseconds(delayMs);
-                    continue;
-                }
-                failures = 0;
-                up = true;
-                scenes = std::make_unique<SceneRunner>(m_session->Link());
-                // The plugs and scenes come from the smart-home module, as the editor reads them.
-                smartRead = m_session->Link().Sync().StartReadZWave();
-                m_err << "connected to " << m_session->Where() << '\n';
-                m_err.flush();
-            }
-            DeviceLink& link = m_session->Link();
-            if (!link.IsConnected() || m_session->Events().TimedOut() || m_session->Events().HostBusy()) {
-                m_err << "lost the link to " << m_session->Where() << '\n';
-                m_err.flush();
-                scenes.reset(); // a run still going ends with the link
-                m_session.reset();
-                up = false;
-                nextAttempt = Clock::now() + std::chrono::milliseconds(kReconnectDelaysMs[0]);
-                failures = 1;
-                continue;
-            }
-            // A synchronisation (the smart-home read, the read-all after a mode load) owns the link
-            // while it runs; writes wait for its end.
-            if (!link.Sync().Running()) {
-                if (smartRead) {
-                    link.Sync().Join();
-                    link.State().queueEnabled.store(0); // back to paced sends
-                    smartRead = false;
-                }
-                for (const RemoteWrite& write : owner.Take()) {
-                    if (write.entry->target == ControlTarget::Scene) {
-                        // One scene at a time, in the whole program, as in the editor.
-                        if (!scenes->Start(link.SmartHome().Scene(write.value)))
-                            m_err << "scene " << write.value + 1 << " not run: another scene is running\n";
-                        continue;
-                    }
-                    ApplyRemoteWrite(link, write);
-                    if (write.entry->target == ControlTarget::DeviceMode)
-                        smartRead = true; // the processor answers with a read-all of its own
-                }
-                if (Clock::now() >= nextLevels) {
-                    link.Commands().RequestLevels();
-                    nextLevels = Clock::now() + kServeLevelPeriod;
-                }
-            }
-            board.Publish(TakeRemoteSnapshot(m_store, link.SmartHome(), true));
-            std::this_thread::sleep_for(kServeTurn);
-        }
+        Outcome outcome = keeper.Run(m_env.stop);
         server.Stop();
         board.Close();
-        scenes.reset();
+        return outcome;
+    }
+
+    // The broker's password: the first line of the file. A file every user may read is used, with a
+    // warning, as the broker's own tools do.
+    Outcome ReadPassword(const std::string& path, std::string& password) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0)
+            return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
+        std::ifstream in(path);
+        if (!in)
+            return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
+        std::getline(in, password);
+        if (!password.empty() && password.back() == '\r')
+            password.pop_back();
+        if (password.empty())
+            return Failure{kExitFile, path + " holds no password on its first line"};
+        if ((info.st_mode & S_IROTH) != 0)
+            m_err << "warning: every user of this computer can read " << path << '\n';
         return std::nullopt;
+    }
+
+    Outcome Bridge() {
+        if (!m_options.target)
+            return Usage("no processor given: use --connect HOST:PORT or --usb");
+        if (!m_options.mqtt)
+            return Usage("bridge needs --mqtt HOST[:PORT]");
+        bridge::BridgeOptions options;
+        const std::string& mqtt = *m_options.mqtt;
+        const size_t colon = mqtt.rfind(':');
+        options.host = mqtt.substr(0, colon);
+        options.port = m_options.cafile ? bridge::kDefaultMqttTlsPort : bridge::kDefaultMqttPort;
+        if (colon != std::string::npos) {
+            long port = 0;
+            if (!ParseLong(std::string_view(mqtt).substr(colon + 1), 1, 65535, port))
+                return Usage("--mqtt needs HOST[:PORT], the port a number from 1 to 65535");
+            options.port = static_cast<uint16_t>(port);
+        }
+        if (options.host.empty())
+            return Usage("--mqtt needs HOST[:PORT]");
+        if (m_options.passwordFile && !m_options.username)
+            return Usage("--password-file needs --username");
+        if (m_options.username)
+            options.username = *m_options.username;
+        if (m_options.passwordFile)
+            if (Outcome failure = ReadPassword(*m_options.passwordFile, options.password))
+                return failure;
+        if (m_options.cafile) {
+            if (::access(m_options.cafile->c_str(), R_OK) != 0)
+                return Failure{kExitFile, "cannot open " + *m_options.cafile + ": " + std::strerror(errno)};
+            options.cafile = *m_options.cafile;
+        }
+        if (m_options.discoveryPrefix) {
+            const std::string& prefix = *m_options.discoveryPrefix;
+            if (prefix.empty() || prefix.find_first_of("+#") != std::string::npos || prefix.front() == '/' ||
+                prefix.back() == '/')
+                return Usage("--discovery-prefix needs a topic without wildcards, such as homeassistant");
+            options.device.prefix = prefix;
+        }
+        if (m_options.room) {
+            options.device.room = bridge::TopicRoom(*m_options.room);
+            if (options.device.room.empty())
+                return Usage("--room needs a name that is more than wildcards and slashes");
+        }
+
+        // The link's messages and the bridge's come from different threads: one line at a time.
+        std::mutex logMutex;
+        const auto log = [&](const std::string& line) {
+            std::lock_guard lock(logMutex);
+            m_err << line << '\n';
+            m_err.flush();
+        };
+        SnapshotBoard board;
+        SmartHomeTables noTables;
+        board.Publish(TakeRemoteSnapshot(m_store, noTables, false));
+        LinkKeeper keeper(m_store, *m_options.target, m_options.timeout, m_env.hid, board, log);
+        std::unique_ptr<bridge::MqttBridge> mqttBridge;
+        const auto start = [&]() -> Outcome {
+            auto candidate = std::make_unique<bridge::MqttBridge>(options, board, keeper, log);
+            std::string error;
+            if (!candidate->Start(&error))
+                return Failure{kExitLink, error};
+            mqttBridge = std::move(candidate);
+            return std::nullopt;
+        };
+        if (!options.device.room.empty())
+            if (Outcome failure = start())
+                return failure;
+        // Without --room the room is the processor's name, known once the link has read it.
+        keeper.OnConnected([&] {
+            const std::string module = m_store.Identity().moduleName;
+            if (!mqttBridge) {
+                options.device.room = bridge::TopicRoom(module);
+                if (options.device.room.empty())
+                    options.device.room = "processor";
+                options.device.module = module;
+                if (Outcome failure = start())
+                    log(failure->message);
+            }
+            if (mqttBridge)
+                mqttBridge->SetModule(module);
+        });
+        Outcome outcome = keeper.Run(m_env.stop);
+        if (mqttBridge)
+            mqttBridge->Stop();
+        board.Close();
+        return outcome;
     }
 
     // An equaliser path that filter lists address (every one but the music low-frequency filter).

@@ -57,6 +57,7 @@ RemoteSnapshot TakeRemoteSnapshot(const ParameterStore& store, const SmartHomeTa
         const PlugRecord record = smartHome.Plug(node);
         snapshot.plugs.push_back({node, record[0], Utf8(PlugRecordName(record)), smartHome.NodeValue(node)});
     }
+    snapshot.plugsRead = smartHome.tablesRead.load() != 0;
     const LevelRecord levels = store.GetLevelRecord();
     for (size_t i = 0; i < snapshot.levels.size(); ++i)
         snapshot.levels[i] = levels[i];

@@ -34,12 +34,15 @@ struct RemoteSnapshot {
     std::map<std::string, int> fields;
     std::array<int, kSceneCount> sceneCommands{}; // how many commands each of the six scenes holds
     std::vector<RemotePlug> plugs;
+    // The module's plug and scene tables were read on this link: until then the plugs' types and
+    // names are not known.
+    bool plugsRead = false;
     std::array<int, 6> levels{};
 
     // Everything but the levels: what an event stream reports as a change.
     bool SameState(const RemoteSnapshot& other) const {
         return connected == other.connected && mode == other.mode && fields == other.fields &&
-               sceneCommands == other.sceneCommands && plugs == other.plugs;
+               sceneCommands == other.sceneCommands && plugs == other.plugs && plugsRead == other.plugsRead;
     }
 };
 
