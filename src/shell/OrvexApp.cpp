@@ -392,8 +392,8 @@ void COrvexv13App::ApplyLanguage() {
     if (!tableReady)
         return;
     // Open tool dialogs, in this order; the rest are relabelled when next shown.
-    for (int t :
-         {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::SmartPlug, tmpl::Features, tmpl::ConnectIp}) {
+    for (int t : {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::SmartPlug, tmpl::Features,
+                  tmpl::ConnectIp, tmpl::PhoneRemote}) {
         if (CToolDialog* dialog = ToolDialog(t))
             dialog->Relabel();
     }

@@ -128,7 +128,8 @@ protected:
     // The tool windows, the smart-plug window's pages and its plug dialogs; they stay open.
     QStringList CheckToolWindows() {
         QStringList faults;
-        for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp}) {
+        for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp,
+                      tmpl::PhoneRemote}) {
             CToolDialog* dialog = app->ShowToolDialog(t);
             faults << Unhinted(dialog, QStringLiteral("tool %1").arg(t));
         }
@@ -190,8 +191,8 @@ TEST_F(ControlHintsTest, EveryControlOfEveryWindowHasAHintAndANameInEitherLangua
     // The switch itself must carry the open windows over: nothing is rebuilt for it.
     app->ToggleLanguage();
     faults = Unhinted(Frame(), QStringLiteral("frame after the switch"));
-    for (int t :
-         {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp, tmpl::SmartPlug}) {
+    for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp,
+                  tmpl::SmartPlug, tmpl::PhoneRemote}) {
         if (CToolDialog* dialog = app->ToolDialog(t))
             faults << Unhinted(dialog, QStringLiteral("tool %1 after the switch").arg(t));
     }
