@@ -1,6 +1,7 @@
 // The phone remote's two paths through orvexctl serve, on loopback against the simulated processor:
 // a phone's set until the processor has the setter's message, and a change the processor reports
-// (a plug switched at the wall) until a phone's event stream carries it. Report the medians
+// (a plug switched at the wall, a mode memory loaded on its front panel) until a phone's event stream
+// carries it. Report the medians
 // (--benchmark_repetitions with the median aggregate); each should stay well under 10 ms.
 
 #include "ctl/CtlApp.h"
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -109,7 +111,10 @@ void BM_SetToProcessor(benchmark::State& state) {
 }
 BENCHMARK(BM_SetToProcessor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
-void BM_ProcessorChangeToEvent(benchmark::State& state) {
+// Times, for each iteration, from `trigger(i)` until a phone's event stream carries a change line
+// that `matches(line, i)`.
+void TimeEvents(benchmark::State& state, const std::function<void(Rig&, int)>& trigger,
+                const std::function<bool(const nlohmann::json&, int)>& matches) {
     Rig rig;
     // One phone's event stream, read on a thread of its own: each data line is timed as it lands.
     std::mutex mutex;
@@ -127,38 +132,61 @@ void BM_ProcessorChangeToEvent(benchmark::State& state) {
         });
     });
     std::this_thread::sleep_for(300ms);
-    uint8_t value = 0;
+    int i = 0;
     for (auto _ : state) {
-        value = value == 0 ? 255 : 0;
+        ++i;
         {
             std::lock_guard lock(mutex);
             pending.clear();
         }
         const auto start = Clock::now();
-        rig.model.ReportNodeValue(2, value);
+        trigger(rig, i);
         std::unique_lock lock(mutex);
-        // A change line whose plug 2 is switched as the processor said.
-        const auto plugSwitched = [&] {
+        const auto seen = [&] {
             for (size_t at = pending.find("data: "); at != std::string::npos; at = pending.find("data: ", at + 1)) {
                 const size_t end = pending.find("\n\n", at);
                 if (end == std::string::npos)
                     return false;
-                const auto change = nlohmann::json::parse(pending.substr(at + 6, end - at - 6), nullptr, false);
-                if (!change.is_object() || !change.contains("plugs"))
-                    continue;
-                for (const auto& plug : change["plugs"])
-                    if (plug["node"] == 2 && plug["on"] == (value != 0))
-                        return true;
+                const auto line = nlohmann::json::parse(pending.substr(at + 6, end - at - 6), nullptr, false);
+                if (line.is_object() && matches(line, i))
+                    return true;
             }
             return false;
         };
-        arrived.wait_for(lock, 2s, plugSwitched);
+        arrived.wait_for(lock, 2s, seen);
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
     done.store(true);
     rig.stop.store(true); // the stream ends with the server
     reader.join();
 }
-BENCHMARK(BM_ProcessorChangeToEvent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// A plug switched at the wall: the module's report, which the link takes in only after the pause it
+// keeps after acknowledging a module frame (20 ms).
+void BM_PlugReportToEvent(benchmark::State& state) {
+    const auto on = [](int i) { return i % 2 == 1; };
+    TimeEvents(
+        state, [&](Rig& rig, int i) { rig.model.ReportNodeValue(2, on(i) ? 255 : 0); },
+        [&](const nlohmann::json& line, int i) {
+            if (!line.contains("plugs"))
+                return false;
+            for (const auto& plug : line["plugs"])
+                if (plug["node"] == 2 && plug["on"] == on(i))
+                    return true;
+            return false;
+        });
+}
+BENCHMARK(BM_PlugReportToEvent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// The processor says which mode memory is loaded now (its front panel or its own remote).
+void BM_ModeReportToEvent(benchmark::State& state) {
+    TimeEvents(
+        state,
+        [](Rig& rig, int i) {
+            rig.host->SendUnsolicited({reply::CurrentMode, static_cast<uint8_t>(i % 2)});
+        },
+        [](const nlohmann::json& line, int i) { return line.contains("mode") && line["mode"] == i % 2 + 1; });
+}
+BENCHMARK(BM_ModeReportToEvent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 } // namespace

@@ -42,6 +42,8 @@ void CtlEvents::OnSyncDone(uint32_t wParam) {
         m_syncDone.push_back(wParam);
     }
     m_cv.notify_all();
+    if (m_notice)
+        m_notice();
 }
 
 void CtlEvents::OnLinkTimeout() {
@@ -50,6 +52,8 @@ void CtlEvents::OnLinkTimeout() {
         m_timedOut = true;
     }
     m_cv.notify_all();
+    if (m_notice)
+        m_notice();
 }
 
 void CtlEvents::OnHostBusy() {
@@ -58,6 +62,23 @@ void CtlEvents::OnHostBusy() {
         m_hostBusy = true;
     }
     m_cv.notify_all();
+    if (m_notice)
+        m_notice();
+}
+
+void CtlEvents::OnZWaveEvent(uint32_t, uint32_t) {
+    if (m_notice)
+        m_notice();
+}
+
+void CtlEvents::OnRefresh(uint32_t, uint32_t) {
+    if (m_notice)
+        m_notice();
+}
+
+void CtlEvents::OnCurrentMode() {
+    if (m_notice)
+        m_notice();
 }
 
 void CtlEvents::ClearSyncDone() {

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,6 +46,13 @@ public:
     void OnSyncDone(uint32_t wParam) override;
     void OnLinkTimeout() override;
     void OnHostBusy() override;
+    void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
+    void OnRefresh(uint32_t wParam, uint32_t lParam) override;
+    void OnCurrentMode() override;
+
+    // Called on the link's thread after any of the events above: whoever waits for the processor's
+    // news (a plug reported, a sequence ended) wakes at once. Set before the link opens.
+    void SetNotice(std::function<void()> notice) { m_notice = std::move(notice); }
 
     // Forgets earlier sequence ends, so that the next wait sees only a new one.
     void ClearSyncDone();
@@ -58,6 +66,7 @@ private:
     std::vector<uint32_t> m_syncDone;
     bool m_timedOut = false;
     bool m_hostBusy = false;
+    std::function<void()> m_notice;
 };
 
 // One connection to a processor for the length of a command, on the editor's own link code.

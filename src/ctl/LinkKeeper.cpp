@@ -27,10 +27,20 @@ void LinkKeeper::Post(RemoteWrite write) {
 }
 
 void LinkKeeper::Rest() {
-    // A turn ends early when a controller posts a write: its state is back out within milliseconds.
+    // A turn ends early when a controller posts a write or the processor has news (a plug's report,
+    // a read's end): either is out to the controllers within milliseconds.
     std::unique_lock lock(m_mutex);
     const uint64_t seen = m_posted;
-    m_wake.wait_for(lock, kTurn, [&] { return m_posted != seen; });
+    const uint64_t heard = m_notices;
+    m_wake.wait_for(lock, kTurn, [&] { return m_posted != seen || m_notices != heard; });
+}
+
+void LinkKeeper::Notice() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_notices;
+    }
+    m_wake.notify_one();
 }
 
 std::vector<RemoteWrite> LinkKeeper::Take() {
@@ -64,6 +74,7 @@ Outcome LinkKeeper::Run(const std::atomic<bool>* stop) {
             }
             m_session.reset(); // an earlier attempt's link says goodbye first
             m_session = std::make_unique<CtlSession>(m_store, m_target, m_timeout, m_hid);
+            m_session->Events().SetNotice([this] { Notice(); });
             Outcome outcome = m_session->Connect();
             if (!outcome)
                 outcome = m_session->ReadAll();

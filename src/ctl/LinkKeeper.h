@@ -43,6 +43,7 @@ public:
 private:
     std::vector<RemoteWrite> Take();
     void Rest();
+    void Notice();
     void Say(const std::string& line) const;
 
     ParameterStore& m_store;
@@ -58,6 +59,7 @@ private:
     std::condition_variable m_wake;
     std::vector<RemoteWrite> m_writes;
     uint64_t m_posted = 0;
+    uint64_t m_notices = 0;
 };
 
 } // namespace orvex::ctl

@@ -35,6 +35,9 @@ public:
     // A level reply is in the store: what shows live levels reads them now, rather than on a clock
     // of its own.
     virtual void OnLevels() {}
+    // The processor said which mode memory it holds now (its front panel or its own remote loaded
+    // one); the store has it already.
+    virtual void OnCurrentMode() {}
     // The processor refused a parameter (reply 0A with a non-zero error code). The decoder calls
     // this at most once per run; the GUI shows "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ".
     virtual void OnParameterError(uint8_t /*code*/, uint8_t /*cmd*/, uint8_t /*sub*/) {}

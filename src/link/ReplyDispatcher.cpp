@@ -97,8 +97,11 @@ void ReplyDispatcher::Dispatch(std::span<const uint8_t> message) {
         return;
     switch (message[kCode]) {
     case reply::CurrentMode:
-        if (message.size() > kData)
+        if (message.size() > kData) {
             m_store.SetDeviceMode(message[kData]);
+            if (m_events != nullptr)
+                m_events->OnCurrentMode();
+        }
         break;
     case reply::Changed:
         m_store.SetModifiedFlag(true);
