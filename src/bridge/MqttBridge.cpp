@@ -1,12 +1,60 @@
 #include "bridge/MqttBridge.h"
 
 #include <mosquitto.h>
+#include <sys/stat.h>
+#include <fstream>
+#include <cstring>
+#include <cerrno>
+#include <charconv>
 
 #include <algorithm>
 #include <mutex>
 #include <optional>
 
 namespace orvex::bridge {
+
+bool ParseBrokerAddress(std::string_view text, bool tls, std::string& host, uint16_t& port, std::string* error) {
+    const auto fail = [&](const char* why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const size_t colon = text.rfind(':');
+    host = std::string(text.substr(0, colon));
+    port = tls ? kDefaultMqttTlsPort : kDefaultMqttPort;
+    if (colon != std::string_view::npos) {
+        const std::string_view digits = text.substr(colon + 1);
+        unsigned value = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || value < 1 || value > 65535)
+            return fail("the broker's port must be a number from 1 to 65535");
+        port = static_cast<uint16_t>(value);
+    }
+    if (host.empty())
+        return fail("the broker needs a host name or address");
+    return true;
+}
+
+bool ReadBrokerPassword(const std::string& path, std::string& password, std::string* error, bool* othersCanRead) {
+    struct stat info {};
+    std::ifstream in(path);
+    if (::stat(path.c_str(), &info) != 0 || !in) {
+        if (error)
+            *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
+    if (password.empty()) {
+        if (error)
+            *error = path + " holds no password on its first line";
+        return false;
+    }
+    if (othersCanRead)
+        *othersCanRead = (info.st_mode & S_IROTH) != 0;
+    return true;
+}
 
 namespace {
 

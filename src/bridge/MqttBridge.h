@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 struct mosquitto;
@@ -20,6 +21,16 @@ namespace orvex::bridge {
 
 inline constexpr uint16_t kDefaultMqttPort = 1883;
 inline constexpr uint16_t kDefaultMqttTlsPort = 8883;
+
+// "HOST[:PORT]" as --mqtt and the editor's window take it; the port is 1883, or 8883 with TLS, when
+// none is given. False with a reason for an empty host or a port outside 1..65535.
+bool ParseBrokerAddress(std::string_view text, bool tls, std::string& host, uint16_t& port, std::string* error);
+
+// The broker's password: the first line of the file (a trailing CR dropped). False with a reason
+// when the file cannot be read or its first line is empty. `othersCanRead` says whether every user
+// of this computer may read the file (it is used all the same, with a warning, as the broker's own
+// tools do).
+bool ReadBrokerPassword(const std::string& path, std::string& password, std::string* error, bool* othersCanRead);
 
 struct BridgeOptions {
     std::string host = "127.0.0.1";

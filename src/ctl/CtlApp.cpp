@@ -683,50 +683,27 @@ private:
         return outcome;
     }
 
-    // The broker's password: the first line of the file. A file every user may read is used, with a
-    // warning, as the broker's own tools do.
-    Outcome ReadPassword(const std::string& path, std::string& password) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) != 0)
-            return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
-        std::ifstream in(path);
-        if (!in)
-            return Failure{kExitFile, "cannot open " + path + ": " + std::strerror(errno)};
-        std::getline(in, password);
-        if (!password.empty() && password.back() == '\r')
-            password.pop_back();
-        if (password.empty())
-            return Failure{kExitFile, path + " holds no password on its first line"};
-        if ((info.st_mode & S_IROTH) != 0)
-            m_err << "warning: every user of this computer can read " << path << '\n';
-        return std::nullopt;
-    }
-
     Outcome Bridge() {
         if (!m_options.target)
             return Usage("no processor given: use --connect HOST:PORT or --usb");
         if (!m_options.mqtt)
             return Usage("bridge needs --mqtt HOST[:PORT]");
         bridge::BridgeOptions options;
-        const std::string& mqtt = *m_options.mqtt;
-        const size_t colon = mqtt.rfind(':');
-        options.host = mqtt.substr(0, colon);
-        options.port = m_options.cafile ? bridge::kDefaultMqttTlsPort : bridge::kDefaultMqttPort;
-        if (colon != std::string::npos) {
-            long port = 0;
-            if (!ParseLong(std::string_view(mqtt).substr(colon + 1), 1, 65535, port))
-                return Usage("--mqtt needs HOST[:PORT], the port a number from 1 to 65535");
-            options.port = static_cast<uint16_t>(port);
-        }
-        if (options.host.empty())
-            return Usage("--mqtt needs HOST[:PORT]");
+        std::string error;
+        if (!bridge::ParseBrokerAddress(*m_options.mqtt, m_options.cafile.has_value(), options.host, options.port,
+                                        &error))
+            return Usage("--mqtt needs HOST[:PORT]: " + error);
         if (m_options.passwordFile && !m_options.username)
             return Usage("--password-file needs --username");
         if (m_options.username)
             options.username = *m_options.username;
-        if (m_options.passwordFile)
-            if (Outcome failure = ReadPassword(*m_options.passwordFile, options.password))
-                return failure;
+        if (m_options.passwordFile) {
+            bool othersCanRead = false;
+            if (!bridge::ReadBrokerPassword(*m_options.passwordFile, options.password, &error, &othersCanRead))
+                return Failure{kExitFile, error};
+            if (othersCanRead)
+                m_err << "warning: every user of this computer can read " << *m_options.passwordFile << '\n';
+        }
         if (m_options.cafile) {
             if (::access(m_options.cafile->c_str(), R_OK) != 0)
                 return Failure{kExitFile, "cannot open " + *m_options.cafile + ": " + std::strerror(errno)};
@@ -759,9 +736,9 @@ private:
         std::unique_ptr<bridge::MqttBridge> mqttBridge;
         const auto start = [&]() -> Outcome {
             auto candidate = std::make_unique<bridge::MqttBridge>(options, board, keeper, log);
-            std::string error;
-            if (!candidate->Start(&error))
-                return Failure{kExitLink, error};
+            std::string reason;
+            if (!candidate->Start(&reason))
+                return Failure{kExitLink, reason};
             mqttBridge = std::move(candidate);
             return std::nullopt;
         };

@@ -99,6 +99,46 @@ void AppSettings::SetPhoneRemotePort(int port) {
     m_settings->setValue(QString(kSection) + "PhoneRemotePort", port);
 }
 
+QString AppSettings::HomeBroker() const {
+    return m_settings->value(QString(kSection) + "HomeBroker").toString();
+}
+
+void AppSettings::SetHomeBroker(const QString& broker) {
+    m_settings->setValue(QString(kSection) + "HomeBroker", broker);
+}
+
+QString AppSettings::HomeRoom() const {
+    return m_settings->value(QString(kSection) + "HomeRoom").toString();
+}
+
+void AppSettings::SetHomeRoom(const QString& room) {
+    m_settings->setValue(QString(kSection) + "HomeRoom", room);
+}
+
+QString AppSettings::HomeUser() const {
+    return m_settings->value(QString(kSection) + "HomeUser").toString();
+}
+
+void AppSettings::SetHomeUser(const QString& user) {
+    m_settings->setValue(QString(kSection) + "HomeUser", user);
+}
+
+QString AppSettings::HomePasswordFile() const {
+    return m_settings->value(QString(kSection) + "HomePasswordFile").toString();
+}
+
+void AppSettings::SetHomePasswordFile(const QString& path) {
+    m_settings->setValue(QString(kSection) + "HomePasswordFile", path);
+}
+
+bool AppSettings::HomeBridgeOn() const {
+    return m_settings->value(QString(kSection) + "HomeBridgeOn", 0).toInt() != 0;
+}
+
+void AppSettings::SetHomeBridgeOn(bool on) {
+    m_settings->setValue(QString(kSection) + "HomeBridgeOn", on ? 1 : 0);
+}
+
 QStringList AppSettings::RecentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {

@@ -50,6 +50,19 @@ public:
     int PhoneRemotePort() const; // 8080 when none was stored or the stored one is out of range
     void SetPhoneRemotePort(int port);
 
+    // The home-automation bridge: the broker, the room, the login, and whether it runs (it starts
+    // again with the editor when it was on: it only connects out, to a broker the user named).
+    QString HomeBroker() const;
+    void SetHomeBroker(const QString& broker);
+    QString HomeRoom() const;
+    void SetHomeRoom(const QString& room);
+    QString HomeUser() const;
+    void SetHomeUser(const QString& user);
+    QString HomePasswordFile() const;
+    void SetHomePasswordFile(const QString& path);
+    bool HomeBridgeOn() const;
+    void SetHomeBridgeOn(bool on);
+
     // The folder of the file last chosen in a file dialog (empty when never stored).
     QString LastFolder() const;
     void SetLastFolder(const QString& folder);

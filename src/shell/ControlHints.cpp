@@ -65,7 +65,7 @@ constexpr HintRow kHints[] = {
     {0, 32828, 32828, "保存到文件和机器的当前模式 (Ctrl+S)", "Save to a file and the current mode (Ctrl+S)"},
     {0, 32882, 32882, "保存到文件和机器的当前模式 (Ctrl+S)", "Save to a file and the current mode (Ctrl+S)"},
     {0, 32938, 32938, "通过网络连接机器", "Connect to the processor over the network"},
-    {0, 33004, 33004, "让手机在浏览器中调节音量、静音、模式和场景", "Let phones change volumes, mutes, modes and scenes from a browser"},
+    {0, 33006, 33006, "手机遥控和家居自动化 (MQTT)", "Phone remote and home automation (MQTT)"},
     {0, 32887, 32887, "激励、超低音、自动电平等特色功能", "Exciter, auto subwoofer, auto level"},
     {0, 32771, 32771, "智能插座、情景和红外学习", "Smart plugs, scenes and infrared keys"},
     {0, 32922, 32922, "音乐输入源的选择和音量", "Music input source and its levels"},

@@ -30,6 +30,7 @@ inline constexpr int MsgBox = 513;
 inline constexpr int Features = 515;
 inline constexpr int ConnectIp = 521;
 inline constexpr int PhoneRemote = 530;
+inline constexpr int HomeAutomation = 531;
 } // namespace tmpl
 
 // Command ids of the ribbon, the application menu and the status bar.
@@ -61,6 +62,8 @@ inline constexpr int EditUndo = 33001;
 inline constexpr int EditRedo = 33002;
 inline constexpr int EditHistory = 33003;
 inline constexpr int PhoneRemote = 33004;
+inline constexpr int HomeAutomation = 33005;
+inline constexpr int RemoteAccess = 33006; // the tab row's menu of the two above
 
 inline constexpr int StatusLink = 120;
 inline constexpr int StatusMode = 121;

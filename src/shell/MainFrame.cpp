@@ -73,13 +73,19 @@ struct TabRowButton {
 };
 constexpr std::array<TabRowButton, 8> kTabRowButtons = {{
     {cmd::ConnectIp, {"网络连接", "Connect IP"}},
-    {cmd::PhoneRemote, {"手机遥控", "Phone remote"}},
+    {cmd::RemoteAccess, {"远程控制", "Remote access"}},
     {cmd::Features, {"特色功能", "Features"}},
     {cmd::SmartPlug, {"智能插座", "Smart plug"}},
     {cmd::InputSource, {"输入源", "Input Source"}},
     {cmd::Reset, {"机器复位", "Reset"}},
     {cmd::Remote, {"遥控学习", "Remote control"}},
     {cmd::Language, {"中/EN", "中/EN"}},
+}};
+
+// The remote access button's menu.
+constexpr std::array<TabRowButton, 2> kRemoteAccessItems = {{
+    {cmd::PhoneRemote, {"手机遥控…", "Phone remote…"}},
+    {cmd::HomeAutomation, {"家居自动化 (MQTT)…", "Home automation (MQTT)…"}},
 }};
 
 constexpr std::array<TabRowButton, 3> kHistoryButtons = {{
@@ -187,8 +193,14 @@ void CMainFrame::BuildRibbon() {
         }
         m_app.History().Ignore(button);
     }
-    for (const TabRowButton& b : kTabRowButtons)
-        m_ribbon->AddTabRowButton(b.id, b.text.Text());
+    for (const TabRowButton& b : kTabRowButtons) {
+        QToolButton* button = m_ribbon->AddTabRowButton(b.id, b.text.Text());
+        if (b.id == cmd::RemoteAccess) {
+            button->setMenu(MakeRemoteAccessMenu());
+            button->setPopupMode(QToolButton::InstantPopup);
+            button->setProperty("hasMenu", true); // room for the menu's arrow
+        }
+    }
     m_ribbon->AddTabRowIconButton(cmd::AppAbout, QIcon(QStringLiteral(":/icons/about.svg")), QString());
     SetHint(m_ribbon->ApplicationButton(), "打开、保存文件和最近的文档", "Open, save, recent files, exit");
     for (int c = 0; c < kRibbonCategoryCount; ++c) {
@@ -252,6 +264,17 @@ void CMainFrame::BuildCategory(int index) {
     }
 }
 
+QMenu* CMainFrame::MakeRemoteAccessMenu() {
+    auto* menu = new QMenu(this);
+    for (const TabRowButton& item : kRemoteAccessItems) {
+        QAction* action = menu->addAction(item.text.Text());
+        action->setData(item.id);
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    return menu;
+}
+
 QMenu* CMainFrame::MakeModeMenu(int firstCommand) {
     auto* menu = new QMenu(this);
     for (int m = 0; m < 4; ++m) {
@@ -295,6 +318,11 @@ void CMainFrame::RelabelRibbon() {
             if (auto* button = m_ribbon->FindByID<QToolButton>(b.id))
                 button->setText(b.text.Text());
         }
+    }
+    if (auto* access = m_ribbon->FindByID<QToolButton>(cmd::RemoteAccess)) {
+        QMenu* old = access->menu();
+        access->setMenu(MakeRemoteAccessMenu());
+        delete old;
     }
     for (const ModeButton* b : {&kLoadMode, &kLoadFile, &kSaveMode, &kSaveFile}) {
         for (int id : {b->inputId, b->outputId}) {

@@ -76,6 +76,7 @@ private:
     void BuildCategory(int index);
     void CreateStatusBar();
     QMenu* MakeModeMenu(int firstCommand);
+    QMenu* MakeRemoteAccessMenu();
     void OnCommand(int id);
     bool ConfirmClose();
 

@@ -9,6 +9,7 @@
 #include "link/DeviceWatcher.h"
 #include "model/ParameterStore.h"
 #include "shell/DialogIP.h"
+#include "shell/HomeAutomationDlg.h"
 #include "shell/PhoneRemoteDlg.h"
 #include "shell/RemoteHost.h"
 #include "shell/ControlIds.h"
@@ -204,6 +205,8 @@ bool COrvexv13App::InitInstance(const Options& options) {
     m_remoteHost = std::make_unique<CRemoteHost>(*this);
     RegisterToolDialog(tmpl::PhoneRemote,
                        [this](const PageContext&) { return new CPhoneRemoteDlg(*m_remoteHost, *m_settings); });
+    RegisterToolDialog(tmpl::HomeAutomation,
+                       [this](const PageContext&) { return new CHomeAutomationDlg(*m_remoteHost, *m_settings); });
 
     // The frame creates the view (which resets the store and reads the language) before it
     // builds the ribbon in that language.
@@ -215,6 +218,7 @@ bool COrvexv13App::InitInstance(const Options& options) {
     m_history->Watch();
     if (options.showWindow)
         m_frame->show();
+    ResumeHomeBridge();
     QString host;
     int port = 0;
     if (SingleInstanceGuard::ParseConnectTarget(options.connectTarget, host, port))
@@ -393,7 +397,7 @@ void COrvexv13App::ApplyLanguage() {
         return;
     // Open tool dialogs, in this order; the rest are relabelled when next shown.
     for (int t : {tmpl::MachineSettings, tmpl::MusicInput, tmpl::Remote, tmpl::SmartPlug, tmpl::Features,
-                  tmpl::ConnectIp, tmpl::PhoneRemote}) {
+                  tmpl::ConnectIp, tmpl::PhoneRemote, tmpl::HomeAutomation}) {
         if (CToolDialog* dialog = ToolDialog(t))
             dialog->Relabel();
     }
@@ -436,6 +440,16 @@ void COrvexv13App::ConnectOnStart(const QString& address, int port) {
     }
     dialog->SetPort(port);
     dialog->Connect();
+}
+
+void COrvexv13App::ResumeHomeBridge() {
+    if (!m_settings->HomeBridgeOn() || m_remoteHost->BridgeRunning())
+        return;
+    // Without a room name the bridge waits for the processor's: a later connection tries again. A
+    // failure shows in the window when the user opens it.
+    const HomeBridgeConfig config{m_settings->HomeBroker(), m_settings->HomeRoom(), m_settings->HomeUser(),
+                                  m_settings->HomePasswordFile()};
+    m_remoteHost->StartBridge(config);
 }
 
 void COrvexv13App::ShowEditHistory() {

@@ -121,6 +121,9 @@ public:
     CEditHistory& History() { return *m_history; }
     // The phone remote, served from this session while the user has it on.
     CRemoteHost& RemoteHost() { return *m_remoteHost; }
+    // The home-automation bridge starts again when it was on (at start-up, and when a processor
+    // connects, for a room named after it).
+    void ResumeHomeBridge();
     // The "Edit history" window, opened (F8, the ribbon) or brought to the front.
     void ShowEditHistory();
     // What the pages and tool windows are given.

@@ -208,6 +208,9 @@ bool COrvexv13View::OnCommand(int id) {
     case cmd::PhoneRemote:
         m_app.ShowToolDialog(tmpl::PhoneRemote);
         return true;
+    case cmd::HomeAutomation:
+        m_app.ShowToolDialog(tmpl::HomeAutomation);
+        return true;
     case cmd::InputSource:
         m_app.ShowToolDialog(tmpl::MusicInput);
         return true;
@@ -323,6 +326,7 @@ void COrvexv13View::OnSyncDone(uint32_t wParam) {
     }
     m_app.Session().Sync().StorePendingMode(pendingMode);
     m_app.Reconnector().Confirm();
+    m_app.ResumeHomeBridge();
     // After a read the store holds what the processor holds.
     if (wParam != kWriteAllDone)
         m_app.History().Break({"从机器读取", "Read from the processor"});

@@ -1,5 +1,7 @@
 #include "shell/RemoteHost.h"
 
+#include "bridge/BridgeTopics.h"
+#include "bridge/MqttBridge.h"
 #include "link/DeviceSession.h"
 #include "link/SceneRunner.h"
 #include "remote/RemoteApi.h"
@@ -8,6 +10,7 @@
 #include "remote/RemoteWrites.h"
 #include "shell/ControlIds.h"
 #include "shell/EditHistory.h"
+#include "shell/Language.h"
 #include "shell/MainFrame.h"
 #include "shell/OrvexApp.h"
 #include "shell/OrvexView.h"
@@ -34,7 +37,8 @@ bool IsPrivateAddress(const QHostAddress& ip) {
 
 } // namespace
 
-CRemoteHost::CRemoteHost(COrvexv13App& app) : m_app(app), m_pin(QString::fromStdString(MakeRemotePin())) {
+CRemoteHost::CRemoteHost(COrvexv13App& app)
+    : m_app(app), m_pin(QString::fromStdString(MakeRemotePin())), m_board(std::make_unique<SnapshotBoard>()) {
     m_publish.setInterval(kPublishMs);
     connect(&m_publish, &QTimer::timeout, this, [this] {
         Publish();
@@ -44,12 +48,13 @@ CRemoteHost::CRemoteHost(COrvexv13App& app) : m_app(app), m_pin(QString::fromStd
 
 CRemoteHost::~CRemoteHost() {
     Stop();
+    StopBridge();
+    m_board->Close();
 }
 
 bool CRemoteHost::Start(Scope scope, uint16_t port, QString* error) {
     Stop();
     m_scope = scope;
-    m_board = std::make_unique<SnapshotBoard>();
     m_api = std::make_unique<RemoteApi>(m_pin.toStdString(), *this, *m_board);
     m_server = std::make_unique<RemoteServer>(*m_api, *m_board);
     Publish();
@@ -58,34 +63,106 @@ bool CRemoteHost::Start(Scope scope, uint16_t port, QString* error) {
     if (!m_server->Start(address, port, &reason)) {
         m_server.reset();
         m_api.reset();
-        m_board.reset();
         if (error)
             *error = QString::fromStdString(reason);
         emit statusChanged();
         return false;
     }
     m_pairedSeen = 0;
-    m_publish.start();
+    UpdatePublishing();
     emit statusChanged();
     return true;
 }
 
 void CRemoteHost::Stop() {
     const bool was = Running();
-    m_publish.stop();
     if (m_server)
         m_server->Stop();
-    if (m_board)
-        m_board->Close();
     m_server.reset();
     m_api.reset();
-    m_board.reset();
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending.clear();
-    }
+    UpdatePublishing();
     if (was)
         emit statusChanged();
+}
+
+void CRemoteHost::UpdatePublishing() {
+    if (Running() || BridgeRunning()) {
+        if (!m_publish.isActive())
+            m_publish.start();
+        return;
+    }
+    m_publish.stop();
+    std::lock_guard lock(m_mutex);
+    m_pending.clear(); // nobody is left whose writes these were
+}
+
+bool CRemoteHost::StartBridge(const HomeBridgeConfig& config, QString* error) {
+    StopBridge();
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        emit statusChanged();
+        return false;
+    };
+    bridge::BridgeOptions options;
+    std::string reason;
+    if (!bridge::ParseBrokerAddress(config.broker.trimmed().toStdString(), false, options.host, options.port, &reason))
+        return fail(QString::fromStdString(reason));
+    options.username = config.username.trimmed().toStdString();
+    bool othersCanRead = false;
+    if (!config.passwordFile.isEmpty()) {
+        if (options.username.empty())
+            return fail(Tr2("密码文件需要用户名", "A password file needs a user name"));
+        if (!bridge::ReadBrokerPassword(config.passwordFile.toStdString(), options.password, &reason, &othersCanRead))
+            return fail(QString::fromStdString(reason));
+    }
+    const std::string module = m_app.Store().Identity().moduleName;
+    const std::string named = config.room.trimmed().toStdString();
+    options.device.room = bridge::TopicRoom(named.empty() ? module : named);
+    if (options.device.room.empty())
+        return fail(named.empty()
+                        ? Tr2("请填写房间名，或先连接机器", "Name the room, or connect the processor first")
+                        : Tr2("房间名不能只有通配符和斜杠", "The room's name needs more than wildcards and slashes"));
+    options.device.module = module;
+    m_bridgeModule = module;
+    {
+        std::lock_guard lock(m_noteMutex);
+        m_bridgeNote = othersCanRead
+                           ? Tr2("注意：这台电脑的所有用户都能读取 %1", "Note: every user of this computer can read %1")
+                                 .arg(config.passwordFile)
+                           : QString();
+    }
+    // The bridge's lines come from its own threads.
+    auto candidate = std::make_unique<bridge::MqttBridge>(options, *m_board, *this, [this](const std::string& line) {
+        std::lock_guard lock(m_noteMutex);
+        m_bridgeNote = QString::fromStdString(line);
+    });
+    Publish();
+    if (!candidate->Start(&reason))
+        return fail(QString::fromStdString(reason));
+    m_bridge = std::move(candidate);
+    m_bridgeRoom = QString::fromStdString(options.device.room);
+    UpdatePublishing();
+    emit statusChanged();
+    return true;
+}
+
+void CRemoteHost::StopBridge() {
+    if (!m_bridge)
+        return;
+    m_bridge->Stop(); // says "offline" to the broker
+    m_bridge.reset();
+    UpdatePublishing();
+    emit statusChanged();
+}
+
+bool CRemoteHost::BridgeConnected() const {
+    return m_bridge && m_bridge->Connected();
+}
+
+QString CRemoteHost::BridgeNote() const {
+    std::lock_guard lock(m_noteMutex);
+    return m_bridgeNote;
 }
 
 uint16_t CRemoteHost::Port() const {
@@ -211,9 +288,15 @@ void CRemoteHost::RunScene(int scene) {
 }
 
 void CRemoteHost::Publish() {
-    if (!m_board)
-        return;
     DeviceSession& session = m_app.Session();
+    if (m_bridge && session.IsConnected()) {
+        // The processor's name in the descriptions follows the processor now connected.
+        const std::string module = m_app.Store().Identity().moduleName;
+        if (!module.empty() && module != m_bridgeModule) {
+            m_bridgeModule = module;
+            m_bridge->SetModule(module);
+        }
+    }
     m_board->Publish(TakeRemoteSnapshot(m_app.Store(), session.Link().SmartHome(), session.IsConnected()));
     const size_t paired = PairedCount();
     if (paired != m_pairedSeen) {

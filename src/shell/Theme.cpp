@@ -51,6 +51,7 @@ void ApplyApplicationLook(QApplication& app) {
 #RibbonCategoryTab:checked { color: #1f4f8a; background: #fdfefe; }
 #RibbonTabButton { color: #ffffff; background: transparent; border: 1px solid transparent; border-radius: 3px;
                    padding: 3px 4px; }
+#RibbonTabButton[hasMenu="true"] { padding-right: 12px; }
 #RibbonTabButton:hover { background: rgba(255,255,255,0.18); border-color: rgba(255,255,255,0.35); }
 #RibbonTabButton:pressed { background: rgba(0,0,0,0.15); }
 #RibbonTabButton:disabled { color: rgba(255,255,255,0.45); }

@@ -129,7 +129,7 @@ protected:
     QStringList CheckToolWindows() {
         QStringList faults;
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp,
-                      tmpl::PhoneRemote}) {
+                      tmpl::PhoneRemote, tmpl::HomeAutomation}) {
             CToolDialog* dialog = app->ShowToolDialog(t);
             faults << Unhinted(dialog, QStringLiteral("tool %1").arg(t));
         }
@@ -192,7 +192,7 @@ TEST_F(ControlHintsTest, EveryControlOfEveryWindowHasAHintAndANameInEitherLangua
     app->ToggleLanguage();
     faults = Unhinted(Frame(), QStringLiteral("frame after the switch"));
     for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp,
-                  tmpl::SmartPlug, tmpl::PhoneRemote}) {
+                  tmpl::SmartPlug, tmpl::PhoneRemote, tmpl::HomeAutomation}) {
         if (CToolDialog* dialog = app->ToolDialog(t))
             faults << Unhinted(dialog, QStringLiteral("tool %1 after the switch").arg(t));
     }

@@ -408,7 +408,7 @@ void RenderAll(COrvexv13App& app, GalleryWriter& out) {
         }
         // The modeless tool dialogs that exist.
         for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::SmartPlug, tmpl::Features,
-                      tmpl::ConnectIp, tmpl::PhoneRemote}) {
+                      tmpl::ConnectIp, tmpl::PhoneRemote, tmpl::HomeAutomation}) {
             CToolDialog* dialog = app.ShowToolDialog(t);
             if (dialog)
                 out.Save(dialog, QStringLiteral("%1-%2").arg(t).arg(lang));
