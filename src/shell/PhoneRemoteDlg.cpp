@@ -67,7 +67,11 @@ CPhoneRemoteDlg::CPhoneRemoteDlg(CRemoteHost& host, AppSettings& settings, QWidg
     m_pin->setObjectName(QStringLiteral("PhoneRemotePin"));
     m_pin->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont big = m_pin->font();
-    big.setPointSizeF(big.pointSizeF() * 1.8);
+    // The theme may give the font in pixels rather than points.
+    if (big.pointSizeF() > 0)
+        big.setPointSizeF(big.pointSizeF() * 1.8);
+    else if (big.pixelSize() > 0)
+        big.setPixelSize(big.pixelSize() * 9 / 5);
     big.setBold(true);
     big.setLetterSpacing(QFont::AbsoluteSpacing, 3);
     m_pin->setFont(big);

@@ -136,6 +136,10 @@ const QSet<QString>& WordsChineseKeeps() {
                               "LinkwitzRiely",
                               "USB",
                               "IP",
+                              "MQTT",
+                              "PIN",
+                              "Home", // the home-automation server's own name
+                              "Assistant",
                               "HDMI",
                               "AUX",
                               "SPDIF",
@@ -223,7 +227,8 @@ protected:
             View()->CurrentPage()->SetChannelView(channelView);
             Add(Frame(), QStringLiteral("music view %1").arg(channelView));
         }
-        for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp}) {
+        for (int t : {tmpl::MachineSettings, tmpl::Remote, tmpl::MusicInput, tmpl::Features, tmpl::ConnectIp,
+                      tmpl::PhoneRemote, tmpl::HomeAutomation}) {
             if (QWidget* dialog = app->ShowToolDialog(t))
                 Add(dialog, QStringLiteral("dialog %1").arg(t));
             app->DestroyToolDialog(t);
