@@ -1,6 +1,7 @@
 #include "shell/HomeAutomationDlg.h"
 
 #include "shell/AppSettings.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
@@ -50,6 +51,9 @@ CHomeAutomationDlg::CHomeAutomationDlg(CRemoteHost& host, AppSettings& settings,
     m_status->setObjectName(QStringLiteral("HomeBridgeStatus"));
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for the state and a refused command's whole line without the window growing.
+    m_status->setMinimumHeight(3 * m_status->fontMetrics().lineSpacing());
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     form->addWidget(m_status, row++, 0, 1, 3);
     m_note = new QLabel(this);
     m_note->setWordWrap(true);
@@ -63,6 +67,16 @@ CHomeAutomationDlg::CHomeAutomationDlg(CRemoteHost& host, AppSettings& settings,
     connect(&m_host, &CRemoteHost::statusChanged, this, &CHomeAutomationDlg::ShowStatus);
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &CHomeAutomationDlg::ShowStatus);
+    SetHint(m_on, "在MQTT服务器上发布并接受控制，编辑器关闭前一直运行",
+            "Publish the room on the broker and take its commands while the editor runs");
+    SetHint(m_broker, "MQTT服务器，例如 192.168.1.10 或 broker.lan:1883",
+            "The MQTT broker, e.g. 192.168.1.10 or broker.lan:1883");
+    SetHint(m_room, "主题 orvex/房间/ 下的名称", "The name under orvex/ROOM/ on the broker");
+    SetHint(m_user, "登录服务器的用户名", "The user name for the broker");
+    SetHint(m_passwordFile, "密码不保存在设置中，只从此文件读取",
+            "The password is never stored in the settings, only read from this file");
+    SetHint(m_browse, "选择密码文件", "Choose the password file");
+    SetHint(m_status, "桥接的状态和最近的消息", "How the bridge is doing, and its latest message");
     Relabel();
     setMinimumWidth(500);
     resize(520, sizeHint().height());
@@ -127,23 +141,7 @@ void CHomeAutomationDlg::Relabel() {
     m_note->setText(Tr2("Home Assistant 等会自动发现此房间的音量、静音、音源、模式、场景和插座。",
                         "Home Assistant and other MQTT clients find this room's volumes, mutes, source, modes, "
                         "scenes and plugs by themselves."));
-    const auto hint = [](QWidget* w, const QString& name, const QString& tip) {
-        w->setAccessibleName(name);
-        w->setToolTip(tip);
-    };
-    hint(m_on, m_on->text(),
-         Tr2("在MQTT服务器上发布并接受控制，编辑器关闭前一直运行",
-             "Publish the room on the broker and take its commands while the editor runs"));
-    hint(m_broker, m_brokerCaption->text(),
-         Tr2("MQTT服务器，例如 192.168.1.10 或 broker.lan:1883",
-             "The MQTT broker, e.g. 192.168.1.10 or broker.lan:1883"));
-    hint(m_room, m_roomCaption->text(), Tr2("主题 orvex/房间/ 下的名称", "The name under orvex/ROOM/ on the broker"));
-    hint(m_user, m_userCaption->text(), Tr2("登录服务器的用户名", "The user name for the broker"));
-    hint(m_passwordFile, m_passwordCaption->text(),
-         Tr2("密码不保存在设置中，只从此文件读取",
-             "The password is never stored in the settings, only read from this file"));
-    hint(m_browse, m_browse->text(), Tr2("选择密码文件", "Choose the password file"));
-    m_status->setToolTip(Tr2("桥接的状态和最近的消息", "How the bridge is doing, and its latest message"));
+    ApplyControlHints(this);
     ShowStatus();
 }
 

@@ -1,6 +1,7 @@
 #include "shell/PhoneRemoteDlg.h"
 
 #include "shell/AppSettings.h"
+#include "shell/ControlHints.h"
 #include "shell/ControlIds.h"
 #include "shell/Language.h"
 #include "shell/QrCode.h"
@@ -118,6 +119,16 @@ CPhoneRemoteDlg::CPhoneRemoteDlg(CRemoteHost& host, AppSettings& settings, QWidg
     });
     connect(m_newPin, &QPushButton::clicked, this, [this] { m_host.NewPin(); });
     connect(&m_host, &CRemoteHost::statusChanged, this, &CPhoneRemoteDlg::ShowStatus);
+    SetHint(m_on, "手机打开下面的地址并输入PIN后即可遥控",
+            "Phones open the address below and enter the PIN to control the room");
+    SetHint(m_local, "只接受这台电脑本身的连接", "Only this computer itself can connect, for trying the remote");
+    SetHint(m_network, "同一局域网内的手机都可以连接", "Phones on the same local network can connect");
+    SetHint(m_port, "手机连接的端口 (1024..65535)", "The port the phones connect to (1024..65535)");
+    SetHint(m_pin, "手机第一次连接时输入的六位数字", "The six digits a phone enters when it first connects");
+    SetHint(m_newPin, "已配对的手机需重新输入PIN", "Paired phones must enter the new PIN");
+    SetHint(m_address, "在手机浏览器中打开此地址，或扫描二维码",
+            "Open this address in the phone's browser, or scan the QR code");
+    SetHint(m_qr, "用手机相机扫描，打开遥控页面", "Scan it with the phone's camera to open the remote");
     Relabel();
     resize(620, sizeHint().height());
 }
@@ -154,32 +165,7 @@ void CPhoneRemoteDlg::Relabel() {
     m_portCaption->setText(Tr2("端口", "Port"));
     m_pinCaption->setText(Tr2("PIN", "PIN"));
     m_newPin->setText(Tr2("更换PIN", "New PIN"));
-    // A hint and a name for each control, for the tooltip and for screen readers.
-    const auto hint = [](QWidget* w, const QString& name, const QString& tip) {
-        w->setAccessibleName(name);
-        w->setToolTip(tip);
-    };
-    hint(m_on, m_on->text(),
-         Tr2("手机打开下面的地址并输入PIN后即可遥控",
-             "Phones open the address below and enter the PIN to control the room"));
-    hint(m_local, m_local->text(),
-         Tr2("只接受这台电脑本身的连接", "Only this computer itself can connect, for trying the remote"));
-    hint(m_network, m_network->text(),
-         Tr2("同一局域网内的手机都可以连接", "Phones on the same local network can connect"));
-    hint(m_port, Tr2("端口", "Port"),
-         Tr2("手机连接的端口 (1024..65535)", "The port the phones connect to (1024..65535)"));
-    hint(m_pin, Tr2("配对码", "PIN"),
-         Tr2("手机第一次连接时输入的六位数字", "The six digits a phone enters when it first connects"));
-    hint(m_newPin, m_newPin->text(), Tr2("已配对的手机需重新输入PIN", "Paired phones must enter the new PIN"));
-    hint(
-        m_address, Tr2("手机打开的地址", "Address to open on the phone"),
-        Tr2("在手机浏览器中打开此地址，或扫描二维码", "Open this address in the phone's browser, or scan the QR code"));
-    hint(m_qr, Tr2("二维码", "QR code"),
-         Tr2("用手机相机扫描，打开遥控页面", "Scan it with the phone's camera to open the remote"));
-    m_addressCaption->setText(Tr2("手机打开", "Open on the phone"));
-    m_note->setText(Tr2("同一网络中知道PIN的人都能调节音量、静音、模式和场景。只在自己信任的网络上开启。",
-                        "Anyone on this network who knows the PIN can change the volumes, mutes, modes and "
-                        "scenes. Turn it on only on a network you trust."));
+    ApplyControlHints(this);
     ShowStatus();
 }
 
