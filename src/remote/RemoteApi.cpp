@@ -86,7 +86,8 @@ json PlugsJson(const RemoteSnapshot& s) {
 
 json StateJson(const RemoteSnapshot& s) {
     return json{{"connected", s.connected}, {"mode", s.mode},        {"fields", s.fields},
-                {"scenes", ScenesJson(s)},  {"plugs", PlugsJson(s)}, {"levels", LevelsJson(s.levels)}};
+                {"scenes", ScenesJson(s)},  {"plugs", PlugsJson(s)}, {"levels", LevelsJson(s.levels)},
+                {"limits", s.limits}};
 }
 
 json ControlsJson() {
@@ -323,6 +324,8 @@ std::string RemoteEventStream::Poll(std::chrono::steady_clock::time_point now) {
             change["scenes"] = ScenesJson(*current);
         if (current->plugs != m_sent->plugs)
             change["plugs"] = PlugsJson(*current);
+        if (current->limits != m_sent->limits)
+            change["limits"] = current->limits;
         data(change);
     }
     // The levels go out at most every 250 ms; what changed in between waits for the next turn.

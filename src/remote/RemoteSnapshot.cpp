@@ -1,5 +1,7 @@
 #include "remote/RemoteSnapshot.h"
 
+#include "remote/RemoteWrites.h"
+
 #include "model/ParameterStore.h"
 #include "model/SmartHomeTables.h"
 
@@ -42,9 +44,16 @@ RemoteSnapshot TakeRemoteSnapshot(const ParameterStore& store, const SmartHomeTa
     RemoteSnapshot snapshot;
     snapshot.connected = connected;
     snapshot.mode = store.DeviceMode() + 1;
-    for (const ControlEntry& entry : ControlTable())
-        if (entry.target == ControlTarget::Field && entry.field != nullptr)
-            snapshot.fields[std::string(entry.name)] = static_cast<int32_t>(store.GetSlotWord(entry.field->slot));
+    for (const ControlEntry& entry : ControlTable()) {
+        if (entry.target != ControlTarget::Field || entry.field == nullptr)
+            continue;
+        snapshot.fields[std::string(entry.name)] = static_cast<int32_t>(store.GetSlotWord(entry.field->slot));
+        if (entry.kind == ControlKind::Level) {
+            const int cap = MasterVolumeCap(store, entry, entry.maxValue);
+            if (cap < entry.maxValue)
+                snapshot.limits[std::string(entry.name)] = cap;
+        }
+    }
     for (int scene = 0; scene < kSceneCount; ++scene) {
         const SceneRecord record = smartHome.Scene(scene);
         int& count = snapshot.sceneCommands[static_cast<size_t>(scene)];

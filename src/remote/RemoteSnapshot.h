@@ -38,11 +38,15 @@ struct RemoteSnapshot {
     // names are not known.
     bool plugsRead = false;
     std::array<int, 6> levels{};
+    // A level's highest value where the machine settings hold it below the table's (the mic and
+    // music master volumes): what a controller's slider may reach.
+    std::map<std::string, int> limits;
 
     // Everything but the levels: what an event stream reports as a change.
     bool SameState(const RemoteSnapshot& other) const {
         return connected == other.connected && mode == other.mode && fields == other.fields &&
-               sceneCommands == other.sceneCommands && plugs == other.plugs && plugsRead == other.plugsRead;
+               sceneCommands == other.sceneCommands && plugs == other.plugs && plugsRead == other.plugsRead &&
+               limits == other.limits;
     }
 };
 

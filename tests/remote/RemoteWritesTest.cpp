@@ -1,11 +1,16 @@
 #include "link/DeviceLink.h"
 #include "model/ControlTable.h"
 #include "model/ParameterStore.h"
+#include "remote/RemoteApi.h"
+#include "remote/RemoteSnapshot.h"
 #include "remote/RemoteWrites.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <map>
+#include <string>
 
 namespace orvex {
 namespace {
@@ -37,6 +42,30 @@ TEST(RemoteWritesTest, MasterVolumesStopAtTheMachineSettingsMaxima) {
 
     write("micMasterVolume", 25); // below the maximum: as asked
     EXPECT_EQ(store.Get(fields::micMasterVolume), 25);
+}
+
+// Controllers are told where those maxima are, so that a slider ends there instead of snapping back,
+// and a change of the settings reaches an open event stream.
+TEST(RemoteWritesTest, TheStateTellsTheMaximaBelowTheTables) {
+    ParameterStore store;
+    std::array<uint8_t, kMachineSettingsSize> settings{};
+    settings.fill(100);
+    settings[kMaxMicVolumeByte] = 40;
+    store.SetMachineSettingsFromDevice(settings);
+    SmartHomeTables tables;
+    SnapshotBoard board;
+    board.Publish(TakeRemoteSnapshot(store, tables, true));
+    EXPECT_EQ(board.Current()->limits, (std::map<std::string, int>{{"micMasterVolume", 40}}));
+    EXPECT_NE(RemoteStateJson(*board.Current()).find(R"("limits":{"micMasterVolume":40})"), std::string::npos);
+
+    RemoteEventStream stream(board);
+    const auto now = std::chrono::steady_clock::now();
+    stream.Poll(now); // the whole state first
+    settings[kMaxMusicVolumeByte] = 70;
+    store.SetMachineSettingsFromDevice(settings);
+    board.Publish(TakeRemoteSnapshot(store, tables, true));
+    const std::string change = stream.Poll(now + std::chrono::milliseconds(10));
+    EXPECT_NE(change.find(R"("limits":{"micMasterVolume":40,"musicVolume":70})"), std::string::npos) << change;
 }
 
 } // namespace

@@ -243,6 +243,12 @@ class RemotePageTest(unittest.TestCase):
         self.fresh_page()
         slider = self.pair_and_wait()
         self.no_sideways_scroll()
+        # The slider ends where the processor's machine settings stop the mic volume.
+        token = json.loads(self.post("/api/pair", {"pin": PIN}))["token"]
+        limit = self.get_state(token)["limits"]["micMasterVolume"]
+        self.assertLess(limit, 100)
+        eventually(lambda: slider.get_attribute("max") == str(limit), 10,
+                   "the mic slider does not end at the machine settings' %d" % limit)
         start = int(slider.get_attribute("value"))
         key, step = (Keys.ARROW_RIGHT, 1) if start <= 90 else (Keys.ARROW_LEFT, -1)
         before = len(self.received())

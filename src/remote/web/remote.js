@@ -422,10 +422,20 @@
       state.plugs = change.plugs;
     if (change.levels)
       state.levels = change.levels;
+    if (change.limits)
+      state.limits = change.limits;
     show(change);
   }
 
   function show(change) {
+    // The owner's maxima in the machine settings: a slider ends where the processor would stop it.
+    if (change.limits)
+      for (const entry of table)
+        if (entry.field && entry.kind === 'level') {
+          const input = document.querySelector('input[type=range][data-field="' + entry.field + '"]');
+          if (input)
+            input.max = String(entry.field in change.limits ? change.limits[entry.field] : entry.max);
+        }
     for (const [name, value] of Object.entries(change.fields || {})) {
       const slider = sliders.get('field:' + name);
       if (slider) {
