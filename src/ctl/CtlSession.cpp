@@ -81,6 +81,11 @@ void CtlEvents::OnCurrentMode() {
         m_notice();
 }
 
+void CtlEvents::OnStoreReported() {
+    if (m_notice)
+        m_notice();
+}
+
 void CtlEvents::ClearSyncDone() {
     std::lock_guard lock(m_mutex);
     m_syncDone.clear();

@@ -49,6 +49,7 @@ public:
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
     void OnRefresh(uint32_t wParam, uint32_t lParam) override;
     void OnCurrentMode() override;
+    void OnStoreReported() override;
 
     // Called on the link's thread after any of the events above: whoever waits for the processor's
     // news (a plug reported, a sequence ended) wakes at once. Set before the link opens.

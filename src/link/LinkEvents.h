@@ -38,6 +38,9 @@ public:
     // The processor said which mode memory it holds now (its front panel or its own remote loaded
     // one); the store has it already.
     virtual void OnCurrentMode() {}
+    // The processor changed a parameter by itself (its own remote or front panel), outside any
+    // synchronisation; the store has the new value already.
+    virtual void OnStoreReported() {}
     // The processor refused a parameter (reply 0A with a non-zero error code). The decoder calls
     // this at most once per run; the GUI shows "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ".
     virtual void OnParameterError(uint8_t /*code*/, uint8_t /*cmd*/, uint8_t /*sub*/) {}

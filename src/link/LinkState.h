@@ -19,6 +19,9 @@ struct LinkState {
     std::atomic<int32_t> pollEnabled{1};
     std::atomic<int32_t> levelPollEnabled{1};
     std::atomic<int32_t> readThreadEnd{0}; // the reader has given up; writes return at once
+    // A synchronisation sequence (read-all, write-all, the smart-home read or reset) is running: the
+    // values that arrive meanwhile are its answers, not changes the processor made by itself.
+    std::atomic<int32_t> sequenceRunning{0};
     std::atomic<uint32_t> lastRxTick{0};
     // Every time a link thread wakes up (a receive, a writer or time-out check): an idle link
     // should hardly count.

@@ -3,6 +3,7 @@
 #include "link/Bytes.h"
 #include "link/DebugSink.h"
 #include "link/ParamTable.h"
+#include "model/EditJournal.h"
 #include "model/DeviceImageLayout.h"
 #include "model/ParameterStore.h"
 
@@ -77,8 +78,27 @@ void ReplyDispatcher::DecodeReply(std::span<const uint8_t> message) {
         StartReadAll();
         return;
     }
+    if (m_events != nullptr && ChangesEdits(message) && m_link.sequenceRunning.load() == 0) {
+        // Outside a synchronisation nobody asked for these: the processor changed something by
+        // itself. Only a value that differs from the store's counts (an echo of the editor's own
+        // write changes nothing).
+        const StoreImage before = StoreImage::Take(m_store);
+        Dispatch(message);
+        const bool changed = !DiffStoreImages(before, StoreImage::Take(m_store)).empty();
+        Signal();
+        if (changed)
+            m_events->OnStoreReported();
+        return;
+    }
     Dispatch(message);
     Signal();
+}
+
+bool ReplyDispatcher::ChangesEdits(std::span<const uint8_t> message) {
+    if (message.size() <= kCode)
+        return false;
+    const uint8_t code = message[kCode];
+    return code == reply::ParamValue || code == reply::MemoryBlock || code == reply::MachineSettings;
 }
 
 void ReplyDispatcher::StartReadAll() {

@@ -48,6 +48,8 @@ public:
 
 private:
     void Dispatch(std::span<const uint8_t> message);
+    // A reply that writes what the user edits: parameter values, band memory, machine settings.
+    static bool ChangesEdits(std::span<const uint8_t> message);
     void StartReadAll();
     void ParamValue(std::span<const uint8_t> message);
     void MemoryBlock(std::span<const uint8_t> message);

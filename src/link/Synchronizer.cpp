@@ -71,10 +71,13 @@ bool Synchronizer::StartThread(void (Synchronizer::*proc)()) {
         std::lock_guard endLock(m_endMutex);
         m_end = end;
     }
+    // Set before the thread starts: the first answer may come before the thread has run a line.
+    m_link.sequenceRunning.store(1);
     m_thread = std::thread([this, proc, end] {
         m_sequenceThread.store(std::this_thread::get_id());
         (this->*proc)();
         m_sequenceThread.store(std::thread::id());
+        m_link.sequenceRunning.store(0);
         {
             std::lock_guard endLock(end->mutex);
             end->ended = true;

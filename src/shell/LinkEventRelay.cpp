@@ -90,6 +90,15 @@ void CLinkEventRelay::OnLevels() {
     Post([](COrvexv13View& view) { view.OnLevels(); });
 }
 
+void CLinkEventRelay::OnCurrentMode() {
+    // Nothing to do but what follows every report: the ribbon shows the mode.
+    Post([](COrvexv13View&) {});
+}
+
+void CLinkEventRelay::OnStoreReported() {
+    Post([](COrvexv13View& view) { view.OnStoreReported(); });
+}
+
 void CLinkEventRelay::OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) {
     Post([code, cmd, sub](COrvexv13View& view) { view.OnParameterError(code, cmd, sub); });
 }

@@ -34,6 +34,8 @@ public:
     void OnZWaveEvent(uint32_t wParam, uint32_t lParam) override;
     void OnRefresh(uint32_t wParam, uint32_t lParam) override;
     void OnLevels() override;
+    void OnCurrentMode() override;
+    void OnStoreReported() override;
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) override;
     // How long the reader waits for the view to take a remote key (1 s unless set).
     void SetRemoteKeyWait(std::chrono::milliseconds wait) { m_remoteKeyWait.store(wait.count()); }

@@ -418,7 +418,15 @@ void COrvexv13View::OnLevels() {
         m_currentPage->UpdateLiveDisplay();
 }
 
+void COrvexv13View::OnStoreReported() {
+    m_app.History().Break({"机器报告了修改", "The processor changed a setting"});
+    m_storeReported = true;
+}
+
 void COrvexv13View::FollowLink() {
+    // A run of reports (a knob turned on the processor) is drawn once.
+    if (std::exchange(m_storeReported, false))
+        RefreshAllViews();
     if (Frame())
         Frame()->ScheduleCommandUI();
 }

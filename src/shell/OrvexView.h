@@ -73,7 +73,10 @@ public:
     void OnRefresh(uint32_t wParam, uint32_t lParam);
     // A level reply is in the store: the page shows it.
     void OnLevels();
-    // After the link's reports: the ribbon's panes and check boxes follow the link and the store.
+    // The processor changed a parameter by itself: the history ends there and the windows show it.
+    void OnStoreReported();
+    // After the link's reports: the ribbon's panes and check boxes follow the link and the store, and
+    // the pages too when the processor changed the store.
     void FollowLink();
     void OnRemoteKey(uint32_t keyCode);
     // The processor refused a parameter; the decoder reports this once per run.
@@ -165,6 +168,7 @@ private:
     QTimer m_timer5;               // the delayed wait dialog
     QTimer m_timer990;             // ends the balloon
     QDeadlineTimer m_pollQuiet{0}; // no level request before it expires
+    bool m_storeReported = false;  // the pages draw the store again after the current reports
 
     struct WaitRequest {
         QString text;

@@ -182,7 +182,9 @@ public:
         uint8_t code, cmd, sub;
     };
     void OnParameterError(uint8_t code, uint8_t cmd, uint8_t sub) override { errors.push_back({code, cmd, sub}); }
+    void OnStoreReported() override { ++storeReports; }
     std::vector<Error> errors;
+    int storeReports = 0;
 };
 
 class ReplyTest : public ::testing::Test {
@@ -256,6 +258,30 @@ TEST_F(ReplyTest, ParameterValueWithoutErrorShowsNothing) {
     Decode("81 0A 00 02 08 01 3F0CCCCD");
     EXPECT_EQ(store.Get(f::echoLevelA), 55);
     EXPECT_TRUE(events.errors.empty());
+}
+
+TEST_F(ReplyTest, OnlyAValueTheProcessorChangedByItselfIsReportedAsAChange) {
+    // Its own remote turns the echo up: reported, once, after the store holds it.
+    Decode("81 0A 00 02 08 01 3F0CCCCD");
+    EXPECT_EQ(store.Get(f::echoLevelA), 55);
+    EXPECT_EQ(events.storeReports, 1);
+    // The same value again, and replies that touch nothing the user edits, are no change.
+    Decode("81 0A 00 02 08 01 3F0CCCCD");
+    Decode("81 0E 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 FF FF");
+    Decode("81 07 02");
+    Decode("81 09");
+    EXPECT_EQ(events.storeReports, 1);
+    // Machine settings and band memory written from the processor's side count too.
+    Decode("81 92 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E");
+    EXPECT_EQ(events.storeReports, 2);
+    Decode("81 86 04 E5 02 05 06");
+    EXPECT_EQ(events.storeReports, 3);
+    // While a synchronisation runs, values are its answers: the read-all says what it read itself.
+    link.sequenceRunning.store(1);
+    Decode("81 0A 00 02 08 01 3F000000");
+    Decode("81 92 0F 0E 0D 0C 0B 0A 09 08 07 06 05 04 03 02");
+    EXPECT_EQ(store.Get(f::echoLevelA), 50);
+    EXPECT_EQ(events.storeReports, 3);
 }
 
 TEST_F(ReplyTest, ParameterErrorIsShownOnceAndTheValueStillApplied) {

@@ -95,6 +95,9 @@ TEST_P(SyncTest, ReadAllCopiesTheProcessorIntoTheStore) {
     EXPECT_FALSE(store.ModifiedFlag());
     EXPECT_EQ(link->State().queueEnabled.load(), 1);
     EXPECT_EQ(link->State().pollEnabled.load(), 1);
+    // What the read brought in is its own answers, not changes the processor made by itself.
+    EXPECT_EQ(events.Count(kStoreReportedEvent), 0);
+    EXPECT_EQ(link->State().sequenceRunning.load(), 0);
 }
 
 TEST_P(SyncTest, AnotherModelIsAskedTwiceThenLeftAlone) {

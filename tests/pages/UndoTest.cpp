@@ -8,6 +8,7 @@
 #include "shell/EditHistory.h"
 #include "widgets/EqPanel.h"
 #include "widgets/EqSection.h"
+#include "widgets/XBmpSlider.h"
 
 #include <QPushButton>
 #include <QWindow>
@@ -129,6 +130,31 @@ TEST_F(UndoWireTest, AResetOfThePagesEqualiserIsOneActionAndUndoSendsEveryBandBa
     EXPECT_EQ(Store().GetEqPathBand(eqid::MicA, 2), raised);
     EXPECT_EQ(Store().GetEqPathBand(eqid::MicA, 6), cut);
     EXPECT_EQ(SortedWrites(), HandEdit(eqid::MicA, moved));
+}
+
+TEST_F(UndoWireTest, AChangeTheProcessorMakesByItselfEndsTheHistoryAndTheWindowsShowIt) {
+    CXBmpSlider* volume = page->VolumeSlider(0);
+    const int start = Store().Get(fields::micVolume, 0);
+    volume->setFocus();
+    QTest::keyClick(Window(), Qt::Key_Right);
+    QCoreApplication::processEvents();
+    ASSERT_NE(Store().Get(fields::micVolume, 0), start);
+    ASSERT_TRUE(app->History().CanUndo());
+    WaitForLinkIdle();
+
+    // Its own remote sets mic 1 to 55: a value nobody asked for.
+    host->ClearReceived();
+    host->SendUnsolicited(Hex("0A 00 01 04 01 3F0CCCCD"));
+    ASSERT_TRUE(PumpUntil([&] { return Store().Get(fields::micVolume, 0) == 55; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !app->History().CanUndo(); }, 2000));
+    const JournalEntry& last = app->History().Journal().Entries().back();
+    EXPECT_EQ(last.kind, JournalEntry::Kind::Boundary);
+    EXPECT_EQ(last.text.en, "The processor changed a setting");
+    EXPECT_EQ(volume->GetSliderPos(), 55);
+    // Ctrl+Z has nothing to take back, so nothing goes out.
+    QTest::keyClick(Window(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Store().Get(fields::micVolume, 0), 55);
+    EXPECT_TRUE(SettledWrites().empty());
 }
 
 } // namespace

@@ -25,6 +25,8 @@ namespace orvex::test {
 
 // The link-lost event has no window message number of its own; the recorder gives it this one.
 inline constexpr uint32_t kLinkLostEvent = 0xF001;
+// Nor has the processor's report of a change it made by itself.
+inline constexpr uint32_t kStoreReportedEvent = 0xF002;
 
 // Records every link event, with a wait that wakes as soon as one arrives.
 class RecordingEvents : public LinkEvents {
@@ -42,6 +44,7 @@ public:
     void OnLinkLost() override { Add({kLinkLostEvent, 0, 0}); }
     void OnZWaveEvent(uint32_t w, uint32_t l) override { Add({WM_DEV_ZWAVE_EVENT, w, l}); }
     void OnRefresh(uint32_t w, uint32_t l) override { Add({WM_DEV_REFRESH, w, l}); }
+    void OnStoreReported() override { Add({kStoreReportedEvent, 0, 0}); }
 
     int Count(uint32_t message) const {
         std::lock_guard lock(m_mutex);
