@@ -27,10 +27,7 @@ std::pair<const ParamCommand*, int> SendUnit(int slot) {
     return {row, element};
 }
 
-} // namespace
-
-void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
-                       EqSender& eq) {
+void PutUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store) {
     for (const StoreUnitValue& value : values) {
         const auto offset = static_cast<std::size_t>(value.index) * value.bytes.size();
         switch (value.kind) {
@@ -70,6 +67,10 @@ void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore
         }
         }
     }
+}
+
+void SendUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
+               EqSender& eq) {
     std::set<std::pair<const ParamCommand*, int>> sent;
     for (const StoreUnitValue& value : values) {
         switch (value.kind) {
@@ -94,6 +95,27 @@ void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore
             break;
         }
     }
+}
+
+} // namespace
+
+void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
+                       EqSender& eq) {
+    PutUnits(values, store);
+    const StoreImage wanted = StoreImage::Take(store);
+    SendUnits(values, store, commands, eq);
+    // A setter may derive other units from the one it sends: a delay mode sends its channel's split pair
+    // again, in the mode's filter types. Whatever the setters left otherwise than the values put and the
+    // rest of the store as it was goes back once more through its own setter, so that the store and
+    // the processor hold exactly what was restored, even where they held a pair out of step with its
+    // mode.
+    std::vector<StoreUnitValue> again;
+    for (StoreUnitChange& change : DiffStoreImages(wanted, StoreImage::Take(store)))
+        again.push_back({change.kind, change.index, std::move(change.before)});
+    if (again.empty())
+        return;
+    PutUnits(again, store);
+    SendUnits(again, store, commands, eq);
 }
 
 } // namespace orvex

@@ -160,14 +160,27 @@ bool CEqSection::IsOutput() const {
 void CEqSection::ShowPath(int eqIdentity) {
     if (EqPathForIdentity(eqIdentity).firstRecord < 0)
         return;
+    const bool samePath = eqIdentity == m_identity;
     m_identity = eqIdentity;
     m_apply = {eqIdentity};
-    LoadFromStore();
+    if (samePath)
+        Reload();
+    else
+        LoadFromStore();
 }
 
 void CEqSection::Reload() {
-    if (m_identity >= 0)
-        LoadFromStore();
+    if (m_identity < 0)
+        return;
+    // The band being worked on stays picked when the same path is drawn again (after an undo, a
+    // read-all, a change the processor reported), so its keys go on working; the focus stays put.
+    const int band = m_panel->SelectedBand();
+    LoadFromStore();
+    if (band >= 0 && band < m_panel->VisibleBandCount()) {
+        m_panel->SetSelectedBand(band);
+        m_grid->ShowBandRow(band);
+        OnBandPicked(band);
+    }
 }
 
 void CEqSection::LoadFromStore() {

@@ -69,10 +69,10 @@ public:
     CEqSection(ParameterStore& store, EqSender& eq, IEqSectionHost& host, int typeColumnWidth,
                QWidget* parent = nullptr);
 
-    // Shows EQ identity `eqIdentity` (0..14) loaded from the store: its band count, no band selected.
-    // The apply set becomes the identity alone.
+    // Shows EQ identity `eqIdentity` (0..14) loaded from the store: its band count, no band selected
+    // (the same path shown again keeps its picked band). The apply set becomes the identity alone.
     void ShowPath(int eqIdentity);
-    // Loads the shown path from the store again and clears the band selection.
+    // Loads the shown path from the store again; the picked band stays picked.
     void Reload();
     int EqIdentity() const { return m_identity; }
 

@@ -108,6 +108,40 @@ TEST_F(StoreRestoreTest, UndoSendsWhatTheHandEditBackWouldSendByteForByte) {
     EXPECT_EQ(undoing.Get(fields::musicMute), 1);
 }
 
+TEST_F(StoreRestoreTest, ASplitPairOutOfStepWithItsDelayModeComesBackAsItWas) {
+    // As a processor may hold it: the high-frequency delay mode with a flat (peaking) split pair.
+    undoCommands.SetBandSplitResender([this](int channel) { undoEq.SendBandSplit(channel); });
+    const int channel = 3;
+    const int first = OutputChannelFirstRecord(channel);
+    for (int band : {kOutputSplitHighPassBand, kOutputSplitLowPassBand}) {
+        EqBand flat = undoing.GetEqBand(first + band);
+        flat.type = eqtype::Peaking;
+        undoing.SetEqBand(first + band, flat);
+    }
+    undoing.Set(fields::outDelayMode, channel, 0);
+    const StoreImage before = StoreImage::Take(undoing);
+
+    // Whole channel: the pair is sent flat, which it already was.
+    journal.Begin(undoing, 0, {}, now, {});
+    undoCommands.Set(fields::outDelayMode, channel, 1);
+    ASSERT_TRUE(journal.End(undoing, now));
+    ASSERT_EQ(journal.Entries().back().changes.size(), 1u);
+
+    // Back to the high frequencies: the mode's setter sends the pair as high- and low-pass, and the pair
+    // then goes back as it was, so that the processor holds what it held.
+    undoWire.Clear();
+    RestoreStoreUnits(journal.Undo(), undoing, undoCommands, undoEq);
+    EXPECT_TRUE(DiffStoreImages(before, StoreImage::Take(undoing)).empty());
+    const std::vector<std::vector<uint8_t>> bodies = undoWire.Bodies();
+    ASSERT_FALSE(bodies.empty());
+    // The last records out are the pair as it was.
+    int pairRecords = 0;
+    for (const auto& body : bodies)
+        pairRecords += body.size() > 3 && body[0] == 0x85 ? 1 : 0;
+    EXPECT_EQ(pairRecords, 4); // twice each: in the mode's types, then as before
+    EXPECT_EQ(undoing.GetEqBand(first + kOutputSplitHighPassBand).type, eqtype::Peaking);
+}
+
 TEST_F(StoreRestoreTest, TheRoomComesBackWithItsGeometryAndItsRecordGoesOut) {
     const RoomGeometry before = undoing.Room();
     journal.Begin(undoing, 0, {}, now, {});

@@ -91,7 +91,8 @@ void CDialogEfx::Relabel() {
 
 void CDialogEfx::RefreshFromStore() {
     m_title->Load(m_kind);
-    // ShowPath loads the seven bands afresh (types outside 0..5 shown as off) and clears the selection.
+    // ShowPath loads the seven bands afresh (types outside 0..5 shown as off); another kind's path
+    // starts with no band picked.
     m_section->ShowPath(EqIdentityOfKind(m_kind));
     m_section->SetBypass(m_session.Store().GetSlotWord(EqBypassSlot()) != 0);
     PlaceChildren();
