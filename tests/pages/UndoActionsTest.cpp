@@ -22,6 +22,7 @@
 #include "widgets/EqSection.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -315,6 +316,45 @@ TEST_F(UndoActionsTest, APasteFromThePathMenuUndoesEveryBandItReplacedOnBothLink
     // Two paths changed: the menu's entry names the action.
     EXPECT_EQ(LastText(), "Paste EQ");
     ExpectBandsUndoAndRedo(page->Eq(), before);
+}
+
+// The same paste chosen with the keys: the menu key opens the menu, the arrows pick the entry and
+// Enter runs it; the entry names the action all the same.
+TEST_F(UndoActionsTest, APasteChosenWithTheKeysIsOneActionNamedByItsEntry) {
+    Store().SetEqBand(OutputChannelFirstRecord(2) + 1, EqBand{-6.0f, 90, 3.0f, eqtype::Peaking});
+    auto* page = OpenPage<CDialogOutput>(PageKind::Output, 2);
+    ASSERT_NE(page, nullptr);
+    Activate(page->window());
+    ChooseFromPathMenu(page->Eq(), "Copy EQ", "复制均衡");
+    page = OpenPage<CDialogOutput>(PageKind::Output, 0); // linked with CH2
+    ASSERT_NE(page, nullptr);
+    const PathBands before = Paths({eqid::FirstOutput, eqid::FirstOutput + 1});
+    const std::size_t entries = Entries();
+
+    CEqPanel* panel = page->Eq()->Panel();
+    page->Eq()->ClearSelection();
+    panel->setFocus();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
+    QApplication::sendEvent(panel, &menuKey);
+    QMenu* menu = panel->ActiveMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    auto onPaste = [&] {
+        const QAction* a = menu->activeAction();
+        return a && (a->text() == QStringLiteral("Paste EQ") || a->text() == QString::fromUtf8("粘贴均衡"));
+    };
+    for (int step = 0; step < 8 && !onPaste(); ++step)
+        QTest::keyClick(menu->windowHandle(), Qt::Key_Down);
+    ASSERT_TRUE(onPaste());
+    // Enter runs the entry and closes the menu: its key-up reaches the window the keys go back to.
+    QTest::keyPress(menu->windowHandle(), Qt::Key_Return);
+    QTest::keyRelease(page->window()->windowHandle(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Store().GetEqPathBand(eqid::FirstOutput + 1, 1).freqHz, 90);
+    ASSERT_EQ(Entries(), entries + 1);
+    EXPECT_EQ(LastText(), "Paste EQ");
+    Undo(page->window());
+    EXPECT_EQ(Paths({eqid::FirstOutput, eqid::FirstOutput + 1}), before);
 }
 
 // A filter list imported from a file through the path menu.
