@@ -72,7 +72,7 @@ void PutUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store) 
 void SendUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
                EqSender& eq) {
     std::set<std::pair<const ParamCommand*, int>> sent;
-    for (const StoreUnitValue& value : values) {
+    auto send = [&](const StoreUnitValue& value) {
         switch (value.kind) {
         case StoreUnitKind::Slot:
             if (const auto unit = SendUnit(value.index); unit.first != nullptr && sent.insert(unit).second)
@@ -94,6 +94,19 @@ void SendUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store,
             commands.WriteMachineSettings(store.CommitMachineSettings());
             break;
         }
+    };
+    // The processor plays the music source it is told last: the HDMI port goes ahead of the source, as
+    // the source window sends them, or an HDMI port restored after a non-HDMI source would switch to it.
+    auto isHdmiPort = [](const StoreUnitValue& value) {
+        return value.kind == StoreUnitKind::Slot && value.index == fields::hdmiInput.slot;
+    };
+    for (const StoreUnitValue& value : values) {
+        if (isHdmiPort(value))
+            send(value);
+    }
+    for (const StoreUnitValue& value : values) {
+        if (!isHdmiPort(value))
+            send(value);
     }
 }
 

@@ -2,12 +2,14 @@
 
 #include "shell/ControlHints.h"
 #include "shell/Language.h"
+#include "widgets/UiLanguage.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace orvex {
 
@@ -61,6 +64,29 @@ const KeyName* NameOfKey(int key) {
             return &k;
     }
     return nullptr;
+}
+
+// A menu's command is named by its entry ("Paste EQ"), in both languages where the entry keeps them: the
+// menu has no name of its own, and what the command changes may span paths no single name covers.
+std::optional<JournalText> EntryName(const QAction* action) {
+    if (action == nullptr || action->isSeparator())
+        return std::nullopt;
+    QString zh;
+    QString en;
+    if (!ActionTexts(action, zh, en))
+        zh = en = action->text();
+    auto clean = [](QString text) {
+        text.remove(QLatin1Char('&'));
+        if (text.endsWith(QChar(0x2026)))
+            text.chop(1);
+        else if (text.endsWith(QLatin1String("...")))
+            text.chop(3);
+        return text.trimmed().toStdString();
+    };
+    JournalText text{clean(zh), clean(en)};
+    if (text.en.empty())
+        return std::nullopt;
+    return text;
 }
 
 uint64_t KeyOf(const void* widget, int salt) {
@@ -164,7 +190,13 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
             key->key() == Qt::Key_Meta)
             break;
         const KeyName* name = IsTextField(focus) ? nullptr : NameOfKey(key->key());
-        Begin(KeyOf(name ? nullptr : focus, key->key()), name ? JournalText{name->zh, name->en} : TextFor(focus));
+        JournalText text = name ? JournalText{name->zh, name->en} : TextFor(focus);
+        // A key that chooses in an open menu runs the command of the entry it is on.
+        if (const auto* menu = qobject_cast<const QMenu*>(QApplication::activePopupWidget())) {
+            if (std::optional<JournalText> entry = EntryName(menu->activeAction()))
+                text = std::move(*entry);
+        }
+        Begin(KeyOf(name ? nullptr : focus, key->key()), std::move(text));
         break;
     }
     case QEvent::KeyRelease: {
@@ -193,7 +225,13 @@ bool CEditHistory::eventFilter(QObject* watched, QEvent* event) {
             m_endRequested = true;
             TryEnd();
         }
-        Begin(0, TextFor(target));
+        JournalText text = TextFor(target);
+        if (const auto* menu = qobject_cast<const QMenu*>(target)) {
+            if (std::optional<JournalText> entry =
+                    EntryName(menu->actionAt(menu->mapFromGlobal(mouse->globalPosition().toPoint()))))
+                text = std::move(*entry);
+        }
+        Begin(0, std::move(text));
         break;
     }
     case QEvent::MouseButtonRelease:

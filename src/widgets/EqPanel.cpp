@@ -462,27 +462,28 @@ void CEqPanel::PopupMenu(bool typeMenu, QPoint at) {
     }
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    auto add = [this, menu](const QString& text, int id) {
-        QAction* a = menu->addAction(text);
+    auto add = [this, menu](const char* zh, const char* en, int id) {
+        QAction* a = menu->addAction(QString());
+        SetActionTexts(a, zh, en);
         connect(a, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     };
     if (typeMenu) {
-        add(UiText("参量(PEQ)", "PEQ"), ID_EQTYPE_PEQ);
-        add(UiText("低通(LP)", "LP"), ID_EQTYPE_PEQ + 1);
-        add(UiText("高通(HP)", "HP"), ID_EQTYPE_PEQ + 2);
-        add(UiText("低架(LS)", "LS"), ID_EQTYPE_PEQ + 3);
-        add(UiText("高架(HS)", "HS"), ID_EQTYPE_HS);
+        add("参量(PEQ)", "PEQ", ID_EQTYPE_PEQ);
+        add("低通(LP)", "LP", ID_EQTYPE_PEQ + 1);
+        add("高通(HP)", "HP", ID_EQTYPE_PEQ + 2);
+        add("低架(LS)", "LS", ID_EQTYPE_PEQ + 3);
+        add("高架(HS)", "HS", ID_EQTYPE_HS);
     } else {
-        add(UiText("复制均衡", "Copy EQ"), ID_COPY_EQ);
-        add(UiText("粘贴均衡", "Paste EQ"), ID_PASTE_EQ);
+        add("复制均衡", "Copy EQ", ID_COPY_EQ);
+        add("粘贴均衡", "Paste EQ", ID_PASTE_EQ);
         if (m_correctionMenu) {
             menu->addSeparator();
-            add(UiText("导入滤波器…", "Import filters…"), ID_IMPORT_FILTERS);
-            add(UiText("导出滤波器…", "Export filters…"), ID_EXPORT_FILTERS);
+            add("导入滤波器…", "Import filters…", ID_IMPORT_FILTERS);
+            add("导出滤波器…", "Export filters…", ID_EXPORT_FILTERS);
             menu->addSeparator();
-            add(UiText("显示测量曲线…", "Show measurement…"), ID_SHOW_MEASUREMENT);
-            add(UiText("按测量曲线拟合…", "Fit to measurement…"), ID_FIT_MEASUREMENT);
-            add(UiText("清除测量曲线", "Clear measurement"), ID_CLEAR_MEASUREMENT);
+            add("显示测量曲线…", "Show measurement…", ID_SHOW_MEASUREMENT);
+            add("按测量曲线拟合…", "Fit to measurement…", ID_FIT_MEASUREMENT);
+            add("清除测量曲线", "Clear measurement", ID_CLEAR_MEASUREMENT);
             menu->actions().constLast()->setEnabled(CEqOverlays::Instance().Find(EqIdentity()) != nullptr);
         }
     }
