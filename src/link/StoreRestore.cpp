@@ -115,7 +115,13 @@ void SendUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store,
 void RestoreStoreUnits(const std::vector<StoreUnitValue>& values, ParameterStore& store, CommandEncoder& commands,
                        EqSender& eq) {
     PutUnits(values, store);
-    const StoreImage wanted = StoreImage::Take(store);
+    StoreImage wanted = StoreImage::Take(store);
+    // Machine settings are put into the working copy; the image holds the committed one, which the
+    // setter below commits.
+    for (const StoreUnitValue& value : values) {
+        if (value.kind == StoreUnitKind::MachineSettings && value.bytes.size() == wanted.machineSettings.size())
+            std::copy(value.bytes.begin(), value.bytes.end(), wanted.machineSettings.begin());
+    }
     SendUnits(values, store, commands, eq);
     // A setter may derive other units from the one it sends: a delay mode sends its channel's split pair
     // again, in the mode's filter types. Whatever the setters left otherwise than the values put and the

@@ -179,13 +179,18 @@ bool EditJournal::End(const ParameterStore& store, SteadyTime now) {
         Trim();
         return true;
     }
-    JournalEntry entry{JournalEntry::Kind::Edit, DescribeChanges(changes), action.when, std::move(changes)};
+    JournalEntry entry{JournalEntry::Kind::Edit, 0, DescribeChanges(changes), action.when, std::move(changes)};
     if (entry.text.en.empty())
         entry.text = std::move(action.text);
     Append(std::move(entry));
     m_lastKey = action.key;
     m_lastEnd = now;
     return true;
+}
+
+void EditJournal::NameOpen(JournalText text) {
+    if (m_open)
+        m_open->text = std::move(text);
 }
 
 void EditJournal::Break(JournalText why, WallTime when) {
@@ -198,12 +203,13 @@ void EditJournal::Break(JournalText why, WallTime when) {
         m_lastKey = 0;
         return;
     }
-    Append({JournalEntry::Kind::Boundary, std::move(why), when, {}});
+    Append({JournalEntry::Kind::Boundary, 0, std::move(why), when, {}});
     m_lastKey = 0;
 }
 
 void EditJournal::Append(JournalEntry entry) {
     DropRedo();
+    entry.serial = m_nextSerial++;
     m_bytes += entry.Bytes();
     m_entries.push_back(std::move(entry));
     m_current = m_entries.size();

@@ -70,6 +70,7 @@ struct JournalEntry {
         Boundary // the processor holds what it holds from here: nothing before it can be undone
     };
     Kind kind = Kind::Edit;
+    uint64_t serial = 0; // unique in the journal, rising: what callers tie their own state to
     JournalText text;
     std::chrono::system_clock::time_point when;
     std::vector<StoreUnitChange> changes;
@@ -105,6 +106,8 @@ public:
     // The open action ends; returns true when it changed the store and was kept.
     bool End(const ParameterStore& store, SteadyTime now);
     bool IsOpen() const { return m_open.has_value(); }
+    // The open action's name, when the code that runs it knows better than the control that started it.
+    void NameOpen(JournalText text);
 
     // Something the user cannot take back happened (a device mode loaded or saved, a preset file
     // loaded, a read-all, a change the processor reported): an open action is dropped (it is the one
@@ -141,6 +144,7 @@ private:
 
     Limits m_limits;
     std::deque<JournalEntry> m_entries;
+    uint64_t m_nextSerial = 1;
     std::size_t m_current = 0;
     std::size_t m_bytes = 0;
     std::optional<OpenAction> m_open;

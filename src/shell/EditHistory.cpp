@@ -278,8 +278,57 @@ void CEditHistory::TryEnd() {
     if (LoopLevel() > m_beginLoopLevel)
         return; // a modal dialog of the action is still open
     m_endRequested = false;
-    if (m_journal.End(m_store, m_clock()))
+    if (EndJournalAction())
         emit Changed();
+}
+
+bool CEditHistory::EndJournalAction() {
+    std::vector<Attached> attached = std::exchange(m_pendingAttached, {});
+    if (!m_journal.End(m_store, m_clock()))
+        return false;
+    if (!attached.empty()) {
+        std::vector<Attached>& own = m_attached[m_journal.Entries().back().serial];
+        for (Attached& a : attached)
+            own.push_back(std::move(a));
+    }
+    // What belonged to entries that are gone (dropped, trimmed) goes with them.
+    std::erase_if(m_attached, [this](const auto& item) {
+        const auto& entries = m_journal.Entries();
+        return std::none_of(entries.begin(), entries.end(),
+                            [&](const JournalEntry& e) { return e.serial == item.first; });
+    });
+    return true;
+}
+
+void CEditHistory::NameAction(const QString& zh, const QString& en) {
+    m_journal.NameOpen({zh.toStdString(), en.toStdString()});
+}
+
+void CEditHistory::AttachToAction(std::function<void()> undo, std::function<void()> redo) {
+    if (m_journal.IsOpen())
+        m_pendingAttached.push_back({std::move(undo), std::move(redo)});
+}
+
+void CEditHistory::StepUndo() {
+    const uint64_t serial = m_journal.NextUndo()->serial;
+    if (m_restore)
+        m_restore(m_journal.Undo());
+    if (auto it = m_attached.find(serial); it != m_attached.end()) {
+        for (auto a = it->second.rbegin(); a != it->second.rend(); ++a)
+            if (a->undo)
+                a->undo();
+    }
+}
+
+void CEditHistory::StepRedo() {
+    const uint64_t serial = m_journal.NextRedo()->serial;
+    if (m_restore)
+        m_restore(m_journal.Redo());
+    if (auto it = m_attached.find(serial); it != m_attached.end()) {
+        for (const Attached& a : it->second)
+            if (a.redo)
+                a.redo();
+    }
 }
 
 void CEditHistory::BeginAction(uint64_t key, const char* zh, const char* en) {
@@ -290,20 +339,14 @@ void CEditHistory::EndAction() {
     if (!m_journal.IsOpen())
         return;
     m_endRequested = false;
-    if (m_journal.End(m_store, m_clock()))
+    if (EndJournalAction())
         emit Changed();
 }
 
 void CEditHistory::Break(JournalText why) {
     m_endRequested = false;
+    m_pendingAttached.clear();
     m_journal.Break(std::move(why), std::chrono::system_clock::now());
-    emit Changed();
-}
-
-void CEditHistory::Apply(const std::vector<StoreUnitValue>& values) {
-    if (m_restore)
-        m_restore(values);
-    emit StoreRestored();
     emit Changed();
 }
 
@@ -311,7 +354,9 @@ bool CEditHistory::Undo() {
     EndAction();
     if (!m_journal.CanUndo())
         return false;
-    Apply(m_journal.Undo());
+    StepUndo();
+    emit StoreRestored();
+    emit Changed();
     return true;
 }
 
@@ -319,7 +364,9 @@ bool CEditHistory::Redo() {
     EndAction();
     if (!m_journal.CanRedo())
         return false;
-    Apply(m_journal.Redo());
+    StepRedo();
+    emit StoreRestored();
+    emit Changed();
     return true;
 }
 
@@ -328,13 +375,11 @@ void CEditHistory::GoTo(std::size_t point) {
     point = std::min(point, m_journal.Entries().size());
     bool moved = false;
     while (m_journal.Current() > point && m_journal.CanUndo()) {
-        if (m_restore)
-            m_restore(m_journal.Undo());
+        StepUndo();
         moved = true;
     }
     while (m_journal.Current() < point && m_journal.CanRedo()) {
-        if (m_restore)
-            m_restore(m_journal.Redo());
+        StepRedo();
         moved = true;
     }
     if (moved) {

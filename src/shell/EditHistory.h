@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QWidget;
@@ -57,6 +58,13 @@ public:
     void BeginAction(uint64_t key, const char* zh, const char* en);
     void EndAction();
 
+    // Names the open action (a command knows what it did better than the control's hint says).
+    void NameAction(const QString& zh, const QString& en);
+    // State outside the store that the open action changed too (a channel pair's link, kept on this
+    // computer): `undo` puts it back after the action's units are restored, `redo` sets it again. Tied
+    // to the entry the action becomes; dropped when the action changes nothing in the store.
+    void AttachToAction(std::function<void()> undo, std::function<void()> redo);
+
     // The processor holds what it holds from here (a mode loaded or saved, a preset file loaded, a
     // read-all, a change it reported): nothing before can be undone.
     void Break(JournalText why);
@@ -88,13 +96,24 @@ private:
     // handler runs a modal dialog ends when the dialog and the handler have.
     void RequestEnd();
     void TryEnd();
-    void Apply(const std::vector<StoreUnitValue>& values);
+    // Ends the open action; true when it was kept. What was attached to it goes with its entry.
+    bool EndJournalAction();
+    // Steps back (forward) over one entry, restoring its units and its attached state.
+    void StepUndo();
+    void StepRedo();
+
+    struct Attached {
+        std::function<void()> undo;
+        std::function<void()> redo;
+    };
 
     ParameterStore& m_store;
     Restore m_restore;
     Clock m_clock;
     EditJournal m_journal;
     std::vector<QPointer<QWidget>> m_ignored;
+    std::vector<Attached> m_pendingAttached;              // of the open action
+    std::map<uint64_t, std::vector<Attached>> m_attached; // by entry serial
     bool m_watching = false;
     bool m_endRequested = false;
     bool m_endQueued = false;

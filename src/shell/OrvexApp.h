@@ -127,7 +127,7 @@ public:
     // The "Edit history" window, opened (F8, the ribbon) or brought to the front.
     void ShowEditHistory();
     // What the pages and tool windows are given.
-    PageContext Context() { return {*m_session, *m_store, *m_settings, *this}; }
+    PageContext Context() { return {*m_session, *m_store, *m_settings, *this, m_history.get()}; }
     // Reopens a dropped network link at the last address (see CReconnector).
     CReconnector& Reconnector() { return *m_reconnector; }
     // A network link went down without the user asking: retry when the option is on.

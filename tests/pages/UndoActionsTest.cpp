@@ -260,7 +260,7 @@ TEST_F(UndoActionsTest, LinkingAPairUndoesThePartnerItOverwrote) {
     ASSERT_TRUE(page->LinkBox(1)->isChecked());
     ASSERT_EQ(Store().Get(fields::outMixDirect, 3), 55);
     ASSERT_EQ(Entries(), entries + 1);
-    EXPECT_FALSE(LastText().empty());
+    EXPECT_EQ(LastText(), "Link CH3 and CH4");
     const std::vector<EqBand> after = records();
     ASSERT_EQ(after[3], raised);
     // The mix and the records that differ, as their own setters send them.
@@ -282,12 +282,17 @@ TEST_F(UndoActionsTest, LinkingAPairUndoesThePartnerItOverwrote) {
     EXPECT_EQ(Sent(), handEdit(direct, before, after));
     EXPECT_EQ(page->Slider(kOutDirectId)->GetSliderPos(), direct);
     EXPECT_EQ(page->Eq()->Panel()->Band(3).gainDb, before[3].gainDb);
+    // The pair is unlinked with it: its channels differ again.
+    EXPECT_FALSE(page->LinkBox(1)->isChecked());
+    EXPECT_EQ(page->LinkedPartner(3), -1);
 
     host->ClearReceived();
     Redo(page->window());
     EXPECT_EQ(records(), after);
     EXPECT_EQ(Sent(), handEdit(55, after, before));
     EXPECT_EQ(page->Slider(kOutDirectId)->GetSliderPos(), 55);
+    EXPECT_TRUE(page->LinkBox(1)->isChecked());
+    EXPECT_EQ(page->LinkedPartner(3), 2);
     EXPECT_EQ(page->Eq()->Panel()->Band(3).gainDb, 4.5f);
 }
 
@@ -425,7 +430,7 @@ TEST_F(UndoActionsTest, AMusicSourceChangeUndoesWithThePortBeforeTheSource) {
     ASSERT_EQ(Store().Get(fields::musicSource), 2);
     ASSERT_EQ(Store().Get(fields::hdmiInput), 1);
     ASSERT_EQ(Entries(), entries + 1);
-    EXPECT_FALSE(LastText().empty());
+    EXPECT_EQ(LastText(), "Use this music input");
 
     Settle();
     Undo(dialog);
@@ -476,7 +481,7 @@ TEST_F(UndoActionsTest, AMachineSettingsApplyUndoesToTheSettingsBeforeIt) {
     const MachineSettingsRecord after = Store().CommittedMachineSettings();
     ASSERT_NE(after, before);
     ASSERT_EQ(Entries(), entries + 1);
-    EXPECT_FALSE(LastText().empty());
+    EXPECT_EQ(LastText(), "Machine settings");
 
     Settle();
     Undo(dialog);

@@ -174,6 +174,42 @@ TEST_F(EditHistoryTest, AModalDialogOpenedByAClickBelongsToTheClicksAction) {
     EXPECT_EQ(store.Get(fields::micMasterVolume), 75);
 }
 
+TEST_F(EditHistoryTest, StateAttachedToAnActionFollowsItsEntryAndGoesWhenTheActionChangesNothing) {
+    // A click that changes the store and a setting of this computer (as linking a pair does).
+    int linked = 0;
+    int volume = 60;
+    QObject::connect(button, &QPushButton::clicked, [&] {
+        commands.Set(fields::micMasterVolume, volume);
+        const int before = linked;
+        linked = before + 1;
+        history->AttachToAction([&linked, before] { linked = before; }, [&linked, before] { linked = before + 1; });
+    });
+    const auto click = [&] {
+        now += 1s;
+        QTest::mouseClick(Handle(), Qt::LeftButton, {}, button->mapTo(window.get(), button->rect().center()));
+        QTest::qWait(20);
+    };
+    click();
+    ASSERT_EQ(history->Journal().Entries().size(), 1u);
+    history->Undo();
+    EXPECT_EQ(linked, 0);
+    history->Redo();
+    EXPECT_EQ(linked, 1);
+
+    // The same volume again changes nothing: no entry, and its setting is not taken back by an undo.
+    click();
+    EXPECT_EQ(linked, 2);
+    EXPECT_EQ(history->Journal().Entries().size(), 1u);
+    volume = 50;
+    click();
+    EXPECT_EQ(linked, 3);
+    history->GoTo(0);
+    EXPECT_EQ(store.Get(fields::micMasterVolume), 75);
+    EXPECT_EQ(linked, 0); // the second entry's state, then the first's: 3 -> 2 -> 0
+    history->GoTo(2);
+    EXPECT_EQ(linked, 3);
+}
+
 TEST_F(EditHistoryTest, TheHistoryWindowListsNewestFirstAndAClickGoesToThatPoint) {
     for (int i = 0; i < 3; ++i) {
         now += 1s;

@@ -16,6 +16,7 @@
 #include "shell/AppSettings.h"
 #include "link/DeviceSession.h"
 #include "shell/DlgMsgBox.h"
+#include "shell/EditHistory.h"
 #include "shell/Language.h"
 #include "shell/Theme.h"
 
@@ -640,9 +641,19 @@ void CDialogOutput::OnLinkClicked(int pairIndex, bool on) {
             on = false; // declined: the pair stays unlinked and nothing changes
     }
     m_links[static_cast<size_t>(pairIndex)]->setChecked(on);
-    QByteArray links = m_ctx.settings.QtOption().leftJustified(8, '\0');
+    const QByteArray before = m_ctx.settings.QtOption();
+    QByteArray links = before.leftJustified(8, '\0');
     links[pair.optionByte] = on ? 1 : 0;
     StoreLinkOptions(links);
+    // Undoing the synchronisation unlinks the pair as well: a linked pair whose channels differ would
+    // take the next edit to both of them from different starting points.
+    if (m_ctx.history != nullptr) {
+        m_ctx.history->NameAction(QStringLiteral("链接通道%1和通道%2").arg(pair.lower + 1).arg(pair.higher + 1),
+                                  QStringLiteral("Link CH%1 and CH%2").arg(pair.lower + 1).arg(pair.higher + 1));
+        AppSettings& settings = m_ctx.settings;
+        m_ctx.history->AttachToAction([&settings, before] { settings.SetQtOption(before); },
+                                      [&settings, links] { settings.SetQtOption(links); });
+    }
     RefreshFromStore();
 }
 

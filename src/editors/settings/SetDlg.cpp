@@ -5,6 +5,7 @@
 #include "widgets/XBmpSlider.h"
 #include "link/CommandEncoder.h"
 #include "shell/ControlIds.h"
+#include "shell/EditHistory.h"
 #include "link/DeviceSession.h"
 #include "shell/Language.h"
 #include "shell/MessageBoxes.h"
@@ -414,6 +415,8 @@ void CSetDlg::OnEnableClicked(size_t row, bool enabled) {
 }
 
 void CSetDlg::Apply() {
+    if (m_ctx.history != nullptr)
+        m_ctx.history->NameAction(QStringLiteral("机器设置"), QStringLiteral("Machine settings"));
     const MachineSettingsRecord record = m_ctx.store.CommitMachineSettings();
     m_ctx.session.Commands().WriteMachineSettings(record);
     m_ctx.display.ShowInfoMessage(Tr2("机器设置已生效!", "Setting valid"), kApplyNoticeMs);
