@@ -1,5 +1,7 @@
 #include "widgets/EqSection.h"
 
+#include "support/TextFile.h"
+
 #include "widgets/EqOverlay.h"
 #include "widgets/EqPanel.h"
 #include "widgets/UiLanguage.h"
@@ -97,13 +99,7 @@ protected:
     }
     ~EqSectionHostTest() override { CEqOverlays::Instance().ClearAll(); }
 
-    QString Write(const QString& name, const std::string& text) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        return path;
-    }
+    QString Write(const QString& name, const std::string& text) { return WriteTextFile(dir, name, text); }
 
     QTemporaryDir dir;
     ParameterStore store;

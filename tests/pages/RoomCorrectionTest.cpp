@@ -1,4 +1,6 @@
 #include "editors/EqFitDlg.h"
+
+#include "support/TextFile.h"
 #include "editors/EqSectionHost.h"
 #include "widgets/EqSection.h"
 #include "widgets/BandGrid.h"
@@ -82,13 +84,7 @@ protected:
         CEqOverlays::Instance().ClearAll();
     }
 
-    QString Write(const QString& name, const std::string& text) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        return path;
-    }
+    QString Write(const QString& name, const std::string& text) { return WriteTextFile(dir, name, text); }
 
     // The path menu as a right click on an empty spot of the graph opens it.
     QMenu* OpenPathMenu() {

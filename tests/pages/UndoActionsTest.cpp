@@ -1,5 +1,7 @@
 #include "support/PagesFixture.h"
 
+#include "support/TextFile.h"
+
 #include "editors/EqFitDlg.h"
 #include "editors/input/DialogMusic.h"
 #include "editors/input/DialogMusicInput.h"
@@ -143,13 +145,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    QString Write(const QString& name, const std::string& text) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        return path;
-    }
+    QString Write(const QString& name, const std::string& text) { return WriteTextFile(dir, name, text); }
 
     // The bands of `identity` as the store holds them.
     std::vector<EqBand> Bands(int identity) {
@@ -432,26 +428,25 @@ TEST_F(UndoActionsTest, AMusicSourceChangeUndoesWithThePortBeforeTheSource) {
     ASSERT_EQ(Entries(), entries + 1);
     EXPECT_EQ(LastText(), "Use this music input");
 
+    // The port, then the source: in that order, as the window sends them.
+    const auto byHand = [this](int hdmi, int source) {
+        return HandEdit(
+            [=](CommandEncoder& commands, EqSender&) {
+                commands.Set(fields::hdmiInput, hdmi);
+                commands.Set(fields::musicSource, source);
+            },
+            false);
+    };
     Settle();
     Undo(dialog);
     EXPECT_EQ(Store().Get(fields::musicSource), 0);
     EXPECT_EQ(Store().Get(fields::hdmiInput), 3);
-    EXPECT_EQ(Sent(false), HandEdit(
-                               [](CommandEncoder& commands, EqSender&) {
-                                   commands.Set(fields::hdmiInput, 3);
-                                   commands.Set(fields::musicSource, 0);
-                               },
-                               false));
+    EXPECT_EQ(Sent(false), byHand(3, 0));
     EXPECT_TRUE(dialog->Radio(kSpdif1)->isChecked());
 
     host->ClearReceived();
     Redo(dialog);
-    EXPECT_EQ(Sent(false), HandEdit(
-                               [](CommandEncoder& commands, EqSender&) {
-                                   commands.Set(fields::hdmiInput, 1);
-                                   commands.Set(fields::musicSource, 2);
-                               },
-                               false));
+    EXPECT_EQ(Sent(false), byHand(1, 2));
     EXPECT_TRUE(dialog->Radio(kHdmi2)->isChecked());
 }
 
