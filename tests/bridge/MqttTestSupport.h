@@ -3,6 +3,7 @@
 // A mosquitto broker of the test's own on 127.0.0.1, an MQTT client that records what it receives,
 // and orvexctl bridge as a child process.
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include <mosquitto.h>
@@ -49,43 +50,6 @@ inline bool Accepts(uint16_t port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
-}
-
-inline std::string ReadFileText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs `argv` with standard error (and output) going to `log`.
-inline pid_t Spawn(std::vector<std::string> args, const std::filesystem::path& log) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::FILE* file = std::fopen(log.c_str(), "w");
-        if (file != nullptr) {
-            ::dup2(::fileno(file), STDERR_FILENO);
-            ::dup2(::fileno(file), STDOUT_FILENO);
-        }
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// Sends `signal` and waits; the exit code, or -1 when the process did not exit by itself.
-inline int EndProcess(pid_t& pid, int signal) {
-    if (pid <= 0)
-        return -1;
-    ::kill(pid, signal);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class Broker {

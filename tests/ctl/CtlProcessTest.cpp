@@ -1,6 +1,7 @@
 // The installed shape of the tool: the real orvexctl binary against a real orvex-sim process on
 // loopback.
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,16 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
+
+using orvex::test::EndProcess;
+using orvex::test::Exec;
+using orvex::test::LogOutput;
+using orvex::test::ReadFileText;
+using orvex::test::Spawn;
 
 struct ProcessResult {
     int code;
@@ -29,13 +37,6 @@ std::string Quote(const std::string& arg) {
     for (char c : arg)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // orvex-sim on a free port, its port read from the line it prints when it serves.
@@ -52,12 +53,7 @@ public:
             ::close(pipeFds[1]);
             std::vector<std::string> args = {ORVEX_SIM_EXE, "--port", "0", "--heartbeat", "200"};
             args.insert(args.end(), extra.begin(), extra.end());
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
+            Exec(std::move(args));
         }
         ::close(pipeFds[1]);
         FILE* out = ::fdopen(pipeFds[0], "r");
@@ -98,7 +94,7 @@ protected:
         const auto err = dir / "stderr";
         command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileText(out), ReadFileText(err)};
     }
 
     orvex::test::TempDir tempDir{"orvexctl-proc"};
@@ -172,47 +168,24 @@ TEST_F(CtlProcessTest, WrongProcessorAndRefusedConnection) {
 class ServeProcess {
 public:
     ServeProcess(const std::string& simAddress, const std::filesystem::path& errFile) : m_errFile(errFile) {
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            std::FILE* err = std::fopen(errFile.c_str(), "w");
-            if (err != nullptr)
-                ::dup2(::fileno(err), STDERR_FILENO);
-            std::vector<std::string> args = {ORVEX_CTL_EXE, "--connect", simAddress,
-                                             "serve",       "--listen",  "127.0.0.1:0"};
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+        m_pid = Spawn({ORVEX_CTL_EXE, "--connect", simAddress, "serve", "--listen", "127.0.0.1:0"}, errFile,
+                      LogOutput::ErrorOnly);
     }
-    ~ServeProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
+    ~ServeProcess() { EndProcess(m_pid, SIGKILL); }
 
     // Waits until standard error holds `text`; what it holds then.
     std::string WaitFor(const std::string& text) const {
         for (int i = 0; i < 1000; ++i) {
-            const std::string err = ReadText(m_errFile);
+            const std::string err = ReadFileText(m_errFile);
             if (err.find(text) != std::string::npos)
                 return err;
             ::usleep(10000);
         }
-        return ReadText(m_errFile);
+        return ReadFileText(m_errFile);
     }
 
     // Sends `signal` and returns the exit code (-1 when it did not exit by itself).
-    int StopWith(int signal) {
-        ::kill(m_pid, signal);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int StopWith(int signal) { return EndProcess(m_pid, signal); }
 
 private:
     std::filesystem::path m_errFile;
@@ -231,7 +204,7 @@ TEST_F(CtlProcessTest, ServePrintsItsAddressAndANewPinAndEndsCleanlyOnASignal) {
         ASSERT_TRUE(std::regex_search(err, match, std::regex(R"(http://127\.0\.0\.1:[1-9][0-9]*/  PIN ([0-9]{6})\n)")))
             << err;
         pins.push_back(match[1]);
-        EXPECT_EQ(serve.StopWith(signal), 0) << ReadText(errFile);
+        EXPECT_EQ(serve.StopWith(signal), 0) << ReadFileText(errFile);
     }
     EXPECT_NE(pins[0], pins[1]); // one in a million to collide
     // The processor is free for the next editor at once: the tool said goodbye.
